@@ -1,0 +1,92 @@
+#include "model/game.hpp"
+
+namespace kvr {
+
+// How seat a regards seat b by true roles: 4 self, 3 firm friend, -3 firm foe, -2 and -1 weak foes.
+int Game::attitude(int a, int b) const {
+    if (a == b) return 4;
+    Role ra = ps_[a].role;
+    Role rb = ps_[b].role;
+    if (mode_ == Normal3v3) return ra == rb ? 3 : -3;
+    if (ra == Renegade) return -1;
+    bool lordSide = ra == Lord || ra == Loyalist;
+    if (rb == Renegade) return lordSide ? -2 : -1;
+    bool targetLordSide = rb == Lord || rb == Loyalist;
+    if (lordSide) return targetLordSide ? 3 : -3;
+    return targetLordSide ? -3 : 3;
+}
+
+std::vector<int> Game::allies(int p) const {
+    std::vector<int> out;
+    for (int i = 0; i < 6; ++i)
+        if (i != p && ps_[i].alive && attitude(p, i) > 0) out.push_back(i);
+    return out;
+}
+
+std::vector<int> Game::enemies(int p, bool inRange) const {
+    std::vector<int> out;
+    for (int i = 0; i < 6; ++i)
+        if (i != p && ps_[i].alive && attitude(p, i) < 0 && (!inRange || canSlash(p, i))) out.push_back(i);
+    return out;
+}
+
+int Game::aiAlly(int p, bool wounded) const {
+    int best = -1;
+    int score = -99999;
+    for (int q : allies(p)) {
+        const Player& x = ps_[q];
+        if (wounded && x.hp >= x.maxHp) continue;
+        int s = (x.maxHp - x.hp) * 20 - static_cast<int>(x.hand.size());
+        if (s > score) {
+            best = q;
+            score = s;
+        }
+    }
+    return best;
+}
+
+// Prefers a hurt foe low on hit points and rich in cards; Rebels go for the Lord and the
+// Renegade spares a Lord at 2 hit points or fewer.
+int Game::aiEnemy(int p, bool inRange, bool needsCards) const {
+    int best = -1;
+    int score = -99999;
+    for (int q : enemies(p, inRange)) {
+        const Player& x = ps_[q];
+        int cards = totalCards(q);
+        if (needsCards && cards == 0) continue;
+        int s = 4 * cards + 20 * (x.maxHp - x.hp) - 5 * x.hp;
+        if (mode_ == Identity && x.role == Lord) {
+            if (ps_[p].role == Rebel) s += 100;
+            if (ps_[p].role == Renegade && x.hp <= 2) s -= 150;
+        }
+        if (s > score) {
+            best = q;
+            score = s;
+        }
+    }
+    return best;
+}
+
+int Game::keepValue(const Card& c, int p) const {
+    const Player& x = ps_[p];
+    switch (c.type) {
+    case Peach: return x.hp < x.maxHp ? 100 : 80;
+    case Dodge: return 75;
+    case Wine: return 65;
+    case Slash:
+    case FireSlash:
+    case ThunderSlash: return 55;
+    case ExNihilo: return 95;
+    case Nullification: return 82;
+    default: break;
+    }
+    switch (cardKind(c.type)) {
+    case Armor: return x.armor ? 35 : 70;
+    case Weapon: return x.weapon ? 32 : 65;
+    case OffensiveHorse:
+    case DefensiveHorse: return 60;
+    default: return 62;
+    }
+}
+
+} // namespace kvr

@@ -1,0 +1,102 @@
+#include "model/game.hpp"
+
+namespace kvr {
+
+// The computer's play phase: one card or skill per pass, priorities re-read from the top after each
+// action, at most 60 passes.
+void Game::aiPlay(int p) {
+    if (!ps_[p].alive || ended_) return;
+    Player& x = ps_[p];
+    auto use = [this, p](int index, Optional<int> target = Optional<int>()) { return useCard(p, index, target); };
+
+    // One pass; returns whether it did something.
+    auto pass = [&]() -> bool {
+        int peach = findCard(p, Peach);
+        if (peach >= 0 && x.hp < x.maxHp) return use(peach);
+
+        for (std::size_t i = 0; i < x.hand.size(); ++i) {
+            Kind k = cardKind(x.hand[i].type);
+            const Optional<Card>* slot = k == Weapon           ? &x.weapon
+                                         : k == Armor          ? &x.armor
+                                         : k == OffensiveHorse ? &x.offensiveHorse
+                                         : k == DefensiveHorse ? &x.defensiveHorse
+                                                               : nullptr;
+            if (slot == nullptr || *slot) continue;
+            if (use(static_cast<int>(i))) return true;
+            break;
+        }
+
+        int exNihilo = findCard(p, ExNihilo);
+        if (exNihilo >= 0) return use(exNihilo);
+
+        if (activeSkillAI(p)) return true;
+
+        for (CardType t : {Indulgence, SupplyShortage}) {
+            int q = aiEnemy(p, false, false);
+            int i = findCard(p, t);
+            if (i < 0 || q < 0 || hasDelayed(q, t)) continue;
+            if (use(i, q)) return true;
+            break;
+        }
+
+        int ec = static_cast<int>(enemies(p, false).size());
+        int ac = static_cast<int>(allies(p).size());
+        for (CardType t : {Barbarians, Arrows}) {
+            int i = findCard(p, t);
+            if (i < 0 || ac >= ec) continue;
+            if (use(i)) return true;
+            break;
+        }
+
+        for (CardType t : {Dismantle, Steal, FireAttack, Duel}) {
+            int q = aiEnemy(p, false, t == Steal || t == Dismantle);
+            int i = findCard(p, t);
+            if (i < 0 || q < 0) continue;
+            if (t == Steal && distance(p, q) > 1 && x.hero.id != Miravel) continue;
+            if (use(i, q)) return true;
+            break;
+        }
+
+        int borrow = findCard(p, BorrowSword);
+        if (borrow >= 0)
+            for (int q : enemies(p, false))
+                if (ps_[q].weapon) return use(borrow, q);
+
+        if (!slashLimit(p)) {
+            int o = findAnySlash(p);
+            int t = aiEnemy(p, true, false);
+            if (o >= 0 && t >= 0) {
+                if (isSlash(x.hand[static_cast<std::size_t>(o)].type)) return use(o, t);
+                return useVirtualSlash(p);
+            }
+            if (t >= 0 && useVirtualSlash(p)) return true;
+        }
+
+        int chain = findCard(p, IronChain);
+        if (chain >= 0 && aiEnemy(p, false, false) >= 0) return use(chain);
+
+        int lightning = findCard(p, Lightning);
+        if (lightning >= 0 && !hasDelayed(p, Lightning)) return use(lightning);
+
+        int harvestCard = findCard(p, Harvest);
+        if (harvestCard >= 0 && allies(p).size() >= enemies(p, false).size()) return use(harvestCard);
+
+        int garden = findCard(p, PeachGarden);
+        if (garden < 0) return false;
+        int good = 0;
+        int bad = 0;
+        for (int i = 0; i < 6; ++i) {
+            if (!ps_[i].alive || ps_[i].hp >= ps_[i].maxHp) continue;
+            (attitude(p, i) >= 0 ? good : bad) += 1;
+        }
+        return good > bad && use(garden);
+    };
+
+    for (int guard = 60; guard > 0; --guard) {
+        bool moved = pass();
+        afterAction();
+        if (!moved || !ps_[p].alive || ended_) return;
+    }
+}
+
+} // namespace kvr

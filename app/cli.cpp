@@ -1,0 +1,91 @@
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "app/cli.hpp"
+
+namespace kvr {
+
+const char* const HELP_TEXT = "单机：kavrin [--auto] [--mode normal|identity] [--seed N]\n"
+                              "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20\n"
+                              "加入：kavrin --join 192.168.1.10 --port 9527\n"
+                              "构建：cmake -S . -B build && cmake --build build（Linux 与 Windows 控制台通用）\n";
+
+const char* const BAD_PORT_TEXT = "端口无效，必须是1~65535的整数。\n";
+
+bool validPort(int port) { return port >= 1 && port <= 65535; }
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& option, const std::string& value) {
+    throw BadArgument("参数 " + option + " 的值“" + value + "”不是有效的整数。");
+}
+
+// Like the standard conversions: leading blanks skipped, trailing text ignored.
+long long leadingNumber(const std::string& option, const std::string& value) {
+    const char* begin = value.c_str();
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(begin, &end, 10);
+    if (end == begin || errno == ERANGE) refuse(option, value);
+    return v;
+}
+
+int toInt(const std::string& option, const std::string& value) {
+    long long v = leadingNumber(option, value);
+    if (v < INT_MIN || v > INT_MAX) refuse(option, value);
+    return static_cast<int>(v);
+}
+
+std::uint32_t toSeed(const std::string& value) {
+    long long v = leadingNumber("--seed", value);
+    if (v < 0 || v > 0xFFFFFFFFLL) refuse("--seed", value);
+    return static_cast<std::uint32_t>(v);
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& args, const Options& defaults) {
+    CommandLine cl;
+    cl.opt = defaults;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        bool hasValue = i + 1 < args.size();
+        if (a == "--auto") {
+            cl.opt.autoPlay = true;
+        } else if (a == "--fast") {
+            cl.opt.fast = true;
+        } else if (a == "--no-color") {
+            cl.opt.color = false;
+        } else if (a == "--seed" && hasValue) {
+            cl.opt.seed = toSeed(args[++i]);
+        } else if (a == "--max-rounds" && hasValue) {
+            cl.opt.maxRounds = std::max(1, toInt(a, args[++i]));
+        } else if (a == "--mode" && hasValue) {
+            cl.opt.forcedMode = args[++i] == "identity" ? Identity : Normal3v3;
+        } else if (a == "--host") {
+            cl.host = true;
+        } else if (a == "--join" && hasValue) {
+            cl.joinIp = args[++i];
+        } else if (a == "--port" && hasValue) {
+            cl.port = toInt(a, args[++i]);
+        } else if (a == "--players" && hasValue) {
+            cl.humans = std::max(1, std::min(6, toInt(a, args[++i])));
+        } else if (a == "--wait" && hasValue) {
+            cl.waitSeconds = std::max(1, toInt(a, args[++i]));
+        } else if (a == "--tutorial") {
+            cl.tut = true;
+        } else if (a == "--heroes") {
+            cl.heroes = true;
+        } else if (a == "--cards") {
+            cl.cards = true;
+        } else if (a == "--help") {
+            cl.help = true;
+            return cl;
+        }
+    }
+    return cl;
+}
+
+} // namespace kvr

@@ -1,0 +1,43 @@
+// The command line: options, the front end's own settings, and the dispatch that follows.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "model/types.hpp"
+
+namespace kvr {
+
+struct CommandLine {
+    Options opt;
+    bool tut = false;
+    bool heroes = false;
+    bool cards = false;
+    bool host = false;
+    bool help = false;
+    std::string joinIp;
+    int port = 9527;
+    int humans = 6;
+    int waitSeconds = 20;
+};
+
+// A value that is not a number of its option's type; the text says which option and value.
+struct BadArgument : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Parses argv[1..]; `opt` supplies the defaults. Stops at "--help". Throws BadArgument.
+CommandLine parseCommandLine(const std::vector<std::string>& args, const Options& defaults);
+
+extern const char* const HELP_TEXT;
+extern const char* const BAD_PORT_TEXT;
+
+bool validPort(int port);
+
+// The whole program after console preparation: returns the exit code.
+int runFront(const std::vector<std::string>& args);
+
+void consoleUtf8();
+
+} // namespace kvr

@@ -1,0 +1,78 @@
+#include <iostream>
+#include <sstream>
+
+#include "console/text.hpp"
+#include "model/game.hpp"
+#include "net/seats.hpp"
+
+namespace kvr {
+
+namespace {
+
+bool consoleClosed() { return std::cin.fail() || std::cin.bad(); }
+
+} // namespace
+
+std::string Game::line() {
+    std::string s;
+    if (!std::getline(std::cin, s)) return "";
+    const char* blanks = " \t\r\n";
+    std::size_t first = s.find_first_not_of(blanks);
+    if (first == std::string::npos) return "";
+    std::size_t last = s.find_last_not_of(blanks);
+    return s.substr(first, last - first + 1);
+}
+
+int Game::number(int lo, int hi, int fallback) {
+    for (;;) {
+        std::string s = line();
+        if (s == NET_DISCONNECTED) return fallback;
+        int n = 0;
+        if (parseLeadingInt(s, n) && lo <= n && n <= hi) return n;
+        if (consoleClosed()) return fallback;
+        std::cout << "请输入" << lo << "~" << hi << "：";
+    }
+}
+
+std::vector<int> Game::numbers(const std::string& s) {
+    std::string text = s;
+    for (char& ch : text)
+        if (ch == ',' || ch == ';') ch = ' ';
+    std::istringstream in(text);
+    std::vector<int> out;
+    int n = 0;
+    while (in >> n) out.push_back(n);
+    return out;
+}
+
+int Game::chooseTarget(int from, const std::string& prompt, const std::function<bool(int)>& legal,
+                       bool cancel) {
+    activateSeat(from);
+    std::string out = "\n" + prompt + (cancel ? "（0取消）" : "") + "：\n";
+    std::vector<int> candidates;
+    for (int i = 0; i < 6; ++i) {
+        if (i == from || !ps_[i].alive || !legal(i)) continue;
+        candidates.push_back(i);
+        const Player& x = ps_[i];
+        out += std::to_string(candidates.size()) + "." + x.hero.name + " HP" + std::to_string(x.hp) + " 手牌" +
+               std::to_string(x.hand.size()) + " 距" + std::to_string(distance(from, i)) + " 身份" + shownRole(i) +
+               "\n";
+    }
+    std::cout << out;
+    if (candidates.empty()) {
+        log("没有合法目标。", RED);
+        return -1;
+    }
+    std::cout << "> ";
+    int lo = cancel ? 0 : 1;
+    int n = number(lo, static_cast<int>(candidates.size()), lo);
+    return n == 0 ? -1 : candidates[static_cast<std::size_t>(n - 1)];
+}
+
+void Game::pause(const std::string& s) const {
+    if (opt_.fast || opt_.autoPlay) return;
+    std::cout << "\n" << s;
+    line();
+}
+
+} // namespace kvr

@@ -1,0 +1,88 @@
+#include <algorithm>
+#include <iostream>
+
+#include "console/text.hpp"
+#include "model/game.hpp"
+
+namespace kvr {
+
+std::string Game::paint(std::string s, const char* code) const {
+    if (!opt_.color || code == nullptr || *code == '\0') return s;
+    return code + s + RESET;
+}
+
+// A public event line: every seat sees it once.
+void Game::log(const std::string& s, const char* color) const {
+    publicMessage(paint("  -> " + s, color) + "\n");
+}
+
+void Game::clear() const {
+    if (!opt_.autoPlay) std::cout << "\x1b[2J\x1b[H";
+}
+
+std::string Game::ctext(const Card& c) const {
+    std::string text = "【" + cardName(c.type) + " " + suitName(c.suit) + rankName(c.rank) + "】";
+    return c.red() ? paint(text, RED) : text;
+}
+
+std::string Game::roleText(Role r) {
+    switch (r) {
+    case TeamHan: return "汉军";
+    case TeamChu: return "楚军";
+    case Lord: return "主公";
+    case Loyalist: return "忠臣";
+    case Rebel: return "反贼";
+    case Renegade: return "内奸";
+    default: return "未知";
+    }
+}
+
+std::string Game::shownRole(int p) const {
+    const Player& x = ps_[p];
+    if (x.revealed || mode_ == Normal3v3 || p == viewSeat_) return roleText(x.role);
+    return "未知";
+}
+
+std::string Game::equips(const Player& x) const {
+    std::string items;
+    auto add = [&items](const std::string& item) { items += (items.empty() ? "" : " ") + item; };
+    if (x.weapon) add("武:" + cardName(x.weapon->type));
+    if (x.armor) add("防:" + cardName(x.armor->type));
+    if (x.offensiveHorse) add("-1马");
+    if (x.defensiveHorse) add("+1马");
+    return "[" + (items.empty() ? std::string("无装备") : items) + "]";
+}
+
+void Game::table() const {
+    std::string out = paint("╔══════════════════ 六 人 卡维林 ══════════════════╗\n", CYAN);
+    out += std::string("模式:") + (mode_ == Identity ? "身份局" : "普通3v3") + "  第" + std::to_string(round_) +
+           "轮  牌堆" + std::to_string(deck_.size()) + " 弃牌" + std::to_string(discard_.size()) + "\n";
+    for (int i = 0; i < static_cast<int>(ps_.size()); ++i) {
+        const Player& x = ps_[i];
+        out += i == current_ ? ">" : " ";
+        out += " " + std::to_string(i + 1) + "号 " + padRight(x.hero.name, 8) + "【" + shownRole(i) + "】 ";
+        if (x.alive)
+            out += std::string(static_cast<std::size_t>(std::max(0, x.hp)), '*') + " " + std::to_string(x.hp) +
+                   "/" + std::to_string(x.maxHp);
+        else
+            out += "[阵亡]";
+        out += " 手牌" + std::to_string(x.hand.size()) + " " + equips(x);
+        if (x.chained) out += " [连环]";
+        out += " 技【" + x.hero.skills + "】\n";
+    }
+    out += paint("╚══════════════════════════════════════════════════╝\n", CYAN);
+    std::cout << out;
+}
+
+void Game::hand(int p) const {
+    const std::vector<Card>& cards = ps_[p].hand;
+    std::string out = "\n手牌：\n";
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        out += "[" + std::to_string(i + 1) + "]" + padRight(ctext(cards[i]), 18);
+        if ((i + 1) % 3 == 0) out += "\n";
+    }
+    out += "\n";
+    std::cout << out;
+}
+
+} // namespace kvr

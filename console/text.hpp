@@ -1,0 +1,34 @@
+// Byte-counted field padding. Widths count bytes of the text as written (UTF-8 and escapes included),
+// and nothing here touches the stream's own adjustment flags.
+#pragma once
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+namespace kvr {
+
+// Left-justified: pads on the right up to `width` bytes.
+inline std::string padRight(const std::string& s, std::size_t width) {
+    return s.size() >= width ? s : s + std::string(width - s.size(), ' ');
+}
+
+// Right-justified: pads on the left up to `width` bytes.
+inline std::string padLeft(const std::string& s, std::size_t width) {
+    return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
+}
+
+// Reads a base-10 int the way the standard string-to-int conversion does: leading blanks skipped,
+// trailing text ignored; no digits or a value outside int fails.
+inline bool parseLeadingInt(const std::string& s, int& out) {
+    const char* begin = s.c_str();
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(begin, &end, 10);
+    if (end == begin || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+} // namespace kvr

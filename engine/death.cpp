@@ -1,0 +1,69 @@
+#include <iostream>
+
+#include "model/game.hpp"
+
+namespace kvr {
+
+// Passes about the table from the dying seat until it is back at 1 or a whole pass gives nothing.
+bool Game::rescue(int dying) {
+    while (ps_[dying].hp < 1) {
+        bool gave = false;
+        for (int k = 0; k < 6 && ps_[dying].hp < 1; ++k) {
+            int seat = (dying + k) % 6;
+            if (ps_[seat].alive && offerSave(seat, dying)) gave = true;
+        }
+        if (!gave) break;
+    }
+    return ps_[dying].hp >= 1;
+}
+
+bool Game::offerSave(int saver, int dying) {
+    activateSeat(saver);
+    Player& s = ps_[saver];
+    int index = findCard(saver, Peach);
+    if (index < 0 && s.hero.id == Mendrel && current_ != saver)
+        for (std::size_t i = 0; i < s.hand.size() && index < 0; ++i)
+            if (s.hand[i].red()) index = static_cast<int>(i);
+    if (index < 0 && saver == dying) index = findCard(saver, Wine);
+    if (index < 0) return false;
+
+    if (s.human) {
+        if (!askYes(saver, ps_[dying].hero.name + "濒死，是否救援？y/n：")) return false;
+    } else if (saver != dying && attitude(saver, dying) < 1) {
+        return false;
+    }
+    throwCard(takeHand(saver, index, true));
+    ps_[dying].hp += 1;
+    log(s.hero.name + "救援" + ps_[dying].hero.name + "，其体力=" + std::to_string(ps_[dying].hp), GREEN);
+    return true;
+}
+
+void Game::die(int p, int killer) {
+    Player& x = ps_[p];
+    x.alive = false;
+    x.revealed = true;
+    log("阵亡：" + x.hero.name + "，身份【" + roleText(x.role) + "】。", RED);
+    while (!x.hand.empty()) throwCard(takeHand(p, 0, false));
+    for (Optional<Card>* slot : {&x.weapon, &x.armor, &x.offensiveHorse, &x.defensiveHorse}) {
+        if (!*slot) continue;
+        throwCard(**slot);
+        slot->reset();
+    }
+    for (const Card& c : x.delayed) throwCard(c);
+    x.delayed.clear();
+
+    if (mode_ == Identity && killer >= 0 && ps_[killer].alive) {
+        if (x.role == Rebel) {
+            draw(killer, 3, true);
+        } else if (ps_[killer].role == Lord && x.role == Loyalist) {
+            // As many discards as the Lord held when the penalty began: cards drawn by loss
+            // skills during it (连营, 枭姬) stay, or a Kaspen Lord would draw and discard forever.
+            int held = totalCards(killer);
+            for (int k = 0; k < held && totalCards(killer) > 0; ++k) takeRandomCard(killer, false, -1);
+            log("主公误杀忠臣，弃置所有牌。", RED);
+        }
+    }
+    checkWin();
+}
+
+} // namespace kvr

@@ -1,0 +1,53 @@
+#include <iostream>
+
+#include "console/text.hpp"
+#include "model/game.hpp"
+#include "net/seats.hpp"
+
+namespace kvr {
+
+// The human play phase: one command per pass until "e", death, the end of the game, or the seat
+// being handed to the computer. Closed local input ends the phase as "e" does.
+void Game::humanPlay(int p) {
+    for (;;) {
+        if (!ps_[p].alive || ended_) return;
+        activateSeat(p);
+        clear();
+        table();
+        hand(p);
+        std::cout << "\n牌序号=使用 s=武将技 v=转化杀 i=技能详情 h=帮助 e=结束\n> ";
+        std::string cmd = line();
+        if (!ps_[p].human) {
+            aiPlay(p);
+            return;
+        }
+        if (cmd.empty() && !socketValid(g_activeSocket) && (std::cin.fail() || std::cin.bad())) return;
+        if (cmd == "e" || cmd == "E") return;
+
+        if (cmd == "s") {
+            activeSkill(p);
+            activateSeat(p);
+        } else if (cmd == "v") {
+            useVirtualSlash(p);
+            activateSeat(p);
+        } else if (cmd == "i") {
+            std::cout << "【" << ps_[p].hero.skills << "】" << ps_[p].hero.detail << "\n";
+        } else if (cmd == "h") {
+            std::cout << "杀默认每回合1次；闪/无懈只在询问时使用；桃治伤；酒强化下一杀。\n"
+                         "延时锦囊进入判定区；手牌上限等于当前体力。装备直接输入序号。\n";
+        } else {
+            int n = 0;
+            if (parseLeadingInt(cmd, n) && n >= 1 && n <= static_cast<int>(ps_[p].hand.size())) {
+                useCard(p, n - 1, Optional<int>());
+                activateSeat(p);
+            } else {
+                activateSeat(p);
+                std::cout << "输入无效。\n";
+            }
+        }
+        afterAction();
+        pause("按 Enter 继续...");
+    }
+}
+
+} // namespace kvr

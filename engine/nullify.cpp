@@ -1,0 +1,48 @@
+#include <iostream>
+
+#include "model/game.hpp"
+
+namespace kvr {
+
+// The whole chain of nullifications against one trick on one target; true when it ends cancelled.
+bool Game::nullified(int from, int target, const std::string& trick) {
+    bool cancelled = false;
+    int start = (from + 1) % 6;
+    for (int chains = 12; chains > 0; --chains) {
+        int player = -1;
+        for (int k = 0; k < 6 && player < 0; ++k) {
+            int seat = (start + k) % 6;
+            const Player& x = ps_[seat];
+            if (!x.alive || findCard(seat, Nullification) < 0) continue;
+            bool plays = false;
+            if (x.human) {
+                activateSeat(seat);
+                std::cout << "\n"
+                          << trick << "对" << ps_[target].hero.name
+                          << (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") << " y/n：";
+                std::string answer = line();
+                plays = answer == "y" || answer == "Y";
+            } else {
+                plays = attitude(seat, cancelled ? from : target) > 0;
+            }
+            if (plays) player = seat;
+        }
+        if (player < 0) return cancelled;
+        throwCard(takeHand(player, findCard(player, Nullification), true));
+        cancelled = !cancelled;
+        log(ps_[player].hero.name + "使用【无懈可击】，当前锦囊" + (cancelled ? "无效。" : "恢复生效。"), MAGENTA);
+        start = (player + 1) % 6;
+    }
+    return cancelled;
+}
+
+void Game::placeDelayed(int from, int to, Card c) {
+    if (nullified(from, to, cardName(c.type))) {
+        throwCard(c);
+        return;
+    }
+    ps_[to].delayed.push_back(c);
+    log(cardName(c.type) + "进入" + ps_[to].hero.name + "的判定区。", MAGENTA);
+}
+
+} // namespace kvr

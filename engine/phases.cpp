@@ -1,0 +1,109 @@
+#include <algorithm>
+#include <iostream>
+#include <numeric>
+
+#include "model/game.hpp"
+
+namespace kvr {
+
+void Game::startSkills(int p) {
+    Player& x = ps_[p];
+    if (x.hero.id == Seluna) {
+        for (int k = 0; k < 12; ++k) {
+            Card j = judgment(p, "洛神", [](const Card& c) { return !c.red(); });
+            if (j.red()) break;
+            if (!discard_.empty() && discard_.back().id == j.id) {
+                x.hand.push_back(discard_.back());
+                discard_.pop_back();
+            }
+            log("Seluna获得黑色洛神牌。", MAGENTA);
+        }
+    } else if (x.hero.id == Velisar) {
+        std::size_t n = std::min<std::size_t>(5, deck_.size());
+        std::vector<Card> top;
+        for (std::size_t k = 0; k < n; ++k) top.push_back(drawOne());
+        std::vector<std::size_t> order(n);
+        std::iota(order.begin(), order.end(), 0);
+        if (x.human) {
+            std::string out = "【观星】\n";
+            for (std::size_t k = 0; k < n; ++k) out += std::to_string(k + 1) + "." + ctext(top[k]) + " ";
+            std::cout << out << "\n输入新的摸牌顺序（例 3 1 2 4 5）：";
+            std::vector<int> answer = numbers(line());
+            std::vector<bool> seen(n, false);
+            bool ok = answer.size() == n;
+            for (std::size_t k = 0; ok && k < n; ++k) {
+                int a = answer[k];
+                ok = a >= 1 && a <= static_cast<int>(n) && !seen[static_cast<std::size_t>(a - 1)];
+                if (ok) seen[static_cast<std::size_t>(a - 1)] = true;
+            }
+            if (ok)
+                for (std::size_t k = 0; k < n; ++k) order[k] = static_cast<std::size_t>(answer[k] - 1);
+        } else {
+            std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+                return keepValue(top[a], p) > keepValue(top[b], p);
+            });
+        }
+        for (std::size_t k = n; k-- > 0;) deck_.push_back(top[order[k]]);
+        log(x.hero.name + "发动【观星】。", MAGENTA);
+    }
+}
+
+void Game::drawPhase(int p) {
+    Player& x = ps_[p];
+    if (x.skipDraw) {
+        log(x.hero.name + "跳过摸牌阶段。", RED);
+        return;
+    }
+    if (x.hero.id == Dravin) {
+        std::vector<int> victims;
+        for (int q : enemies(p, false))
+            if (!ps_[q].hand.empty()) victims.push_back(q);
+        if (!victims.empty() && (!x.human || askYes(p, "发动突袭代替摸牌？y/n："))) {
+            std::shuffle(victims.begin(), victims.end(), rng_);
+            std::size_t take = std::min<std::size_t>(2, victims.size());
+            for (std::size_t k = 0; k < take; ++k) {
+                int q = victims[k];
+                int i = roll(0, static_cast<int>(ps_[q].hand.size()) - 1);
+                Card c = takeHand(q, i, true);
+                ps_[p].hand.push_back(c);
+            }
+            log(x.hero.name + "发动【突袭】获得手牌。", MAGENTA);
+            return;
+        }
+    }
+    int n = 2;
+    if (x.hero.id == Bruhald && (!x.human || askYes(p, "发动裸衣少摸1张并增加伤害？y/n："))) {
+        x.luoyi = true;
+        log("Bruhald发动【裸衣】。", MAGENTA);
+        n = 1;
+    }
+    if (x.hero.id == Elthar) ++n;
+    draw(p, n, true);
+}
+
+void Game::discardPhase(int p) {
+    activateSeat(p);
+    Player& x = ps_[p];
+    if (x.hero.id == Ostrel && !x.usedSlash) {
+        log("Ostrel发动【克己】，跳过弃牌。", MAGENTA);
+        return;
+    }
+    std::size_t limit = static_cast<std::size_t>(std::max(0, x.hp));
+    while (x.hand.size() > limit) {
+        int pick = 0;
+        if (x.human) {
+            clear();
+            table();
+            hand(p);
+            std::cout << "弃牌至" << limit << "张，输入序号：";
+            pick = number(1, static_cast<int>(x.hand.size()), 1) - 1;
+        } else {
+            for (std::size_t k = 1; k < x.hand.size(); ++k)
+                if (keepValue(x.hand[k], p) < keepValue(x.hand[static_cast<std::size_t>(pick)], p))
+                    pick = static_cast<int>(k);
+        }
+        throwCard(takeHand(p, pick, true));
+    }
+}
+
+} // namespace kvr

@@ -1,0 +1,104 @@
+#include <algorithm>
+
+#include "model/game.hpp"
+
+namespace kvr {
+
+namespace {
+// Range of each weapon from QinggangSword to ZhuqueFan; anything else (the Crossbow) reaches 1.
+const int WEAPON_RANGE[] = {2, 2, 2, 3, 3, 3, 4, 5, 2, 4};
+} // namespace
+
+// Living seats counted the short way round, both ends' horses and 马术 applied, never below 1.
+int Game::distance(int a, int b) const {
+    if (a == b) return 0;
+    int cw = 0;
+    for (int i = (a + 1) % 6;; i = (i + 1) % 6) {
+        if (ps_[i].alive) ++cw;
+        if (i == b) break;
+    }
+    int ccw = 0;
+    for (int i = (a + 5) % 6;; i = (i + 5) % 6) {
+        if (ps_[i].alive) ++ccw;
+        if (i == b) break;
+    }
+    int d = std::min(cw, ccw);
+    if (ps_[a].offensiveHorse) --d;
+    if (ps_[a].hero.id == Feyrin) --d;
+    if (ps_[b].defensiveHorse) ++d;
+    return std::max(1, d);
+}
+
+int Game::range(int p) const {
+    const Player& x = ps_[p];
+    if (!x.weapon) return 1;
+    CardType t = x.weapon->type;
+    if (t < QinggangSword || t > ZhuqueFan) return 1;
+    return WEAPON_RANGE[t - QinggangSword];
+}
+
+bool Game::canSlash(int a, int b) const {
+    if (a == b) return false;
+    if (!ps_[a].alive || !ps_[b].alive) return false;
+    if (distance(a, b) > range(a)) return false;
+    if (ps_[b].hero.id == Velisar) return !ps_[b].hand.empty();
+    return true;
+}
+
+bool Game::slashLimit(int p) const {
+    const Player& x = ps_[p];
+    return x.slashCount > 0 && x.hero.id != Rhoskan && !(x.weapon && x.weapon->type == Crossbow);
+}
+
+int Game::findCard(int p, CardType t) const {
+    const std::vector<Card>& h = ps_[p].hand;
+    for (std::size_t i = 0; i < h.size(); ++i)
+        if (h[i].type == t) return static_cast<int>(i);
+    return -1;
+}
+
+// A real slash wins over a converted one even at a higher index.
+int Game::findAnySlash(int p) const {
+    const std::vector<Card>& h = ps_[p].hand;
+    for (std::size_t i = 0; i < h.size(); ++i)
+        if (isSlash(h[i].type)) return static_cast<int>(i);
+    HeroId id = ps_[p].hero.id;
+    for (std::size_t i = 0; i < h.size(); ++i) {
+        if (id == Keldar && h[i].red()) return static_cast<int>(i);
+        if (id == Jorvane && h[i].type == Dodge) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int Game::findDodge(int p) const {
+    const std::vector<Card>& h = ps_[p].hand;
+    for (std::size_t i = 0; i < h.size(); ++i)
+        if (h[i].type == Dodge) return static_cast<int>(i);
+    HeroId id = ps_[p].hero.id;
+    for (std::size_t i = 0; i < h.size(); ++i) {
+        if (id == Jorvane && isSlash(h[i].type)) return static_cast<int>(i);
+        if (id == Seluna && !h[i].red()) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int Game::findSameSuit(int p, Suit s, int except) const {
+    const std::vector<Card>& h = ps_[p].hand;
+    for (std::size_t i = 0; i < h.size(); ++i)
+        if (static_cast<int>(i) != except && h[i].suit == s) return static_cast<int>(i);
+    return -1;
+}
+
+bool Game::hasDelayed(int p, CardType t) const {
+    for (const Card& c : ps_[p].delayed)
+        if (c.type == t) return true;
+    return false;
+}
+
+int Game::totalCards(int p) const {
+    const Player& x = ps_[p];
+    return static_cast<int>(x.hand.size()) + (x.weapon ? 1 : 0) + (x.armor ? 1 : 0) + (x.offensiveHorse ? 1 : 0) +
+           (x.defensiveHorse ? 1 : 0);
+}
+
+} // namespace kvr

@@ -1,0 +1,84 @@
+#include <iostream>
+
+#include "model/game.hpp"
+
+namespace kvr {
+
+bool Game::askYes(int p, const std::string& question) {
+    activateSeat(p);
+    std::cout << question;
+    std::string answer = line();
+    return answer == "y" || answer == "Y";
+}
+
+// One dodge: the Eight Diagrams roll first, then a card. A computer always answers when it can.
+bool Game::respondDodge(int p, const std::string& why) {
+    activateSeat(p);
+    Player& x = ps_[p];
+    if (x.armor && x.armor->type == EightDiagrams) {
+        if (roll(0, 1) == 1) {
+            log(x.hero.name + "的八卦阵判定成功，视为闪。", GREEN);
+            return true;
+        }
+        log(x.hero.name + "的八卦阵判定失败。", DIM);
+    }
+    int index = -1;
+    if (x.human) {
+        std::cout << "\n" << why << "：出闪（输入牌序号，0放弃）：\n";
+        hand(p);
+        std::cout << "> ";
+        int n = number(0, static_cast<int>(x.hand.size()), 0);
+        if (n == 0) return false;
+        const Card& c = x.hand[static_cast<std::size_t>(n - 1)];
+        bool fits = c.type == Dodge || (x.hero.id == Jorvane && isSlash(c.type)) || (x.hero.id == Seluna && !c.red());
+        if (!fits) {
+            log("该牌不能当闪。", RED);
+            return false;
+        }
+        index = n - 1;
+    } else {
+        index = findDodge(p);
+        if (index < 0) return false;
+    }
+    throwCard(takeHand(p, index, true));
+    log(x.hero.name + "打出【闪】。", CYAN);
+    return true;
+}
+
+// `need` slashes in a row; cards played before a failed pass stay discarded.
+bool Game::respondSlash(int p, const std::string& why, int need) {
+    activateSeat(p);
+    if (need <= 0) return true;
+    Player& x = ps_[p];
+    for (int i = 0; i < need; ++i) {
+        int z = findAnySlash(p);
+        if (z < 0 && x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2) {
+            Card first = takeHand(p, 0, true);
+            Card second = takeHand(p, 0, true);
+            throwCard(first);
+            throwCard(second);
+            log(x.hero.name + "发动丈八蛇矛，以两牌当杀。", MAGENTA);
+            continue;
+        }
+        if (x.human) {
+            std::cout << "\n" << why << "：需打出杀（第" << (i + 1) << "/" << need << "张，0放弃）：\n";
+            hand(p);
+            int n = number(0, static_cast<int>(x.hand.size()), 0);
+            if (n == 0) return false;
+            const Card& c = x.hand[static_cast<std::size_t>(n - 1)];
+            bool fits = isSlash(c.type) || (x.hero.id == Keldar && c.red()) || (x.hero.id == Jorvane && c.type == Dodge);
+            if (!fits) {
+                log("该牌不能当杀。", RED);
+                return false;
+            }
+            z = n - 1;
+        } else if (z < 0) {
+            return false;
+        }
+        throwCard(takeHand(p, z, true));
+        log(x.hero.name + "打出【杀】。", YELLOW);
+    }
+    return true;
+}
+
+} // namespace kvr

@@ -1,0 +1,194 @@
+#include <iostream>
+
+#include "model/game.hpp"
+
+namespace kvr {
+
+bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
+    Player& x = ps_[p];
+    if (slashLimit(p)) {
+        if (x.human) log("杀的次数已达上限。", RED);
+        return false;
+    }
+    int to = forced && *forced >= 0 ? *forced : -1;
+    if (to < 0) {
+        if (x.human)
+            to = chooseTarget(p, "选择杀的目标", [this, p](int q) { return q != p && canSlash(p, q); }, true);
+        else
+            to = aiEnemy(p, true, false);
+    }
+    if (to < 0 || to == p || !canSlash(p, to)) return false;
+
+    bool halberd = x.weapon && x.weapon->type == Halberd && x.hand.size() == 1;
+    Card c = takeHand(p, hi, true);
+    ++x.slashCount;
+    x.usedSlash = true;
+    log(x.hero.name + "对" + ps_[to].hero.name + "使用" + ctext(c), RED);
+
+    std::vector<int> targets{to};
+    if (halberd) {
+        for (int q : enemies(p, true))
+            if (q != to && targets.size() < 3) targets.push_back(q);
+        if (targets.size() >= 2) log("方天画戟追加了目标。", MAGENTA);
+    }
+    for (int q : targets)
+        if (ps_[q].alive) slash(p, q, c);
+    throwCard(c);
+    return true;
+}
+
+bool Game::useVirtualSlash(int p) {
+    if (slashLimit(p)) return false;
+    Player& x = ps_[p];
+    std::vector<int> candidates;
+    for (std::size_t i = 0; i < x.hand.size(); ++i) {
+        const Card& c = x.hand[i];
+        if ((x.hero.id == Keldar && c.red()) || (x.hero.id == Jorvane && c.type == Dodge))
+            candidates.push_back(static_cast<int>(i));
+    }
+    auto legal = [this, p](int q) { return q != p && canSlash(p, q); };
+
+    if (candidates.empty()) {
+        if (!(x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2)) return false;
+        int to = x.human ? chooseTarget(p, "丈八蛇矛杀目标", legal, true) : aiEnemy(p, true, false);
+        if (to < 0) return false;
+        Card first = takeHand(p, 0, true);
+        Card second = takeHand(p, 0, true);
+        throwCard(first);
+        throwCard(second);
+        ++x.slashCount;
+        x.usedSlash = true;
+        slash(p, to, Card{0, Slash, Spade, 1});
+        return true;
+    }
+
+    int hi = candidates.front();
+    int to = -1;
+    if (x.human) {
+        hand(p);
+        std::cout << "选择转化为杀的牌：";
+        hi = number(1, static_cast<int>(x.hand.size()), 1) - 1;
+        bool allowed = false;
+        for (int k : candidates) allowed = allowed || k == hi;
+        if (!allowed) return false;
+        to = chooseTarget(p, "转化杀目标", legal, true);
+    } else {
+        to = aiEnemy(p, true, false);
+    }
+    if (to < 0) return false;
+    Card pay = takeHand(p, hi, true);
+    throwCard(pay);
+    Card v{pay.id, Slash, pay.suit, pay.rank};
+    ++x.slashCount;
+    x.usedSlash = true;
+    log(x.hero.name + "发动转化技能，将牌当杀。", MAGENTA);
+    slash(p, to, v);
+    return true;
+}
+
+// One slash from one seat against one target, every weapon, armour and slash skill in its step.
+void Game::slash(int from, int to, Card card) {
+    if (from == to || !canSlash(from, to)) return;
+    Player& a = ps_[from];
+
+    if (ps_[to].hero.id == Nimeri && !ps_[to].hand.empty()) {
+        std::vector<int> candidates;
+        for (int q = 0; q < 6; ++q)
+            if (q != from && q != to && canSlash(to, q)) candidates.push_back(q);
+        if (!candidates.empty() && attitude(to, from) < 0 &&
+            (!ps_[to].human || askYes(to, "发动流离转移杀？y/n："))) {
+            throwCard(takeHand(to, 0, true));
+            int next = candidates.front();
+            if (ps_[to].human)
+                next = chooseTarget(
+                    to, "流离的新目标", [this, from, to](int q) { return q != from && q != to && canSlash(to, q); },
+                    false);
+            if (next >= 0) {
+                log("Nimeri发动【流离】，杀转移给" + ps_[next].hero.name + "。", MAGENTA);
+                to = next;
+            }
+        }
+    }
+    Player& t = ps_[to];
+
+    bool ignore = a.weapon && a.weapon->type == QinggangSword;
+    Nature nat = slashNature(card.type);
+    if (card.type == Slash && a.weapon && a.weapon->type == ZhuqueFan) nat = Fire;
+
+    if (!ignore && t.armor) {
+        if (t.armor->type == RenwangShield && !card.red() && nat == Normal) {
+            log("仁王盾令黑色杀无效。", BLUE);
+            return;
+        }
+        if (t.armor->type == Vine && nat == Normal) {
+            log("藤甲令普通杀无效。", BLUE);
+            return;
+        }
+    }
+
+    if (a.weapon && a.weapon->type == DoubleSword && a.hero.male != t.hero.male) {
+        if (t.hand.empty())
+            draw(from, 1, true);
+        else if (!t.human || askYes(to, "雌雄双股剑：弃1牌？否则对方摸1。y/n："))
+            throwCard(takeHand(to, 0, true));
+        else
+            draw(from, 1, true);
+    }
+
+    bool unanswerable = false;
+    if (a.hero.id == Feyrin && roll(0, 1) == 1) {
+        unanswerable = true;
+        log("Feyrin【铁骑】成功，此杀不可闪。", MAGENTA);
+    }
+
+    if (!unanswerable) {
+        int need = a.hero.id == Grathos ? 2 : 1;
+        bool dodged = respondDodge(to, a.hero.name + "的杀");
+        if (dodged && need == 2) dodged = respondDodge(to, "Grathos无双的第二张闪");
+        if (dodged) {
+            bool axe = a.weapon && a.weapon->type == Axe && totalCards(from) > 1 &&
+                       (!a.human || askYes(from, "弃2牌发动贯石斧强制命中？y/n："));
+            if (axe) {
+                throwRandom(from, 2);
+                log("贯石斧令杀仍然命中！", RED);
+            } else {
+                log(t.hero.name + "闪避了杀。", CYAN);
+                if (a.weapon && a.weapon->type == GreenDragon) {
+                    int o = findAnySlash(from);
+                    if (o >= 0 && (!a.human || askYes(from, "青龙偃月刀追杀？y/n："))) {
+                        Card chase = takeHand(from, o, true);
+                        throwCard(chase);
+                        slash(from, to, chase);
+                    }
+                }
+                return;
+            }
+        }
+    }
+
+    int amount = a.drank ? 2 : 1;
+    a.drank = false;
+    if (a.weapon && a.weapon->type == GudingBlade && t.hand.empty()) ++amount;
+    if (a.weapon && a.weapon->type == IceSword && totalCards(to) > 1 &&
+        (!a.human || askYes(from, "寒冰剑：防止伤害并弃目标2牌？y/n："))) {
+        throwRandom(to, 2);
+        log("寒冰剑防止伤害并弃置目标2张牌。", BLUE);
+        return;
+    }
+    damage(from, to, amount, nat, "杀", true);
+    if (!t.alive) return;
+
+    if (a.weapon && a.weapon->type == KylinBow) {
+        Optional<Card>& horse = t.offensiveHorse ? t.offensiveHorse : t.defensiveHorse;
+        if (horse) {
+            bool offensive = &horse == &t.offensiveHorse;
+            Card lost = *horse;
+            horse.reset();
+            throwCard(lost);
+            triggerLoseEquip(to, lost);
+            log(offensive ? "麒麟弓弃置了进攻坐骑。" : "麒麟弓弃置了防御坐骑。", BLUE);
+        }
+    }
+}
+
+} // namespace kvr

@@ -1,0 +1,113 @@
+#include <algorithm>
+#include <iostream>
+
+#include "model/game.hpp"
+
+namespace kvr {
+
+// The target answers first; whoever first fails to produce its slashes takes the damage.
+void Game::duel(int from, int to, int damageOwner) {
+    if (ps_[to].hero.id == Velisar && ps_[to].hand.empty()) {
+        log("空城令决斗不能指定Velisar。", MAGENTA);
+        return;
+    }
+    int attacker = from;
+    int defender = to;
+    for (;;) {
+        if (!ps_[attacker].alive || !ps_[defender].alive) return;
+        int need = ps_[attacker].hero.id == Grathos ? 2 : 1;
+        if (!respondSlash(defender, "与" + ps_[attacker].hero.name + "的决斗", need)) break;
+        std::swap(attacker, defender);
+    }
+    damage(damageOwner >= 0 ? damageOwner : attacker, defender, 1, Normal, "决斗", true);
+}
+
+void Game::aoe(int from, CardType t) {
+    const std::string name = cardName(t);
+    for (int k = 1; k < 6; ++k) {
+        if (ended_) return;
+        int seat = (from + k) % 6;
+        Player& x = ps_[seat];
+        if (!x.alive) continue;
+        if (x.armor && x.armor->type == Vine) {
+            log("藤甲令" + x.hero.name + "免疫" + name + "。", BLUE);
+            continue;
+        }
+        if (nullified(from, seat, name)) continue;
+        bool answered = t == Barbarians ? respondSlash(seat, "南蛮入侵", 1) : respondDodge(seat, "万箭齐发");
+        if (!answered) damage(from, seat, 1, Normal, name, true);
+    }
+}
+
+void Game::harvest(int from) {
+    activateSeat(from);
+    int living = 0;
+    for (const Player& x : ps_) living += x.alive ? 1 : 0;
+    for (int k = 0; k < living; ++k) pool_.push_back(drawOne());
+    std::string shown = "五谷展示：";
+    for (const Card& c : pool_) shown += ctext(c) + " ";
+    std::cout << shown << "\n";
+
+    for (int k = 0; k < 6 && !pool_.empty(); ++k) {
+        int seat = (from + k) % 6;
+        if (!ps_[seat].alive) continue;
+        if (nullified(from, seat, "五谷丰登")) continue;
+        std::size_t pick = 0;
+        if (ps_[seat].human) {
+            activateSeat(seat);
+            std::string offer = "可选五谷牌：";
+            for (std::size_t i = 0; i < pool_.size(); ++i) offer += std::to_string(i + 1) + "." + ctext(pool_[i]) + " ";
+            std::cout << offer << "\n选择五谷牌 1~" << pool_.size() << "：";
+            pick = static_cast<std::size_t>(number(1, static_cast<int>(pool_.size()), 1) - 1);
+        } else {
+            for (std::size_t i = 1; i < pool_.size(); ++i)
+                if (keepValue(pool_[i], seat) > keepValue(pool_[pick], seat)) pick = i;
+        }
+        ps_[seat].hand.push_back(pool_[pick]);
+        pool_.erase(pool_.begin() + static_cast<std::ptrdiff_t>(pick));
+    }
+    for (const Card& c : pool_) throwCard(c);
+    pool_.clear();
+}
+
+void Game::fireAttack(int from, int to) {
+    activateSeat(from);
+    if (ps_[to].hand.empty()) return;
+    int shown = roll(0, static_cast<int>(ps_[to].hand.size()) - 1);
+    Card c = ps_[to].hand[static_cast<std::size_t>(shown)];
+    log(ps_[to].hero.name + "展示" + ctext(c), YELLOW);
+    int index = findSameSuit(from, c.suit, -1);
+    if (index < 0) return;
+    if (ps_[from].human && !askYes(from, "弃同花色牌发动火攻伤害？y/n：")) return;
+    throwCard(takeHand(from, index, true));
+    damage(from, to, 1, Fire, "火攻", true);
+}
+
+// The armed seat is never asked: with a usable slash it slashes, without one it gives up its weapon.
+void Game::borrowSword(int from, int armed) {
+    auto legal = [this, from, armed](int q) { return q != from && q != armed && canSlash(armed, q); };
+    int victim = -1;
+    for (int q = 0; q < 6 && victim < 0; ++q)
+        if (legal(q)) victim = q;
+    if (victim < 0) return;
+    if (ps_[from].human) victim = chooseTarget(from, "借刀杀人的被杀目标", legal, false);
+    if (victim < 0) return;
+
+    Player& x = ps_[armed];
+    int z = findAnySlash(armed);
+    if (z < 0) {
+        if (!x.weapon) return;
+        Card w = *x.weapon;
+        x.weapon.reset();
+        triggerLoseEquip(armed, w);
+        ps_[from].hand.push_back(w);
+        log(ps_[from].hero.name + "获得了借刀目标的武器。", GREEN);
+        return;
+    }
+    Card c = takeHand(armed, z, true);
+    throwCard(c);
+    log(x.hero.name + "被迫出杀。", YELLOW);
+    slash(armed, victim, c);
+}
+
+} // namespace kvr

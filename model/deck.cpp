@@ -1,0 +1,103 @@
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+#include "model/game.hpp"
+
+namespace kvr {
+
+namespace {
+
+// The 166 printed cards in creation order; index id - 1. Suits cycle S H C D and ranks 1..13
+// with the serial number, so the order of the blocks alone fixes every suit and rank.
+std::vector<Card> printedDeck() {
+    std::vector<Card> out;
+    out.reserve(DECK_SIZE);
+    int id = 1;
+    int serial = 0;
+    auto add = [&](CardType t, int count) {
+        for (int i = 0; i < count; ++i) {
+            out.push_back(Card{id, t, static_cast<Suit>(serial % 4), serial % 13 + 1});
+            ++id;
+            ++serial;
+        }
+    };
+    add(Slash, 24);
+    add(FireSlash, 8);
+    add(ThunderSlash, 8);
+    add(Dodge, 20);
+    add(Peach, 12);
+    add(Wine, 6);
+    add(Duel, 5);
+    add(Barbarians, 4);
+    add(Arrows, 4);
+    add(ExNihilo, 6);
+    add(Steal, 6);
+    add(Dismantle, 7);
+    add(PeachGarden, 2);
+    add(Harvest, 2);
+    add(FireAttack, 5);
+    add(IronChain, 6);
+    add(BorrowSword, 3);
+    add(Nullification, 8);
+    add(Lightning, 2);
+    add(Indulgence, 3);
+    add(SupplyShortage, 3);
+    for (int t = Crossbow; t <= Hualiu; ++t) add(static_cast<CardType>(t), t == EightDiagrams ? 2 : 1);
+    return out;
+}
+
+const std::vector<Card>& printed() {
+    static const std::vector<Card> deck = printedDeck();
+    return deck;
+}
+
+} // namespace
+
+Card deckCard(int id) {
+    if (id < 1 || id > DECK_SIZE) return Card{};
+    return printed()[static_cast<std::size_t>(id - 1)];
+}
+
+int Game::roll(int lo, int hi) {
+    std::uniform_int_distribution<int> d(lo, hi);
+    return d(rng_);
+}
+
+void Game::makeDeck() {
+    deck_ = printed();
+    discard_.clear();
+    std::shuffle(deck_.begin(), deck_.end(), rng_);
+}
+
+Card Game::drawOne() {
+    if (deck_.empty()) reshuffle();
+    Card c = deck_.back();
+    deck_.pop_back();
+    return c;
+}
+
+void Game::draw(int p, int n, bool say) {
+    Player& x = ps_[p];
+    if (!x.alive) return;
+    for (int i = 0; i < n; ++i) x.hand.push_back(drawOne());
+    if (say) log(x.hero.name + "摸了" + std::to_string(n) + "张牌。", CYAN);
+}
+
+void Game::reshuffle() {
+    if (discard_.empty()) throw std::runtime_error("牌堆耗尽");
+    deck_.swap(discard_);
+    discard_.clear();
+    std::shuffle(deck_.begin(), deck_.end(), rng_);
+    log("弃牌堆重新洗牌。", CYAN);
+}
+
+// A card converted by a skill (国色 turns a diamond into an Indulgence) is its printed self again
+// once it leaves play, so the deck never changes its composition.
+void Game::throwCard(Card c) {
+    if (c.id == 0) return;
+    if (c.id <= DECK_SIZE) c.type = deckCard(c.id).type;
+    discard_.push_back(c);
+}
+
+} // namespace kvr

@@ -1,0 +1,102 @@
+#include <algorithm>
+#include <iostream>
+
+#include "console/text.hpp"
+#include "model/game.hpp"
+
+namespace kvr {
+
+Game::Game(Mode mode, Options opt, LanHub* hub, std::vector<SocketHandle> remotes)
+    : mode_(mode), opt_(opt), rng_(opt.seed), hub_(hub), remotes_(std::move(remotes)) {}
+
+Game::~Game() = default;
+
+void Game::setup() {
+    makeDeck();
+    makePlayers();
+    attachNetworkPlayers();
+    for (int seat = 0; seat < 6; ++seat) draw(seat, 4, false);
+
+    if (opt_.autoPlay) {
+        std::cout << "[自动测试] seed=" << opt_.seed << " 模式=" << (mode_ == Identity ? "身份局" : "普通3v3")
+                  << "\n";
+        for (int i = 0; i < 6; ++i)
+            std::cout << (i + 1) << "号 " << ps_[i].hero.name << "/" << roleText(ps_[i].role) << "\n";
+        return;
+    }
+    activateSeat(human_);
+    clear();
+    table();
+    std::cout << "\n游戏内输入 h 查看速查，s 发动武将技，v 使用转化杀，e 结束出牌。\n";
+    if (hub_) publicMessage("[大厅] 已开局；空余座位均由AI补充。\n");
+    if (!opt_.fast) pause("按 Enter 开局...");
+}
+
+void Game::makePlayers() {
+    const std::vector<Hero> hb = heroBook();
+    std::vector<int> hids(hb.size());
+    for (std::size_t i = 0; i < hids.size(); ++i) hids[i] = static_cast<int>(i);
+    std::shuffle(hids.begin(), hids.end(), rng_);
+
+    ps_.assign(6, Player{});
+    const char* const aiNames[6] = {"苍虎机", "赤虎机", "玄虎机", "白虎机", "金虎机", "青虎机"};
+    std::vector<Role> roles(6, TeamHan);
+    human_ = -1;
+
+    if (mode_ == Identity) {
+        std::vector<Role> pool = {Lord, Loyalist, Rebel, Rebel, Rebel, Renegade};
+        roles[0] = Lord;
+        pool.erase(pool.begin());
+        if (!opt_.autoPlay) {
+            std::cout << "选择身份：1随机 2主公 3忠臣 4反贼 5内奸：";
+            int answer = number(1, 5, 1);
+            const Role asked[5] = {Lord, Lord, Loyalist, Rebel, Renegade};
+            Role want = Lord;
+            if (answer == 1) {
+                const Role full[6] = {Lord, Loyalist, Rebel, Rebel, Rebel, Renegade};
+                want = full[roll(0, 5)];
+            } else {
+                want = asked[answer - 1];
+            }
+            if (want == Lord) {
+                human_ = 0;
+            } else {
+                human_ = roll(1, 5);
+                pool.erase(std::find(pool.begin(), pool.end(), want));
+                roles[human_] = want;
+            }
+        }
+        std::shuffle(pool.begin(), pool.end(), rng_);
+        std::size_t next = 0;
+        for (int seat = 1; seat < 6; ++seat)
+            if (seat != human_) roles[seat] = pool[next++];
+    } else {
+        for (int seat = 0; seat < 6; ++seat) roles[seat] = seat % 2 == 0 ? TeamHan : TeamChu;
+        human_ = opt_.autoPlay ? -1 : 0;
+    }
+
+    int chosen = -1;
+    if (human_ >= 0) {
+        std::cout << "\n选择武将（输入 1~" << hb.size() << "）：\n";
+        for (std::size_t i = 0; i < hb.size(); ++i)
+            std::cout << padLeft(std::to_string(i + 1), 2) << "." << padRight(hb[i].name, 8) << " "
+                      << hb[i].kingdom << " " << hb[i].hp << "体力 【" << hb[i].skills << "】\n";
+        std::cout << "> ";
+        chosen = number(1, static_cast<int>(hb.size()), 1) - 1;
+        hids.erase(std::find(hids.begin(), hids.end(), chosen));
+    }
+
+    std::size_t nextHero = 0;
+    for (int i = 0; i < 6; ++i) {
+        Player& x = ps_[i];
+        x.human = (i == human_);
+        x.label = x.human ? "你" : aiNames[i];
+        x.role = roles[i];
+        x.hero = x.human ? hb[chosen] : hb[hids[nextHero++]];
+        x.maxHp = x.hero.hp + (mode_ == Identity && x.role == Lord ? 1 : 0);
+        x.hp = x.maxHp;
+        x.revealed = mode_ == Normal3v3 || x.role == Lord;
+    }
+}
+
+} // namespace kvr

@@ -1,0 +1,174 @@
+// One game: settings, random engine, the six seats, the piles and the turn bookkeeping.
+// Every rule is a member; each rule area is defined in the file of its topic.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "console/colors.hpp"
+#include "model/types.hpp"
+#include "net/socket.hpp"
+
+namespace kvr {
+
+class LanHub;
+class NetworkStreamBuf;
+
+std::vector<Hero> heroBook();
+std::string cardDescription(CardType t);
+
+// The printed card with serial number `id` (1..166) as the deck creates it, or a default card.
+Card deckCard(int id);
+constexpr int DECK_SIZE = 166;
+
+class Game {
+  public:
+    Game(Mode mode, Options opt, LanHub* hub, std::vector<SocketHandle> remotes);
+    ~Game();
+    Game(const Game&) = delete;
+    Game& operator=(const Game&) = delete;
+
+    void setup();
+    void run();
+
+    static void tutorial();
+    static void listHeroes();
+    static void listCards();
+
+  private:
+    friend struct GameProbe;
+
+    // Deck and piles
+    void makeDeck();
+    Card drawOne();
+    void draw(int p, int n, bool say);
+    void reshuffle();
+    void throwCard(Card c);
+    int roll(int lo, int hi);
+
+    // Setup
+    void makePlayers();
+
+    // Game loop
+    void turn(int p);
+    void endPhase(int p);
+    void checkWin();
+    void afterAction();
+
+    // Judgments and phases
+    Card judgment(int who, const std::string& why, const std::function<bool(const Card&)>& good);
+    void judgmentPhase(int p);
+    void startSkills(int p);
+    void drawPhase(int p);
+    void discardPhase(int p);
+    void humanPlay(int p);
+
+    // Card play
+    bool useCard(int p, int hi, Optional<int> forced);
+    bool useSlashCard(int p, int hi, Optional<int> forced);
+    bool useVirtualSlash(int p);
+    void slash(int from, int to, Card card);
+    bool respondDodge(int p, const std::string& why);
+    bool respondSlash(int p, const std::string& why, int need);
+    void duel(int from, int to, int damageOwner);
+    void aoe(int from, CardType t);
+    void harvest(int from);
+    void fireAttack(int from, int to);
+    void borrowSword(int from, int armed);
+    bool nullified(int from, int target, const std::string& trick);
+    void placeDelayed(int from, int to, Card c);
+    bool askYes(int p, const std::string& question);
+
+    // Distance, reach and finders
+    int distance(int a, int b) const;
+    int range(int p) const;
+    bool canSlash(int a, int b) const;
+    bool slashLimit(int p) const;
+    int findCard(int p, CardType t) const;
+    int findAnySlash(int p) const;
+    int findDodge(int p) const;
+    int findSameSuit(int p, Suit s, int except) const;
+    bool hasDelayed(int p, CardType t) const;
+    int totalCards(int p) const;
+
+    // Damage, dying and death
+    void damage(int from, int to, int amount, Nature nat, const std::string& why, bool spread);
+    void afterDamage(int from, int to);
+    void heal(int p, int n, const std::string& why);
+    bool rescue(int dying);
+    bool offerSave(int saver, int dying);
+    void die(int p, int killer);
+
+    // Card loss
+    Card takeHand(int p, int i, bool trigger);
+    Optional<Card> takeRandomCard(int p, bool steal, int source);
+    void throwRandom(int p, int n);
+    void triggerLoseEquip(int p, const Card& c);
+    void triggerEmptyHand(int p);
+
+    // Active skills
+    bool activeSkill(int p);
+    bool activeSkillAI(int p);
+
+    // Computer players
+    int attitude(int a, int b) const;
+    std::vector<int> allies(int p) const;
+    std::vector<int> enemies(int p, bool inRange) const;
+    int aiAlly(int p, bool wounded) const;
+    int aiEnemy(int p, bool inRange, bool needsCards) const;
+    int keepValue(const Card& c, int p) const;
+    void aiPlay(int p);
+
+    // Console output
+    std::string paint(std::string s, const char* code) const;
+    void log(const std::string& s, const char* color) const;
+    void clear() const;
+    std::string ctext(const Card& c) const;
+    static std::string roleText(Role r);
+    std::string shownRole(int p) const;
+    std::string equips(const Player& x) const;
+    void table() const;
+    void hand(int p) const;
+
+    // Console input
+  public:
+    static std::string line();
+    static int number(int lo, int hi, int fallback);
+    static std::vector<int> numbers(const std::string& s);
+
+  private:
+    int chooseTarget(int from, const std::string& prompt, const std::function<bool(int)>& legal,
+                     bool cancel);
+    void pause(const std::string& s) const;
+
+    // Seats and routing
+    void attachNetworkPlayers();
+    void activateSeat(int p);
+    void publicMessage(const std::string& text) const;
+
+    Mode mode_;
+    Options opt_;
+    std::mt19937 rng_;
+    std::vector<Player> ps_;
+    std::vector<Card> deck_;
+    std::vector<Card> discard_;
+    int human_ = -1;
+    int current_ = -1;
+    int round_ = 1;
+    int viewSeat_ = -1;
+    bool ended_ = false;
+    std::string result_;
+    LanHub* hub_;
+    std::vector<SocketHandle> remotes_;
+    NetworkStreamBuf* router_ = nullptr;
+    std::streambuf* originalOutput_ = nullptr;
+    // Cards shown by Harvest and not yet picked: on the table, in no pile.
+    std::vector<Card> pool_;
+    // Called after every phase and every play-phase action; the simulation tests check the table here.
+    std::function<void()> actionHook_;
+};
+
+} // namespace kvr

@@ -1,0 +1,141 @@
+// The plain records and the card vocabulary that every rule passes around.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "net/socket.hpp"
+
+namespace kvr {
+
+enum Mode : int { Normal3v3 = 0, Identity = 1 };
+
+enum Role : int { TeamHan = 0, TeamChu = 1, Lord = 2, Loyalist = 3, Rebel = 4, Renegade = 5 };
+
+enum Suit : int { Spade = 0, Heart = 1, Club = 2, Diamond = 3 };
+
+enum Nature : int { Normal = 0, Fire = 1, Thunder = 2 };
+
+enum Kind : int { Basic = 0, Trick = 1, Delayed = 2, Weapon = 3, Armor = 4, OffensiveHorse = 5, DefensiveHorse = 6 };
+
+// Each kind's types are contiguous: cardKind tests ranges of these values.
+enum CardType : int {
+    Slash, FireSlash, ThunderSlash, Dodge, Peach, Wine,
+    Duel, Barbarians, Arrows, ExNihilo, Steal, Dismantle, PeachGarden, Harvest, FireAttack, IronChain,
+    BorrowSword, Nullification,
+    Lightning, Indulgence, SupplyShortage,
+    Crossbow, QinggangSword, IceSword, DoubleSword, GreenDragon, SerpentSpear, Axe, Halberd, KylinBow,
+    GudingBlade, ZhuqueFan,
+    EightDiagrams, RenwangShield, Vine, SilverLion,
+    Chitu, Dayuan, Zixing,
+    Dilu, Jueying, Hualiu
+};
+constexpr int CARD_TYPE_COUNT = 42;
+
+enum HeroId : int {
+    Varnok, Thessil, Korveth, Dravin, Bruhald, Lirren, Seluna, Ormaen, Keldar, Rhoskan, Velisar, Jorvane,
+    Feyrin, Miravel, Corvane, Ranvik, Ostrel, Brannoc, Elthar, Nimeri, Kaspen, Valessa, Mendrel, Grathos,
+    Serafae
+};
+constexpr int HERO_COUNT = 25;
+
+// One physical card; id 0 marks a virtual card that exists for one use and never reaches a pile.
+struct Card {
+    int id = 0;
+    CardType type = Slash;
+    Suit suit = Spade;
+    int rank = 1;
+
+    bool red() const { return suit == Heart || suit == Diamond; }
+};
+
+struct Hero {
+    HeroId id = Varnok;
+    std::string name;
+    std::string kingdom;
+    bool male = false;
+    int hp = 0;
+    std::string skills;
+    std::string detail;
+};
+
+// A small value-or-nothing holder; `reset` also restores a default value so stale data never lingers.
+template <class T> struct Optional {
+    bool has_ = false;
+    T value_{};
+
+    Optional() = default;
+    Optional(const T& v) : has_(true), value_(v) {}
+    Optional(T&& v) : has_(true), value_(std::move(v)) {}
+
+    Optional& operator=(const T& v) {
+        has_ = true;
+        value_ = v;
+        return *this;
+    }
+    Optional& operator=(T&& v) {
+        has_ = true;
+        value_ = std::move(v);
+        return *this;
+    }
+
+    explicit operator bool() const { return has_; }
+    const T& operator*() const { return value_; }
+    T& operator*() { return value_; }
+    const T* operator->() const { return &value_; }
+    T* operator->() { return &value_; }
+
+    void reset() {
+        has_ = false;
+        value_ = T{};
+    }
+    T value_or(const T& fallback) const { return has_ ? value_ : fallback; }
+};
+
+struct Player {
+    std::string label;
+    bool human = false;
+    bool alive = true;
+    bool revealed = false;
+    SocketHandle remote = INVALID_NET_SOCKET;
+    Role role = TeamHan;
+    Hero hero;
+    int hp = 0;
+    int maxHp = 0;
+    std::vector<Card> hand;
+    std::vector<Card> delayed;
+    Optional<Card> weapon;
+    Optional<Card> armor;
+    Optional<Card> offensiveHorse;
+    Optional<Card> defensiveHorse;
+    bool chained = false;
+    bool drank = false;
+    bool luoyi = false;
+    bool skipPlay = false;
+    bool skipDraw = false;
+    bool activeUsed = false;
+    bool usedSlash = false;
+    int slashCount = 0;
+    int rendeCount = 0;
+};
+
+struct Options {
+    bool autoPlay = false;
+    bool fast = false;
+    bool color = true;
+    std::uint32_t seed = 0;
+    int maxRounds = 150;
+    Optional<Mode> forcedMode;
+};
+
+std::string cardName(CardType t);
+Kind cardKind(CardType t);
+bool isSlash(CardType t);
+Nature slashNature(CardType t);
+const char* suitName(Suit s);
+std::string rankName(int r);
+const char* natureName(Nature n);
+
+} // namespace kvr

@@ -1,0 +1,191 @@
+#include "tests/support/table.hpp"
+
+#include <algorithm>
+#include <map>
+
+namespace kvr {
+
+Console::Console(const std::string& input)
+    : in_(input), inSwap_(std::cin, in_.rdbuf()), outSwap_(std::cout, out_.rdbuf()) {
+    std::cin.clear();
+}
+
+Console::~Console() { std::cin.clear(); }
+
+void Console::feed(const std::string& input) {
+    in_.str(input);
+    in_.clear();
+    std::cin.clear();
+}
+
+namespace {
+
+Options tableOptions(std::uint32_t seed) {
+    Options opt;
+    opt.autoPlay = true;
+    opt.fast = true;
+    opt.color = false;
+    opt.seed = seed;
+    return opt;
+}
+
+const HeroId DEFAULT_HEROES[6] = {Ormaen, Corvane, Brannoc, Rhoskan, Ranvik, Elthar};
+const Role IDENTITY_ROLES[6] = {Lord, Rebel, Loyalist, Rebel, Renegade, Rebel};
+
+} // namespace
+
+Table::Table(Mode mode, std::uint32_t seed)
+    : game_(std::make_unique<Game>(mode, tableOptions(seed), nullptr, std::vector<SocketHandle>{})),
+      probe_{*game_} {
+    game_->setup();
+    std::vector<Card>& deck = probe_.deck();
+    for (Player& x : probe_.ps()) {
+        deck.insert(deck.end(), x.hand.begin(), x.hand.end());
+        x = Player{};
+    }
+    deck.insert(deck.end(), probe_.discard().begin(), probe_.discard().end());
+    probe_.discard().clear();
+    std::sort(deck.begin(), deck.end(), [](const Card& a, const Card& b) { return a.id < b.id; });
+    for (int p = 0; p < 6; ++p) {
+        seat(p).label = "机" + std::to_string(p + 1);
+        role(p, mode == Identity ? IDENTITY_ROLES[p] : (p % 2 == 0 ? TeamHan : TeamChu));
+        hero(p, DEFAULT_HEROES[p]);
+    }
+    probe_.human() = -1;
+    probe_.current() = -1;
+    clearOut();
+}
+
+void Table::hero(int p, HeroId id) {
+    Player& x = seat(p);
+    x.hero = heroBook()[static_cast<std::size_t>(id)];
+    x.maxHp = x.hero.hp + (probe_.mode() == Identity && x.role == Lord ? 1 : 0);
+    x.hp = x.maxHp;
+}
+
+void Table::role(int p, Role r) {
+    Player& x = seat(p);
+    x.role = r;
+    x.revealed = probe_.mode() == Normal3v3 || r == Lord;
+}
+
+void Table::hp(int p, int hp) { seat(p).hp = hp; }
+
+void Table::human(int p) {
+    seat(p).human = true;
+    seat(p).label = "你";
+    probe_.human() = p;
+}
+
+Card Table::take(const std::function<bool(const Card&)>& match) {
+    auto fromList = [&](std::vector<Card>& list, Card& out) {
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (!match(list[i])) continue;
+            out = list[i];
+            list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+            return true;
+        }
+        return false;
+    };
+    Card c;
+    if (fromList(probe_.deck(), c) || fromList(probe_.discard(), c)) return c;
+    for (Player& x : probe_.ps()) {
+        if (fromList(x.hand, c) || fromList(x.delayed, c)) return c;
+        for (Optional<Card>* slot : {&x.weapon, &x.armor, &x.offensiveHorse, &x.defensiveHorse}) {
+            if (*slot && match(**slot)) {
+                c = **slot;
+                slot->reset();
+                return c;
+            }
+        }
+    }
+    throw std::runtime_error("no such card left in the deck");
+}
+
+Card Table::give(int p, CardType t, int suit) {
+    Card c = take([&](const Card& x) { return x.type == t && (suit < 0 || x.suit == suit); });
+    seat(p).hand.push_back(c);
+    return c;
+}
+
+Card Table::equip(int p, CardType t) {
+    Card c = take([&](const Card& x) { return x.type == t; });
+    Player& x = seat(p);
+    switch (cardKind(t)) {
+    case Weapon: x.weapon = c; break;
+    case Armor: x.armor = c; break;
+    case OffensiveHorse: x.offensiveHorse = c; break;
+    default: x.defensiveHorse = c; break;
+    }
+    return c;
+}
+
+Card Table::delay(int p, CardType t, int suit) {
+    Card c = take([&](const Card& x) { return x.type == t && (suit < 0 || x.suit == suit); });
+    seat(p).delayed.push_back(c);
+    return c;
+}
+
+Card Table::top(CardType t, int suit, int rank) {
+    Card c = take([&](const Card& x) {
+        return x.type == t && (suit < 0 || x.suit == suit) && (rank == 0 || x.rank == rank);
+    });
+    probe_.deck().push_back(c);
+    return c;
+}
+
+Card Table::topSuitRank(int suit, int rank) {
+    Card c = take([&](const Card& x) { return x.suit == suit && x.rank == rank; });
+    probe_.deck().push_back(c);
+    return c;
+}
+
+std::vector<std::string> Table::logs() const {
+    std::vector<std::string> lines;
+    std::istringstream in(out());
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("  -> ", 0) == 0) lines.push_back(line.substr(5));
+    return lines;
+}
+
+bool Table::logged(const std::string& line) const {
+    std::vector<std::string> lines = logs();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::string Table::conservationFault() { return checkConservation(probe_); }
+
+std::string checkConservation(GameProbe& g) {
+    std::map<int, int> seen;
+    std::string fault;
+    auto note = [&](const Card& c, const std::string& where, bool judgmentZone) {
+        if (!fault.empty()) return;
+        if (c.id < 1 || c.id > DECK_SIZE) {
+            fault = "card id " + std::to_string(c.id) + " in " + where;
+            return;
+        }
+        Card printed = deckCard(c.id);
+        bool converted = judgmentZone && c.type == Indulgence && c.suit == Diamond;
+        if ((c.type != printed.type && !converted) || c.suit != printed.suit || c.rank != printed.rank)
+            fault = "card " + std::to_string(c.id) + " altered in " + where;
+        if (++seen[c.id] > 1) fault = "card " + std::to_string(c.id) + " twice, again in " + where;
+    };
+    for (const Card& c : g.deck()) note(c, "draw pile", false);
+    for (const Card& c : g.discard()) note(c, "discard pile", false);
+    for (const Card& c : g.pool()) note(c, "harvest pool", false);
+    for (int p = 0; p < 6; ++p) {
+        const Player& x = g.seat(p);
+        std::string who = "seat " + std::to_string(p + 1);
+        for (const Card& c : x.hand) note(c, who + " hand", false);
+        for (const Card& c : x.delayed) note(c, who + " judgment zone", true);
+        for (const Optional<Card>* slot : {&x.weapon, &x.armor, &x.offensiveHorse, &x.defensiveHorse})
+            if (*slot) note(**slot, who + " equipment", false);
+    }
+    if (!fault.empty()) return fault;
+    for (int id = 1; id <= DECK_SIZE; ++id)
+        if (seen.count(id) == 0) return "card " + std::to_string(id) + " missing";
+    return "";
+}
+
+} // namespace kvr

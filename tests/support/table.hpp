@@ -1,0 +1,96 @@
+// A game table built directly for scenario tests: seats, heroes, hands, equipment and the top of the
+// draw pile are set by the test; answers come from a script and everything printed is captured.
+#pragma once
+
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/game.hpp"
+#include "tests/support/probe.hpp"
+
+namespace kvr {
+
+// Swaps a standard stream's buffer for the lifetime of the object.
+class StreamSwap {
+  public:
+    StreamSwap(std::ios& stream, std::streambuf* buf) : stream_(stream), saved_(stream.rdbuf(buf)) {}
+    ~StreamSwap() { stream_.rdbuf(saved_); }
+    StreamSwap(const StreamSwap&) = delete;
+    StreamSwap& operator=(const StreamSwap&) = delete;
+
+  private:
+    std::ios& stream_;
+    std::streambuf* saved_;
+};
+
+// Standard input from a fixed text, standard output captured. Restores both, and clears the input
+// stream's error state, when it goes.
+class Console {
+  public:
+    explicit Console(const std::string& input = "");
+    ~Console();
+    std::string out() const { return out_.str(); }
+    void resetOut() { out_.str(""); }
+    void feed(const std::string& input);
+
+  private:
+    std::istringstream in_;
+    std::ostringstream out_;
+    StreamSwap inSwap_;
+    StreamSwap outSwap_;
+};
+
+// Every card of a fresh table sits in the draw pile, sorted by id; no seat holds anything.
+// Seats start as computer seats with the given heroes (default Varnok..) at full health.
+class Table {
+  public:
+    explicit Table(Mode mode = Normal3v3, std::uint32_t seed = 1);
+
+    Game& game() { return *game_; }
+    GameProbe& g() { return probe_; }
+    Player& seat(int p) { return probe_.seat(p); }
+
+    // Sets seat p's hero (copy of the roster entry) with full health; the Lord of an identity
+    // table gets the extra point.
+    void hero(int p, HeroId id);
+    void role(int p, Role r);
+    void hp(int p, int hp);
+    void human(int p);
+
+    // Moves a deck card of the type (and suit, when given) from wherever it is into p's hand.
+    Card give(int p, CardType t, int suit = -1);
+    Card equip(int p, CardType t);
+    Card delay(int p, CardType t, int suit = -1);
+    // Puts a matching card on top of the draw pile (drawn next); rank 0 means any rank.
+    Card top(CardType t, int suit = -1, int rank = 0);
+    // Puts the card with this suit and rank (any type) on top.
+    Card topSuitRank(int suit, int rank);
+
+    // Scripted answers, one per line; output captured since the last clearOut.
+    void answers(const std::string& lines) { console_.feed(lines); }
+    std::string out() const { return console_.out(); }
+    void clearOut() { console_.resetOut(); }
+    // The log lines printed so far, without the "  -> " prefix.
+    std::vector<std::string> logs() const;
+    bool logged(const std::string& line) const;
+
+    // Counts where the 166 deck cards are; empty when each is in exactly one place.
+    std::string conservationFault();
+
+  private:
+    Card take(const std::function<bool(const Card&)>& match);
+
+    Console console_;
+    std::unique_ptr<Game> game_;
+    GameProbe probe_;
+};
+
+// Looks up every deck card in the piles, hands, zones, slots and the harvest pool of a game and
+// describes the first fault: a missing or doubled card, or a card that is not its printed self
+// (outside a judgment zone, where 国色 turns a diamond into an Indulgence).
+std::string checkConservation(GameProbe& g);
+
+} // namespace kvr
