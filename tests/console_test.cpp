@@ -1,1 +1,145 @@
 #include <gtest/gtest.h>
+
+#include "tests/support/table.hpp"
+
+namespace kvr {
+namespace {
+
+// Lines are trimmed; numbers are asked again with their range; closed input ends every read.
+TEST(Input, LineNumberAndEndOfInput) {
+    Console con(" \t \n  2 \r\nlast");
+    EXPECT_EQ(Game::line(), "");
+    EXPECT_EQ(Game::line(), "2");
+    EXPECT_EQ(Game::line(), "last");
+    EXPECT_EQ(Game::line(), "");
+    struct {
+        const char* in;
+        int want;
+        const char* out;
+    } cases[] = {{"0\n4\nword\n2\n", 2, "请输入1~3：请输入1~3：请输入1~3："},
+                 {"2abc\n", 2, ""},
+                 {"", 7, ""},
+                 {"9", 7, "请输入1~3："},
+                 {"99999999999\n", 7, "请输入1~3："}};
+    for (const auto& c : cases) {
+        con.feed(c.in);
+        con.resetOut();
+        EXPECT_EQ(Game::number(1, 3, 7), c.want) << c.in;
+        EXPECT_EQ(con.out(), c.out) << c.in;
+    }
+    using V = std::vector<int>;
+    EXPECT_EQ(Game::numbers("3,1;2 5"), (V{3, 1, 2, 5}));
+    EXPECT_EQ(Game::numbers(" -4 ,, 6\t"), (V{-4, 6}));
+    EXPECT_EQ(Game::numbers("2 x 3"), (V{2}));
+    EXPECT_TRUE(Game::numbers("").empty() && Game::numbers("x 1").empty());
+}
+
+// Candidates never include the chooser or the dead; 0 cancels only where offered; pause under
+// --auto or --fast reads nothing.
+TEST(Input, ChooseTargetAndPause) {
+    Table t;
+    t.seat(3).alive = false;
+    auto all = [](int) { return true; };
+    t.answers("0\n");
+    EXPECT_EQ(t.g().chooseTarget(0, "选目标", all, true), -1);
+    EXPECT_EQ(t.out(),
+              "\n选目标（0取消）：\n1.Corvane HP4 手牌0 距1 身份楚军\n2.Brannoc HP4 手牌0 距2 身份汉军\n"
+              "3.Ranvik HP4 手牌0 距2 身份汉军\n4.Elthar HP3 手牌0 距1 身份楚军\n> ");
+    t.answers("0\n3\n");
+    EXPECT_EQ(t.g().chooseTarget(0, "选目标", all, false), 4);
+    EXPECT_NE(t.out().find("> 请输入1~4："), std::string::npos);
+    t.answers("");
+    EXPECT_EQ(t.g().chooseTarget(0, "选目标", all, false), 1);
+    t.clearOut();
+    EXPECT_EQ(t.g().chooseTarget(
+                  0, "选", [](int i) { return i == 0 || i == 3; }, false),
+              -1);
+    EXPECT_EQ(t.out(), "\n选：\n  -> 没有合法目标。\n");
+    t.answers("x\ny\n");
+    t.g().pause("按 Enter 继续...");
+    t.g().opt().autoPlay = t.g().opt().fast = false;
+    t.g().pause("按 Enter 继续...");
+    EXPECT_EQ(Game::line(), "y");
+    EXPECT_EQ(t.out().substr(t.out().find("目标。\n") + 10), "\n按 Enter 继续...");
+}
+
+// Only red suits are coloured, and only with colours on; log colours its arrow too.
+TEST(Render, CardsEquipmentAndLog) {
+    Table t;
+    GameProbe& g = t.g();
+    const std::string red = RED, reset = RESET;
+    const Card spade{0, Slash, Spade, 7}, heart{0, Peach, Heart, 1}, diamond{0, Dodge, Diamond, 10},
+        club{0, Wine, Club, 12};
+    for (bool colour : {false, true}) {
+        g.opt().color = colour;
+        auto r = [&](const std::string& s) { return colour ? red + s + reset : s; };
+        EXPECT_EQ(g.ctext(spade) + g.ctext(club), "【杀 黑桃7】【酒 梅花Q】");
+        EXPECT_EQ(g.ctext(heart) + g.ctext(diamond), r("【桃 红桃A】") + r("【闪 方块10】"));
+        Player x;
+        EXPECT_EQ(g.equips(x), "[无装备]");
+        x.defensiveHorse = club;
+        EXPECT_EQ(g.equips(x), "[+1马]");
+        x.weapon = Card{0, QinggangSword, Spade, 6};
+        x.armor = Card{0, Vine, Spade, 2};
+        x.offensiveHorse = heart;
+        EXPECT_EQ(g.equips(x), "[武:青釭剑 防:藤甲 -1马 +1马]");
+        t.seat(0).hand = {spade, heart, diamond, club};
+        t.clearOut();
+        g.hand(0);
+        g.log("回复。", GREEN);
+        g.log("无色。", "");
+        std::string pad = colour ? "" : " ";
+        EXPECT_EQ(t.out(), "\n手牌：\n[1]【杀 黑桃7】 [2]" + r("【桃 红桃A】") + pad + "[3]" +
+                               r("【闪 方块10】") + "\n[4]【酒 梅花Q】 \n" + (colour ? GREEN : "") +
+                               "  -> 回复。" + (colour ? reset : "") + "\n  -> 无色。\n");
+    }
+    t.seat(0).hand.pop_back();
+    t.clearOut();
+    g.hand(0);
+    g.clear();
+    EXPECT_EQ(t.out().substr(t.out().size() - 2), "\n\n");
+    g.opt().autoPlay = false;
+    g.clear();
+    EXPECT_EQ(t.out().substr(t.out().size() - 7), "\x1b[2J\x1b[H");
+}
+
+// Every seat has a row: dead seats keep hand, equipment and chain; hidden roles show to their seat only.
+TEST(Render, TableView) {
+    Table t(Identity);
+    GameProbe& g = t.g();
+    t.give(0, Slash);
+    t.give(0, Dodge);
+    t.equip(1, QinggangSword);
+    t.equip(1, Vine);
+    t.seat(2).alive = false;
+    t.seat(2).chained = true;
+    t.give(2, Peach);
+    t.equip(2, Dilu);
+    t.hp(3, 0);
+    t.hp(4, -1);
+    g.discard().push_back(g.deck().back());
+    g.deck().pop_back();
+    g.current() = 1;
+    g.round() = 3;
+    g.viewSeat() = 5;
+    const std::string rows = "模式:身份局  第3轮  牌堆159 弃牌1\n"
+                             "  1号 Ormaen  【主公】 ***** 5/5 手牌2 [无装备] 技【仁德】\n"
+                             "> 2号 Corvane 【未知】 **** 4/4 手牌0 [武:青釭剑 防:藤甲] 技【制衡】\n"
+                             "  3号 Brannoc 【未知】 [阵亡] 手牌1 [+1马] [连环] 技【苦肉】\n"
+                             "  4号 Rhoskan 【未知】  0/4 手牌0 [无装备] 技【咆哮】\n"
+                             "  5号 Ranvik  【未知】  -1/4 手牌0 [无装备] 技【奇袭】\n"
+                             "  6号 Elthar  【反贼】 *** 3/3 手牌0 [无装备] 技【英姿、反间】\n";
+    const std::string top = "╔══════════════════ 六 人 卡维林 ══════════════════╗\n",
+                      bottom = "╚══════════════════════════════════════════════════╝\n", cyan = CYAN,
+                      reset = RESET;
+    g.table();
+    EXPECT_EQ(t.out(), top + rows + bottom);
+    g.opt().color = true;
+    t.clearOut();
+    g.table();
+    EXPECT_EQ(t.out(), cyan + top + reset + rows + cyan + bottom + reset);
+    EXPECT_EQ(Table().g().shownRole(1), "楚军");
+}
+
+} // namespace
+} // namespace kvr

@@ -1,7 +1,6 @@
 #include "tests/support/table.hpp"
 
 #include <algorithm>
-#include <map>
 
 namespace kvr {
 
@@ -144,8 +143,11 @@ std::vector<std::string> Table::logs() const {
     std::vector<std::string> lines;
     std::istringstream in(out());
     std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("  -> ", 0) == 0) lines.push_back(line.substr(5));
+    // Answers are not echoed, so a log line may follow a prompt on the same output line.
+    while (std::getline(in, line)) {
+        std::size_t at = line.find("  -> ");
+        if (at != std::string::npos) lines.push_back(line.substr(at + 5));
+    }
     return lines;
 }
 
@@ -157,7 +159,7 @@ bool Table::logged(const std::string& line) const {
 std::string Table::conservationFault() { return checkConservation(probe_); }
 
 std::string checkConservation(GameProbe& g) {
-    std::map<int, int> seen;
+    std::vector<int> seen(DECK_SIZE + 1, 0);
     std::string fault;
     auto note = [&](const Card& c, const std::string& where, bool judgmentZone) {
         if (!fault.empty()) return;
@@ -169,7 +171,7 @@ std::string checkConservation(GameProbe& g) {
         bool converted = judgmentZone && c.type == Indulgence && c.suit == Diamond;
         if ((c.type != printed.type && !converted) || c.suit != printed.suit || c.rank != printed.rank)
             fault = "card " + std::to_string(c.id) + " altered in " + where;
-        if (++seen[c.id] > 1) fault = "card " + std::to_string(c.id) + " twice, again in " + where;
+        if (++seen[static_cast<std::size_t>(c.id)] > 1) fault = "card " + std::to_string(c.id) + " twice, again in " + where;
     };
     for (const Card& c : g.deck()) note(c, "draw pile", false);
     for (const Card& c : g.discard()) note(c, "discard pile", false);
@@ -184,7 +186,7 @@ std::string checkConservation(GameProbe& g) {
     }
     if (!fault.empty()) return fault;
     for (int id = 1; id <= DECK_SIZE; ++id)
-        if (seen.count(id) == 0) return "card " + std::to_string(id) + " missing";
+        if (seen[static_cast<std::size_t>(id)] == 0) return "card " + std::to_string(id) + " missing";
     return "";
 }
 
