@@ -70,22 +70,33 @@ int Game::aiEnemy(int p, bool inRange, bool needsCards) const {
 int Game::keepValue(const Card& c, int p) const {
     const Player& x = ps_[p];
     switch (c.type) {
-    case Peach: return x.hp < x.maxHp ? 100 : 80;
-    case Dodge: return 75;
-    case Wine: return 65;
+    case Peach:
+        return x.hp < x.maxHp ? 100 : 80;
+    case Dodge:
+        return 75;
+    case Wine:
+        return 65;
     case Slash:
     case FireSlash:
-    case ThunderSlash: return 55;
-    case ExNihilo: return 95;
-    case Nullification: return 82;
-    default: break;
+    case ThunderSlash:
+        return 55;
+    case ExNihilo:
+        return 95;
+    case Nullification:
+        return 82;
+    default:
+        break;
     }
     switch (cardKind(c.type)) {
-    case Armor: return x.armor ? 35 : 70;
-    case Weapon: return x.weapon ? 32 : 65;
+    case Armor:
+        return x.armor ? 35 : 70;
+    case Weapon:
+        return x.weapon ? 32 : 65;
     case OffensiveHorse:
-    case DefensiveHorse: return 60;
-    default: return 62;
+    case DefensiveHorse:
+        return 60;
+    default:
+        return 62;
     }
 }
 

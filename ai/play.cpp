@@ -7,7 +7,9 @@ namespace kvr {
 void Game::aiPlay(int p) {
     if (!ps_[p].alive || ended_) return;
     Player& x = ps_[p];
-    auto use = [this, p](int index, Optional<int> target = Optional<int>()) { return useCard(p, index, target); };
+    auto use = [this, p](int index, Optional<int> target = Optional<int>()) {
+        return useCard(p, index, target);
+    };
 
     // One pass; returns whether it did something.
     auto pass = [&]() -> bool {

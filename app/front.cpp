@@ -6,7 +6,11 @@
 #include "model/game.hpp"
 
 #ifdef _WIN32
+#define NOMINMAX
 #include <windows.h>
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
 #endif
 
 namespace kvr {
@@ -103,8 +107,7 @@ int runFront(const std::vector<std::string>& args) {
     if (cl.tut) return guarded([] { Game::tutorial(); });
     if (cl.heroes) return guarded([] { Game::listHeroes(); });
     if (cl.cards) return guarded([] { Game::listCards(); });
-    if (cl.opt.autoPlay)
-        return guarded([&cl] { playLocal(cl.opt.forcedMode.value_or(Identity), cl.opt); });
+    if (cl.opt.autoPlay) return guarded([&cl] { playLocal(cl.opt.forcedMode.value_or(Identity), cl.opt); });
     if (cl.host) {
         std::cerr << LAN_UNAVAILABLE;
         return 1;

@@ -7,48 +7,86 @@ namespace kvr {
 
 std::string cardDescription(CardType t) {
     switch (t) {
-    case Slash: return "对攻击范围内1名角色使用；其不出闪则受1点普通伤害。";
-    case FireSlash: return "同杀，造成火焰伤害，可传导铁索并使藤甲伤害+1。";
-    case ThunderSlash: return "同杀，造成雷电伤害，可通过铁索传导。";
-    case Dodge: return "响应杀或万箭齐发，不能主动使用。";
-    case Peach: return "回复1点体力，也可在濒死时救援。";
-    case Wine: return "本回合下一张杀伤害+1；濒死时可自救1点。";
-    case Duel: return "双方轮流出杀，先无法打出者受1点伤害。";
-    case Barbarians: return "其他角色逐一出杀，否则受1点伤害。";
-    case Arrows: return "其他角色逐一出闪，否则受1点伤害。";
-    case ExNihilo: return "摸2张牌。";
-    case Steal: return "获得距离1的角色1张牌。";
-    case Dismantle: return "弃置任意角色1张牌。";
-    case PeachGarden: return "所有受伤角色依次回复1点体力。";
-    case Harvest: return "展示等同存活人数的牌，每人依次选择1张。";
-    case FireAttack: return "展示目标1张手牌，弃同花色牌则造成1点火焰伤害。";
-    case IronChain: return "横置或重置至多两名角色；也可重铸摸1张。";
-    case BorrowSword: return "令有武器者对另一角色出杀，否则获得其武器。";
-    case Nullification: return "取消一项锦囊效果，也可抵消另一张无懈可击。";
-    case Lightning: return "判定黑桃2~9受3点雷伤，否则传给下家。";
-    case Indulgence: return "判定不为红桃则跳过出牌阶段。";
-    case SupplyShortage: return "判定不为梅花则跳过摸牌阶段；通常距离1。";
-    case Crossbow: return "范围1；出杀无次数限制。";
-    case QinggangSword: return "范围2；杀无视防具。";
-    case IceSword: return "范围2；杀将造成伤害时可防止伤害并弃目标2张牌。";
-    case DoubleSword: return "范围2；杀异性角色时令其弃牌，否则你摸牌。";
-    case GreenDragon: return "范围3；杀被闪后可继续对该目标出杀。";
-    case SerpentSpear: return "范围3；两张手牌可当杀。";
-    case Axe: return "范围3；杀被闪后可弃2张牌令杀仍命中。";
-    case Halberd: return "范围4；最后手牌为杀时可额外指定至多两个目标。";
-    case KylinBow: return "范围5；杀造成伤害后可弃目标一匹坐骑。";
-    case GudingBlade: return "范围2；杀对空手目标伤害+1。";
-    case ZhuqueFan: return "范围4；普通杀可改为火杀。";
-    case EightDiagrams: return "需要闪时先作50%判定，成功视为闪。";
-    case RenwangShield: return "黑色的普通杀对你无效。";
-    case Vine: return "普通杀、南蛮和万箭无效；火焰伤害+1。";
-    case SilverLion: return "每次伤害至多1；失去装备区的此牌时回复1点体力。";
+    case Slash:
+        return "对攻击范围内1名角色使用；其不出闪则受1点普通伤害。";
+    case FireSlash:
+        return "同杀，造成火焰伤害，可传导铁索并使藤甲伤害+1。";
+    case ThunderSlash:
+        return "同杀，造成雷电伤害，可通过铁索传导。";
+    case Dodge:
+        return "响应杀或万箭齐发，不能主动使用。";
+    case Peach:
+        return "回复1点体力，也可在濒死时救援。";
+    case Wine:
+        return "本回合下一张杀伤害+1；濒死时可自救1点。";
+    case Duel:
+        return "双方轮流出杀，先无法打出者受1点伤害。";
+    case Barbarians:
+        return "其他角色逐一出杀，否则受1点伤害。";
+    case Arrows:
+        return "其他角色逐一出闪，否则受1点伤害。";
+    case ExNihilo:
+        return "摸2张牌。";
+    case Steal:
+        return "获得距离1的角色1张牌。";
+    case Dismantle:
+        return "弃置任意角色1张牌。";
+    case PeachGarden:
+        return "所有受伤角色依次回复1点体力。";
+    case Harvest:
+        return "展示等同存活人数的牌，每人依次选择1张。";
+    case FireAttack:
+        return "展示目标1张手牌，弃同花色牌则造成1点火焰伤害。";
+    case IronChain:
+        return "横置或重置至多两名角色；也可重铸摸1张。";
+    case BorrowSword:
+        return "令有武器者对另一角色出杀，否则获得其武器。";
+    case Nullification:
+        return "取消一项锦囊效果，也可抵消另一张无懈可击。";
+    case Lightning:
+        return "判定黑桃2~9受3点雷伤，否则传给下家。";
+    case Indulgence:
+        return "判定不为红桃则跳过出牌阶段。";
+    case SupplyShortage:
+        return "判定不为梅花则跳过摸牌阶段；通常距离1。";
+    case Crossbow:
+        return "范围1；出杀无次数限制。";
+    case QinggangSword:
+        return "范围2；杀无视防具。";
+    case IceSword:
+        return "范围2；杀将造成伤害时可防止伤害并弃目标2张牌。";
+    case DoubleSword:
+        return "范围2；杀异性角色时令其弃牌，否则你摸牌。";
+    case GreenDragon:
+        return "范围3；杀被闪后可继续对该目标出杀。";
+    case SerpentSpear:
+        return "范围3；两张手牌可当杀。";
+    case Axe:
+        return "范围3；杀被闪后可弃2张牌令杀仍命中。";
+    case Halberd:
+        return "范围4；最后手牌为杀时可额外指定至多两个目标。";
+    case KylinBow:
+        return "范围5；杀造成伤害后可弃目标一匹坐骑。";
+    case GudingBlade:
+        return "范围2；杀对空手目标伤害+1。";
+    case ZhuqueFan:
+        return "范围4；普通杀可改为火杀。";
+    case EightDiagrams:
+        return "需要闪时先作50%判定，成功视为闪。";
+    case RenwangShield:
+        return "黑色的普通杀对你无效。";
+    case Vine:
+        return "普通杀、南蛮和万箭无效；火焰伤害+1。";
+    case SilverLion:
+        return "每次伤害至多1；失去装备区的此牌时回复1点体力。";
     case Chitu:
     case Dayuan:
-    case Zixing: return "进攻坐骑：你与其他角色距离-1。";
+    case Zixing:
+        return "进攻坐骑：你与其他角色距离-1。";
     case Dilu:
     case Jueying:
-    case Hualiu: return "防御坐骑：其他角色与你的距离+1。";
+    case Hualiu:
+        return "防御坐骑：其他角色与你的距离+1。";
     }
     return "";
 }
@@ -88,8 +126,8 @@ void Game::listHeroes() {
     std::vector<Hero> hb = heroBook();
     for (std::size_t i = 0; i < hb.size(); ++i) {
         const Hero& h = hb[i];
-        out += padLeft(std::to_string(i + 1), 2) + "." + h.name + "（" + h.kingdom + "，" + std::to_string(h.hp) +
-               "体力）【" + h.skills + "】\n  " + h.detail + "\n";
+        out += padLeft(std::to_string(i + 1), 2) + "." + h.name + "（" + h.kingdom + "，" +
+               std::to_string(h.hp) + "体力）【" + h.skills + "】\n  " + h.detail + "\n";
     }
     std::cout << out << "按 Enter 返回...";
     line();
@@ -99,7 +137,8 @@ void Game::listCards() {
     std::string out = "\n================ 完整牌表 ================\n";
     for (int t = 0; t < CARD_TYPE_COUNT; ++t) {
         CardType type = static_cast<CardType>(t);
-        out += padLeft(std::to_string(t + 1), 2) + ".【" + cardName(type) + "】" + cardDescription(type) + "\n";
+        out +=
+            padLeft(std::to_string(t + 1), 2) + ".【" + cardName(type) + "】" + cardDescription(type) + "\n";
     }
     std::cout << out << "共" << CARD_TYPE_COUNT << "种牌名/装备。按 Enter 返回...";
     line();

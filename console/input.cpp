@@ -54,9 +54,9 @@ int Game::chooseTarget(int from, const std::string& prompt, const std::function<
         if (i == from || !ps_[i].alive || !legal(i)) continue;
         candidates.push_back(i);
         const Player& x = ps_[i];
-        out += std::to_string(candidates.size()) + "." + x.hero.name + " HP" + std::to_string(x.hp) + " 手牌" +
-               std::to_string(x.hand.size()) + " 距" + std::to_string(distance(from, i)) + " 身份" + shownRole(i) +
-               "\n";
+        out += std::to_string(candidates.size()) + "." + x.hero.name + " HP" + std::to_string(x.hp) +
+               " 手牌" + std::to_string(x.hand.size()) + " 距" + std::to_string(distance(from, i)) + " 身份" +
+               shownRole(i) + "\n";
     }
     std::cout << out;
     if (candidates.empty()) {

@@ -27,13 +27,20 @@ std::string Game::ctext(const Card& c) const {
 
 std::string Game::roleText(Role r) {
     switch (r) {
-    case TeamHan: return "汉军";
-    case TeamChu: return "楚军";
-    case Lord: return "主公";
-    case Loyalist: return "忠臣";
-    case Rebel: return "反贼";
-    case Renegade: return "内奸";
-    default: return "未知";
+    case TeamHan:
+        return "汉军";
+    case TeamChu:
+        return "楚军";
+    case Lord:
+        return "主公";
+    case Loyalist:
+        return "忠臣";
+    case Rebel:
+        return "反贼";
+    case Renegade:
+        return "内奸";
+    default:
+        return "未知";
     }
 }
 
@@ -55,15 +62,16 @@ std::string Game::equips(const Player& x) const {
 
 void Game::table() const {
     std::string out = paint("╔══════════════════ 六 人 卡维林 ══════════════════╗\n", CYAN);
-    out += std::string("模式:") + (mode_ == Identity ? "身份局" : "普通3v3") + "  第" + std::to_string(round_) +
-           "轮  牌堆" + std::to_string(deck_.size()) + " 弃牌" + std::to_string(discard_.size()) + "\n";
+    out += std::string("模式:") + (mode_ == Identity ? "身份局" : "普通3v3") + "  第" +
+           std::to_string(round_) + "轮  牌堆" + std::to_string(deck_.size()) + " 弃牌" +
+           std::to_string(discard_.size()) + "\n";
     for (int i = 0; i < static_cast<int>(ps_.size()); ++i) {
         const Player& x = ps_[i];
         out += i == current_ ? ">" : " ";
         out += " " + std::to_string(i + 1) + "号 " + padRight(x.hero.name, 8) + "【" + shownRole(i) + "】 ";
         if (x.alive)
-            out += std::string(static_cast<std::size_t>(std::max(0, x.hp)), '*') + " " + std::to_string(x.hp) +
-                   "/" + std::to_string(x.maxHp);
+            out += std::string(static_cast<std::size_t>(std::max(0, x.hp)), '*') + " " +
+                   std::to_string(x.hp) + "/" + std::to_string(x.maxHp);
         else
             out += "[阵亡]";
         out += " 手牌" + std::to_string(x.hand.size()) + " " + equips(x);

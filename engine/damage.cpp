@@ -17,8 +17,8 @@ void Game::damage(int from, int to, int amount, Nature nat, const std::string& w
             amount = 1;
     }
     t.hp -= amount;
-    log(t.hero.name + "受到" + std::to_string(amount) + "点" + natureName(nat) + "【" + why + "】伤害，HP=" +
-            std::to_string(t.hp),
+    log(t.hero.name + "受到" + std::to_string(amount) + "点" + natureName(nat) + "【" + why +
+            "】伤害，HP=" + std::to_string(t.hp),
         RED);
 
     if (nat != Normal && spread && t.chained) {
@@ -67,7 +67,8 @@ void Game::afterDamage(int from, int to) {
         log("Lirren触发【遗计】摸2张。", MAGENTA);
         draw(to, 2, true);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 

@@ -7,7 +7,8 @@ namespace kvr {
 // Turns over the top card; one 鬼才 may replace it, 天妒 keeps it. The caller reads the returned card.
 Card Game::judgment(int who, const std::string& why, const std::function<bool(const Card&)>& good) {
     Card c = drawOne();
-    log(ps_[who].hero.name + "的【" + why + "】判定为" + ctext(c) + (good(c) ? "（有利）" : "（不利）"), MAGENTA);
+    log(ps_[who].hero.name + "的【" + why + "】判定为" + ctext(c) + (good(c) ? "（有利）" : "（不利）"),
+        MAGENTA);
 
     for (int i = 0; i < 6; ++i) {
         Player& g = ps_[i];

@@ -30,7 +30,8 @@ bool Game::nullified(int from, int target, const std::string& trick) {
         if (player < 0) return cancelled;
         throwCard(takeHand(player, findCard(player, Nullification), true));
         cancelled = !cancelled;
-        log(ps_[player].hero.name + "使用【无懈可击】，当前锦囊" + (cancelled ? "无效。" : "恢复生效。"), MAGENTA);
+        log(ps_[player].hero.name + "使用【无懈可击】，当前锦囊" + (cancelled ? "无效。" : "恢复生效。"),
+            MAGENTA);
         start = (player + 1) % 6;
     }
     return cancelled;

@@ -97,8 +97,8 @@ bool Game::hasDelayed(int p, CardType t) const {
 
 int Game::totalCards(int p) const {
     const Player& x = ps_[p];
-    return static_cast<int>(x.hand.size()) + (x.weapon ? 1 : 0) + (x.armor ? 1 : 0) + (x.offensiveHorse ? 1 : 0) +
-           (x.defensiveHorse ? 1 : 0);
+    return static_cast<int>(x.hand.size()) + (x.weapon ? 1 : 0) + (x.armor ? 1 : 0) +
+           (x.offensiveHorse ? 1 : 0) + (x.defensiveHorse ? 1 : 0);
 }
 
 } // namespace kvr

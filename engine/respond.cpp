@@ -30,7 +30,8 @@ bool Game::respondDodge(int p, const std::string& why) {
         int n = number(0, static_cast<int>(x.hand.size()), 0);
         if (n == 0) return false;
         const Card& c = x.hand[static_cast<std::size_t>(n - 1)];
-        bool fits = c.type == Dodge || (x.hero.id == Jorvane && isSlash(c.type)) || (x.hero.id == Seluna && !c.red());
+        bool fits =
+            c.type == Dodge || (x.hero.id == Jorvane && isSlash(c.type)) || (x.hero.id == Seluna && !c.red());
         if (!fits) {
             log("该牌不能当闪。", RED);
             return false;
@@ -66,7 +67,8 @@ bool Game::respondSlash(int p, const std::string& why, int need) {
             int n = number(0, static_cast<int>(x.hand.size()), 0);
             if (n == 0) return false;
             const Card& c = x.hand[static_cast<std::size_t>(n - 1)];
-            bool fits = isSlash(c.type) || (x.hero.id == Keldar && c.red()) || (x.hero.id == Jorvane && c.type == Dodge);
+            bool fits = isSlash(c.type) || (x.hero.id == Keldar && c.red()) ||
+                        (x.hero.id == Jorvane && c.type == Dodge);
             if (!fits) {
                 log("该牌不能当杀。", RED);
                 return false;

@@ -13,14 +13,16 @@ bool Game::activeSkill(int p) {
         return false;
     }
     auto discardAt = [this, p](int i) { throwCard(takeHand(p, i, true)); };
-    auto pickTarget = [this, p, &x](const std::string& prompt, const std::function<bool(int)>& legal, int aiChoice) {
+    auto pickTarget = [this, p, &x](const std::string& prompt, const std::function<bool(int)>& legal,
+                                    int aiChoice) {
         return x.human ? chooseTarget(p, prompt, legal, true) : aiChoice;
     };
 
     switch (x.hero.id) {
     case Ormaen: {
         if (x.hand.empty()) return false;
-        int target = pickTarget("仁德目标", [this, p](int q) { return attitude(p, q) > 0; }, x.human ? -1 : aiAlly(p, false));
+        int target = pickTarget(
+            "仁德目标", [this, p](int q) { return attitude(p, q) > 0; }, x.human ? -1 : aiAlly(p, false));
         if (target < 0) return false;
         int count = x.hand.size() > 1 ? 2 : 1;
         if (x.human) {
@@ -62,8 +64,9 @@ bool Game::activeSkill(int p) {
         break;
     case Elthar: {
         if (x.hand.empty()) return false;
-        int target = pickTarget("反间目标", [this, p](int q) { return attitude(p, q) < 0; },
-                                x.human ? -1 : aiEnemy(p, false, false));
+        int target = pickTarget(
+            "反间目标", [this, p](int q) { return attitude(p, q) < 0; },
+            x.human ? -1 : aiEnemy(p, false, false));
         if (target < 0) return false;
         Card gift = takeHand(p, 0, true);
         x.activeUsed = true;
@@ -79,8 +82,9 @@ bool Game::activeSkill(int p) {
         return true;
     }
     case Mendrel: {
-        int target = pickTarget("青囊治疗目标", [this](int q) { return ps_[q].hp < ps_[q].maxHp; },
-                                x.human ? -1 : aiAlly(p, true));
+        int target = pickTarget(
+            "青囊治疗目标", [this](int q) { return ps_[q].hp < ps_[q].maxHp; },
+            x.human ? -1 : aiAlly(p, true));
         if (target < 0 || x.hand.empty()) return false;
         discardAt(0);
         heal(target, 1, "青囊");
@@ -88,9 +92,9 @@ bool Game::activeSkill(int p) {
     }
     case Valessa: {
         if (x.hand.size() < 2 || x.hp >= x.maxHp) return false;
-        int target = pickTarget("结姻男性目标",
-                                [this](int q) { return ps_[q].hero.male && ps_[q].hp < ps_[q].maxHp; },
-                                x.human ? -1 : aiAlly(p, true));
+        int target = pickTarget(
+            "结姻男性目标", [this](int q) { return ps_[q].hero.male && ps_[q].hp < ps_[q].maxHp; },
+            x.human ? -1 : aiAlly(p, true));
         if (target < 0 || !ps_[target].hero.male) return false;
         discardAt(0);
         discardAt(0);
@@ -106,7 +110,8 @@ bool Game::activeSkill(int p) {
         int first = -1;
         int second = -1;
         if (x.human) {
-            first = chooseTarget(p, "离间第一名男性", [this](int q) { return ps_[q].hero.male; }, false);
+            first = chooseTarget(
+                p, "离间第一名男性", [this](int q) { return ps_[q].hero.male; }, false);
             second = chooseTarget(
                 p, "离间第二名男性", [this, first](int q) { return ps_[q].hero.male && q != first; }, false);
         } else {
@@ -125,8 +130,8 @@ bool Game::activeSkill(int p) {
         for (std::size_t i = 0; i < x.hand.size() && black < 0; ++i)
             if (!x.hand[i].red()) black = static_cast<int>(i);
         if (black < 0) return false;
-        int target = pickTarget("奇袭目标", [this](int q) { return totalCards(q) > 0; },
-                                x.human ? -1 : aiEnemy(p, false, true));
+        int target = pickTarget(
+            "奇袭目标", [this](int q) { return totalCards(q) > 0; }, x.human ? -1 : aiEnemy(p, false, true));
         if (target < 0) return false;
         discardAt(black);
         if (!nullified(p, target, "奇袭/过河拆桥")) takeRandomCard(target, false, -1);
@@ -148,8 +153,11 @@ bool Game::activeSkill(int p) {
         break;
     }
     case Keldar:
-    case Jorvane: return useVirtualSlash(p);
-    default: log("该武将技能为被动触发，无需主动发动。", CYAN); return false;
+    case Jorvane:
+        return useVirtualSlash(p);
+    default:
+        log("该武将技能为被动触发，无需主动发动。", CYAN);
+        return false;
     }
     x.activeUsed = true;
     log(x.hero.name + "发动【" + x.hero.skills + "】。", MAGENTA);
@@ -161,16 +169,31 @@ bool Game::activeSkillAI(int p) {
     if (x.activeUsed) return false;
     bool worth = false;
     switch (x.hero.id) {
-    case Ormaen: worth = x.hand.size() >= 3 && aiAlly(p, false) >= 0; break;
-    case Corvane: worth = x.hand.size() >= 4; break;
-    case Brannoc: worth = x.hp > 2; break;
-    case Elthar: worth = !x.hand.empty() && aiEnemy(p, false, false) >= 0; break;
-    case Mendrel: worth = !x.hand.empty() && aiAlly(p, true) >= 0; break;
-    case Valessa: worth = x.hp < x.maxHp && x.hand.size() >= 2 && aiAlly(p, true) >= 0; break;
+    case Ormaen:
+        worth = x.hand.size() >= 3 && aiAlly(p, false) >= 0;
+        break;
+    case Corvane:
+        worth = x.hand.size() >= 4;
+        break;
+    case Brannoc:
+        worth = x.hp > 2;
+        break;
+    case Elthar:
+        worth = !x.hand.empty() && aiEnemy(p, false, false) >= 0;
+        break;
+    case Mendrel:
+        worth = !x.hand.empty() && aiAlly(p, true) >= 0;
+        break;
+    case Valessa:
+        worth = x.hp < x.maxHp && x.hand.size() >= 2 && aiAlly(p, true) >= 0;
+        break;
     case Serafae:
     case Ranvik:
-    case Nimeri: worth = !x.hand.empty(); break;
-    default: break;
+    case Nimeri:
+        worth = !x.hand.empty();
+        break;
+    default:
+        break;
     }
     return worth && activeSkill(p);
 }

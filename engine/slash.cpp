@@ -13,7 +13,8 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
     int to = forced && *forced >= 0 ? *forced : -1;
     if (to < 0) {
         if (x.human)
-            to = chooseTarget(p, "选择杀的目标", [this, p](int q) { return q != p && canSlash(p, q); }, true);
+            to = chooseTarget(
+                p, "选择杀的目标", [this, p](int q) { return q != p && canSlash(p, q); }, true);
         else
             to = aiEnemy(p, true, false);
     }
@@ -101,8 +102,8 @@ void Game::slash(int from, int to, Card card) {
             int next = candidates.front();
             if (ps_[to].human)
                 next = chooseTarget(
-                    to, "流离的新目标", [this, from, to](int q) { return q != from && q != to && canSlash(to, q); },
-                    false);
+                    to, "流离的新目标",
+                    [this, from, to](int q) { return q != from && q != to && canSlash(to, q); }, false);
             if (next >= 0) {
                 log("Nimeri发动【流离】，杀转移给" + ps_[next].hero.name + "。", MAGENTA);
                 to = next;

@@ -56,7 +56,8 @@ void Game::harvest(int from) {
         if (ps_[seat].human) {
             activateSeat(seat);
             std::string offer = "可选五谷牌：";
-            for (std::size_t i = 0; i < pool_.size(); ++i) offer += std::to_string(i + 1) + "." + ctext(pool_[i]) + " ";
+            for (std::size_t i = 0; i < pool_.size(); ++i)
+                offer += std::to_string(i + 1) + "." + ctext(pool_[i]) + " ";
             std::cout << offer << "\n选择五谷牌 1~" << pool_.size() << "：";
             pick = static_cast<std::size_t>(number(1, static_cast<int>(pool_.size()), 1) - 1);
         } else {

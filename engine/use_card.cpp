@@ -5,10 +5,14 @@ namespace kvr {
 namespace {
 Optional<Card>& slotFor(Player& x, Kind k) {
     switch (k) {
-    case Weapon: return x.weapon;
-    case Armor: return x.armor;
-    case OffensiveHorse: return x.offensiveHorse;
-    default: return x.defensiveHorse;
+    case Weapon:
+        return x.weapon;
+    case Armor:
+        return x.armor;
+    case OffensiveHorse:
+        return x.offensiveHorse;
+    default:
+        return x.defensiveHorse;
     }
 }
 } // namespace
@@ -23,7 +27,8 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
     switch (pre.type) {
     case Slash:
     case FireSlash:
-    case ThunderSlash: return useSlashCard(p, hi, forced);
+    case ThunderSlash:
+        return useSlashCard(p, hi, forced);
     case Dodge:
     case Nullification:
         if (x.human) log("该牌只能响应时使用。", RED);
@@ -39,7 +44,8 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
         x.drank = true;
         log(x.hero.name + "饮酒，下一张杀伤害+1。", GREEN);
         return true;
-    default: break;
+    default:
+        break;
     }
 
     if (k != Trick && k != Delayed) {
@@ -61,7 +67,8 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
     auto chooseEnemyTarget = [&](const std::string& prompt, bool r, bool cards) {
         if (x.human)
             return chooseTarget(
-                p, prompt, [&](int q) { return (!r || nearEnough(q)) && (!cards || totalCards(q) > 0); }, true);
+                p, prompt, [&](int q) { return (!r || nearEnough(q)) && (!cards || totalCards(q) > 0); },
+                true);
         return aiEnemy(p, false, cards);
     };
     const bool choosing = to < 0;
@@ -84,7 +91,8 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
     case BorrowSword:
         if (choosing) {
             if (x.human) {
-                to = chooseTarget(p, "选择有武器的借刀目标", [this](int q) { return bool(ps_[q].weapon); }, true);
+                to = chooseTarget(
+                    p, "选择有武器的借刀目标", [this](int q) { return bool(ps_[q].weapon); }, true);
             } else {
                 for (int q : enemies(p, false))
                     if (to < 0 && ps_[q].weapon) to = q;
@@ -94,10 +102,12 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
         break;
     case Indulgence:
         if (choosing)
-            to = x.human ? chooseTarget(
-                               p, "乐不思蜀目标",
-                               [this](int q) { return ps_[q].hero.id != Kaspen && !hasDelayed(q, Indulgence); }, true)
-                         : aiEnemy(p, false, false);
+            to = x.human
+                     ? chooseTarget(
+                           p, "乐不思蜀目标",
+                           [this](int q) { return ps_[q].hero.id != Kaspen && !hasDelayed(q, Indulgence); },
+                           true)
+                     : aiEnemy(p, false, false);
         if (to >= 0 && (hasDelayed(to, Indulgence) || ps_[to].hero.id == Kaspen)) return false;
         break;
     case SupplyShortage:
@@ -108,7 +118,8 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
                          : aiEnemy(p, false, false);
         if (to >= 0 && hasDelayed(to, SupplyShortage)) return false;
         break;
-    default: break;
+    default:
+        break;
     }
     const bool targeted = pre.type == Duel || pre.type == Steal || pre.type == Dismantle ||
                           pre.type == FireAttack || pre.type == BorrowSword || pre.type == Indulgence ||
@@ -123,7 +134,9 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
         if (!nullified(p, to, "决斗")) duel(p, to, -1);
         break;
     case Barbarians:
-    case Arrows: aoe(p, c.type); break;
+    case Arrows:
+        aoe(p, c.type);
+        break;
     case ExNihilo:
         if (!nullified(p, p, "无中生有")) draw(p, 2, true);
         break;
@@ -141,18 +154,23 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
         break;
     case PeachGarden:
         for (int q = 0; q < 6; ++q)
-            if (ps_[q].alive && ps_[q].hp < ps_[q].maxHp && !nullified(p, q, "桃园结义")) heal(q, 1, "桃园结义");
+            if (ps_[q].alive && ps_[q].hp < ps_[q].maxHp && !nullified(p, q, "桃园结义"))
+                heal(q, 1, "桃园结义");
         break;
-    case Harvest: harvest(p); break;
+    case Harvest:
+        harvest(p);
+        break;
     case FireAttack:
         if (!nullified(p, to, "火攻")) fireAttack(p, to);
         break;
     case IronChain: {
         std::vector<int> chain;
         if (x.human) {
-            int first = chooseTarget(p, "铁索第一个目标", [](int) { return true; }, true);
+            int first = chooseTarget(
+                p, "铁索第一个目标", [](int) { return true; }, true);
             if (first >= 0) chain.push_back(first);
-            int second = chooseTarget(p, "铁索第二个目标", [first](int q) { return q != first; }, true);
+            int second = chooseTarget(
+                p, "铁索第二个目标", [first](int q) { return q != first; }, true);
             if (second >= 0) chain.push_back(second);
         } else {
             int foe = aiEnemy(p, false, false);
@@ -186,7 +204,8 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
         placeDelayed(p, to, c);
         placed = true;
         break;
-    default: break;
+    default:
+        break;
     }
     if (!placed) throwCard(c);
 

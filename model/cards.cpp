@@ -4,12 +4,12 @@ namespace kvr {
 
 namespace {
 const char* const CARD_NAMES[CARD_TYPE_COUNT] = {
-    "杀",       "火杀",     "雷杀",     "闪",       "桃",         "酒",         "决斗",     "南蛮入侵",
-    "万箭齐发", "无中生有", "顺手牵羊", "过河拆桥", "桃园结义",   "五谷丰登",   "火攻",     "铁索连环",
-    "借刀杀人", "无懈可击", "闪电",     "乐不思蜀", "兵粮寸断",   "诸葛连弩",   "青釭剑",   "寒冰剑",
-    "雌雄双股剑", "青龙偃月刀", "丈八蛇矛", "贯石斧", "方天画戟", "麒麟弓",   "古锭刀",   "朱雀羽扇",
-    "八卦阵",   "仁王盾",   "藤甲",     "白银狮子", "赤兔",       "大宛",       "紫骍",     "的卢",
-    "绝影",     "爪黄飞电"};
+    "杀",       "火杀",     "雷杀",     "闪",         "桃",         "酒",       "决斗",
+    "南蛮入侵", "万箭齐发", "无中生有", "顺手牵羊",   "过河拆桥",   "桃园结义", "五谷丰登",
+    "火攻",     "铁索连环", "借刀杀人", "无懈可击",   "闪电",       "乐不思蜀", "兵粮寸断",
+    "诸葛连弩", "青釭剑",   "寒冰剑",   "雌雄双股剑", "青龙偃月刀", "丈八蛇矛", "贯石斧",
+    "方天画戟", "麒麟弓",   "古锭刀",   "朱雀羽扇",   "八卦阵",     "仁王盾",   "藤甲",
+    "白银狮子", "赤兔",     "大宛",     "紫骍",       "的卢",       "绝影",     "爪黄飞电"};
 } // namespace
 
 std::string cardName(CardType t) {
@@ -39,20 +39,29 @@ Nature slashNature(CardType t) {
 
 const char* suitName(Suit s) {
     switch (s) {
-    case Spade: return "黑桃";
-    case Heart: return "红桃";
-    case Club: return "梅花";
-    default: return "方块";
+    case Spade:
+        return "黑桃";
+    case Heart:
+        return "红桃";
+    case Club:
+        return "梅花";
+    default:
+        return "方块";
     }
 }
 
 std::string rankName(int r) {
     switch (r) {
-    case 1: return "A";
-    case 11: return "J";
-    case 12: return "Q";
-    case 13: return "K";
-    default: return std::to_string(r);
+    case 1:
+        return "A";
+    case 11:
+        return "J";
+    case 12:
+        return "Q";
+    case 13:
+        return "K";
+    default:
+        return std::to_string(r);
     }
 }
 

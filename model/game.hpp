@@ -140,8 +140,7 @@ class Game {
     static std::vector<int> numbers(const std::string& s);
 
   private:
-    int chooseTarget(int from, const std::string& prompt, const std::function<bool(int)>& legal,
-                     bool cancel);
+    int chooseTarget(int from, const std::string& prompt, const std::function<bool(int)>& legal, bool cancel);
     void pause(const std::string& s) const;
 
     // Seats and routing

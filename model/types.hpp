@@ -10,6 +10,7 @@
 
 namespace kvr {
 
+// clang-format off
 enum Mode : int { Normal3v3 = 0, Identity = 1 };
 
 enum Role : int { TeamHan = 0, TeamChu = 1, Lord = 2, Loyalist = 3, Rebel = 4, Renegade = 5 };
@@ -40,6 +41,7 @@ enum HeroId : int {
     Serafae
 };
 constexpr int HERO_COUNT = 25;
+// clang-format on
 
 // One physical card; id 0 marks a virtual card that exists for one use and never reaches a pile.
 struct Card {

@@ -47,17 +47,11 @@ void compareWithGolden(Mode mode, std::uint32_t seed, const std::string& file) {
     ADD_FAILURE() << file << " differs";
 }
 
-TEST(Golden, NormalSeed7) {
-    compareWithGolden(Normal3v3, 7, "auto_normal_seed7.txt");
-}
-TEST(Golden, IdentitySeed7) {
-    compareWithGolden(Identity, 7, "auto_identity_seed7.txt");
-}
+TEST(Golden, NormalSeed7) { compareWithGolden(Normal3v3, 7, "auto_normal_seed7.txt"); }
+TEST(Golden, IdentitySeed7) { compareWithGolden(Identity, 7, "auto_identity_seed7.txt"); }
 
 // The same seed plays the same game in one process, whatever ran before.
-TEST(Golden, RepeatedGamesAreIdentical) {
-    EXPECT_EQ(transcript(Identity, 99), transcript(Identity, 99));
-}
+TEST(Golden, RepeatedGamesAreIdentical) { EXPECT_EQ(transcript(Identity, 99), transcript(Identity, 99)); }
 
 } // namespace
 } // namespace kvr

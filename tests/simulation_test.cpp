@@ -40,9 +40,7 @@ class LineSink : public std::streambuf {
     std::string line_;
 };
 
-bool contains(const std::string& s, const std::string& part) {
-    return s.find(part) != std::string::npos;
-}
+bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 
 // Tallies exercised card types and skills from the log lines of one game, looking at the table where a
 // line alone cannot tell (which card was paid, whether a skill changed the outcome).

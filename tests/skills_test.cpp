@@ -1,1 +1,180 @@
 #include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/support/table.hpp"
+
+namespace kvr {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::vector<int> topIds(Table& t) {
+    std::vector<int> ids;
+    for (auto it = t.g().deck().rbegin(); ids.size() < 5; ++it) ids.push_back(it->id);
+    return ids;
+}
+
+// 洛神 stops after twelve black cards and at once on a red one; 观星 ignores a repeated number and takes a
+// full order, the named card coming first; the computer puts its most valued card on top.
+TEST(StartSkills, LuoshenCapAndGuanxingOrder) {
+    Table t;
+    t.hero(0, Seluna);
+    for (int k = 0; k < 13; ++k) t.top(k < 12 ? Slash : Dodge, k % 2 == 0 ? Spade : Club);
+    t.g().startSkills(0);
+    t.top(Dodge, Heart);
+    t.g().startSkills(0);
+    EXPECT_EQ(t.seat(0).hand.size(), 12u);
+    EXPECT_EQ(t.g().discard().back().suit, Heart);
+    t.hero(0, Velisar);
+    t.human(0);
+    for (std::string answer : {"1 1 2 3 4", "3 1 2 4 5"}) {
+        std::vector<int> ids = topIds(t);
+        t.answers(answer + "\n");
+        t.g().startSkills(0);
+        if (answer[0] == '3') ids = {ids[2], ids[0], ids[1], ids[3], ids[4]};
+        EXPECT_EQ(topIds(t), ids);
+    }
+    EXPECT_EQ(t.logs().back(), "Velisar发动【观星】。");
+    t.seat(0).human = false;
+    Card best = t.top(ExNihilo);
+    t.top(Slash);
+    t.g().startSkills(0);
+    EXPECT_EQ(t.g().deck().back().id, best.id);
+}
+
+// A skipped draw comes before 突袭, which robs two enemies of one card each; 裸衣 draws one, 英姿 three; 克己
+// keeps a hand only without a slash, and the computer discards its least valued card down to its hit points.
+TEST(DrawAndDiscard, PhaseSkills) {
+    Table t;
+    t.hero(0, Dravin);
+    for (int p : {1, 3, 5}) t.give(p, Dodge);
+    t.seat(0).skipDraw = true;
+    t.g().drawPhase(0);
+    t.seat(0).skipDraw = false;
+    t.g().drawPhase(0);
+    t.hero(2, Bruhald);
+    t.g().drawPhase(2);
+    t.g().drawPhase(5);
+    EXPECT_EQ(t.logs(), (Lines{"Dravin跳过摸牌阶段。", "Dravin发动【突袭】获得手牌。",
+                               "Bruhald发动【裸衣】。", "Bruhald摸了1张牌。", "Elthar摸了3张牌。"}));
+    EXPECT_TRUE(t.seat(0).hand.size() == 2u && t.seat(2).luoyi);
+    t.hero(3, Ostrel);
+    t.hp(3, 1);
+    Card peach = t.give(3, Peach), sl = t.give(3, Slash), duel = t.give(3, Duel);
+    t.g().discardPhase(3);
+    EXPECT_EQ(t.logs().back(), "Ostrel发动【克己】，跳过弃牌。");
+    t.seat(3).usedSlash = true;
+    t.g().discardPhase(3);
+    EXPECT_EQ(t.seat(3).hand.at(0).id, peach.id);
+    EXPECT_TRUE(t.g().discard().at(0).id == sl.id && t.g().discard().at(1).id == duel.id);
+}
+
+// A failed precondition says nothing, spends nothing and leaves the skill unused (a Renegade has no friend);
+// a success ends with the use message.
+TEST(ActiveSkill, PreconditionsAndUse) {
+    struct Case {
+        HeroId hero;
+        std::vector<CardType> cards;
+        std::function<void(Table&)> setup;
+        Lines used{};
+    };
+    auto none = [](Table&) {};
+    auto hurtFriend = [](Table& t) { t.hp(2, 1); };
+    auto bothHurt = [](Table& t) { t.hp(0, 1), t.hp(2, 1); };
+    auto lonely = [](Table& t) {
+        t.seat(2).alive = t.seat(3).alive = t.seat(4).alive = t.seat(5).alive = false;
+    };
+    std::vector<Case> cases{
+        {Ormaen, {}, none},
+        {Corvane, {}, none},
+        {Brannoc, {Slash}, [](Table& t) { t.hp(0, 1); }},
+        {Elthar, {}, none},
+        {Mendrel, {Slash}, none},
+        {Mendrel, {}, hurtFriend},
+        {Valessa, {Slash, Slash}, [](Table& t) { t.hp(0, 1), t.hero(2, Seluna), t.hp(2, 1); }},
+        {Serafae, {Slash}, lonely},
+        {Ranvik, {Peach}, none},
+        {Nimeri, {Slash}, none},
+        {Ormaen, {Slash}, [](Table& t) { t.role(0, Renegade), t.human(0); }},
+        {Mendrel, {Slash}, hurtFriend, {"Brannoc因【青囊】回复1点体力。", "Mendrel发动【急救、青囊】。"}},
+        {Valessa,
+         {Slash, Slash},
+         bothHurt,
+         {"Brannoc因【结姻】回复1点体力。", "Valessa发动【结姻、枭姬】。"}},
+        {Serafae, {Slash}, none, {"Corvane受到1点普通【决斗】伤害，HP=3", "Serafae发动【离间、闭月】。"}},
+        {Ranvik, {Slash}, [](Table& t) { t.give(1, Dodge); }, {"Ranvik发动【奇袭】。"}},
+    };
+    for (const Case& c : cases) {
+        Table t(Identity);
+        t.hero(0, c.hero);
+        for (CardType type : c.cards) t.give(0, type, type == Peach ? Heart : Spade);
+        c.setup(t);
+        EXPECT_EQ(t.g().activeSkill(0), !c.used.empty()) << c.hero;
+        EXPECT_EQ(t.seat(0).activeUsed, !c.used.empty());
+        if (!c.used.empty()) {
+            Lines l = t.logs();
+            EXPECT_EQ(Lines(l.end() - static_cast<long>(c.used.size()), l.end()), c.used);
+            continue;
+        }
+        EXPECT_EQ(t.seat(0).hand.size(), c.cards.size());
+        EXPECT_EQ(t.out().find("发动"), std::string::npos) << c.hero;
+    }
+}
+
+// 仁德 heals only for two cards and counts what it gives; a skill is once a turn; 制衡 drops the least valued
+// cards; 苦肉 costs a point for two cards; a passive hero is told so; 反间 gives its card, hurts on the
+// seeded wrong guess and shows the card.
+TEST(ActiveSkill, Effects) {
+    Table t;
+    t.hp(0, 3);
+    t.give(0, Slash);
+    EXPECT_TRUE(t.g().activeSkill(0));
+    EXPECT_EQ(t.seat(0).hp, 3);
+    EXPECT_FALSE(t.g().activeSkill(0));
+    t.seat(0).activeUsed = false;
+    t.give(0, Slash), t.give(0, Dodge);
+    t.g().activeSkill(0);
+    EXPECT_EQ(t.seat(0).hp, 4);
+    EXPECT_EQ(t.seat(0).rendeCount, 3);
+    EXPECT_EQ(t.seat(2).hand.size() + t.seat(4).hand.size(), 3u);
+    Card low1 = t.give(1, Slash), low2 = t.give(1, Slash);
+    for (CardType type : {Peach, Dodge, ExNihilo}) t.give(1, type);
+    t.g().activeSkill(1);
+    EXPECT_EQ(t.seat(1).hand.size(), 5u);
+    EXPECT_TRUE(t.g().discard().at(0).id == low1.id && t.g().discard().at(1).id == low2.id);
+    t.g().activeSkill(2);
+    EXPECT_EQ(t.seat(2).hand.size(), 3u);
+    t.g().activeSkill(3);
+    Lines l = t.logs();
+    EXPECT_EQ(Lines(l.begin(), l.begin() + 2), (Lines{"Ormaen发动【仁德】。", "本回合主动技能已使用。"}));
+    EXPECT_EQ(Lines(l.end() - 4, l.end()),
+              (Lines{"Brannoc受到1点普通【苦肉】伤害，HP=3", "Brannoc摸了2张牌。", "Brannoc发动【苦肉】。",
+                     "该武将技能为被动触发，无需主动发动。"}));
+    Card gift = t.give(5, Slash);
+    EXPECT_TRUE(t.g().activeSkill(5));
+    EXPECT_EQ(t.seat(2).hand.back().id, gift.id);
+    l = t.logs();
+    EXPECT_EQ(Lines(l.end() - 2, l.end()),
+              (Lines{"Brannoc受到1点普通【反间】伤害，HP=2", "反间牌为" + t.g().ctext(gift)}));
+}
+
+// 国色 by a human offers neither Kaspen nor a seat holding an Indulgence; the diamond enters as an
+// Indulgence.
+TEST(ActiveSkill, GuoseTargets) {
+    Table t;
+    t.hero(0, Nimeri);
+    t.human(0);
+    t.hero(1, Kaspen);
+    t.delay(3, Indulgence);
+    Card dia = t.give(0, Slash, Diamond);
+    t.answers("1\n");
+    EXPECT_TRUE(t.g().activeSkill(0));
+    EXPECT_NE(t.out().find("国色目标（0取消）：\n1.Brannoc HP4 手牌0 距2 身份汉军\n2.Ranvik"),
+              std::string::npos);
+    EXPECT_TRUE(t.seat(2).delayed.at(0).id == dia.id && t.seat(2).delayed[0].type == Indulgence);
+    EXPECT_EQ(t.conservationFault(), "");
+}
+
+} // namespace
+} // namespace kvr

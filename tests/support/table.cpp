@@ -111,10 +111,18 @@ Card Table::equip(int p, CardType t) {
     Card c = take([&](const Card& x) { return x.type == t; });
     Player& x = seat(p);
     switch (cardKind(t)) {
-    case Weapon: x.weapon = c; break;
-    case Armor: x.armor = c; break;
-    case OffensiveHorse: x.offensiveHorse = c; break;
-    default: x.defensiveHorse = c; break;
+    case Weapon:
+        x.weapon = c;
+        break;
+    case Armor:
+        x.armor = c;
+        break;
+    case OffensiveHorse:
+        x.offensiveHorse = c;
+        break;
+    default:
+        x.defensiveHorse = c;
+        break;
     }
     return c;
 }
@@ -171,7 +179,8 @@ std::string checkConservation(GameProbe& g) {
         bool converted = judgmentZone && c.type == Indulgence && c.suit == Diamond;
         if ((c.type != printed.type && !converted) || c.suit != printed.suit || c.rank != printed.rank)
             fault = "card " + std::to_string(c.id) + " altered in " + where;
-        if (++seen[static_cast<std::size_t>(c.id)] > 1) fault = "card " + std::to_string(c.id) + " twice, again in " + where;
+        if (++seen[static_cast<std::size_t>(c.id)] > 1)
+            fault = "card " + std::to_string(c.id) + " twice, again in " + where;
     };
     for (const Card& c : g.deck()) note(c, "draw pile", false);
     for (const Card& c : g.discard()) note(c, "discard pile", false);
