@@ -134,12 +134,9 @@ class Game {
     void hand(int p) const;
 
     // Console input
-  public:
     static std::string line();
     static int number(int lo, int hi, int fallback);
     static std::vector<int> numbers(const std::string& s);
-
-  private:
     int chooseTarget(int from, const std::string& prompt, const std::function<bool(int)>& legal, bool cancel);
     void pause(const std::string& s) const;
 

@@ -8,10 +8,10 @@ namespace {
 // Lines are trimmed; numbers are asked again with their range; closed input ends every read.
 TEST(Input, LineNumberAndEndOfInput) {
     Console con(" \t \n  2 \r\nlast");
-    EXPECT_EQ(Game::line(), "");
-    EXPECT_EQ(Game::line(), "2");
-    EXPECT_EQ(Game::line(), "last");
-    EXPECT_EQ(Game::line(), "");
+    EXPECT_EQ(GameProbe::line(), "");
+    EXPECT_EQ(GameProbe::line(), "2");
+    EXPECT_EQ(GameProbe::line(), "last");
+    EXPECT_EQ(GameProbe::line(), "");
     struct {
         const char* in;
         int want;
@@ -24,14 +24,14 @@ TEST(Input, LineNumberAndEndOfInput) {
     for (const auto& c : cases) {
         con.feed(c.in);
         con.resetOut();
-        EXPECT_EQ(Game::number(1, 3, 7), c.want) << c.in;
+        EXPECT_EQ(GameProbe::number(1, 3, 7), c.want) << c.in;
         EXPECT_EQ(con.out(), c.out) << c.in;
     }
     using V = std::vector<int>;
-    EXPECT_EQ(Game::numbers("3,1;2 5"), (V{3, 1, 2, 5}));
-    EXPECT_EQ(Game::numbers(" -4 ,, 6\t"), (V{-4, 6}));
-    EXPECT_EQ(Game::numbers("2 x 3"), (V{2}));
-    EXPECT_TRUE(Game::numbers("").empty() && Game::numbers("x 1").empty());
+    EXPECT_EQ(GameProbe::numbers("3,1;2 5"), (V{3, 1, 2, 5}));
+    EXPECT_EQ(GameProbe::numbers(" -4 ,, 6\t"), (V{-4, 6}));
+    EXPECT_EQ(GameProbe::numbers("2 x 3"), (V{2}));
+    EXPECT_TRUE(GameProbe::numbers("").empty() && GameProbe::numbers("x 1").empty());
 }
 
 // Candidates never include the chooser or the dead; 0 cancels only where offered; pause under
@@ -59,7 +59,7 @@ TEST(Input, ChooseTargetAndPause) {
     t.g().pause("按 Enter 继续...");
     t.g().opt().autoPlay = t.g().opt().fast = false;
     t.g().pause("按 Enter 继续...");
-    EXPECT_EQ(Game::line(), "y");
+    EXPECT_EQ(GameProbe::line(), "y");
     EXPECT_EQ(t.out().substr(t.out().find("目标。\n") + 10), "\n按 Enter 继续...");
 }
 

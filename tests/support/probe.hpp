@@ -101,6 +101,9 @@ struct GameProbe {
     KV_FORWARD(publicMessage)
 
     static std::string roleText(Role r) { return Game::roleText(r); }
+    static std::string line() { return Game::line(); }
+    static int number(int lo, int hi, int fallback) { return Game::number(lo, hi, fallback); }
+    static std::vector<int> numbers(const std::string& s) { return Game::numbers(s); }
 };
 
 } // namespace kvr
