@@ -47,22 +47,43 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
     default:
         break;
     }
-
     if (k != Trick && k != Delayed) {
-        Card c = takeHand(p, hi, true);
-        Optional<Card>& slot = slotFor(x, k);
-        if (slot) {
-            Card old = *slot;
-            slot.reset();
-            throwCard(old);
-            triggerLoseEquip(p, old);
-        }
-        slot = c;
-        log(x.hero.name + "装备【" + cardName(c.type) + "】。", BLUE);
+        equipCard(p, hi);
         return true;
     }
 
     int to = forced ? *forced : -1;
+    if (!trickTarget(p, pre.type, to)) return false;
+    Card c = takeHand(p, hi, true);
+    log(x.hero.name + "使用" + ctext(c), MAGENTA);
+    if (!trickEffect(p, c, to)) throwCard(c);
+
+    if (ps_[p].alive && x.hero.id == Miravel) {
+        log("Miravel触发【集智】摸1张。", MAGENTA);
+        draw(p, 1, true);
+    }
+    return true;
+}
+
+// The old card leaves its slot and runs its loss trigger before the new one is in place.
+void Game::equipCard(int p, int hi) {
+    Player& x = ps_[p];
+    Card c = takeHand(p, hi, true);
+    Optional<Card>& slot = slotFor(x, cardKind(c.type));
+    if (slot) {
+        Card old = *slot;
+        slot.reset();
+        throwCard(old);
+        triggerLoseEquip(p, old);
+    }
+    slot = c;
+    log(x.hero.name + "装备【" + cardName(c.type) + "】。", BLUE);
+}
+
+// Chooses the target of a trick of type t unless `to` already names one, then applies the tests that
+// hold for every target. False refuses the play; tricks without a target leave `to` alone.
+bool Game::trickTarget(int p, CardType t, int& to) {
+    const Player& x = ps_[p];
     auto nearEnough = [this, p](int q) { return ps_[p].hero.id == Miravel || distance(p, q) <= 1; };
     auto chooseEnemyTarget = [&](const std::string& prompt, bool r, bool cards) {
         if (x.human)
@@ -73,7 +94,7 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
     };
     const bool choosing = to < 0;
 
-    switch (pre.type) {
+    switch (t) {
     case Duel:
         if (choosing) to = chooseEnemyTarget("决斗目标", false, false);
         break;
@@ -89,15 +110,12 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
         if (to >= 0 && ps_[to].hand.empty()) return false;
         break;
     case BorrowSword:
-        if (choosing) {
-            if (x.human) {
-                to = chooseTarget(
-                    p, "选择有武器的借刀目标", [this](int q) { return bool(ps_[q].weapon); }, true);
-            } else {
-                for (int q : enemies(p, false))
-                    if (to < 0 && ps_[q].weapon) to = q;
-                if (to < 0) return false;
-            }
+        if (choosing && x.human) {
+            to = chooseTarget(
+                p, "选择有武器的借刀目标", [this](int q) { return bool(ps_[q].weapon); }, true);
+        } else if (choosing) {
+            for (int q : enemies(p, false))
+                if (to < 0 && ps_[q].weapon) to = q;
         }
         break;
     case Indulgence:
@@ -119,101 +137,95 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
         if (to >= 0 && hasDelayed(to, SupplyShortage)) return false;
         break;
     default:
-        break;
+        return true;
     }
-    const bool targeted = pre.type == Duel || pre.type == Steal || pre.type == Dismantle ||
-                          pre.type == FireAttack || pre.type == BorrowSword || pre.type == Indulgence ||
-                          pre.type == SupplyShortage;
-    if (targeted && to < 0) return false;
+    return to >= 0;
+}
 
-    Card c = takeHand(p, hi, true);
-    log(x.hero.name + "使用" + ctext(c), MAGENTA);
-    bool placed = false;
+// Resolves a trick taken from p's hand; true when the card now lies in a judgment zone (the caller
+// discards it otherwise).
+bool Game::trickEffect(int p, const Card& c, int to) {
+    const Player& x = ps_[p];
     switch (c.type) {
     case Duel:
         if (!nullified(p, to, "决斗")) duel(p, to, -1);
-        break;
+        return false;
     case Barbarians:
     case Arrows:
         aoe(p, c.type);
-        break;
+        return false;
     case ExNihilo:
         if (!nullified(p, p, "无中生有")) draw(p, 2, true);
-        break;
+        return false;
     case Steal:
         if (!nullified(p, to, "顺手牵羊")) {
             takeRandomCard(to, true, p);
             log(x.hero.name + "获得目标1张牌。", GREEN);
         }
-        break;
+        return false;
     case Dismantle:
         if (!nullified(p, to, "过河拆桥")) {
             takeRandomCard(to, false, -1);
             log(x.hero.name + "弃置目标1张牌。", YELLOW);
         }
-        break;
+        return false;
     case PeachGarden:
         for (int q = 0; q < 6; ++q)
             if (ps_[q].alive && ps_[q].hp < ps_[q].maxHp && !nullified(p, q, "桃园结义"))
                 heal(q, 1, "桃园结义");
-        break;
+        return false;
     case Harvest:
         harvest(p);
-        break;
+        return false;
     case FireAttack:
         if (!nullified(p, to, "火攻")) fireAttack(p, to);
-        break;
-    case IronChain: {
-        std::vector<int> chain;
-        if (x.human) {
-            int first = chooseTarget(
-                p, "铁索第一个目标", [](int) { return true; }, true);
-            if (first >= 0) chain.push_back(first);
-            int second = chooseTarget(
-                p, "铁索第二个目标", [first](int q) { return q != first; }, true);
-            if (second >= 0) chain.push_back(second);
-        } else {
-            int foe = aiEnemy(p, false, false);
-            if (foe >= 0) chain.push_back(foe);
-            int friendSeat = aiAlly(p, false);
-            if (friendSeat >= 0 && ps_[friendSeat].chained) chain.push_back(friendSeat);
-        }
-        if (chain.empty()) {
-            draw(p, 1, true);
-            break;
-        }
-        for (int q : chain) {
-            if (nullified(p, q, "铁索连环")) continue;
-            bool was = ps_[q].chained;
-            ps_[q].chained = !was;
-            log(ps_[q].hero.name + (was ? "解除连环。" : "被横置。"), BLUE);
-        }
-        break;
-    }
+        return false;
+    case IronChain:
+        ironChain(p);
+        return false;
     case BorrowSword:
         if (!nullified(p, to, "借刀杀人")) borrowSword(p, to);
-        break;
+        return false;
     case Lightning:
-        if (!hasDelayed(p, Lightning)) {
-            placeDelayed(p, p, c);
-            placed = true;
-        }
-        break;
+        // A second Lightning of one's own is announced and wasted.
+        if (hasDelayed(p, Lightning)) return false;
+        placeDelayed(p, p, c);
+        return true;
     case Indulgence:
     case SupplyShortage:
         placeDelayed(p, to, c);
-        placed = true;
-        break;
+        return true;
     default:
-        break;
+        return false;
     }
-    if (!placed) throwCard(c);
+}
 
-    if (ps_[p].alive && x.hero.id == Miravel) {
-        log("Miravel触发【集智】摸1张。", MAGENTA);
-        draw(p, 1, true);
+// Chains or frees up to two seats; with nobody chosen the card is recast for one draw.
+void Game::ironChain(int p) {
+    std::vector<int> chain;
+    if (ps_[p].human) {
+        int first = chooseTarget(
+            p, "铁索第一个目标", [](int) { return true; }, true);
+        if (first >= 0) chain.push_back(first);
+        int second = chooseTarget(
+            p, "铁索第二个目标", [first](int q) { return q != first; }, true);
+        if (second >= 0) chain.push_back(second);
+    } else {
+        int foe = aiEnemy(p, false, false);
+        if (foe >= 0) chain.push_back(foe);
+        int friendSeat = aiAlly(p, false);
+        if (friendSeat >= 0 && ps_[friendSeat].chained) chain.push_back(friendSeat);
     }
-    return true;
+    if (chain.empty()) {
+        draw(p, 1, true);
+        return;
+    }
+    for (int q : chain) {
+        if (nullified(p, q, "铁索连环")) continue;
+        bool was = ps_[q].chained;
+        ps_[q].chained = !was;
+        log(ps_[q].hero.name + (was ? "解除连环。" : "被横置。"), BLUE);
+    }
 }
 
 } // namespace kvr

@@ -68,6 +68,10 @@ class Game {
 
     // Card play
     bool useCard(int p, int hi, Optional<int> forced);
+    void equipCard(int p, int hi);
+    bool trickTarget(int p, CardType t, int& to);
+    bool trickEffect(int p, const Card& c, int to);
+    void ironChain(int p);
     bool useSlashCard(int p, int hi, Optional<int> forced);
     bool useVirtualSlash(int p);
     void slash(int from, int to, Card card);
