@@ -17,12 +17,7 @@ void Game::aiPlay(int p) {
         if (peach >= 0 && x.hp < x.maxHp) return use(peach);
 
         for (std::size_t i = 0; i < x.hand.size(); ++i) {
-            Kind k = cardKind(x.hand[i].type);
-            const Optional<Card>* slot = k == Weapon           ? &x.weapon
-                                         : k == Armor          ? &x.armor
-                                         : k == OffensiveHorse ? &x.offensiveHorse
-                                         : k == DefensiveHorse ? &x.defensiveHorse
-                                                               : nullptr;
+            const Optional<Card>* slot = x.slotFor(cardKind(x.hand[i].type));
             if (slot == nullptr || *slot) continue;
             if (use(static_cast<int>(i))) return true;
             break;

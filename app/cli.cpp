@@ -1,9 +1,7 @@
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 #include "app/cli.hpp"
+#include "console/text.hpp"
 
 namespace kvr {
 
@@ -23,25 +21,15 @@ namespace {
     throw BadArgument("参数 " + option + " 的值“" + value + "”不是有效的整数。");
 }
 
-// Like the standard conversions: leading blanks skipped, trailing text ignored.
-long long leadingNumber(const std::string& option, const std::string& value) {
-    const char* begin = value.c_str();
-    char* end = nullptr;
-    errno = 0;
-    long long v = std::strtoll(begin, &end, 10);
-    if (end == begin || errno == ERANGE) refuse(option, value);
+int toInt(const std::string& option, const std::string& value) {
+    int v = 0;
+    if (!parseLeadingInt(value, v)) refuse(option, value);
     return v;
 }
 
-int toInt(const std::string& option, const std::string& value) {
-    long long v = leadingNumber(option, value);
-    if (v < INT_MIN || v > INT_MAX) refuse(option, value);
-    return static_cast<int>(v);
-}
-
 std::uint32_t toSeed(const std::string& value) {
-    long long v = leadingNumber("--seed", value);
-    if (v < 0 || v > 0xFFFFFFFFLL) refuse("--seed", value);
+    long long v = 0;
+    if (!parseLeadingNumber(value, v) || v < 0 || v > 0xFFFFFFFFLL) refuse("--seed", value);
     return static_cast<std::uint32_t>(v);
 }
 

@@ -19,14 +19,20 @@ inline std::string padLeft(const std::string& s, std::size_t width) {
     return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
 }
 
-// Reads a base-10 int the way the standard string-to-int conversion does: leading blanks skipped,
-// trailing text ignored; no digits or a value outside int fails.
-inline bool parseLeadingInt(const std::string& s, int& out) {
+// Reads a base-10 number the way the standard string-to-number conversions do: leading blanks skipped,
+// trailing text ignored; no digits or a value outside long long fails.
+inline bool parseLeadingNumber(const std::string& s, long long& out) {
     const char* begin = s.c_str();
     char* end = nullptr;
     errno = 0;
-    long long v = std::strtoll(begin, &end, 10);
-    if (end == begin || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+    out = std::strtoll(begin, &end, 10);
+    return end != begin && errno != ERANGE;
+}
+
+// The same for an int: a value outside int fails.
+inline bool parseLeadingInt(const std::string& s, int& out) {
+    long long v = 0;
+    if (!parseLeadingNumber(s, v) || v < INT_MIN || v > INT_MAX) return false;
     out = static_cast<int>(v);
     return true;
 }

@@ -22,8 +22,7 @@ Optional<Card> Game::takeRandomCard(int p, bool steal, int source) {
         c = takeHand(p, k, true);
     } else {
         int e = k - handSize;
-        Optional<Card>* slots[] = {&x.weapon, &x.armor, &x.offensiveHorse, &x.defensiveHorse};
-        for (Optional<Card>* slot : slots) {
+        for (Optional<Card>* slot : x.slots()) {
             if (!*slot) continue;
             if (e-- > 0) continue;
             c = **slot;

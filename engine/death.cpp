@@ -44,7 +44,7 @@ void Game::die(int p, int killer) {
     x.revealed = true;
     log("阵亡：" + x.hero.name + "，身份【" + roleText(x.role) + "】。", RED);
     while (!x.hand.empty()) throwCard(takeHand(p, 0, false));
-    for (Optional<Card>* slot : {&x.weapon, &x.armor, &x.offensiveHorse, &x.defensiveHorse}) {
+    for (Optional<Card>* slot : x.slots()) {
         if (!*slot) continue;
         throwCard(**slot);
         slot->reset();

@@ -14,17 +14,11 @@ bool Game::nullified(int from, int target, const std::string& trick) {
             int seat = (start + k) % 6;
             const Player& x = ps_[seat];
             if (!x.alive || findCard(seat, Nullification) < 0) continue;
-            bool plays = false;
-            if (x.human) {
-                activateSeat(seat);
-                std::cout << "\n"
-                          << trick << "对" << ps_[target].hero.name
-                          << (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") << " y/n：";
-                std::string answer = line();
-                plays = answer == "y" || answer == "Y";
-            } else {
-                plays = attitude(seat, cancelled ? from : target) > 0;
-            }
+            bool plays =
+                x.human ? askYes(seat, "\n" + trick + "对" + ps_[target].hero.name +
+                                           (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") +
+                                           " y/n：")
+                        : attitude(seat, cancelled ? from : target) > 0;
             if (plays) player = seat;
         }
         if (player < 0) return cancelled;

@@ -98,9 +98,7 @@ void Game::discardPhase(int p) {
             std::cout << "弃牌至" << limit << "张，输入序号：";
             pick = number(1, static_cast<int>(x.hand.size()), 1) - 1;
         } else {
-            for (std::size_t k = 1; k < x.hand.size(); ++k)
-                if (keepValue(x.hand[k], p) < keepValue(x.hand[static_cast<std::size_t>(pick)], p))
-                    pick = static_cast<int>(k);
+            pick = cheapestCard(p);
         }
         throwCard(takeHand(p, pick, true));
     }

@@ -97,8 +97,9 @@ bool Game::hasDelayed(int p, CardType t) const {
 
 int Game::totalCards(int p) const {
     const Player& x = ps_[p];
-    return static_cast<int>(x.hand.size()) + (x.weapon ? 1 : 0) + (x.armor ? 1 : 0) +
-           (x.offensiveHorse ? 1 : 0) + (x.defensiveHorse ? 1 : 0);
+    int n = static_cast<int>(x.hand.size());
+    for (const Optional<Card>* slot : x.slots()) n += *slot ? 1 : 0;
+    return n;
 }
 
 } // namespace kvr

@@ -11,6 +11,14 @@ bool Game::askYes(int p, const std::string& question) {
     return answer == "y" || answer == "Y";
 }
 
+// The Serpent Spear's price of a slash: the first two hand cards, whatever they are, discarded in order.
+void Game::payFirstTwo(int p) {
+    Card first = takeHand(p, 0, true);
+    Card second = takeHand(p, 0, true);
+    throwCard(first);
+    throwCard(second);
+}
+
 // One dodge: the Eight Diagrams roll first, then a card. A computer always answers when it can.
 bool Game::respondDodge(int p, const std::string& why) {
     activateSeat(p);
@@ -54,10 +62,7 @@ bool Game::respondSlash(int p, const std::string& why, int need) {
     for (int i = 0; i < need; ++i) {
         int z = findAnySlash(p);
         if (z < 0 && x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2) {
-            Card first = takeHand(p, 0, true);
-            Card second = takeHand(p, 0, true);
-            throwCard(first);
-            throwCard(second);
+            payFirstTwo(p);
             log(x.hero.name + "发动丈八蛇矛，以两牌当杀。", MAGENTA);
             continue;
         }

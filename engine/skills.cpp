@@ -47,13 +47,7 @@ bool Game::activeSkill(int p) {
                 count = number(1, static_cast<int>(x.hand.size()), 1);
             }
         }
-        for (int k = 0; k < count && !x.hand.empty(); ++k) {
-            int low = 0;
-            for (std::size_t i = 1; i < x.hand.size(); ++i)
-                if (keepValue(x.hand[i], p) < keepValue(x.hand[static_cast<std::size_t>(low)], p))
-                    low = static_cast<int>(i);
-            discardAt(low);
-        }
+        for (int k = 0; k < count && !x.hand.empty(); ++k) discardAt(cheapestCard(p));
         draw(p, count, true);
         break;
     }

@@ -53,10 +53,7 @@ bool Game::useVirtualSlash(int p) {
         if (!(x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2)) return false;
         int to = x.human ? chooseTarget(p, "丈八蛇矛杀目标", legal, true) : aiEnemy(p, true, false);
         if (to < 0) return false;
-        Card first = takeHand(p, 0, true);
-        Card second = takeHand(p, 0, true);
-        throwCard(first);
-        throwCard(second);
+        payFirstTwo(p);
         ++x.slashCount;
         x.usedSlash = true;
         slash(p, to, Card{0, Slash, Spade, 1});

@@ -2,21 +2,6 @@
 
 namespace kvr {
 
-namespace {
-Optional<Card>& slotFor(Player& x, Kind k) {
-    switch (k) {
-    case Weapon:
-        return x.weapon;
-    case Armor:
-        return x.armor;
-    case OffensiveHorse:
-        return x.offensiveHorse;
-    default:
-        return x.defensiveHorse;
-    }
-}
-} // namespace
-
 // Plays the hand card at `hi`. Every refusal returns false before the card leaves the hand.
 bool Game::useCard(int p, int hi, Optional<int> forced) {
     Player& x = ps_[p];
@@ -69,7 +54,7 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
 void Game::equipCard(int p, int hi) {
     Player& x = ps_[p];
     Card c = takeHand(p, hi, true);
-    Optional<Card>& slot = slotFor(x, cardKind(c.type));
+    Optional<Card>& slot = *x.slotFor(cardKind(c.type));
     if (slot) {
         Card old = *slot;
         slot.reset();

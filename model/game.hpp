@@ -77,6 +77,7 @@ class Game {
     void slash(int from, int to, Card card);
     bool respondDodge(int p, const std::string& why);
     bool respondSlash(int p, const std::string& why, int need);
+    void payFirstTwo(int p);
     void duel(int from, int to, int damageOwner);
     void aoe(int from, CardType t);
     void harvest(int from);
@@ -124,6 +125,7 @@ class Game {
     int aiAlly(int p, bool wounded) const;
     int aiEnemy(int p, bool inRange, bool needsCards) const;
     int keepValue(const Card& c, int p) const;
+    int cheapestCard(int p) const;
     void aiPlay(int p);
 
     // Console output

@@ -1,6 +1,7 @@
 // The plain records and the card vocabulary that every rule passes around.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -121,6 +122,27 @@ struct Player {
     bool usedSlash = false;
     int slashCount = 0;
     int rendeCount = 0;
+
+    // The equipment slots in their fixed order: weapon, armour, offensive horse, defensive horse.
+    std::array<Optional<Card>*, 4> slots() { return {&weapon, &armor, &offensiveHorse, &defensiveHorse}; }
+    std::array<const Optional<Card>*, 4> slots() const {
+        return {&weapon, &armor, &offensiveHorse, &defensiveHorse};
+    }
+    // The slot a card of kind k goes into; null for cards that are not equipment.
+    Optional<Card>* slotFor(Kind k) {
+        switch (k) {
+        case Weapon:
+            return &weapon;
+        case Armor:
+            return &armor;
+        case OffensiveHorse:
+            return &offensiveHorse;
+        case DefensiveHorse:
+            return &defensiveHorse;
+        default:
+            return nullptr;
+        }
+    }
 };
 
 struct Options {

@@ -90,7 +90,7 @@ Card Table::take(const std::function<bool(const Card&)>& match) {
     if (fromList(probe_.deck(), c) || fromList(probe_.discard(), c)) return c;
     for (Player& x : probe_.ps()) {
         if (fromList(x.hand, c) || fromList(x.delayed, c)) return c;
-        for (Optional<Card>* slot : {&x.weapon, &x.armor, &x.offensiveHorse, &x.defensiveHorse}) {
+        for (Optional<Card>* slot : x.slots()) {
             if (*slot && match(**slot)) {
                 c = **slot;
                 slot->reset();
@@ -109,21 +109,7 @@ Card Table::give(int p, CardType t, int suit) {
 
 Card Table::equip(int p, CardType t) {
     Card c = take([&](const Card& x) { return x.type == t; });
-    Player& x = seat(p);
-    switch (cardKind(t)) {
-    case Weapon:
-        x.weapon = c;
-        break;
-    case Armor:
-        x.armor = c;
-        break;
-    case OffensiveHorse:
-        x.offensiveHorse = c;
-        break;
-    default:
-        x.defensiveHorse = c;
-        break;
-    }
+    *seat(p).slotFor(cardKind(t)) = c;
     return c;
 }
 
@@ -190,7 +176,7 @@ std::string checkConservation(GameProbe& g) {
         std::string who = "seat " + std::to_string(p + 1);
         for (const Card& c : x.hand) note(c, who + " hand", false);
         for (const Card& c : x.delayed) note(c, who + " judgment zone", true);
-        for (const Optional<Card>* slot : {&x.weapon, &x.armor, &x.offensiveHorse, &x.defensiveHorse})
+        for (const Optional<Card>* slot : x.slots())
             if (*slot) note(**slot, who + " equipment", false);
     }
     if (!fault.empty()) return fault;
