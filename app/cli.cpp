@@ -1,4 +1,7 @@
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 
 #include "app/cli.hpp"
 #include "console/text.hpp"
@@ -13,7 +16,20 @@ const char* const HELP_TEXT =
 
 const char* const BAD_PORT_TEXT = "端口无效，必须是1~65535的整数。\n";
 
+const char* const BAD_NUMBER_TEXT = "输入无效，必须是整数。\n";
+
 bool validPort(int port) { return port >= 1 && port <= 65535; }
+
+bool parseWholeNumber(const std::string& text, int& out) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(begin, &end, 10);
+    if (end == begin || errno == ERANGE || end != begin + text.size() || v < INT_MIN || v > INT_MAX)
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
 
 namespace {
 

@@ -32,8 +32,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, const Options
 
 extern const char* const HELP_TEXT;
 extern const char* const BAD_PORT_TEXT;
+extern const char* const BAD_NUMBER_TEXT;
+constexpr int DEFAULT_PORT = 9527;
 
 bool validPort(int port);
+// A base-10 int that uses the whole text: leading blanks and a sign allowed, nothing after the digits.
+bool parseWholeNumber(const std::string& text, int& out);
 
 // The whole program after console preparation: returns the exit code.
 int runFront(const std::vector<std::string>& args);

@@ -1,9 +1,13 @@
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <iostream>
 
 #include "app/cli.hpp"
+#include "console/text.hpp"
 #include "model/game.hpp"
+#include "net/client.hpp"
+#include "net/hub.hpp"
 
 #ifdef _WIN32
 #define NOMINMAX
@@ -27,12 +31,30 @@ void consoleUtf8() {
 
 namespace {
 
-const char* const LAN_UNAVAILABLE = "局域网联机功能尚未开放。\n";
-
 void playLocal(Mode mode, const Options& opt) {
     Game game(mode, opt, nullptr, {});
     game.setup();
     game.run();
+}
+
+// The game goes before the hub: its destructor gives standard output back while the sockets still exist.
+void playHosted(Mode mode, const Options& opt, LanHub& hub) {
+    Game game(mode, opt, &hub, hub.clients());
+    game.setup();
+    game.run();
+}
+
+// So that players know what to type into --join.
+void showAddresses() {
+    std::string list;
+    for (const std::string& a : localIpv4Addresses()) list += (list.empty() ? "" : "  ") + a;
+    std::cout << "本机IPv4地址：" << (list.empty() ? "未找到，请在系统网络设置中查看" : list) << "\n";
+}
+
+// A menu answer; false when input has ended, which cancels the flow.
+bool ask(const char* prompt, std::string& answer) {
+    std::cout << prompt;
+    return static_cast<bool>(std::getline(std::cin, answer));
 }
 
 void showMenu() {
@@ -45,6 +67,78 @@ void showMenu() {
               << "3.主机普通3v3  4.主机身份局  5.加入局域网\n"
               << "6.教程  7.武将  8.牌表  0.退出\n"
               << "> ";
+}
+
+// Menu choice 5. Every failure comes back to the menu.
+void joinFlow() {
+    std::string ip, p;
+    if (!ask("主机IPv4地址：", ip) || !ask("端口（默认9527）：", p)) return;
+    int port = DEFAULT_PORT;
+    if (!p.empty() && !parseWholeNumber(p, port)) port = 0;
+    if (!validPort(port)) {
+        std::cout << BAD_PORT_TEXT;
+    } else {
+        std::size_t first = ip.find_first_not_of(" \t\r"), last = ip.find_last_not_of(" \t\r");
+        ip = first == std::string::npos ? "" : ip.substr(first, last - first + 1);
+        std::cout << (runLanClient(ip, static_cast<std::uint16_t>(port)) != 0
+                          ? "未能进入联机房间，程序不会退出。\n"
+                          : "已离开联机房间。\n");
+    }
+    std::string back;
+    ask("按 Enter 返回主菜单...", back);
+}
+
+// Menu choices 3 and 4. A bad answer is a typo: it is named and the menu comes back.
+void hostFlow(Mode mode, const Options& opt) {
+    std::string p, w, s;
+    if (!ask("端口（默认9527）：", p)) return;
+    int port = DEFAULT_PORT;
+    if (!p.empty() && !parseWholeNumber(p, port)) port = 0;
+    if (!validPort(port)) {
+        std::cout << BAD_PORT_TEXT;
+        return;
+    }
+    if (!ask("期望真人总数1~6：", w)) return;
+    int wanted = 6;
+    if (!w.empty() && !parseLeadingInt(w, wanted)) {
+        std::cout << BAD_NUMBER_TEXT;
+        return;
+    }
+    wanted = std::max(1, std::min(6, wanted));
+    if (!ask("等待秒数（默认20）：", s)) return;
+    int waitFor = 20;
+    if (!s.empty() && !parseLeadingInt(s, waitFor)) {
+        std::cout << BAD_NUMBER_TEXT;
+        return;
+    }
+    waitFor = std::max(1, waitFor);
+    LanHub hub;
+    if (!hub.start(static_cast<std::uint16_t>(port))) {
+        std::cout << "端口监听失败。\n";
+        return;
+    }
+    std::cout << "大厅已开启。其他电脑选择“加入局域网”，输入本机IP与端口" << port << "。\n";
+    showAddresses();
+    std::cout << std::flush;
+    hub.waitForClients(wanted - 1, waitFor);
+    playHosted(mode, opt, hub);
+}
+
+// The command-line host plays one game.
+int hostFromCommandLine(const CommandLine& cl) {
+    LanHub hub;
+    if (!hub.start(static_cast<std::uint16_t>(cl.port))) {
+        std::cerr << "无法监听端口，可能已被占用。\n";
+        return 1;
+    }
+    std::cout << "局域网大厅已建立，端口" << cl.port << "。请让其他玩家使用 --join 主机IP --port " << cl.port
+              << " 加入。\n"
+              << "等待" << cl.waitSeconds << "秒，目标真人" << cl.humans << "人；不足部分将由AI补充。\n";
+    showAddresses();
+    std::cout << std::flush;
+    hub.waitForClients(cl.humans - 1, cl.waitSeconds);
+    playHosted(cl.opt.forcedMode.value_or(Identity), cl.opt, hub);
+    return 0;
 }
 
 void menuLoop(const Options& opt) {
@@ -60,8 +154,10 @@ void menuLoop(const Options& opt) {
             Game::listCards();
         } else if (choice == "1" || choice == "2") {
             playLocal(choice == "1" ? Normal3v3 : Identity, opt);
-        } else if (choice == "3" || choice == "4" || choice == "5") {
-            std::cout << LAN_UNAVAILABLE;
+        } else if (choice == "3" || choice == "4") {
+            hostFlow(choice == "3" ? Normal3v3 : Identity, opt);
+        } else if (choice == "5") {
+            joinFlow();
         }
     }
 }
@@ -100,17 +196,15 @@ int runFront(const std::vector<std::string>& args) {
             return 1;
         }
     }
-    if (!cl.joinIp.empty()) {
-        std::cerr << LAN_UNAVAILABLE;
-        return 1;
-    }
+    if (!cl.joinIp.empty()) return runLanClient(cl.joinIp, static_cast<std::uint16_t>(cl.port));
     if (cl.tut) return guarded([] { Game::tutorial(); });
     if (cl.heroes) return guarded([] { Game::listHeroes(); });
     if (cl.cards) return guarded([] { Game::listCards(); });
     if (cl.opt.autoPlay) return guarded([&cl] { playLocal(cl.opt.forcedMode.value_or(Identity), cl.opt); });
     if (cl.host) {
-        std::cerr << LAN_UNAVAILABLE;
-        return 1;
+        int rc = 0;
+        int guard = guarded([&cl, &rc] { rc = hostFromCommandLine(cl); });
+        return guard != 0 ? guard : rc;
     }
     return guarded([&cl] { menuLoop(cl.opt); });
 }

@@ -3,33 +3,46 @@
 
 #include "console/text.hpp"
 #include "model/game.hpp"
+#include "net/hub.hpp"
+#include "net/router.hpp"
 #include "net/seats.hpp"
 
 namespace kvr {
 
-namespace {
-
-bool consoleClosed() { return std::cin.fail() || std::cin.bad(); }
-
-} // namespace
+// The addressed seat's next answer, trimmed. False when no answer is to be had: local input has ended,
+// or the remote seat's connection has gone, in which case the seat is handed to the computer. The
+// disconnect travels beside the text, so no typed line can pass for one.
+bool Game::readAnswer(std::string& out) {
+    out.clear();
+    std::string s;
+    if (socketValid(g_activeSocket) && g_lanHub) {
+        if (!g_lanHub->receiveLine(g_activeSocket, s)) {
+            g_activeSocket = INVALID_NET_SOCKET;
+            if (g_networkOutput) g_networkOutput->setActive(INVALID_NET_SOCKET);
+            if (g_disconnectHandler) g_disconnectHandler(g_activePlayer);
+            return false;
+        }
+    } else if (!std::getline(std::cin, s)) {
+        return false;
+    }
+    const char* blanks = " \t\r\n";
+    std::size_t first = s.find_first_not_of(blanks);
+    if (first != std::string::npos) out = s.substr(first, s.find_last_not_of(blanks) - first + 1);
+    return true;
+}
 
 std::string Game::line() {
     std::string s;
-    if (!std::getline(std::cin, s)) return "";
-    const char* blanks = " \t\r\n";
-    std::size_t first = s.find_first_not_of(blanks);
-    if (first == std::string::npos) return "";
-    std::size_t last = s.find_last_not_of(blanks);
-    return s.substr(first, last - first + 1);
+    readAnswer(s);
+    return s;
 }
 
 int Game::number(int lo, int hi, int fallback) {
     for (;;) {
-        std::string s = line();
-        if (s == NET_DISCONNECTED) return fallback;
+        std::string s;
+        if (!readAnswer(s)) return fallback;
         int n = 0;
         if (parseLeadingInt(s, n) && lo <= n && n <= hi) return n;
-        if (consoleClosed()) return fallback;
         std::cout << "请输入" << lo << "~" << hi << "：";
     }
 }

@@ -2,7 +2,6 @@
 
 #include "console/text.hpp"
 #include "model/game.hpp"
-#include "net/seats.hpp"
 
 namespace kvr {
 
@@ -16,12 +15,13 @@ void Game::humanPlay(int p) {
         table();
         hand(p);
         std::cout << "\n牌序号=使用 s=武将技 v=转化杀 i=技能详情 h=帮助 e=结束\n> ";
-        std::string cmd = line();
+        std::string cmd;
+        bool answered = readAnswer(cmd);
         if (!ps_[p].human) {
             aiPlay(p);
             return;
         }
-        if (cmd.empty() && !socketValid(g_activeSocket) && (std::cin.fail() || std::cin.bad())) return;
+        if (!answered) return;
         if (cmd == "e" || cmd == "E") return;
 
         if (cmd == "s") {

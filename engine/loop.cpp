@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "model/game.hpp"
+#include "net/hub.hpp"
 
 namespace kvr {
 
@@ -24,6 +25,8 @@ void Game::run() {
     std::string roles;
     for (const Player& x : ps_) roles += x.hero.name + "=" + roleText(x.role) + "  ";
     std::cout << "\n================ 对局结束 ================\n" << result_ << "\n身份：" << roles << "\n";
+    if (hub_)
+        for (SocketHandle s : hub_->clients()) hub_->sendTo(s, "\n[对局结束] " + result_ + "\n");
     if (!opt_.autoPlay) pause("按 Enter 继续...");
 }
 

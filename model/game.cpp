@@ -3,18 +3,24 @@
 
 #include "console/text.hpp"
 #include "model/game.hpp"
+#include "net/seats.hpp"
 
 namespace kvr {
 
 Game::Game(Mode mode, Options opt, LanHub* hub, std::vector<SocketHandle> remotes)
-    : mode_(mode), opt_(opt), rng_(opt.seed), hub_(hub), remotes_(std::move(remotes)) {}
+    : mode_(mode), opt_(opt), rng_(opt.seed), hub_(hub), remotes_(std::move(remotes)) {
+    if (hub_) installRouter();
+}
 
-Game::~Game() = default;
+Game::~Game() {
+    if (router_) removeRouter();
+}
 
 void Game::setup() {
     makeDeck();
     makePlayers();
     attachNetworkPlayers();
+    if (hub_) g_disconnectHandler = [this](int p) { dropSeat(p); };
     for (int seat = 0; seat < 6; ++seat) draw(seat, 4, false);
 
     if (opt_.autoPlay) {

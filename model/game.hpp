@@ -140,6 +140,7 @@ class Game {
     void hand(int p) const;
 
     // Console input
+    static bool readAnswer(std::string& out);
     static std::string line();
     static int number(int lo, int hi, int fallback);
     static std::vector<int> numbers(const std::string& s);
@@ -147,7 +148,10 @@ class Game {
     void pause(const std::string& s) const;
 
     // Seats and routing
+    void installRouter();
+    void removeRouter();
     void attachNetworkPlayers();
+    void dropSeat(int p);
     void activateSeat(int p);
     void publicMessage(const std::string& text) const;
 

@@ -10,13 +10,11 @@ namespace kvr {
 class LanHub;
 class NetworkStreamBuf;
 
-// What `Game::line` returns in place of an answer when the addressed remote seat has gone.
-constexpr const char* NET_DISCONNECTED = "__NET_DISCONNECTED__";
-
 extern LanHub* g_lanHub;
 extern NetworkStreamBuf* g_networkOutput;
 extern SocketHandle g_activeSocket;
 extern int g_activePlayer;
+// Called with the addressed seat when its connection fails while the game waits for its answer.
 extern std::function<void(int)> g_disconnectHandler;
 
 } // namespace kvr

@@ -1,7 +1,11 @@
-// The socket handle type seen by the rest of the program; no platform header leaks from here.
+// The socket layer: a handful of small functions over TCP/IPv4. The POSIX and the Winsock versions
+// live in socket.cpp; no platform header leaks from here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace kvr {
 
@@ -10,5 +14,41 @@ using SocketHandle = std::uintptr_t;
 constexpr SocketHandle INVALID_NET_SOCKET = ~SocketHandle(0);
 
 inline bool socketValid(SocketHandle s) { return s != INVALID_NET_SOCKET; }
+
+// Starts the socket library (Winsock 2.2) and, on POSIX, keeps SIGPIPE away so that a send to a
+// vanished peer fails instead of killing the process. Pair every successful call with stopNetworking.
+bool startNetworking();
+void stopNetworking();
+
+void closeSocket(SocketHandle s);
+// The last error of the socket library (WSAGetLastError or errno).
+int lastNetworkError();
+void sleepMilliseconds(int ms);
+bool setSocketBlocking(SocketHandle s, bool blocking);
+
+// Sends every byte; false as soon as a send fails or sends nothing. An empty text sends nothing.
+bool sendSocketText(SocketHandle s, const std::string& text);
+bool sendSocketBytes(SocketHandle s, const char* data, std::size_t n);
+
+// Up to n bytes: the count read, 0 when the peer closed, below 0 on error.
+long receiveSome(SocketHandle s, char* buf, std::size_t n);
+
+// A non-blocking listener on every local IPv4 address, backlog 5; invalid when the port can't be had.
+SocketHandle listenTcp(std::uint16_t port);
+// A pending connection made blocking and tuned as a client socket; invalid when none is pending.
+SocketHandle acceptClient(SocketHandle listener);
+
+// Accepts exactly four dotted decimal parts of 0..255 ("192.168.1" and host names are refused).
+bool parseIpv4(const std::string& text, std::uint32_t& address);
+// Connects to an address from parseIpv4; on failure returns invalid with the error in `error`.
+SocketHandle connectTcp(std::uint32_t address, std::uint16_t port, int& error);
+// Ends both directions; a thread blocked in receiveSome on the socket returns.
+void shutdownSocket(SocketHandle s);
+// No send delay for short prompts, keep-alive probes that notice a vanished machine within minutes,
+// and a send time-out so that a peer that never reads cannot stall the sender forever.
+void tuneClientSocket(SocketHandle s);
+
+// This machine's IPv4 addresses, loopback left out, for players to type into --join.
+std::vector<std::string> localIpv4Addresses();
 
 } // namespace kvr

@@ -79,8 +79,7 @@ TEST(CommandLine, HelpAndRefusals) {
               "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20\n"
               "加入：kavrin --join 192.168.1.10 --port 9527\n");
     EXPECT_TRUE(std::count(help.out.begin(), help.out.end(), '\n') == 4 && help.out.back() == '\n');
-    const std::string bad = "游戏错误：", port = "端口无效，必须是1~65535的整数。\n",
-                      lan = "局域网联机功能尚未开放。\n";
+    const std::string bad = "游戏错误：", port = "端口无效，必须是1~65535的整数。\n";
     auto refused = [&bad](const char* args, const std::string& msg) {
         Proc r = kavrin(args);
         EXPECT_TRUE(r.rc == 1 && r.out.empty()) << args;
@@ -91,7 +90,6 @@ TEST(CommandLine, HelpAndRefusals) {
         refused(a, bad);
     for (const char* a : {"--host --port 0", "--port -1 --host", "--join 10.0.0.1 --port 65536 --tutorial"})
         refused(a, port);
-    for (const char* a : {"--host --port 65535", "--join 10.0.0.1 --host"}) refused(a, lan);
     EXPECT_EQ(kavrin("--port 0 --host --cards").rc, 0);
 }
 
@@ -111,13 +109,30 @@ TEST(Screens, ExactTextAndOneLineOfInput) {
     EXPECT_EQ(m.rc, 0);
 }
 
-// The menu compares whole lines: padded answers redraw, LAN choices decline, end of input leaves.
-TEST(Menu, RedrawsDeclinesAndLeaves) {
-    Proc r = kavrin("--seed 1", " 1\n1 \n3\n4\n5\n9\n");
-    std::string lanMenu = "局域网联机功能尚未开放。\n" + menu();
-    EXPECT_EQ(r.out, menu() + menu() + menu() + lanMenu + lanMenu + lanMenu + menu());
+// The menu compares whole lines: padded answers redraw, end of input leaves.
+TEST(Menu, RedrawsAndLeaves) {
+    Proc r = kavrin("--seed 1", " 1\n1 \n9\n");
+    EXPECT_EQ(r.out, menu() + menu() + menu() + menu());
     EXPECT_TRUE(r.rc == 0 && r.err.empty());
     EXPECT_EQ(kavrin("", "0\n6\n").out, menu());
+}
+
+// The host and join flows name a typo and come back to the menu: no wrapped port, no program exit.
+TEST(Menu, LanFlowsRefuseTypos) {
+    const std::string port = "端口（默认9527）：", bad = "端口无效，必须是1~65535的整数。\n";
+    const std::string players = "期望真人总数1~6：", wait = "等待秒数（默认20）：";
+    const std::string typo = "输入无效，必须是整数。\n";
+    Proc host = kavrin("", "3\n0\n4\n75063\n3\n80x\n3\n\nsix\n4\n 9\n2\nlong\n");
+    EXPECT_EQ(host.out, menu() + port + bad + menu() + port + bad + menu() + port + bad + menu() + port +
+                            players + typo + menu() + port + players + wait + typo + menu());
+    EXPECT_TRUE(host.rc == 0 && host.err.empty());
+    const std::string ip = "主机IPv4地址：", back = "按 Enter 返回主菜单...";
+    Proc join = kavrin("", "5\n192.168.1\n\n\n5\n127.0.0.1\n0\n\n5\n\n\nx\n");
+    EXPECT_EQ(join.out, menu() + ip + port + "未能进入联机房间，程序不会退出。\n" + back + menu() + ip +
+                            port + bad + back + menu() + ip + port + "未能进入联机房间，程序不会退出。\n" +
+                            back + menu());
+    EXPECT_EQ(join.err, "IPv4 地址格式无效，请输入类似 192.168.1.10 的地址。\n主机 IP 不能为空。\n");
+    EXPECT_EQ(join.rc, 0);
 }
 
 // Automatic games are Identity unless forced, list all six seats, and replay from their seed.

@@ -1,0 +1,87 @@
+#include "net/client.hpp"
+
+#include <atomic>
+#include <iostream>
+#include <system_error>
+#include <thread>
+
+#include "net/socket.hpp"
+
+namespace kvr {
+
+namespace {
+
+struct ClientReceiverContext {
+    SocketHandle socket;
+    std::atomic<bool>* running;
+};
+
+// Prints what the host sends, as it comes: lines, colours and split UTF-8 sequences are not interpreted.
+void receiveClientMessages(ClientReceiverContext context) {
+    char buf[2048];
+    while (context.running->load()) {
+        long got = receiveSome(context.socket, buf, sizeof buf);
+        if (got <= 0) break;
+        std::cout.write(buf, got);
+        std::cout.flush();
+    }
+    context.running->exchange(false);
+    std::cout << "\n与主机的连接已结束。\n" << std::flush;
+}
+
+} // namespace
+
+int runLanClient(const std::string& ip, std::uint16_t port) {
+    if (ip.empty()) {
+        std::cerr << "主机 IP 不能为空。\n";
+        return 1;
+    }
+    if (!startNetworking()) {
+        std::cerr << "Winsock 初始化失败，错误码：" << lastNetworkError() << "。\n";
+        return 1;
+    }
+    std::uint32_t addr = 0;
+    if (!parseIpv4(ip, addr)) {
+        std::cerr << "IPv4 地址格式无效，请输入类似 192.168.1.10 的地址。\n";
+        stopNetworking();
+        return 1;
+    }
+    std::cout << "正在连接 " << ip << ":" << port << "，请稍候...\n" << std::flush;
+    SocketHandle sock = INVALID_NET_SOCKET;
+    int errorCode = 0;
+    for (int attempt = 1; attempt <= 3 && !socketValid(sock); ++attempt) {
+        sock = connectTcp(addr, port, errorCode);
+        if (!socketValid(sock) && attempt < 3) sleepMilliseconds(500);
+    }
+    if (!socketValid(sock)) {
+        std::cerr << "连接失败，网络错误码：" << errorCode << "。\n"
+                  << "请确认主机已建立大厅、两边端口相同、IPv4正确，并允许防火墙专用网络访问。\n";
+        stopNetworking();
+        return 1;
+    }
+    std::cout << "连接成功。等待主机开局；收到输入提示后输入选项并按 Enter。\n" << std::flush;
+    std::atomic<bool> running(true);
+    std::thread receiver;
+    try {
+        receiver = std::thread(receiveClientMessages, ClientReceiverContext{sock, &running});
+    } catch (const std::system_error& e) {
+        std::cerr << "无法启动网络接收线程，错误码：" << e.code().value() << "。\n";
+        shutdownSocket(sock);
+        closeSocket(sock);
+        stopNetworking();
+        return 1;
+    }
+    std::string input;
+    while (running.load() && std::getline(std::cin, input)) {
+        input += "\n";
+        if (!sendSocketText(sock, input)) break;
+    }
+    running.exchange(false);
+    shutdownSocket(sock);
+    receiver.join();
+    closeSocket(sock);
+    stopNetworking();
+    return 0;
+}
+
+} // namespace kvr

@@ -1,0 +1,82 @@
+#include "net/hub.hpp"
+
+#include <chrono>
+#include <iostream>
+
+namespace kvr {
+
+LanHub::LanHub() : socketsReady_(startNetworking()) {}
+
+LanHub::~LanHub() {
+    for (SocketHandle s : clients_) closeSocket(s);
+    closeSocket(listener_);
+    if (socketsReady_) stopNetworking();
+}
+
+bool LanHub::start(std::uint16_t port) {
+    if (!socketsReady_) return false;
+    closeSocket(listener_);
+    listener_ = listenTcp(port);
+    return socketValid(listener_);
+}
+
+void LanHub::waitForClients(int wanted, int seconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds < 0 ? 0 : seconds);
+    while (static_cast<int>(clients_.size()) < wanted && std::chrono::steady_clock::now() < deadline) {
+        SocketHandle s = socketValid(listener_) ? acceptClient(listener_) : INVALID_NET_SOCKET;
+        if (!socketValid(s)) {
+            sleepMilliseconds(100);
+            continue;
+        }
+        clients_.push_back(s);
+        sendTo(s, "[大厅] 已连接主机，你将占据第" + std::to_string(clients_.size() + 1) +
+                      "个真人座位。等待开局...\n");
+        std::cout << "客户端已加入，目前远程玩家：" << clients_.size() << "人。\n" << std::flush;
+    }
+}
+
+bool LanHub::sendTo(SocketHandle s, const std::string& text) {
+    if (!socketValid(s)) return false;
+    Inbox& box = inbox(s);
+    if (box.broken) return false;
+    if (sendSocketText(s, text)) return true;
+    box.broken = true;
+    return false;
+}
+
+void LanHub::broadcast(const std::string& text) {
+    for (SocketHandle s : clients_) sendTo(s, text);
+}
+
+// Reads in chunks and keeps what follows the line for the next call, so a line costs one or two
+// reads rather than one per byte, and a flood without newlines costs no memory beyond one line.
+bool LanHub::receiveLine(SocketHandle s, std::string& out) {
+    out.clear();
+    if (!socketValid(s)) return false;
+    Inbox& box = inbox(s);
+    if (box.broken) return false;
+    char buf[MAX_LINE_BYTES];
+    for (;;) {
+        if (box.rest.empty()) {
+            long got = receiveSome(s, buf, sizeof buf);
+            if (got <= 0) {
+                box.broken = true;
+                return false;
+            }
+            box.rest.assign(buf, static_cast<std::size_t>(got));
+        }
+        std::size_t used = 0;
+        bool ended = false;
+        for (; used < box.rest.size() && !ended; ++used) {
+            char ch = box.rest[used];
+            if (ch == '\n')
+                ended = true;
+            else if (ch != '\r' && out.size() < MAX_LINE_BYTES)
+                out += ch;
+        }
+        box.rest.erase(0, used);
+        if (ended) return true;
+    }
+}
+
+} // namespace kvr
