@@ -26,6 +26,8 @@ class LanHub {
     // Accepts clients until `wanted` have joined or `seconds` have passed, polling every 100 ms.
     void waitForClients(int wanted, int seconds);
     const std::vector<SocketHandle>& clients() const { return clients_; }
+    // The port listened on (the one the system chose when started on port 0).
+    std::uint16_t port() const { return boundPort(listener_); }
 
     // Sends to one client. A client whose send once failed gets nothing more: it is gone or never reads.
     bool sendTo(SocketHandle s, const std::string& text);

@@ -7,9 +7,11 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// winsock2.h must come before the headers that build on it.
+#include <winsock2.h>
+
 #include <mstcpip.h>
 #include <windows.h>
-#include <winsock2.h>
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
@@ -168,6 +170,13 @@ SocketHandle listenTcp(std::uint16_t port) {
         return INVALID_NET_SOCKET;
     }
     return s;
+}
+
+std::uint16_t boundPort(SocketHandle s) {
+    sockaddr_in a{};
+    socklen_t size = sizeof a;
+    if (getsockname(native(s), reinterpret_cast<sockaddr*>(&a), &size) != 0) return 0;
+    return ntohs(a.sin_port);
 }
 
 SocketHandle acceptClient(SocketHandle listener) {

@@ -35,6 +35,8 @@ long receiveSome(SocketHandle s, char* buf, std::size_t n);
 
 // A non-blocking listener on every local IPv4 address, backlog 5; invalid when the port can't be had.
 SocketHandle listenTcp(std::uint16_t port);
+// The local port a socket is bound to; 0 when unknown.
+std::uint16_t boundPort(SocketHandle s);
 // A pending connection made blocking and tuned as a client socket; invalid when none is pending.
 SocketHandle acceptClient(SocketHandle listener);
 

@@ -33,9 +33,9 @@ const Role IDENTITY_ROLES[6] = {Lord, Rebel, Loyalist, Rebel, Renegade, Rebel};
 
 } // namespace
 
-Table::Table(Mode mode, std::uint32_t seed)
-    : game_(std::make_unique<Game>(mode, tableOptions(seed), nullptr, std::vector<SocketHandle>{})),
-      probe_{*game_} {
+Table::Table(Mode mode, std::uint32_t seed, LanHub* hub)
+    : game_(std::make_unique<Game>(mode, tableOptions(seed), hub, std::vector<SocketHandle>{})), probe_{
+                                                                                                     *game_} {
     game_->setup();
     std::vector<Card>& deck = probe_.deck();
     for (Player& x : probe_.ps()) {
@@ -74,6 +74,12 @@ void Table::human(int p) {
     seat(p).human = true;
     seat(p).label = "你";
     probe_.human() = p;
+}
+
+void Table::remote(int p, SocketHandle s) {
+    seat(p).human = true;
+    seat(p).remote = s;
+    seat(p).label = "远程玩家";
 }
 
 Card Table::take(const std::function<bool(const Card&)>& match) {

@@ -47,7 +47,8 @@ class Console {
 // Seats start as computer seats with the given heroes (default Varnok..) at full health.
 class Table {
   public:
-    explicit Table(Mode mode = Normal3v3, std::uint32_t seed = 1);
+    // With a hub the game routes its output as a hosted game does; make seats remote with `remote`.
+    explicit Table(Mode mode = Normal3v3, std::uint32_t seed = 1, LanHub* hub = nullptr);
 
     Game& game() { return *game_; }
     GameProbe& g() { return probe_; }
@@ -59,6 +60,7 @@ class Table {
     void role(int p, Role r);
     void hp(int p, int hp);
     void human(int p);
+    void remote(int p, SocketHandle s);
 
     // Moves a deck card of the type (and suit, when given) from wherever it is into p's hand.
     Card give(int p, CardType t, int suit = -1);

@@ -1,0 +1,207 @@
+// The hub, the line protocol and remote seats over real loopback sockets, inside one process.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "net/hub.hpp"
+#include "net/seats.hpp"
+#include "tests/support/table.hpp"
+
+namespace kvr {
+namespace {
+
+std::uint32_t loopbackAddress() {
+    std::uint32_t a = 0;
+    parseIpv4("127.0.0.1", a);
+    return a;
+}
+
+// A hub listening on a free port with `n` clients connected; `far` holds the clients' ends.
+struct Lobby {
+    Console con;
+    LanHub hub;
+    std::vector<SocketHandle> far;
+    std::vector<std::string> greetings;
+
+    explicit Lobby(int n) {
+        EXPECT_TRUE(hub.start(0));
+        for (int k = 0; k < n; ++k) {
+            int error = 0;
+            far.push_back(connectTcp(loopbackAddress(), hub.port(), error));
+        }
+        hub.waitForClients(n, 5);
+        EXPECT_EQ(static_cast<int>(hub.clients().size()), n);
+        for (int k = 0; k < n; ++k) greetings.push_back(received(k, "等待开局...\n"));
+    }
+    ~Lobby() {
+        for (SocketHandle s : far) closeSocket(s);
+    }
+    void hangUp(int k) {
+        closeSocket(far[static_cast<std::size_t>(k)]);
+        far[static_cast<std::size_t>(k)] = INVALID_NET_SOCKET;
+    }
+    // What client k has been sent, read until `needle` shows up or a second passes.
+    std::string received(int k, const std::string& needle) {
+        SocketHandle s = far[static_cast<std::size_t>(k)];
+        setSocketBlocking(s, false);
+        std::string got;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        char buf[4096];
+        while (got.find(needle) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            long n = receiveSome(s, buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, static_cast<std::size_t>(n));
+            else
+                sleepMilliseconds(5);
+        }
+        return got;
+    }
+};
+
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// Lines arrive however the bytes were cut: "\r" dropped, long lines cut at 4096 bytes without
+// spilling into the next line, NUL bytes kept, a closed connection reported.
+TEST(LineProtocol, ReceiveLine) {
+    Lobby lobby(2);
+    EXPECT_EQ(lobby.greetings[0], "[大厅] 已连接主机，你将占据第2个真人座位。等待开局...\n");
+    EXPECT_EQ(lobby.greetings[1], "[大厅] 已连接主机，你将占据第3个真人座位。等待开局...\n");
+    EXPECT_NE(lobby.con.out().find("客户端已加入，目前远程玩家：2人。\n"), std::string::npos);
+
+    SocketHandle s = lobby.hub.clients()[0];
+    std::string flood(3 << 20, 'x');
+    std::string nul("a\0b", 3);
+    sendSocketText(lobby.far[0], "  3\r\n" + std::string(5000, 'y') + "\n4\n" + flood);
+    sendSocketText(lobby.far[0], "\n\r\r5\r\r\n" + nul + "\nlast");
+    std::string line;
+    ASSERT_TRUE(lobby.hub.receiveLine(s, line));
+    EXPECT_EQ(line, "  3");
+    ASSERT_TRUE(lobby.hub.receiveLine(s, line));
+    EXPECT_EQ(line, std::string(MAX_LINE_BYTES, 'y'));
+    ASSERT_TRUE(lobby.hub.receiveLine(s, line));
+    EXPECT_EQ(line, "4");
+    ASSERT_TRUE(lobby.hub.receiveLine(s, line));
+    EXPECT_EQ(line.size(), MAX_LINE_BYTES);
+    ASSERT_TRUE(lobby.hub.receiveLine(s, line));
+    EXPECT_EQ(line, "5");
+    ASSERT_TRUE(lobby.hub.receiveLine(s, line));
+    EXPECT_EQ(line, nul);
+    lobby.hangUp(0);
+    EXPECT_FALSE(lobby.hub.receiveLine(s, line));
+    EXPECT_FALSE(lobby.hub.receiveLine(s, line));
+    EXPECT_FALSE(lobby.hub.sendTo(s, "gone"));
+}
+
+// Nobody awaited, or no time: the wait returns at once without accepting.
+TEST(LineProtocol, WaitWithoutWanting) {
+    Lobby lobby(0);
+    int error = 0;
+    SocketHandle late = connectTcp(loopbackAddress(), lobby.hub.port(), error);
+    auto start = std::chrono::steady_clock::now();
+    lobby.hub.waitForClients(0, 5);
+    lobby.hub.waitForClients(1, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    EXPECT_TRUE(lobby.hub.clients().empty());
+    closeSocket(late);
+}
+
+// Private text reaches only the addressed seat; public text reaches every client and the host
+// console exactly once; a local or computer seat's text stays on the host console.
+TEST(Routing, PrivateAndPublicText) {
+    Lobby lobby(2);
+    {
+        Table t(Normal3v3, 1, &lobby.hub);
+        t.remote(1, lobby.hub.clients()[0]);
+        t.remote(2, lobby.hub.clients()[1]);
+        t.g().activateSeat(1);
+        std::cout << "只给二号" << 7 << "\n";
+        t.g().log("公开一行", RED);
+        t.g().activateSeat(0);
+        std::cout << "主机屏幕\n" << std::flush;
+        std::string one = lobby.received(0, "公开一行"), two = lobby.received(1, "公开一行");
+        EXPECT_EQ(one, "只给二号7\n  -> 公开一行\n");
+        EXPECT_EQ(two, "  -> 公开一行\n");
+        EXPECT_EQ(count(t.out(), "公开一行"), 1u);
+        EXPECT_EQ(count(t.out(), "只给二号"), 0u);
+        EXPECT_NE(t.out().find("主机屏幕\n"), std::string::npos);
+    }
+    EXPECT_EQ(g_lanHub, nullptr);
+    EXPECT_FALSE(static_cast<bool>(g_disconnectHandler));
+}
+
+// A typed marker is only text: the seat stays remote and the range prompt goes to it.
+TEST(Routing, TypedMarkerIsNotADisconnect) {
+    Lobby lobby(1);
+    Table t(Normal3v3, 1, &lobby.hub);
+    t.remote(1, lobby.hub.clients()[0]);
+    sendSocketText(lobby.far[0], "__NET_DISCONNECTED__\n 2 \n");
+    t.g().activateSeat(1);
+    EXPECT_EQ(t.g().number(1, 3, 1), 2);
+    EXPECT_TRUE(t.seat(1).human);
+    EXPECT_EQ(lobby.received(0, "："), "请输入1~3：");
+}
+
+// A client that drops while its seat is asked: the question takes its fallback, the seat goes to
+// the computer with one public notice, and every card is still in one place.
+TEST(Routing, DropMidPrompt) {
+    struct Case {
+        const char* prompt;
+        std::function<void(Table&)> arrange, ask;
+        std::function<bool(Table&)> after;
+    };
+    const Case cases[] = {
+        {"play phase", [](Table& t) { t.give(1, Crossbow); }, [](Table& t) { t.g().humanPlay(1); },
+         [](Table& t) { return static_cast<bool>(t.seat(1).weapon); }},
+        {"dodge", [](Table& t) { t.give(1, Dodge); },
+         [](Table& t) { EXPECT_FALSE(t.g().respondDodge(1, "万箭齐发")); },
+         [](Table& t) { return t.seat(1).hand.size() == 1; }},
+        {"rescue", [](Table& t) { t.give(1, Peach), t.hp(2, 0); },
+         [](Table& t) { EXPECT_FALSE(t.g().offerSave(1, 2)); },
+         [](Table& t) { return t.seat(2).hp == 0 && t.seat(1).hand.size() == 1; }},
+        {"nullification", [](Table& t) { t.give(1, Nullification); },
+         [](Table& t) { t.g().nullified(0, 3, "过河拆桥"); }, [](Table&) { return true; }},
+        {"target", [](Table&) {},
+         [](Table& t) {
+             EXPECT_EQ(t.g().chooseTarget(
+                           1, "选择目标", [](int) { return true; }, true),
+                       -1);
+         },
+         [](Table&) { return true; }},
+        {"discard", [](Table& t) { t.give(1, Slash), t.give(1, Dodge), t.give(1, Peach), t.hp(1, 1); },
+         [](Table& t) { t.g().discardPhase(1); }, [](Table& t) { return t.seat(1).hand.size() == 1; }},
+        {"harvest", [](Table&) {}, [](Table& t) { t.g().harvest(0); },
+         [](Table& t) { return t.g().pool().empty() && t.seat(1).hand.size() == 1; }},
+        {"guanxing", [](Table& t) { t.hero(1, Velisar); },
+         [](Table& t) { t.g().activateSeat(1), t.g().startSkills(1); },
+         [](Table& t) { return t.g().deck().size() == 166; }},
+    };
+    for (const Case& c : cases) {
+        Lobby lobby(1);
+        Table t(Normal3v3, 1, &lobby.hub);
+        t.remote(1, lobby.hub.clients()[0]);
+        c.arrange(t);
+        lobby.hangUp(0);
+        c.ask(t);
+        EXPECT_FALSE(t.seat(1).human) << c.prompt;
+        EXPECT_EQ(count(t.out(), "[网络] " + t.seat(1).hero.name + "断线，已由AI接管。\n"), 1u) << c.prompt;
+        EXPECT_TRUE(c.after(t)) << c.prompt;
+        EXPECT_EQ(t.conservationFault(), "") << c.prompt;
+    }
+}
+
+// Four dotted decimal parts and nothing else.
+TEST(Client, AddressCheck) {
+    std::uint32_t a = 0;
+    for (const char* good : {"127.0.0.1", "192.168.1.10", "0.0.0.0", "255.255.255.255"})
+        EXPECT_TRUE(parseIpv4(good, a)) << good;
+    for (const char* bad : {"", "192.168.1", "192.168.1.1.1", "256.1.1.1", "1.2.3.4 ", " 1.2.3.4",
+                            "localhost", "1..2.3", "1.2.3.", "0x7f.0.0.1", "1.2.3.4444", "-1.2.3.4"})
+        EXPECT_FALSE(parseIpv4(bad, a)) << bad;
+}
+
+} // namespace
+} // namespace kvr
