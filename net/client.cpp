@@ -72,12 +72,17 @@ int runLanClient(const std::string& ip, std::uint16_t port) {
         return 1;
     }
     std::string input;
-    while (running.load() && std::getline(std::cin, input)) {
+    bool lost = false;
+    while (!lost && running.load() && std::getline(std::cin, input)) {
         input += "\n";
-        if (!sendSocketText(sock, input)) break;
+        lost = !sendSocketText(sock, input);
     }
-    running.exchange(false);
-    shutdownSocket(sock);
+    // A failed send means the host has gone: the receiver still prints what it sent last, up to the
+    // end of the connection. Otherwise the player left, and the receiver is stopped.
+    if (!lost) {
+        running.exchange(false);
+        shutdownSocket(sock);
+    }
     receiver.join();
     closeSocket(sock);
     stopNetworking();

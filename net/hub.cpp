@@ -8,7 +8,8 @@ namespace kvr {
 LanHub::LanHub() : socketsReady_(startNetworking()) {}
 
 LanHub::~LanHub() {
-    for (SocketHandle s : clients_) closeSocket(s);
+    for (SocketHandle s : clients_) shutdownSending(s);
+    for (SocketHandle s : clients_) closeGracefully(s, 300);
     closeSocket(listener_);
     if (socketsReady_) stopNetworking();
 }

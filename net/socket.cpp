@@ -185,7 +185,7 @@ SocketHandle acceptClient(SocketHandle listener) {
         if (!socketValid(s) && interrupted()) continue;
         if (!socketValid(s)) return INVALID_NET_SOCKET;
         setSocketBlocking(s, true);
-        tuneClientSocket(s);
+        tuneHostedSocket(s);
         return s;
     }
 }
@@ -225,7 +225,8 @@ SocketHandle connectTcp(std::uint32_t address, std::uint16_t port, int& error) {
         closeSocket(s);
         return INVALID_NET_SOCKET;
     }
-    tuneClientSocket(s);
+    setIntOption(s, IPPROTO_TCP, TCP_NODELAY, 1);
+    setIntOption(s, SOL_SOCKET, SO_KEEPALIVE, 1);
     return s;
 }
 
@@ -237,7 +238,36 @@ void shutdownSocket(SocketHandle s) {
 #endif
 }
 
-void tuneClientSocket(SocketHandle s) {
+void shutdownSending(SocketHandle s) {
+#ifdef _WIN32
+    shutdown(native(s), SD_SEND);
+#else
+    shutdown(native(s), SHUT_WR);
+#endif
+}
+
+void closeGracefully(SocketHandle s, int ms) {
+    if (!socketValid(s)) return;
+    shutdownSending(s);
+    setSocketBlocking(s, false);
+    char buf[4096];
+    for (int waited = 0; waited <= ms;) {
+        long got = receiveSome(s, buf, sizeof buf);
+        if (got == 0) break;
+        if (got < 0) {
+#ifdef _WIN32
+            if (WSAGetLastError() != WSAEWOULDBLOCK) break;
+#else
+            if (errno != EAGAIN && errno != EWOULDBLOCK) break;
+#endif
+            sleepMilliseconds(10);
+            waited += 10;
+        }
+    }
+    closeSocket(s);
+}
+
+void tuneHostedSocket(SocketHandle s) {
     setIntOption(s, IPPROTO_TCP, TCP_NODELAY, 1);
     setIntOption(s, SOL_SOCKET, SO_KEEPALIVE, 1);
 #ifdef _WIN32

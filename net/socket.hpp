@@ -37,18 +37,26 @@ long receiveSome(SocketHandle s, char* buf, std::size_t n);
 SocketHandle listenTcp(std::uint16_t port);
 // The local port a socket is bound to; 0 when unknown.
 std::uint16_t boundPort(SocketHandle s);
-// A pending connection made blocking and tuned as a client socket; invalid when none is pending.
+// A pending connection, made blocking and tuned for hosting; invalid when none is pending.
 SocketHandle acceptClient(SocketHandle listener);
 
 // Accepts exactly four dotted decimal parts of 0..255 ("192.168.1" and host names are refused).
 bool parseIpv4(const std::string& text, std::uint32_t& address);
-// Connects to an address from parseIpv4; on failure returns invalid with the error in `error`.
+// Connects to an address from parseIpv4, with no send delay and keep-alive; on failure returns
+// invalid with the error in `error`.
 SocketHandle connectTcp(std::uint32_t address, std::uint16_t port, int& error);
 // Ends both directions; a thread blocked in receiveSome on the socket returns.
 void shutdownSocket(SocketHandle s);
-// No send delay for short prompts, keep-alive probes that notice a vanished machine within minutes,
-// and a send time-out so that a peer that never reads cannot stall the sender forever.
-void tuneClientSocket(SocketHandle s);
+// Ends the sending direction only: the peer reads everything sent, then the end.
+void shutdownSending(SocketHandle s);
+// Closes after the peer has been sent the end and unread input has been drained for up to `ms`
+// milliseconds: closing with unread input resets the connection, and a reset may cost the peer
+// the last text it was sent.
+void closeGracefully(SocketHandle s, int ms);
+// A host's socket to a client: no send delay for short prompts, keep-alive probes that notice a
+// vanished machine within minutes, and a send time-out so that a client that never reads cannot
+// stall the game forever.
+void tuneHostedSocket(SocketHandle s);
 
 // This machine's IPv4 addresses, loopback left out, for players to type into --join.
 std::vector<std::string> localIpv4Addresses();

@@ -1,0 +1,355 @@
+// Hosted games between real kavrin processes over 127.0.0.1: a host, kavrin clients whose players
+// type seeded random answers, plain socket clients, clients that vanish or send garbage.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <thread>
+
+#include "net/socket.hpp"
+
+namespace kvr {
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// A typist whose reader has gone must not kill the test with SIGPIPE.
+const bool NETWORKING = startNetworking();
+
+std::uint16_t freePort() {
+    EXPECT_TRUE(NETWORKING);
+    SocketHandle s = listenTcp(0);
+    std::uint16_t port = boundPort(s);
+    closeSocket(s);
+    return port;
+}
+
+// Types seeded random answers into a pipe, a line at a time, for as long as the reader wants them.
+// A paced typist answers only when the program's output (in `screen`) stops at a prompt, as a
+// player does; otherwise it types ahead as fast as the pipe takes it.
+class Typist {
+  public:
+    Typist(int fd, std::uint32_t seed, std::string screen)
+        : fd_(fd), screen_(std::move(screen)), thread_([this, seed] { type(seed); }) {}
+    ~Typist() {
+        stop_ = true;
+        thread_.join();
+        close(fd_);
+    }
+
+  private:
+    void type(std::uint32_t seed) {
+        static const char* const words[] = {"1", "2", "3",   "e", "0", "y", "n",
+                                            "s", "v", "1 2", "",  "h", "4", "e"};
+        std::mt19937 rng(seed);
+        fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
+        std::string pending;
+        std::size_t answeredAt = 0, lastSize = 0;
+        auto lastChange = std::chrono::steady_clock::now();
+        while (!stop_) {
+            if (pending.empty() && !screen_.empty()) {
+                std::string shown = slurp(screen_);
+                auto now = std::chrono::steady_clock::now();
+                if (shown.size() != lastSize) lastSize = shown.size(), lastChange = now;
+                auto endsWith = [&shown](const std::string& tail) {
+                    return shown.size() >= tail.size() &&
+                           shown.compare(shown.size() - tail.size(), tail.size(), tail) == 0;
+                };
+                // A prompt, the end of the connection (the client leaves at the next line), or new text
+                // that has stood still for a moment (some questions end in a hand listing).
+                bool asked = shown.size() > answeredAt &&
+                             (endsWith("> ") || endsWith("：") || endsWith("与主机的连接已结束。\n") ||
+                              now - lastChange > std::chrono::milliseconds(40));
+                if (!asked) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                    continue;
+                }
+                answeredAt = shown.size();
+            }
+            if (pending.empty()) pending = std::string(words[rng() % 14]) + "\n";
+            ssize_t n = write(fd_, pending.data(), pending.size());
+            if (n > 0) {
+                pending.erase(0, static_cast<std::size_t>(n));
+            } else if (n < 0 && errno == EAGAIN) {
+                pollfd p{fd_, POLLOUT, 0};
+                poll(&p, 1, 20);
+            } else {
+                return;
+            }
+        }
+    }
+    int fd_;
+    std::string screen_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A kavrin process with its output in files; its input is typed by a Typist or is empty.
+class Kavrin {
+  public:
+    enum Input { Nothing, TypedAhead, Paced };
+    Kavrin(const std::vector<std::string>& args, Input input, std::uint32_t seed = 1) {
+        bool typed = input != Nothing;
+        static int serial = 0;
+        out_ = "/tmp/kvr_net_" + std::to_string(getpid()) + "_" + std::to_string(++serial);
+        int in[2];
+        EXPECT_EQ(pipe(in), 0);
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(typed ? in[0] : open("/dev/null", O_RDONLY), 0);
+            dup2(open((out_ + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+            dup2(open((out_ + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+            close(in[0]), close(in[1]);
+            std::vector<char*> argv{const_cast<char*>(KAVRIN_BIN)};
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(KAVRIN_BIN, argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        if (typed)
+            typist_ = std::make_unique<Typist>(in[1], seed, input == Paced ? out_ + ".out" : "");
+        else
+            close(in[1]);
+    }
+    ~Kavrin() {
+        if (pid_ > 0) finish(0);
+        unlink((out_ + ".out").c_str()), unlink((out_ + ".err").c_str());
+    }
+    std::string out() const { return slurp(out_ + ".out"); }
+    std::string err() const { return slurp(out_ + ".err"); }
+    // Waits until the output shows `text` after `after`; false after `seconds`.
+    bool waitFor(const std::string& text, int seconds, const std::string& after = "") {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (std::chrono::steady_clock::now() < deadline) {
+            std::string o = out();
+            std::size_t from = after.empty() ? 0 : o.find(after);
+            if (from != std::string::npos && o.find(text, from) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    void kill() { ::kill(pid_, SIGKILL); }
+    // The exit code, or -1 when the process had to be killed after `seconds`.
+    int finish(int seconds) {
+        int status = 0;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(pid_, SIGKILL);
+                waitpid(pid_, &status, 0);
+                status = -1;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        pid_ = -1;
+        typist_.reset();
+        return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    std::string out_;
+    std::unique_ptr<Typist> typist_;
+};
+
+std::vector<std::string> hostArgs(std::uint16_t port, int players, const char* mode, int seed) {
+    return {"--host",
+            "--players",
+            std::to_string(players),
+            "--wait",
+            "20",
+            "--port",
+            std::to_string(port),
+            "--fast",
+            "--no-color",
+            "--mode",
+            mode,
+            "--seed",
+            std::to_string(seed)};
+}
+
+std::vector<std::string> joinArgs(std::uint16_t port) {
+    return {"--join", "127.0.0.1", "--port", std::to_string(port)};
+}
+
+// Every public line, in order: a log line may follow an unanswered prompt on the same output line.
+std::vector<std::string> publicLines(const std::string& out) {
+    std::vector<std::string> lines;
+    static const std::regex line("(  -> |\\[网络\\] |\\[大厅\\] 已开局)[^\\n]*\\n");
+    for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator(); ++it)
+        lines.push_back(it->str());
+    return lines;
+}
+
+std::string resultOf(const std::string& hostOut) {
+    const std::string banner = "================ 对局结束 ================\n";
+    std::size_t at = hostOut.find(banner);
+    if (at == std::string::npos) return "?";
+    at += banner.size();
+    return hostOut.substr(at, hostOut.find('\n', at) - at);
+}
+
+// A host with `remotes` kavrin clients plays a whole game; each client sees its own start message,
+// every public line exactly as the host console does, the end and the closed connection.
+void playHosted(int remotes, const char* mode, int seed, bool strict) {
+    std::uint16_t port = freePort();
+    Kavrin host(hostArgs(port, remotes + 1, mode, seed), Kavrin::TypedAhead, 100 + seed);
+    ASSERT_TRUE(host.waitFor("目标真人", 10));
+    std::vector<std::unique_ptr<Kavrin>> clients;
+    for (int k = 0; k < remotes; ++k) {
+        clients.push_back(std::make_unique<Kavrin>(joinArgs(port), Kavrin::Paced, 200 + seed * 10 + k));
+        ASSERT_TRUE(clients.back()->waitFor("等待开局", 10));
+    }
+    EXPECT_EQ(host.finish(60), 0);
+    std::string h = host.out(), result = resultOf(h);
+    EXPECT_NE(result, "?");
+    EXPECT_EQ(count(h, "[开局]"), 0u);
+    std::set<std::string> seats;
+    for (int k = 0; k < remotes; ++k) {
+        Kavrin& c = *clients[static_cast<std::size_t>(k)];
+        EXPECT_EQ(c.finish(30), 0) << "client " << k;
+        std::string o = c.out();
+        EXPECT_NE(o.find("你将占据第" + std::to_string(k + 2) + "个真人座位"), std::string::npos);
+        EXPECT_EQ(count(o, "\n[开局] 你是"), 1u);
+        std::size_t at = o.find("[开局] 你是");
+        if (at != std::string::npos) seats.insert(o.substr(at, o.find("号位", at) - at));
+        EXPECT_NE(o.find("\n[对局结束] " + result + "\n"), std::string::npos) << "client " << k;
+        EXPECT_EQ(o.size() - o.rfind("\n与主机的连接已结束。\n"),
+                  std::string("\n与主机的连接已结束。\n").size());
+        if (strict) {
+            EXPECT_EQ(publicLines(o), publicLines(h)) << "client " << k;
+        }
+    }
+    EXPECT_EQ(static_cast<int>(seats.size()), remotes);
+    EXPECT_EQ(count(h, "[大厅] 已开局；空余座位均由AI补充。\n"), 1u);
+}
+
+TEST(HostedGame, TwoRemotePlayersBothModes) {
+    playHosted(2, "normal", 3, true);
+    playHosted(2, "identity", 4, true);
+}
+
+TEST(HostedGame, ZeroToFiveRemotePlayers) {
+    for (int n : {0, 1, 3, 4, 5}) playHosted(n, n % 2 ? "identity" : "normal", n, n == 5);
+}
+
+// A player whose program dies at a prompt: the seat goes to the computer, everyone is told once.
+TEST(HostedGame, KilledClientIsReplaced) {
+    std::uint16_t port = freePort();
+    Kavrin host(hostArgs(port, 3, "normal", 11), Kavrin::Nothing);
+    ASSERT_TRUE(host.waitFor("目标真人", 10));
+    Kavrin dies(joinArgs(port), Kavrin::Paced, 5), stays(joinArgs(port), Kavrin::Paced, 6);
+    ASSERT_TRUE(dies.waitFor("> ", 20, "[开局]"));
+    dies.kill();
+    EXPECT_EQ(host.finish(60), 0);
+    EXPECT_EQ(stays.finish(30), 0);
+    std::string seat = dies.out().substr(dies.out().find("武将【") + 9);
+    std::string notice = "[网络] " + seat.substr(0, seat.find("】")) + "断线，已由AI接管。\n";
+    EXPECT_EQ(count(host.out(), notice), 1u) << notice;
+    EXPECT_EQ(count(stays.out(), notice), 1u);
+    EXPECT_NE(stays.out().find("[对局结束] "), std::string::npos);
+}
+
+// A few lines of socket code can play: the protocol is plain lines. This one answers every prompt
+// with something hostile now and then: a 3 MB line, NUL and binary bytes, bare carriage returns.
+void rawClient(std::uint16_t port, bool hostile, bool hangUpAtOnce, std::string& seen) {
+    std::uint32_t address = 0;
+    parseIpv4("127.0.0.1", address);
+    int error = 0;
+    SocketHandle s = connectTcp(address, port, error);
+    ASSERT_TRUE(socketValid(s));
+    if (hangUpAtOnce) {
+        closeSocket(s);
+        return;
+    }
+    const std::string nasty[] = {std::string(3 << 20, '7') + "\n", std::string("\0\x01\xff\xfe", 4) + "\n",
+                                 "\r\r\r1\n", "2\r\r\n", "\x1b[2J\n"};
+    std::mt19937 rng(9);
+    char buf[4096];
+    bool fresh = false;
+    for (;;) {
+        // The host has asked once new text stands still for a moment.
+        pollfd p{static_cast<int>(s), POLLIN, 0};
+        if (poll(&p, 1, 30) == 0) {
+            if (!fresh) continue;
+            fresh = false;
+            std::string answer = std::to_string(rng() % 4) + "\n";
+            if (hostile && rng() % 3 == 0) answer = nasty[rng() % 5];
+            if (rng() % 5 == 0) answer = "e\n";
+            sendSocketText(s, answer);
+            continue;
+        }
+        long n = receiveSome(s, buf, sizeof buf);
+        if (n <= 0) break;
+        seen.append(buf, static_cast<std::size_t>(n));
+        fresh = true;
+    }
+    closeSocket(s);
+}
+
+TEST(HostedGame, PlainSocketClientsAndGarbage) {
+    for (int variant = 0; variant < 3; ++variant) {
+        std::uint16_t port = freePort();
+        Kavrin host(hostArgs(port, 2, variant == 1 ? "identity" : "normal", 20 + variant), Kavrin::Nothing);
+        ASSERT_TRUE(host.waitFor("目标真人", 10));
+        std::string seen;
+        std::thread client(rawClient, port, variant == 1, variant == 2, std::ref(seen));
+        EXPECT_EQ(host.finish(60), 0) << variant;
+        client.join();
+        EXPECT_NE(host.out().find("================ 对局结束 ================"), std::string::npos);
+        if (variant < 2) {
+            EXPECT_NE(seen.find("\n[对局结束] "), std::string::npos) << variant;
+        }
+    }
+}
+
+// The client's refusals: each has its message and exit code, and nothing is sent.
+TEST(Client, ErrorPaths) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string out, err;
+    };
+    std::uint16_t closed = freePort();
+    const Case cases[] = {
+        {{"--join", "192.168.1"}, "", "IPv4 地址格式无效，请输入类似 192.168.1.10 的地址。\n"},
+        {{"--join", "localhost"}, "", "IPv4 地址格式无效，请输入类似 192.168.1.10 的地址。\n"},
+        {{"--join", "127.0.0.1", "--port", std::to_string(closed)},
+         "正在连接 127.0.0.1:" + std::to_string(closed) + "，请稍候...\n",
+         "连接失败，网络错误码：" + std::to_string(ECONNREFUSED) +
+             "。\n请确认主机已建立大厅、两边端口相同、IPv4正确，并允许防火墙专用网络访问。\n"},
+    };
+    for (const Case& c : cases) {
+        Kavrin k(c.args, Kavrin::Nothing);
+        EXPECT_EQ(k.finish(20), 1) << c.err;
+        EXPECT_EQ(k.out(), c.out);
+        EXPECT_EQ(k.err(), c.err);
+    }
+    SocketHandle taken = listenTcp(0);
+    Kavrin second(hostArgs(boundPort(taken), 2, "normal", 1), Kavrin::Nothing);
+    EXPECT_EQ(second.finish(20), 1);
+    EXPECT_EQ(second.err(), "无法监听端口，可能已被占用。\n");
+    closeSocket(taken);
+}
+
+} // namespace
+} // namespace kvr
