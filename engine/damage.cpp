@@ -23,14 +23,18 @@ void Game::damage(int from, int to, int amount, Nature nat, const std::string& w
 
     if (nat != Normal && spread && t.chained) {
         // Every chain is cleared before anyone is conducted to, and the conducted seats take their
-        // damage before the first target's dying starts.
+        // damage before the first target's dying starts. A conducted death that decides the game
+        // stops the conduction.
         std::vector<int> conducted;
         for (int i = 0; i < 6; ++i) {
             if (!ps_[i].alive || !ps_[i].chained) continue;
             ps_[i].chained = false;
             if (i != to) conducted.push_back(i);
         }
-        for (int q : conducted) damage(from, q, amount, nat, "铁索传导", false);
+        for (int q : conducted) {
+            if (ended_) break;
+            damage(from, q, amount, nat, "铁索传导", false);
+        }
     }
 
     if (t.hp <= 0 && !rescue(to)) {

@@ -5,8 +5,9 @@
 namespace kvr {
 
 // Passes about the table from the dying seat until it is back at 1 or a whole pass gives nothing.
+// Once the game is decided nobody is offered anything and the seat dies.
 bool Game::rescue(int dying) {
-    while (ps_[dying].hp < 1) {
+    while (ps_[dying].hp < 1 && !ended_) {
         bool gave = false;
         for (int k = 0; k < 6 && ps_[dying].hp < 1; ++k) {
             int seat = (dying + k) % 6;
@@ -52,7 +53,8 @@ void Game::die(int p, int killer) {
     for (const Card& c : x.delayed) throwCard(c);
     x.delayed.clear();
 
-    if (mode_ == Identity && killer >= 0 && ps_[killer].alive) {
+    // A death after the decision carries no reward or penalty.
+    if (mode_ == Identity && !ended_ && killer >= 0 && ps_[killer].alive) {
         if (x.role == Rebel) {
             draw(killer, 3, true);
         } else if (ps_[killer].role == Lord && x.role == Loyalist) {

@@ -50,7 +50,8 @@ void Game::judgmentPhase(int p) {
     zone.swap(ps_[p].delayed);
     for (std::size_t k = 0; k < zone.size(); ++k) {
         const Card& card = zone[k];
-        if (!ps_[p].alive) {
+        // A dead holder, or a decided game, turns over nothing more: the rest goes to the discard pile.
+        if (!ps_[p].alive || ended_) {
             for (std::size_t rest = k; rest < zone.size(); ++rest) throwCard(zone[rest]);
             return;
         }

@@ -80,7 +80,9 @@ void Game::endPhase(int p) {
     if (x.human) pause("回合结束，按 Enter 继续...");
 }
 
+// Decides the game at most once: a death after the decision leaves the first result standing.
 void Game::checkWin() {
+    if (ended_) return;
     if (mode_ == Identity) {
         int lord = -1;
         for (int i = 0; i < 6; ++i)

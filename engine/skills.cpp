@@ -154,7 +154,8 @@ bool Game::activeSkill(int p) {
         return false;
     }
     x.activeUsed = true;
-    log(x.hero.name + "发动【" + x.hero.skills + "】。", MAGENTA);
+    // The user may have died in the effect (a duel through 刚烈); the dead announce nothing.
+    if (x.alive) log(x.hero.name + "发动【" + x.hero.skills + "】。", MAGENTA);
     return true;
 }
 

@@ -33,7 +33,7 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
         if (targets.size() >= 2) log("方天画戟追加了目标。", MAGENTA);
     }
     for (int q : targets)
-        if (ps_[q].alive) slash(p, q, c);
+        if (ps_[q].alive && !ended_) slash(p, q, c);
     throwCard(c);
     return true;
 }

@@ -6,6 +6,7 @@ namespace kvr {
 namespace {
 
 using Seats = std::vector<int>;
+using Lines = std::vector<std::string>;
 
 // Dead seats shrink the distance; horses and 马术 never bring it below 1; 空城 needs an empty hand.
 TEST(Reach, DistanceAndTargets) {
@@ -117,6 +118,78 @@ TEST(Loop, DeathInOwnJudgmentEndsTheGame) {
     EXPECT_NE(t.out().find("\n================ 对局结束 ================\n汉军获胜！\n身份：Ormaen=汉军  "),
               std::string::npos);
     EXPECT_EQ(t.g().round(), 2);
+}
+
+// A death after the decision used to decide again: the first target of a fire damage waits at 0 while
+// conduction kills the Lord, then dies too, and the Renegade, last alive, was named winner and rewarded.
+// Now the first result stands, nobody is asked to save, conduction and a Halberd's further targets stop.
+TEST(Loop, DecidedGameStaysDecided) {
+    Table t(Identity);
+    for (int p : {1, 2, 5}) t.seat(p).alive = false;
+    t.hp(0, 1), t.hp(3, 1);
+    for (int p : {0, 3, 4}) t.seat(p).chained = true;
+    t.human(3);
+    t.give(3, Wine);
+    t.g().damage(4, 3, 1, Fire, "杀", true);
+    EXPECT_EQ(t.logs(),
+              (Lines{"Rhoskan受到1点火焰【杀】伤害，HP=0", "Ormaen受到1点火焰【铁索传导】伤害，HP=0",
+                     "阵亡：Ormaen，身份【主公】。", "阵亡：Rhoskan，身份【反贼】。"}));
+    EXPECT_EQ(t.g().result(), "主公阵亡，反贼获胜！");
+    EXPECT_EQ(t.out().find("濒死"), std::string::npos);
+    EXPECT_TRUE(t.seat(4).hp == 4 && !t.seat(4).chained && t.seat(4).hand.empty());
+    EXPECT_EQ(t.conservationFault(), "");
+
+    Table h(Identity);
+    h.hp(0, 1);
+    h.equip(4, Halberd);
+    h.give(4, Slash);
+    h.human(2);
+    h.give(2, Dodge);
+    EXPECT_TRUE(h.g().useSlashCard(4, 0, Optional<int>(0)));
+    EXPECT_EQ(h.logs().back(), "阵亡：Ormaen，身份【主公】。");
+    EXPECT_EQ(h.out().find("出闪"), std::string::npos);
+    EXPECT_EQ(h.conservationFault(), "");
+}
+
+// In three against three the last seat of one team dies by conduction from a Lightning: the holder,
+// left at 0 and the last of its own team, dies unasked and its team still wins. A holder who survives
+// turns over no further card of its zone, so 鬼才 is not offered.
+TEST(Loop, DecidedByConductionInJudgment) {
+    Table t;
+    for (int p : {1, 2, 4, 5}) t.seat(p).alive = false;
+    t.seat(0).chained = t.seat(3).chained = true;
+    t.hp(0, 3), t.hp(3, 3);
+    t.human(0);
+    t.give(0, Wine);
+    t.delay(0, Lightning);
+    t.top(Slash, Spade, 5);
+    t.g().judgmentPhase(0);
+    EXPECT_EQ(t.logs(),
+              (Lines{"Ormaen的【闪电】判定为【杀 黑桃5】（不利）", "Ormaen受到3点雷电【闪电】伤害，HP=0",
+                     "Rhoskan受到3点雷电【铁索传导】伤害，HP=0", "阵亡：Rhoskan，身份【楚军】。",
+                     "阵亡：Ormaen，身份【汉军】。"}));
+    EXPECT_EQ(t.g().result(), "汉军获胜！");
+    EXPECT_EQ(t.out().find("濒死"), std::string::npos);
+    EXPECT_EQ(t.conservationFault(), "");
+
+    Table u;
+    for (int p : {1, 4, 5}) u.seat(p).alive = false;
+    u.seat(0).chained = u.seat(3).chained = true;
+    u.hp(3, 1);
+    u.equip(0, SilverLion);
+    u.hero(2, Thessil);
+    u.human(2);
+    u.give(2, Dodge, Spade);
+    u.delay(0, Lightning);
+    Card indulgence = u.delay(0, Indulgence);
+    u.top(Dodge, Heart);
+    u.top(Slash, Spade, 5);
+    u.g().judgmentPhase(0);
+    EXPECT_EQ(u.logs().back(), "阵亡：Rhoskan，身份【楚军】。");
+    EXPECT_EQ(u.g().result(), "汉军获胜！");
+    EXPECT_EQ(u.out().find("鬼才"), std::string::npos);
+    EXPECT_EQ(u.g().discard().back().id, indulgence.id);
+    EXPECT_EQ(u.conservationFault(), "");
 }
 
 // An automatic game plays exactly the allowed rounds and ends in the draw text.

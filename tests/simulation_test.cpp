@@ -1,6 +1,7 @@
 // Many seeded games, automatic and with hostile human answers. After every action each deck card must
 // be in exactly one place, living seats within their hit points, dead seats empty-handed; every game
-// must end with a result text of its mode. The log shows which card types and skills were exercised.
+// must end with a result text of its mode, and the first result must stand. The log shows which card types
+// and skills were exercised.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -229,12 +230,28 @@ std::string playOne(Mode mode, std::uint32_t seed, bool humanSeat, Outcome& outc
     Game game(mode, opt, nullptr, {});
     GameProbe g{game};
     std::string fault;
-    LineSink sink([&](const std::string& line) { outcome.coverage.see(g, line); });
+    // Sampled at every output line and after every action: once decided, the game stays decided
+    // with the same result.
+    bool decided = false;
+    std::string firstResult;
+    auto watchResult = [&] {
+        if (!decided && g.ended()) {
+            decided = true;
+            firstResult = g.result();
+        } else if (decided && fault.empty() && (!g.ended() || g.result() != firstResult)) {
+            fault = "result \"" + firstResult + "\" changed to \"" + g.result() + "\"";
+        }
+    };
+    LineSink sink([&](const std::string& line) {
+        watchResult();
+        outcome.coverage.see(g, line);
+    });
     std::istringstream in(humanSeat ? hostileInput(seed * 7919u + 1u, 400) : "");
     StreamSwap outSwap(std::cout, &sink);
     StreamSwap inSwap(std::cin, in.rdbuf());
     std::cin.clear();
     g.actionHook() = [&] {
+        watchResult();
         if (fault.empty()) fault = tableFault(g);
     };
     try {

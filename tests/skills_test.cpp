@@ -159,6 +159,24 @@ TEST(ActiveSkill, Effects) {
               (Lines{"Brannoc受到1点普通【反间】伤害，HP=2", "反间牌为" + t.g().ctext(gift)}));
 }
 
+// A 离间 user killed in the duel it caused (刚烈 of the loser, on the seeded roll) announces nothing after
+// its death line; the skill still counts as used.
+TEST(ActiveSkill, DeadUserAnnouncesNothing) {
+    Table t;
+    t.hero(0, Serafae);
+    t.hp(0, 1);
+    t.give(0, Slash);
+    t.hero(1, Korveth);
+    t.hp(1, 3);
+    t.give(2, Slash);
+    EXPECT_TRUE(t.g().activeSkill(0));
+    EXPECT_EQ(t.logs(), (Lines{"Serafae发动【离间】。", "Brannoc打出【杀】。",
+                               "Korveth受到1点普通【决斗】伤害，HP=2", "Korveth触发【刚烈】。",
+                               "Serafae受到1点普通【刚烈】伤害，HP=0", "阵亡：Serafae，身份【汉军】。"}));
+    EXPECT_TRUE(t.seat(0).activeUsed);
+    EXPECT_EQ(t.conservationFault(), "");
+}
+
 // 国色 by a human offers neither Kaspen nor a seat holding an Indulgence; the diamond enters as an
 // Indulgence.
 TEST(ActiveSkill, GuoseTargets) {
