@@ -34,11 +34,13 @@ namespace {
 #ifdef _WIN32
 using Native = SOCKET;
 constexpr int NO_SIGNAL = 0;
+constexpr int BOTH_WAYS = SD_BOTH, SENDING = SD_SEND;
 bool interrupted() { return false; }
 #else
 using Native = int;
 // A send to a closed peer must fail, not raise SIGPIPE.
 constexpr int NO_SIGNAL = MSG_NOSIGNAL;
+constexpr int BOTH_WAYS = SHUT_RDWR, SENDING = SHUT_WR;
 bool interrupted() { return errno == EINTR; }
 #endif
 
@@ -230,21 +232,9 @@ SocketHandle connectTcp(std::uint32_t address, std::uint16_t port, int& error) {
     return s;
 }
 
-void shutdownSocket(SocketHandle s) {
-#ifdef _WIN32
-    shutdown(native(s), SD_BOTH);
-#else
-    shutdown(native(s), SHUT_RDWR);
-#endif
-}
+void shutdownSocket(SocketHandle s) { shutdown(native(s), BOTH_WAYS); }
 
-void shutdownSending(SocketHandle s) {
-#ifdef _WIN32
-    shutdown(native(s), SD_SEND);
-#else
-    shutdown(native(s), SHUT_WR);
-#endif
-}
+void shutdownSending(SocketHandle s) { shutdown(native(s), SENDING); }
 
 void closeGracefully(SocketHandle s, int ms) {
     if (!socketValid(s)) return;

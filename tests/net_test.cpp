@@ -12,7 +12,6 @@
 #include <chrono>
 #include <fstream>
 #include <random>
-#include <regex>
 #include <thread>
 
 #include "net/socket.hpp"
@@ -195,10 +194,17 @@ std::vector<std::string> joinArgs(std::uint16_t port) {
 // Every public line, in order: a log line may follow an unanswered prompt on the same output line.
 std::vector<std::string> publicLines(const std::string& out) {
     std::vector<std::string> lines;
-    static const std::regex line("(  -> |\\[网络\\] |\\[大厅\\] 已开局)[^\\n]*\\n");
-    for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator(); ++it)
-        lines.push_back(it->str());
-    return lines;
+    std::size_t at = 0;
+    while (true) {
+        std::size_t next = std::string::npos;
+        for (const char* head : {"  -> ", "[网络] ", "[大厅] 已开局"})
+            next = std::min(next, out.find(head, at));
+        if (next == std::string::npos) return lines;
+        std::size_t end = out.find('\n', next);
+        if (end == std::string::npos) return lines;
+        lines.push_back(out.substr(next, end + 1 - next));
+        at = end + 1;
+    }
 }
 
 std::string resultOf(const std::string& hostOut) {
