@@ -5,6 +5,7 @@
 
 #include "app/cli.hpp"
 #include "console/text.hpp"
+#include "console/win_console.hpp"
 #include "model/game.hpp"
 #include "net/client.hpp"
 #include "net/hub.hpp"
@@ -28,6 +29,7 @@ void consoleUtf8() {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     if (GetConsoleMode(out, &mode)) SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    installConsoleOutput();
 #endif
 }
 

@@ -1,6 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "console/win_console.hpp"
 #include "tests/support/table.hpp"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace kvr {
 namespace {
@@ -140,6 +148,52 @@ TEST(Render, TableView) {
     EXPECT_EQ(t.out(), cyan + top + reset + rows + cyan + bottom + reset);
     EXPECT_EQ(Table().g().shownRole(1), "楚军");
 }
+
+// A console write that ends inside a character or an escape shows garbage: the cut falls before
+// the unfinished part, and never holds back what nothing could complete.
+TEST(ConsoleChunks, CutBeforeUnfinishedCharacterOrEscape) {
+    const std::string han = "中", face = "\xf0\x9f\x98\x80";
+    struct {
+        std::string text;
+        std::size_t cut;
+    } cases[] = {{"", 0},
+                 {"ab" + han, 5},
+                 {"ab" + han.substr(0, 2), 2},
+                 {han + han.substr(0, 1), 3},
+                 {face.substr(0, 3), 0},
+                 {"x" + face, 5},
+                 {"a\x80\x80", 3},
+                 {"a\xff", 2},
+                 {"x\x1b", 1},
+                 {"x\x1b[3", 1},
+                 {"x\x1b[31m", 6},
+                 {"\x1b[31m" + han + "\x1b[0", 8},
+                 {"\x1b[31m" + han.substr(0, 1), 5},
+                 {"x\x1b(", 3},
+                 {"x\x1b[" + std::string(40, '1'), 43}};
+    for (const auto& c : cases) EXPECT_EQ(completeConsolePrefix(c.text), c.cut) << c.text;
+}
+
+#ifdef _WIN32
+// Text mode would turn "\n" into "\r\n": a pipe must get the game's bytes as they are, however large.
+TEST(ConsoleChunks, PipeGetsBytesUnchanged) {
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 1 << 16));
+    std::streambuf* buf = newHandleOutput(writeEnd);
+    std::ostream out(buf);
+    std::string want = "a\n中\x1b[31m\r\n" + std::string(5000, 'z') + "\xe4";
+    out << want << std::flush;
+    EXPECT_TRUE(out.good());
+    delete buf;
+    CloseHandle(writeEnd);
+    std::string got;
+    char chunk[4096];
+    DWORD n = 0;
+    while (ReadFile(readEnd, chunk, sizeof chunk, &n, nullptr) && n > 0) got.append(chunk, n);
+    CloseHandle(readEnd);
+    EXPECT_EQ(got, want);
+}
+#endif
 
 } // namespace
 } // namespace kvr
