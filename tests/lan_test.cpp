@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
+#include <thread>
 
 #include "net/hub.hpp"
 #include "net/seats.hpp"
@@ -94,6 +96,35 @@ TEST(LineProtocol, ReceiveLine) {
     EXPECT_FALSE(lobby.hub.receiveLine(s, line));
     EXPECT_FALSE(lobby.hub.receiveLine(s, line));
     EXPECT_FALSE(lobby.hub.sendTo(s, "gone"));
+}
+
+// The client typed ahead and the game ended: closing over input nobody read must not reset the
+// connection, or the client loses the end of the game that it has not read yet.
+TEST(LineProtocol, EndReachesClientThatTypedAhead) {
+    Console con("");
+    // The client's own hold on the socket library: on Windows the hub's clean-up would close its socket.
+    ASSERT_TRUE(startNetworking());
+    auto hub = std::make_unique<LanHub>();
+    ASSERT_TRUE(hub->start(0));
+    int error = 0;
+    SocketHandle far = connectTcp(loopbackAddress(), hub->port(), error);
+    hub->waitForClients(1, 5);
+    ASSERT_EQ(hub->clients().size(), 1u);
+    sendSocketText(far, "e\n0\n1\n");
+    sleepMilliseconds(100);
+    // A slow reader, so that much of the text still waits at the host when the hub goes.
+    std::string got;
+    std::thread reader([&got, far] {
+        char buf[4096];
+        for (long n; (n = receiveSome(far, buf, sizeof buf)) > 0; sleepMilliseconds(1))
+            got.append(buf, static_cast<std::size_t>(n));
+    });
+    hub->broadcast(std::string(2 << 20, 'z') + "[对局结束]\n");
+    hub.reset();
+    reader.join();
+    closeSocket(far);
+    stopNetworking();
+    EXPECT_NE(got.find("[对局结束]\n"), std::string::npos);
 }
 
 // Nobody awaited, or no time: the wait returns at once without accepting.
