@@ -25,6 +25,17 @@ free_port() {
   return 1
 }
 
+# Waits until something listens on PORT (at most 30 s); a test connection would take a seat.
+listening() {
+  local hex i
+  hex=$(printf '%04X' "$1")
+  for i in $(seq 1 150); do
+    grep -q ":$hex 00000000:0000 0A" /proc/net/tcp && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # Waits until FILE contains TEXT, at most SECONDS.
 wait_for() {
   local i
@@ -59,7 +70,7 @@ game() {
   timeout "$limit" $2 --host --players 3 --wait 60 --port "$port" --fast --seed 11 --mode normal \
     --max-rounds 40 </dev/null >"$work/$name.host" 2>"$work/$name.host.err" &
   pids+=($!)
-  sleep 2
+  listening "$port" || echo "lan: $name: the host is not listening"
   client "$work/$name.c1" "$port" $3 &
   pids+=($!)
   wait_for "$work/$name.c1" "连接成功" 30 || echo "lan: $name: first client did not connect"
