@@ -61,11 +61,15 @@ int runLanClient(const std::string& ip, std::uint16_t port) {
     }
     std::cout << "连接成功。等待主机开局；收到输入提示后输入选项并按 Enter。\n" << std::flush;
     std::atomic<bool> running(true);
+    // Only the receiver writes to standard output from here on: reading the keyboard must not flush
+    // it from this thread as well.
+    std::ostream* tied = std::cin.tie(nullptr);
     std::thread receiver;
     try {
         receiver = std::thread(receiveClientMessages, ClientReceiverContext{sock, &running});
     } catch (const std::system_error& e) {
         std::cerr << "无法启动网络接收线程，错误码：" << e.code().value() << "。\n";
+        std::cin.tie(tied);
         shutdownSocket(sock);
         closeSocket(sock);
         stopNetworking();
@@ -84,6 +88,7 @@ int runLanClient(const std::string& ip, std::uint16_t port) {
         shutdownSocket(sock);
     }
     receiver.join();
+    std::cin.tie(tied);
     closeSocket(sock);
     stopNetworking();
     return 0;
