@@ -1,0 +1,27 @@
+// One automatic game played into a string: the bench, the statistics and the tests share it, so the
+// transcript they hash is the one `kavrin --auto --no-color` prints.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/types.hpp"
+
+namespace kvr {
+
+// Computer players on every seat, colours off, the default round limit. Appends the whole transcript
+// to `out`; a game stopped by an error ends with the error line the front end would print.
+void playAutomatic(Mode mode, std::uint32_t seed, std::string& out);
+
+// FNV-1a, continuing from `h`.
+std::uint64_t fnv1a(const std::string& s, std::uint64_t h);
+constexpr std::uint64_t FNV_START = 1469598103934665603ULL;
+
+// The bench's fixed list: game i has seed 1000 + i, the normal mode for even i and identity for odd i.
+std::uint32_t benchSeed(int i);
+Mode benchMode(int i);
+
+// The hash over the transcripts of the first `games` games of the bench's list.
+std::uint64_t benchSignature(int games);
+
+} // namespace kvr
