@@ -32,6 +32,7 @@ void Game::run() {
 
 // Runs the phases in order; after each one the turn stops if the seat died or the game ended.
 void Game::turn(int p) {
+    ++counts_.turns;
     current_ = p;
     activateSeat(p);
     Player& x = ps_[p];

@@ -85,7 +85,11 @@ void Game::draw(int p, int n, bool say) {
 }
 
 void Game::reshuffle() {
-    if (discard_.empty()) throw std::runtime_error("牌堆耗尽");
+    if (discard_.empty()) {
+        counts_.deckExhausted = true;
+        throw std::runtime_error("牌堆耗尽");
+    }
+    ++counts_.reshuffles;
     deck_.swap(discard_);
     discard_.clear();
     std::shuffle(deck_.begin(), deck_.end(), rng_);

@@ -24,6 +24,14 @@ std::string cardDescription(CardType t);
 Card deckCard(int id);
 constexpr int DECK_SIZE = 166;
 
+// Counts kept while a game is played, for statistics about many games; play never reads them.
+struct PlayCounts {
+    int turns = 0;
+    int reshuffles = 0;
+    // Both piles were empty when a card was needed: the game stopped with an error.
+    bool deckExhausted = false;
+};
+
 class Game {
   public:
     Game(Mode mode, Options opt, LanHub* hub, std::vector<SocketHandle> remotes);
@@ -37,6 +45,13 @@ class Game {
     static void tutorial();
     static void listHeroes();
     static void listCards();
+
+    // Read-only views for tools that report on played games.
+    const PlayCounts& counts() const { return counts_; }
+    const std::string& result() const { return result_; }
+    // Rounds begun, the last one counted whether it was played out or ended the game.
+    int roundsPlayed() const { return round_ - 1; }
+    const std::vector<Player>& players() const { return ps_; }
 
   private:
     friend struct GameProbe;
@@ -175,6 +190,7 @@ class Game {
     std::vector<Card> pool_;
     // Called after every phase and every play-phase action; the simulation tests check the table here.
     std::function<void()> actionHook_;
+    PlayCounts counts_;
 };
 
 } // namespace kvr

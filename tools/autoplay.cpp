@@ -31,7 +31,7 @@ class StringSink : public std::streambuf {
 
 } // namespace
 
-void playAutomatic(Mode mode, std::uint32_t seed, std::string& out) {
+void playAutomatic(Mode mode, std::uint32_t seed, std::string& out, GameRecord* record) {
     Options opt;
     opt.autoPlay = true;
     opt.fast = true;
@@ -39,16 +39,31 @@ void playAutomatic(Mode mode, std::uint32_t seed, std::string& out) {
     opt.seed = seed;
     StringSink sink(out);
     std::streambuf* saved = std::cout.rdbuf(&sink);
+    Game game(mode, opt, nullptr, {});
+    bool stopped = false;
     try {
-        Game game(mode, opt, nullptr, {});
         game.setup();
         game.run();
     } catch (const std::exception& e) {
+        stopped = true;
         out += "游戏错误：";
         out += e.what();
         out += "\n";
     }
     std::cout.rdbuf(saved);
+    if (!record) return;
+    record->mode = mode;
+    record->seed = seed;
+    record->result = stopped ? std::string() : game.result();
+    record->rounds = game.roundsPlayed();
+    record->turns = game.counts().turns;
+    record->reshuffles = game.counts().reshuffles;
+    record->deckExhausted = game.counts().deckExhausted;
+    const std::vector<Player>& seats = game.players();
+    for (std::size_t i = 0; i < record->heroes.size() && i < seats.size(); ++i) {
+        record->heroes[i] = seats[i].hero.id;
+        record->roles[i] = seats[i].role;
+    }
 }
 
 std::uint64_t fnv1a(const std::string& s, std::uint64_t h) {

@@ -2,6 +2,7 @@
 // transcript they hash is the one `kavrin --auto --no-color` prints.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -9,9 +10,23 @@
 
 namespace kvr {
 
+// What one automatic game leaves for statistics, read from the game itself after it stopped.
+struct GameRecord {
+    Mode mode = Normal3v3;
+    std::uint32_t seed = 0;
+    // The game's result text; empty when an error stopped the game.
+    std::string result;
+    int rounds = 0;
+    int turns = 0;
+    int reshuffles = 0;
+    bool deckExhausted = false;
+    std::array<HeroId, 6> heroes{};
+    std::array<Role, 6> roles{};
+};
+
 // Computer players on every seat, colours off, the default round limit. Appends the whole transcript
 // to `out`; a game stopped by an error ends with the error line the front end would print.
-void playAutomatic(Mode mode, std::uint32_t seed, std::string& out);
+void playAutomatic(Mode mode, std::uint32_t seed, std::string& out, GameRecord* record = nullptr);
 
 // FNV-1a, continuing from `h`.
 std::uint64_t fnv1a(const std::string& s, std::uint64_t h);

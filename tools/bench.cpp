@@ -1,16 +1,82 @@
-// Plays a fixed list of seeds with computer players only and prints one signature: a hash of every
-// transcript, with games per second. A change that keeps behaviour keeps the hash.
+// kavrin-bench [games]: plays a fixed list of seeds with computer players only and prints one
+// signature, a hash of every transcript, with games per second. A change that keeps behaviour keeps
+// the hash.
+// kavrin-bench --stats N [--mode normal|identity]: plays N games of the same list (or of one mode)
+// and prints statistics about them.
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <string>
 
 #include "tools/autoplay.hpp"
+#include "tools/stats.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+int usage() {
+    std::cerr << "usage: kavrin-bench [games]\n       kavrin-bench --stats N [--mode normal|identity]\n";
+    return 2;
+}
+
+// Plays the games and prints the tables; after two seconds a progress line on standard error.
+int stats(int games, int forcedMode) {
+    kvr::Statistics s;
+    std::string transcript;
+    kvr::GameRecord record;
+    auto start = Clock::now();
+    auto shown = start;
+    for (int i = 0; i < games; ++i) {
+        kvr::Mode mode = forcedMode >= 0 ? static_cast<kvr::Mode>(forcedMode) : kvr::benchMode(i);
+        transcript.clear();
+        kvr::playAutomatic(mode, kvr::benchSeed(i), transcript, &record);
+        s.add(record);
+        if (secondsSince(start) > 2 && secondsSince(shown) > 0.25) {
+            shown = Clock::now();
+            std::cerr << "\r" << i + 1 << "/" << games << " games, "
+                      << static_cast<long>((i + 1) / secondsSince(start)) << " games/s   " << std::flush;
+        }
+    }
+    if (shown != start) std::cerr << "\r" << std::string(60, ' ') << "\r" << std::flush;
+    s.print(std::cout);
+    return 0;
+}
+
+bool positive(const char* text, int& out) {
+    char* end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < 1 || v > 100000000) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    int games = argc > 1 ? std::atoi(argv[1]) : 400;
-    auto start = std::chrono::steady_clock::now();
+    std::ios::sync_with_stdio(false);
+    if (argc > 1 && std::strcmp(argv[1], "--stats") == 0) {
+        int games = 0;
+        int mode = -1;
+        if (argc < 3 || !positive(argv[2], games)) return usage();
+        if (argc == 5 && std::strcmp(argv[3], "--mode") == 0 && std::strcmp(argv[4], "normal") == 0)
+            mode = kvr::Normal3v3;
+        else if (argc == 5 && std::strcmp(argv[3], "--mode") == 0 && std::strcmp(argv[4], "identity") == 0)
+            mode = kvr::Identity;
+        else if (argc != 3)
+            return usage();
+        return stats(games, mode);
+    }
+    int games = 400;
+    if (argc > 2 || (argc == 2 && !positive(argv[1], games))) return usage();
+    auto start = Clock::now();
     std::uint64_t hash = kvr::benchSignature(games);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds = secondsSince(start);
     std::cout << "games " << games << " signature " << std::hex << hash << std::dec << " games/s "
               << static_cast<long>(games / (seconds > 0 ? seconds : 1e-9)) << "\n";
     return 0;
