@@ -16,15 +16,15 @@ int Game::attitude(int a, int b) const {
     return targetLordSide ? -3 : 3;
 }
 
-std::vector<int> Game::allies(int p) const {
-    std::vector<int> out;
+SeatList Game::allies(int p) const {
+    SeatList out;
     for (int i = 0; i < 6; ++i)
         if (i != p && ps_[i].alive && attitude(p, i) > 0) out.push_back(i);
     return out;
 }
 
-std::vector<int> Game::enemies(int p, bool inRange) const {
-    std::vector<int> out;
+SeatList Game::enemies(int p, bool inRange) const {
+    SeatList out;
     for (int i = 0; i < 6; ++i)
         if (i != p && ps_[i].alive && attitude(p, i) < 0 && (!inRange || canSlash(p, i))) out.push_back(i);
     return out;

@@ -62,7 +62,7 @@ int Game::chooseTarget(int from, const std::string& prompt, const std::function<
                        bool cancel) {
     activateSeat(from);
     std::string out = "\n" + prompt + (cancel ? "（0取消）" : "") + "：\n";
-    std::vector<int> candidates;
+    SeatList candidates;
     for (int i = 0; i < 6; ++i) {
         if (i == from || !ps_[i].alive || !legal(i)) continue;
         candidates.push_back(i);

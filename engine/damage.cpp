@@ -25,7 +25,7 @@ void Game::damage(int from, int to, int amount, Nature nat, const std::string& w
         // Every chain is cleared before anyone is conducted to, and the conducted seats take their
         // damage before the first target's dying starts. A conducted death that decides the game
         // stops the conduction.
-        std::vector<int> conducted;
+        SeatList conducted;
         for (int i = 0; i < 6; ++i) {
             if (!ps_[i].alive || !ps_[i].chained) continue;
             ps_[i].chained = false;

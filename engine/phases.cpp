@@ -55,7 +55,7 @@ void Game::drawPhase(int p) {
         return;
     }
     if (x.hero.id == Dravin) {
-        std::vector<int> victims;
+        SeatList victims;
         for (int q : enemies(p, false))
             if (!ps_[q].hand.empty()) victims.push_back(q);
         if (!victims.empty() && (!x.human || askYes(p, "发动突袭代替摸牌？y/n："))) {

@@ -97,7 +97,7 @@ bool Game::activeSkill(int p) {
         break;
     }
     case Serafae: {
-        std::vector<int> males;
+        SeatList males;
         for (int q = 0; q < 6; ++q)
             if (q != p && ps_[q].alive && ps_[q].hero.male) males.push_back(q);
         if (males.size() < 2 || x.hand.empty()) return false;

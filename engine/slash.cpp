@@ -26,7 +26,7 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
     x.usedSlash = true;
     log(x.hero.name + "对" + ps_[to].hero.name + "使用" + ctext(c), RED);
 
-    std::vector<int> targets{to};
+    SeatList targets{to};
     if (halberd) {
         for (int q : enemies(p, true))
             if (q != to && targets.size() < 3) targets.push_back(q);
@@ -41,15 +41,15 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
 bool Game::useVirtualSlash(int p) {
     if (slashLimit(p)) return false;
     Player& x = ps_[p];
-    std::vector<int> candidates;
-    for (std::size_t i = 0; i < x.hand.size(); ++i) {
-        const Card& c = x.hand[i];
-        if ((x.hero.id == Keldar && c.red()) || (x.hero.id == Jorvane && c.type == Dodge))
-            candidates.push_back(static_cast<int>(i));
-    }
+    auto convertible = [&x](const Card& c) {
+        return (x.hero.id == Keldar && c.red()) || (x.hero.id == Jorvane && c.type == Dodge);
+    };
+    int hi = -1;
+    for (std::size_t i = 0; i < x.hand.size() && hi < 0; ++i)
+        if (convertible(x.hand[i])) hi = static_cast<int>(i);
     auto legal = [this, p](int q) { return q != p && canSlash(p, q); };
 
-    if (candidates.empty()) {
+    if (hi < 0) {
         if (!(x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2)) return false;
         int to = x.human ? chooseTarget(p, "丈八蛇矛杀目标", legal, true) : aiEnemy(p, true, false);
         if (to < 0) return false;
@@ -60,15 +60,12 @@ bool Game::useVirtualSlash(int p) {
         return true;
     }
 
-    int hi = candidates.front();
     int to = -1;
     if (x.human) {
         hand(p);
         std::cout << "选择转化为杀的牌：";
         hi = number(1, static_cast<int>(x.hand.size()), 1) - 1;
-        bool allowed = false;
-        for (int k : candidates) allowed = allowed || k == hi;
-        if (!allowed) return false;
+        if (!convertible(x.hand[static_cast<std::size_t>(hi)])) return false;
         to = chooseTarget(p, "转化杀目标", legal, true);
     } else {
         to = aiEnemy(p, true, false);
@@ -90,7 +87,7 @@ void Game::slash(int from, int to, Card card) {
     Player& a = ps_[from];
 
     if (ps_[to].hero.id == Nimeri && !ps_[to].hand.empty()) {
-        std::vector<int> candidates;
+        SeatList candidates;
         for (int q = 0; q < 6; ++q)
             if (q != from && q != to && canSlash(to, q)) candidates.push_back(q);
         if (!candidates.empty() && attitude(to, from) < 0 &&

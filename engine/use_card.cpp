@@ -187,7 +187,7 @@ bool Game::trickEffect(int p, const Card& c, int to) {
 
 // Chains or frees up to two seats; with nobody chosen the card is recast for one draw.
 void Game::ironChain(int p) {
-    std::vector<int> chain;
+    SeatList chain;
     if (ps_[p].human) {
         int first = chooseTarget(
             p, "铁索第一个目标", [](int) { return true; }, true);

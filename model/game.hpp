@@ -135,8 +135,8 @@ class Game {
 
     // Computer players
     int attitude(int a, int b) const;
-    std::vector<int> allies(int p) const;
-    std::vector<int> enemies(int p, bool inRange) const;
+    SeatList allies(int p) const;
+    SeatList enemies(int p, bool inRange) const;
     int aiAlly(int p, bool wounded) const;
     int aiEnemy(int p, bool inRange, bool needsCards) const;
     int keepValue(const Card& c, int p) const;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,6 +96,33 @@ template <class T> struct Optional {
         value_ = T{};
     }
     T value_or(const T& fallback) const { return has_ ? value_ : fallback; }
+};
+
+// Up to six seat indices in the order they were added. Fixed storage: building, passing and
+// returning one never touches the heap, which matters for queries asked on every action.
+class SeatList {
+  public:
+    SeatList() = default;
+    SeatList(std::initializer_list<int> seats) {
+        for (int s : seats) push_back(s);
+    }
+
+    // A seventh seat is ignored: there are only six.
+    void push_back(int seat) {
+        if (size_ < seats_.size()) seats_[size_++] = seat;
+    }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    int front() const { return seats_[0]; }
+    int operator[](std::size_t i) const { return seats_[i]; }
+    int* begin() { return seats_.data(); }
+    int* end() { return seats_.data() + size_; }
+    const int* begin() const { return seats_.data(); }
+    const int* end() const { return seats_.data() + size_; }
+
+  private:
+    std::array<int, 6> seats_{};
+    std::size_t size_ = 0;
 };
 
 struct Player {
