@@ -29,26 +29,26 @@ void Game::aiPlay(int p) {
         if (activeSkillAI(p)) return true;
 
         for (CardType t : {Indulgence, SupplyShortage}) {
-            int q = aiEnemy(p, false, false);
             int i = findCard(p, t);
-            if (i < 0 || q < 0 || hasDelayed(q, t)) continue;
+            if (i < 0) continue;
+            int q = aiEnemy(p, false, false);
+            if (q < 0 || hasDelayed(q, t)) continue;
             if (use(i, q)) return true;
             break;
         }
 
-        int ec = static_cast<int>(enemies(p, false).size());
-        int ac = static_cast<int>(allies(p).size());
         for (CardType t : {Barbarians, Arrows}) {
             int i = findCard(p, t);
-            if (i < 0 || ac >= ec) continue;
+            if (i < 0 || allies(p).size() >= enemies(p, false).size()) continue;
             if (use(i)) return true;
             break;
         }
 
         for (CardType t : {Dismantle, Steal, FireAttack, Duel}) {
-            int q = aiEnemy(p, false, t == Steal || t == Dismantle);
             int i = findCard(p, t);
-            if (i < 0 || q < 0) continue;
+            if (i < 0) continue;
+            int q = aiEnemy(p, false, t == Steal || t == Dismantle);
+            if (q < 0) continue;
             if (t == Steal && distance(p, q) > 1 && x.hero.id != Miravel) continue;
             if (use(i, q)) return true;
             break;
