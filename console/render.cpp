@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <charconv>
 #include <iostream>
 
 #include "console/text.hpp"
@@ -12,8 +13,39 @@ std::string Game::paint(std::string s, const char* code) const {
 }
 
 // A public event line: every seat sees it once.
-void Game::log(const std::string& s, const char* color) const {
-    publicMessage(paint("  -> " + s, color) + "\n");
+void Game::log(std::string_view s, const char* color) const { logParts(color, s); }
+
+// The colour wraps the arrow as well as the text.
+std::string& Game::startLine(const char* color) const {
+    line_.clear();
+    if (opt_.color && color != nullptr && *color != '\0') line_ += color;
+    line_ += "  -> ";
+    return line_;
+}
+
+void Game::finishLine(const char* color) const {
+    if (opt_.color && color != nullptr && *color != '\0') line_ += RESET;
+    line_ += '\n';
+    publicMessage(line_);
+}
+
+void Game::addPiece(std::string& out, int n) {
+    char digits[16];
+    std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, n);
+    out.append(digits, r.ptr);
+}
+
+// The card text; a red card is painted red inside whatever colour surrounds it.
+void Game::addPiece(std::string& out, const Card& c) const {
+    bool painted = opt_.color && c.red();
+    if (painted) out += RED;
+    out += "【";
+    out += cardName(c.type);
+    out += ' ';
+    out += suitName(c.suit);
+    out += rankName(c.rank);
+    out += "】";
+    if (painted) out += RESET;
 }
 
 void Game::clear() const {
@@ -21,8 +53,9 @@ void Game::clear() const {
 }
 
 std::string Game::ctext(const Card& c) const {
-    std::string text = "【" + cardName(c.type) + " " + suitName(c.suit) + rankName(c.rank) + "】";
-    return c.red() ? paint(text, RED) : text;
+    std::string text;
+    addPiece(text, c);
+    return text;
 }
 
 std::string Game::roleText(Role r) {

@@ -17,9 +17,7 @@ void Game::damage(int from, int to, int amount, Nature nat, const std::string& w
             amount = 1;
     }
     t.hp -= amount;
-    log(t.hero.name + "受到" + std::to_string(amount) + "点" + natureName(nat) + "【" + why +
-            "】伤害，HP=" + std::to_string(t.hp),
-        RED);
+    logParts(RED, t.hero.name, "受到", amount, "点", natureName(nat), "【", why, "】伤害，HP=", t.hp);
 
     if (nat != Normal && spread && t.chained) {
         // Every chain is cleared before anyone is conducted to, and the conducted seats take their
@@ -80,8 +78,7 @@ void Game::heal(int p, int n, const std::string& why) {
     Player& x = ps_[p];
     int old = x.hp;
     x.hp = std::min(x.maxHp, old + n);
-    if (x.hp > old)
-        log(x.hero.name + "因【" + why + "】回复" + std::to_string(x.hp - old) + "点体力。", GREEN);
+    if (x.hp > old) logParts(GREEN, x.hero.name, "因【", why, "】回复", x.hp - old, "点体力。");
 }
 
 } // namespace kvr

@@ -35,7 +35,7 @@ bool Game::offerSave(int saver, int dying) {
     }
     throwCard(takeHand(saver, index, true));
     ps_[dying].hp += 1;
-    log(s.hero.name + "救援" + ps_[dying].hero.name + "，其体力=" + std::to_string(ps_[dying].hp), GREEN);
+    logParts(GREEN, s.hero.name, "救援", ps_[dying].hero.name, "，其体力=", ps_[dying].hp);
     return true;
 }
 
@@ -43,7 +43,7 @@ void Game::die(int p, int killer) {
     Player& x = ps_[p];
     x.alive = false;
     x.revealed = true;
-    log("阵亡：" + x.hero.name + "，身份【" + roleText(x.role) + "】。", RED);
+    logParts(RED, "阵亡：", x.hero.name, "，身份【", roleText(x.role), "】。");
     while (!x.hand.empty()) throwCard(takeHand(p, 0, false));
     for (Optional<Card>* slot : x.slots()) {
         if (!*slot) continue;

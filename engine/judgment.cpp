@@ -7,8 +7,7 @@ namespace kvr {
 // Turns over the top card; one 鬼才 may replace it, 天妒 keeps it. The caller reads the returned card.
 Card Game::judgment(int who, const std::string& why, const std::function<bool(const Card&)>& good) {
     Card c = drawOne();
-    log(ps_[who].hero.name + "的【" + why + "】判定为" + ctext(c) + (good(c) ? "（有利）" : "（不利）"),
-        MAGENTA);
+    logParts(MAGENTA, ps_[who].hero.name, "的【", why, "】判定为", c, good(c) ? "（有利）" : "（不利）");
 
     for (int i = 0; i < 6; ++i) {
         Player& g = ps_[i];
@@ -32,7 +31,7 @@ Card Game::judgment(int who, const std::string& why, const std::function<bool(co
         Card replacement = takeHand(i, pick, true);
         throwCard(c);
         c = replacement;
-        log(g.hero.name + "发动【鬼才】，改判为" + ctext(c), MAGENTA);
+        logParts(MAGENTA, g.hero.name, "发动【鬼才】，改判为", c);
         break;
     }
 
@@ -81,7 +80,7 @@ void Game::judgmentPhase(int p) {
                 throwCard(card);
             } else {
                 ps_[next].delayed.push_back(card);
-                log("闪电移动到" + ps_[next].hero.name + "的判定区。", YELLOW);
+                logParts(YELLOW, "闪电移动到", ps_[next].hero.name, "的判定区。");
             }
         } else {
             throwCard(card);

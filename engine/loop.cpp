@@ -45,7 +45,7 @@ void Game::turn(int p) {
         table();
         std::cout << "\n━━ 你的回合 · " << x.hero.name << " ━━\n";
     } else {
-        log("━━ " + x.hero.name + "的回合 ━━", YELLOW);
+        logParts(YELLOW, "━━ ", x.hero.name, "的回合 ━━");
     }
     auto goesOn = [this, p] {
         afterAction();
@@ -59,7 +59,7 @@ void Game::turn(int p) {
     drawPhase(p);
     if (!goesOn()) return;
     if (x.skipPlay)
-        log(x.hero.name + "跳过出牌阶段。", RED);
+        logParts(RED, x.hero.name, "跳过出牌阶段。");
     else if (x.human)
         humanPlay(p);
     else

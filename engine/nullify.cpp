@@ -24,8 +24,8 @@ bool Game::nullified(int from, int target, const std::string& trick) {
         if (player < 0) return cancelled;
         throwCard(takeHand(player, findCard(player, Nullification), true));
         cancelled = !cancelled;
-        log(ps_[player].hero.name + "使用【无懈可击】，当前锦囊" + (cancelled ? "无效。" : "恢复生效。"),
-            MAGENTA);
+        logParts(MAGENTA, ps_[player].hero.name, "使用【无懈可击】，当前锦囊",
+                 cancelled ? "无效。" : "恢复生效。");
         start = (player + 1) % 6;
     }
     return cancelled;
@@ -37,7 +37,7 @@ void Game::placeDelayed(int from, int to, Card c) {
         return;
     }
     ps_[to].delayed.push_back(c);
-    log(cardName(c.type) + "进入" + ps_[to].hero.name + "的判定区。", MAGENTA);
+    logParts(MAGENTA, cardName(c.type), "进入", ps_[to].hero.name, "的判定区。");
 }
 
 } // namespace kvr

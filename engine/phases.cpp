@@ -44,14 +44,14 @@ void Game::startSkills(int p) {
             });
         }
         for (std::size_t k = n; k-- > 0;) deck_.push_back(top[order[k]]);
-        log(x.hero.name + "发动【观星】。", MAGENTA);
+        logParts(MAGENTA, x.hero.name, "发动【观星】。");
     }
 }
 
 void Game::drawPhase(int p) {
     Player& x = ps_[p];
     if (x.skipDraw) {
-        log(x.hero.name + "跳过摸牌阶段。", RED);
+        logParts(RED, x.hero.name, "跳过摸牌阶段。");
         return;
     }
     if (x.hero.id == Dravin) {
@@ -67,7 +67,7 @@ void Game::drawPhase(int p) {
                 Card c = takeHand(q, i, true);
                 ps_[p].hand.push_back(c);
             }
-            log(x.hero.name + "发动【突袭】获得手牌。", MAGENTA);
+            logParts(MAGENTA, x.hero.name, "发动【突袭】获得手牌。");
             return;
         }
     }

@@ -25,10 +25,10 @@ bool Game::respondDodge(int p, const std::string& why) {
     Player& x = ps_[p];
     if (x.armor && x.armor->type == EightDiagrams) {
         if (roll(0, 1) == 1) {
-            log(x.hero.name + "的八卦阵判定成功，视为闪。", GREEN);
+            logParts(GREEN, x.hero.name, "的八卦阵判定成功，视为闪。");
             return true;
         }
-        log(x.hero.name + "的八卦阵判定失败。", DIM);
+        logParts(DIM, x.hero.name, "的八卦阵判定失败。");
     }
     int index = -1;
     if (x.human) {
@@ -50,7 +50,7 @@ bool Game::respondDodge(int p, const std::string& why) {
         if (index < 0) return false;
     }
     throwCard(takeHand(p, index, true));
-    log(x.hero.name + "打出【闪】。", CYAN);
+    logParts(CYAN, x.hero.name, "打出【闪】。");
     return true;
 }
 
@@ -63,7 +63,7 @@ bool Game::respondSlash(int p, const std::string& why, int need) {
         int z = findAnySlash(p);
         if (z < 0 && x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2) {
             payFirstTwo(p);
-            log(x.hero.name + "发动丈八蛇矛，以两牌当杀。", MAGENTA);
+            logParts(MAGENTA, x.hero.name, "发动丈八蛇矛，以两牌当杀。");
             continue;
         }
         if (x.human) {
@@ -83,7 +83,7 @@ bool Game::respondSlash(int p, const std::string& why, int need) {
             return false;
         }
         throwCard(takeHand(p, z, true));
-        log(x.hero.name + "打出【杀】。", YELLOW);
+        logParts(YELLOW, x.hero.name, "打出【杀】。");
     }
     return true;
 }

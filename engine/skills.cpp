@@ -72,7 +72,7 @@ bool Game::activeSkill(int p) {
         }
         ps_[target].hand.push_back(gift);
         if (guess != gift.suit) damage(p, target, 1, Normal, "反间", true);
-        log("反间牌为" + ctext(gift), MAGENTA);
+        logParts(MAGENTA, "反间牌为", gift);
         return true;
     }
     case Mendrel: {
@@ -155,7 +155,7 @@ bool Game::activeSkill(int p) {
     }
     x.activeUsed = true;
     // The user may have died in the effect (a duel through 刚烈); the dead announce nothing.
-    if (x.alive) log(x.hero.name + "发动【" + x.hero.skills + "】。", MAGENTA);
+    if (x.alive) logParts(MAGENTA, x.hero.name, "发动【", x.hero.skills, "】。");
     return true;
 }
 

@@ -24,7 +24,7 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
     Card c = takeHand(p, hi, true);
     ++x.slashCount;
     x.usedSlash = true;
-    log(x.hero.name + "对" + ps_[to].hero.name + "使用" + ctext(c), RED);
+    logParts(RED, x.hero.name, "对", ps_[to].hero.name, "使用", c);
 
     SeatList targets{to};
     if (halberd) {
@@ -76,7 +76,7 @@ bool Game::useVirtualSlash(int p) {
     Card v{pay.id, Slash, pay.suit, pay.rank};
     ++x.slashCount;
     x.usedSlash = true;
-    log(x.hero.name + "发动转化技能，将牌当杀。", MAGENTA);
+    logParts(MAGENTA, x.hero.name, "发动转化技能，将牌当杀。");
     slash(p, to, v);
     return true;
 }
@@ -99,7 +99,7 @@ void Game::slash(int from, int to, Card card) {
                     to, "流离的新目标",
                     [this, from, to](int q) { return q != from && q != to && canSlash(to, q); }, false);
             if (next >= 0) {
-                log("Nimeri发动【流离】，杀转移给" + ps_[next].hero.name + "。", MAGENTA);
+                logParts(MAGENTA, "Nimeri发动【流离】，杀转移给", ps_[next].hero.name, "。");
                 to = next;
             }
         }
@@ -147,7 +147,7 @@ void Game::slash(int from, int to, Card card) {
                 throwRandom(from, 2);
                 log("贯石斧令杀仍然命中！", RED);
             } else {
-                log(t.hero.name + "闪避了杀。", CYAN);
+                logParts(CYAN, t.hero.name, "闪避了杀。");
                 if (a.weapon && a.weapon->type == GreenDragon) {
                     int o = findAnySlash(from);
                     if (o >= 0 && (!a.human || askYes(from, "青龙偃月刀追杀？y/n："))) {

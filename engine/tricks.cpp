@@ -30,7 +30,7 @@ void Game::aoe(int from, CardType t) {
         Player& x = ps_[seat];
         if (!x.alive) continue;
         if (x.armor && x.armor->type == Vine) {
-            log("藤甲令" + x.hero.name + "免疫" + name + "。", BLUE);
+            logParts(BLUE, "藤甲令", x.hero.name, "免疫", name, "。");
             continue;
         }
         if (nullified(from, seat, name)) continue;
@@ -76,7 +76,7 @@ void Game::fireAttack(int from, int to) {
     if (ps_[to].hand.empty()) return;
     int shown = roll(0, static_cast<int>(ps_[to].hand.size()) - 1);
     Card c = ps_[to].hand[static_cast<std::size_t>(shown)];
-    log(ps_[to].hero.name + "展示" + ctext(c), YELLOW);
+    logParts(YELLOW, ps_[to].hero.name, "展示", c);
     int index = findSameSuit(from, c.suit, -1);
     if (index < 0) return;
     if (ps_[from].human && !askYes(from, "弃同花色牌发动火攻伤害？y/n：")) return;
@@ -102,12 +102,12 @@ void Game::borrowSword(int from, int armed) {
         x.weapon.reset();
         triggerLoseEquip(armed, w);
         ps_[from].hand.push_back(w);
-        log(ps_[from].hero.name + "获得了借刀目标的武器。", GREEN);
+        logParts(GREEN, ps_[from].hero.name, "获得了借刀目标的武器。");
         return;
     }
     Card c = takeHand(armed, z, true);
     throwCard(c);
-    log(x.hero.name + "被迫出杀。", YELLOW);
+    logParts(YELLOW, x.hero.name, "被迫出杀。");
     slash(armed, victim, c);
 }
 

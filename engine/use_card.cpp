@@ -27,7 +27,7 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
         if (x.drank) return false;
         throwCard(takeHand(p, hi, true));
         x.drank = true;
-        log(x.hero.name + "饮酒，下一张杀伤害+1。", GREEN);
+        logParts(GREEN, x.hero.name, "饮酒，下一张杀伤害+1。");
         return true;
     default:
         break;
@@ -40,7 +40,7 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
     int to = forced ? *forced : -1;
     if (!trickTarget(p, pre.type, to)) return false;
     Card c = takeHand(p, hi, true);
-    log(x.hero.name + "使用" + ctext(c), MAGENTA);
+    logParts(MAGENTA, x.hero.name, "使用", c);
     if (!trickEffect(p, c, to)) throwCard(c);
 
     if (ps_[p].alive && x.hero.id == Miravel) {
@@ -62,7 +62,7 @@ void Game::equipCard(int p, int hi) {
         triggerLoseEquip(p, old);
     }
     slot = c;
-    log(x.hero.name + "装备【" + cardName(c.type) + "】。", BLUE);
+    logParts(BLUE, x.hero.name, "装备【", cardName(c.type), "】。");
 }
 
 // Chooses the target of a trick of type t unless `to` already names one, then applies the tests that
@@ -145,13 +145,13 @@ bool Game::trickEffect(int p, const Card& c, int to) {
     case Steal:
         if (!nullified(p, to, "顺手牵羊")) {
             takeRandomCard(to, true, p);
-            log(x.hero.name + "获得目标1张牌。", GREEN);
+            logParts(GREEN, x.hero.name, "获得目标1张牌。");
         }
         return false;
     case Dismantle:
         if (!nullified(p, to, "过河拆桥")) {
             takeRandomCard(to, false, -1);
-            log(x.hero.name + "弃置目标1张牌。", YELLOW);
+            logParts(YELLOW, x.hero.name, "弃置目标1张牌。");
         }
         return false;
     case PeachGarden:
@@ -209,7 +209,7 @@ void Game::ironChain(int p) {
         if (nullified(p, q, "铁索连环")) continue;
         bool was = ps_[q].chained;
         ps_[q].chained = !was;
-        log(ps_[q].hero.name + (was ? "解除连环。" : "被横置。"), BLUE);
+        logParts(BLUE, ps_[q].hero.name, was ? "解除连环。" : "被横置。");
     }
 }
 

@@ -81,7 +81,7 @@ void Game::draw(int p, int n, bool say) {
     Player& x = ps_[p];
     if (!x.alive) return;
     for (int i = 0; i < n; ++i) x.hand.push_back(drawOne());
-    if (say) log(x.hero.name + "摸了" + std::to_string(n) + "张牌。", CYAN);
+    if (say) logParts(CYAN, x.hero.name, "摸了", n, "张牌。");
 }
 
 void Game::reshuffle() {

@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/colors.hpp"
@@ -145,7 +146,19 @@ class Game {
 
     // Console output
     std::string paint(std::string s, const char* code) const;
-    void log(const std::string& s, const char* color) const;
+    void log(std::string_view s, const char* color) const;
+    // The same public line from its pieces: texts, numbers, and cards as their card text. The pieces go
+    // straight into one reused buffer, so building a line allocates nothing once the buffer has grown.
+    template <class... Pieces> void logParts(const char* color, const Pieces&... pieces) const {
+        std::string& out = startLine(color);
+        (addPiece(out, pieces), ...);
+        finishLine(color);
+    }
+    std::string& startLine(const char* color) const;
+    void finishLine(const char* color) const;
+    static void addPiece(std::string& out, std::string_view s) { out += s; }
+    static void addPiece(std::string& out, int n);
+    void addPiece(std::string& out, const Card& c) const;
     void clear() const;
     std::string ctext(const Card& c) const;
     static std::string roleText(Role r);
@@ -191,6 +204,8 @@ class Game {
     // Called after every phase and every play-phase action; the simulation tests check the table here.
     std::function<void()> actionHook_;
     PlayCounts counts_;
+    // The log line being built. Publishing a line never logs, so one buffer serves every line.
+    mutable std::string line_;
 };
 
 } // namespace kvr
