@@ -39,7 +39,7 @@ void Game::setup() {
 }
 
 void Game::makePlayers() {
-    const std::vector<Hero> hb = heroBook();
+    const std::vector<Hero>& hb = heroRoster();
     std::vector<int> hids(hb.size());
     for (std::size_t i = 0; i < hids.size(); ++i) hids[i] = static_cast<int>(i);
     std::shuffle(hids.begin(), hids.end(), rng_);

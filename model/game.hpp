@@ -18,7 +18,10 @@ namespace kvr {
 class LanHub;
 class NetworkStreamBuf;
 
+// The 25 heroes in HeroId order: a copy each call, so callers may change their own.
 std::vector<Hero> heroBook();
+// The same roster built once, read-only.
+const std::vector<Hero>& heroRoster();
 std::string cardDescription(CardType t);
 
 // The printed card with serial number `id` (1..166) as the deck creates it, or a default card.

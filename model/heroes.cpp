@@ -2,8 +2,9 @@
 
 namespace kvr {
 
-// Built afresh on every call: callers copy entries into seats and may not share state.
-std::vector<Hero> heroBook() {
+namespace {
+
+std::vector<Hero> makeRoster() {
     return {
         {Varnok, "Varnok", "魏", true, 4, "奸雄", "受到伤害后摸1张牌（单机版替代取得伤害牌）。"},
         {Thessil, "Thessil", "魏", true, 3, "反馈、鬼才",
@@ -35,5 +36,14 @@ std::vector<Hero> heroBook() {
         {Serafae, "Serafae", "群", false, 3, "离间、闭月", "弃1牌令两名男性决斗；回合结束摸1张牌。"},
     };
 }
+
+} // namespace
+
+const std::vector<Hero>& heroRoster() {
+    static const std::vector<Hero> roster = makeRoster();
+    return roster;
+}
+
+std::vector<Hero> heroBook() { return heroRoster(); }
 
 } // namespace kvr

@@ -102,7 +102,7 @@ void Statistics::print(std::ostream& out) const {
         if (modes_[mode].games > 0) printMode(out, static_cast<Mode>(mode), modes_[mode]);
 
     out << "\n== heroes by win rate\n";
-    const std::vector<Hero> book = heroBook();
+    const std::vector<Hero>& book = heroRoster();
     std::vector<int> order;
     for (int h = 0; h < HERO_COUNT; ++h) order.push_back(h);
     auto rate = [this](int h) {
