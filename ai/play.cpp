@@ -61,12 +61,14 @@ void Game::aiPlay(int p) {
 
         if (!slashLimit(p)) {
             int o = findAnySlash(p);
-            int t = aiEnemy(p, true, false);
+            int t = o >= 0 ? aiEnemy(p, true, false) : -1;
             if (o >= 0 && t >= 0) {
                 if (isSlash(x.hand[static_cast<std::size_t>(o)].type)) return use(o, t);
                 return useVirtualSlash(p);
             }
-            if (t >= 0 && useVirtualSlash(p)) return true;
+            // Without a card that serves as a slash only the Serpent Spear can make one; it picks its own
+            // target.
+            if (o < 0 && useVirtualSlash(p)) return true;
         }
 
         int chain = findCard(p, IronChain);
