@@ -108,6 +108,15 @@ TEST(Statistics, Tables) {
     EXPECT_LT(text.find("Thessil"), text.find("Varnok"));
 }
 
+// The bench hashes a game as it is printed; the result is the hash of the whole transcript.
+TEST(Signature, HashedGameIsTheHashOfItsTranscript) {
+    for (int i = 0; i < 6; ++i) {
+        std::string transcript;
+        playAutomatic(benchMode(i), benchSeed(i), transcript);
+        EXPECT_EQ(playAutomaticHashed(benchMode(i), benchSeed(i), 12345), fnv1a(transcript, 12345));
+    }
+}
+
 #ifndef _WIN32
 // Standard output of the built program, run with these arguments and no input.
 std::string programOutput(const std::string& args) {

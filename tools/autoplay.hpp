@@ -31,6 +31,11 @@ void playAutomatic(Mode mode, std::uint32_t seed, std::string& out, GameRecord* 
 // FNV-1a, continuing from `h`.
 std::uint64_t fnv1a(const std::string& s, std::uint64_t h);
 constexpr std::uint64_t FNV_START = 1469598103934665603ULL;
+constexpr std::uint64_t FNV_PRIME = 1099511628211ULL;
+
+// The same game hashed as it is printed, transcript kept nowhere: fnv1a of playAutomatic's text,
+// continuing from `hash`.
+std::uint64_t playAutomaticHashed(Mode mode, std::uint32_t seed, std::uint64_t hash);
 
 // The bench's fixed list: game i has seed 1000 + i, the normal mode for even i and identity for odd i.
 std::uint32_t benchSeed(int i);
