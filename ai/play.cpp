@@ -13,8 +13,8 @@ void Game::aiPlay(int p) {
 
     // One pass; returns whether it did something.
     auto pass = [&]() -> bool {
-        int peach = findCard(p, Peach);
-        if (peach >= 0 && x.hp < x.maxHp) return use(peach);
+        int peach = x.hp < x.maxHp ? findCard(p, Peach) : -1;
+        if (peach >= 0) return use(peach);
 
         for (std::size_t i = 0; i < x.hand.size(); ++i) {
             const Optional<Card>* slot = x.slotFor(cardKind(x.hand[i].type));

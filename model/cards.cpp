@@ -12,10 +12,13 @@ const char* const CARD_NAMES[CARD_TYPE_COUNT] = {
     "白银狮子", "赤兔",     "大宛",     "紫骍",       "的卢",       "绝影",     "爪黄飞电"};
 } // namespace
 
-std::string cardName(CardType t) {
+// The names are made once; callers get a reference and copy only what they keep.
+const std::string& cardName(CardType t) {
+    static const std::vector<std::string> names(CARD_NAMES, CARD_NAMES + CARD_TYPE_COUNT);
+    static const std::string unknown = "未知牌";
     int v = static_cast<int>(t);
-    if (v < 0 || v >= CARD_TYPE_COUNT) return "未知牌";
-    return CARD_NAMES[v];
+    if (v < 0 || v >= CARD_TYPE_COUNT) return unknown;
+    return names[static_cast<std::size_t>(v)];
 }
 
 Kind cardKind(CardType t) {

@@ -182,7 +182,7 @@ struct Options {
     Optional<Mode> forcedMode;
 };
 
-std::string cardName(CardType t);
+const std::string& cardName(CardType t);
 Kind cardKind(CardType t);
 bool isSlash(CardType t);
 Nature slashNature(CardType t);
