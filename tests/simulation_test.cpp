@@ -177,20 +177,6 @@ const std::vector<std::pair<std::string, std::string>> Coverage::MARKERS = {
     {"Serafae:闭月", "Serafae触发【闭月】"},
 };
 
-// The table after any action: conservation, hit points, empty dead seats.
-std::string tableFault(GameProbe& g) {
-    std::string fault = checkConservation(g);
-    for (int p = 0; p < 6 && fault.empty(); ++p) {
-        const Player& x = g.seat(p);
-        if (x.alive && (x.hp > x.maxHp || x.hp < 1))
-            fault = "seat " + std::to_string(p + 1) + " alive at hp " + std::to_string(x.hp);
-        if (!x.alive && (!x.hand.empty() || !x.delayed.empty() || x.weapon || x.armor || x.offensiveHorse ||
-                         x.defensiveHorse))
-            fault = "dead seat " + std::to_string(p + 1) + " still holds cards";
-    }
-    return fault;
-}
-
 // Random and hostile answers for the local human: numbers in and out of range, commands in both cases,
 // blank and very long lines, garbage; then end of input.
 std::string hostileInput(std::uint32_t seed, int lines) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/game.hpp"
+#include "tests/support/consistency.hpp"
 #include "tests/support/probe.hpp"
 
 namespace kvr {
@@ -89,10 +90,5 @@ class Table {
     std::unique_ptr<Game> game_;
     GameProbe probe_;
 };
-
-// Looks up every deck card in the piles, hands, zones, slots and the harvest pool of a game and
-// describes the first fault: a missing or doubled card, or a card that is not its printed self
-// (outside a judgment zone, where 国色 turns a diamond into an Indulgence).
-std::string checkConservation(GameProbe& g);
 
 } // namespace kvr

@@ -1,0 +1,53 @@
+#include "tests/support/consistency.hpp"
+
+#include <vector>
+
+namespace kvr {
+
+std::string checkConservation(GameProbe& g) {
+    std::vector<int> seen(DECK_SIZE + 1, 0);
+    std::string fault;
+    auto note = [&](const Card& c, const std::string& where, bool judgmentZone) {
+        if (!fault.empty()) return;
+        if (c.id < 1 || c.id > DECK_SIZE) {
+            fault = "card id " + std::to_string(c.id) + " in " + where;
+            return;
+        }
+        Card printed = deckCard(c.id);
+        bool converted = judgmentZone && c.type == Indulgence && c.suit == Diamond;
+        if ((c.type != printed.type && !converted) || c.suit != printed.suit || c.rank != printed.rank)
+            fault = "card " + std::to_string(c.id) + " altered in " + where;
+        if (++seen[static_cast<std::size_t>(c.id)] > 1)
+            fault = "card " + std::to_string(c.id) + " twice, again in " + where;
+    };
+    for (const Card& c : g.deck()) note(c, "draw pile", false);
+    for (const Card& c : g.discard()) note(c, "discard pile", false);
+    for (const Card& c : g.pool()) note(c, "harvest pool", false);
+    for (int p = 0; p < 6; ++p) {
+        const Player& x = g.seat(p);
+        std::string who = "seat " + std::to_string(p + 1);
+        for (const Card& c : x.hand) note(c, who + " hand", false);
+        for (const Card& c : x.delayed) note(c, who + " judgment zone", true);
+        for (const Optional<Card>* slot : x.slots())
+            if (*slot) note(**slot, who + " equipment", false);
+    }
+    if (!fault.empty()) return fault;
+    for (int id = 1; id <= DECK_SIZE; ++id)
+        if (seen[static_cast<std::size_t>(id)] == 0) return "card " + std::to_string(id) + " missing";
+    return "";
+}
+
+std::string tableFault(GameProbe& g) {
+    std::string fault = checkConservation(g);
+    for (int p = 0; p < 6 && fault.empty(); ++p) {
+        const Player& x = g.seat(p);
+        if (x.alive && (x.hp > x.maxHp || x.hp < 1))
+            fault = "seat " + std::to_string(p + 1) + " alive at hp " + std::to_string(x.hp);
+        if (!x.alive && (!x.hand.empty() || !x.delayed.empty() || x.weapon || x.armor || x.offensiveHorse ||
+                         x.defensiveHorse))
+            fault = "dead seat " + std::to_string(p + 1) + " still holds cards";
+    }
+    return fault;
+}
+
+} // namespace kvr

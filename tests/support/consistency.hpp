@@ -1,0 +1,18 @@
+// The consistency checks that simulation tests, the soak and the fuzzer run after every action.
+#pragma once
+
+#include <string>
+
+#include "tests/support/probe.hpp"
+
+namespace kvr {
+
+// Looks up every deck card in the piles, hands, zones, slots and the harvest pool of a game and
+// describes the first fault: a missing or doubled card, or a card that is not its printed self
+// (outside a judgment zone, where 国色 turns a diamond into an Indulgence).
+std::string checkConservation(GameProbe& g);
+
+// Conservation, and every living seat within its hit points, every dead seat without cards.
+std::string tableFault(GameProbe& g);
+
+} // namespace kvr
