@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 
+#include "tests/support/checked_game.hpp"
 #include "tests/support/table.hpp"
 
 namespace kvr {
@@ -177,28 +178,6 @@ const std::vector<std::pair<std::string, std::string>> Coverage::MARKERS = {
     {"Serafae:闭月", "Serafae触发【闭月】"},
 };
 
-// Random and hostile answers for the local human: numbers in and out of range, commands in both cases,
-// blank and very long lines, garbage; then end of input.
-std::string hostileInput(std::uint32_t seed, int lines) {
-    static const std::vector<std::string> words = {
-        "e",         "E",         "s",    "S",       "v", "i",  "h",           "y",          "Y",
-        "n",         "",          "   ",  "\t",      "0", "-1", "99999999999", "2147483648", "3abc",
-        "1 2 3 4 5", "5,4;3 2 1", "乱码", "\x1b[2J", "1", "2",  "3",           "4",          "5"};
-    std::mt19937 rng(seed);
-    std::string out;
-    for (int i = 0; i < lines; ++i) {
-        int kind = static_cast<int>(rng() % 10);
-        if (kind < 5)
-            out += std::to_string(static_cast<int>(rng() % 12));
-        else if (kind < 9)
-            out += words[rng() % words.size()];
-        else
-            out += std::string(5000 + rng() % 3000, static_cast<char>('a' + rng() % 26));
-        out += rng() % 7 == 0 ? "\r\n" : "\n";
-    }
-    return out;
-}
-
 struct Outcome {
     int games = 0;
     std::map<std::string, int> results;
@@ -251,12 +230,7 @@ std::string playOne(Mode mode, std::uint32_t seed, bool humanSeat, Outcome& outc
     ++outcome.games;
     ++outcome.results[g.result()];
     if (!fault.empty()) return fault;
-    static const std::set<std::string> normal = {"汉军获胜！", "楚军获胜！", "达到最大轮数，平局。"};
-    static const std::set<std::string> identity = {"反贼与内奸全部阵亡，主公/忠臣获胜！",
-                                                   "主公阵亡，反贼获胜！", "内奸成为最后生还者，内奸获胜！",
-                                                   "达到最大轮数，平局。"};
-    if ((mode == Normal3v3 ? normal : identity).count(g.result()) == 0)
-        return "result \"" + g.result() + "\"";
+    if (!validResult(mode, g.result())) return "result \"" + g.result() + "\"";
     return "";
 }
 

@@ -1,0 +1,43 @@
+// The soak: 100,000 seeded automatic games over both modes and 10,000 games against hostile human
+// answers, every one checked after every action. Run with `ctest -C soak -R soak`; the default run
+// keeps a smaller slice in simulation_test.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <iostream>
+#include <map>
+
+#include "tests/support/checked_game.hpp"
+
+namespace kvr {
+namespace {
+
+void soak(bool humanSeat, int gamesPerMode, std::uint32_t firstSeed) {
+    auto start = std::chrono::steady_clock::now();
+    long actions = 0;
+    std::map<std::string, int> results;
+    int faults = 0;
+    for (Mode mode : {Normal3v3, Identity}) {
+        for (int i = 0; i < gamesPerMode; ++i) {
+            std::uint32_t seed = firstSeed + static_cast<std::uint32_t>(i);
+            CheckedGame game = playChecked(mode, seed, humanSeat);
+            actions += game.actions;
+            ++results[game.result];
+            if (!game.fault.empty() && ++faults <= 20)
+                ADD_FAILURE() << (mode == Identity ? "identity" : "normal") << (humanSeat ? " human" : "")
+                              << " seed " << seed << ": " << game.fault;
+        }
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::cout << 2 * gamesPerMode << (humanSeat ? " hostile human" : " automatic") << " games, " << actions
+              << " actions checked, " << faults << " faults, " << seconds << " s\n";
+    for (const auto& r : results) std::cout << "  " << r.second << "  " << r.first << "\n";
+    EXPECT_EQ(faults, 0);
+}
+
+TEST(Soak, AutomaticGames) { soak(false, 50000, 100001); }
+
+TEST(Soak, HostileHumanGames) { soak(true, 5000, 200001); }
+
+} // namespace
+} // namespace kvr
