@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
+
 #include "tests/support/table.hpp"
 
 namespace kvr {
@@ -143,6 +146,52 @@ TEST(Death, IdentityRewardsAndLordPenalty) {
     EXPECT_EQ(u.g().totalCards(0), 0);
     EXPECT_EQ(u.logs().back(), "主公误杀忠臣，弃置所有牌。");
     EXPECT_EQ(u.conservationFault(), "");
+}
+
+// 刚烈 hurts a source holding fewer than two cards (hand and equipment) and otherwise takes two of them.
+TEST(Damage, GanglieAgainstOneTwoAndThreeCards) {
+    for (int cards : {0, 1, 2, 3}) {
+        SCOPED_TRACE(cards);
+        bool fired = false;
+        for (std::uint32_t seed = 1; seed < 40 && !fired; ++seed) {
+            Table t(Normal3v3, seed);
+            t.hero(1, Korveth);
+            if (cards >= 1) t.equip(0, Chitu);
+            for (int k = 1; k < cards; ++k) t.give(0, Peach);
+            t.g().afterDamage(0, 1);
+            if (!t.logged("Korveth触发【刚烈】。")) continue;
+            fired = true;
+            EXPECT_EQ(t.seat(0).hp, cards < 2 ? 3 : 4);
+            EXPECT_EQ(t.g().totalCards(0), cards < 2 ? cards : cards - 2);
+            EXPECT_EQ(t.logged("Ormaen受到1点普通【刚烈】伤害，HP=3"), cards < 2);
+            EXPECT_EQ(t.conservationFault(), "");
+        }
+        EXPECT_TRUE(fired);
+    }
+}
+
+// A random card is drawn uniformly over the hand, then the weapon, armour and horses in that order,
+// skipping empty slots: the card taken is the one at the drawn position, and it leaves its place.
+TEST(CardLoss, RandomPickOverHandAndSeveralEquipment) {
+    std::set<int> taken;
+    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+        Table t(Normal3v3, seed);
+        std::vector<Card> order{t.give(1, Peach), t.give(1, Dodge), t.equip(1, ZhuqueFan), t.equip(1, Vine),
+                                t.equip(1, Dilu)};
+        std::mt19937 copy = t.g().rng();
+        int k = std::uniform_int_distribution<int>(0, 4)(copy);
+        Optional<Card> got = t.g().takeRandomCard(1, true, 0);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->id, order[static_cast<std::size_t>(k)].id) << seed;
+        EXPECT_EQ(t.seat(0).hand.back().id, got->id);
+        EXPECT_EQ(t.g().totalCards(1), 4);
+        EXPECT_EQ(bool(t.seat(1).weapon), k != 2);
+        EXPECT_EQ(bool(t.seat(1).armor), k != 3);
+        EXPECT_EQ(bool(t.seat(1).defensiveHorse), k != 4);
+        EXPECT_EQ(t.conservationFault(), "");
+        taken.insert(k);
+    }
+    EXPECT_EQ(taken.size(), 5u);
 }
 
 // A lost Silver Lion heals before 枭姬 draws, both before the receiver gets the card at the end of its hand.

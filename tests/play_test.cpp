@@ -167,6 +167,27 @@ TEST(AiPlay, PriorityOrder) {
     EXPECT_GE(t.g().findCard(0, Halberd), 0);
 }
 
+// The computer plays an area trick only with fewer allies than foes, a Harvest only with at least as many.
+TEST(AiPlay, AreaTricksAndHarvestByHeadCount) {
+    struct Row {
+        std::vector<int> dead;
+        std::size_t allies, foes;
+    } rows[] = {{{}, 2, 3}, {{5}, 2, 2}, {{3, 5}, 2, 1}, {{2}, 1, 3}};
+    for (CardType card : {Barbarians, Arrows, Harvest}) {
+        for (const Row& r : rows) {
+            Table t;
+            for (int p : r.dead) t.seat(p).alive = false;
+            ASSERT_EQ(t.g().allies(0).size(), r.allies);
+            ASSERT_EQ(t.g().enemies(0, false).size(), r.foes);
+            t.give(0, card);
+            t.g().aiPlay(0);
+            bool played = card == Harvest ? r.allies >= r.foes : r.allies < r.foes;
+            EXPECT_EQ(t.seat(0).hand.empty() || t.seat(0).hand[0].type != card, played)
+                << cardName(card) << " " << r.allies << " v " << r.foes;
+        }
+    }
+}
+
 // A refused use moves on to the next step, never to another target; a Peach at full health is kept;
 // the pass guard stops at 60.
 TEST(AiPlay, FailuresAndGuard) {

@@ -89,6 +89,10 @@ TEST(ActiveSkill, PreconditionsAndUse) {
         {Ormaen, {}, none},
         {Corvane, {}, none},
         {Brannoc, {Slash}, [](Table& t) { t.hp(0, 1); }},
+        {Brannoc,
+         {Slash},
+         [](Table& t) { t.hp(0, 2); },
+         {"Brannoc受到1点普通【苦肉】伤害，HP=1", "Brannoc摸了2张牌。", "Brannoc发动【苦肉】。"}},
         {Elthar, {}, none},
         {Mendrel, {Slash}, none},
         {Mendrel, {}, hurtFriend},
@@ -175,6 +179,33 @@ TEST(ActiveSkill, DeadUserAnnouncesNothing) {
                                "Serafae受到1点普通【刚烈】伤害，HP=0", "阵亡：Serafae，身份【汉军】。"}));
     EXPECT_TRUE(t.seat(0).activeUsed);
     EXPECT_EQ(t.conservationFault(), "");
+}
+
+// When a computer finds its skill worth using: 苦肉 above 2 hit points, 制衡 from four cards, 仁德 from
+// three cards with an ally, 结姻 from two cards when hurt; one step below each limit it holds back.
+TEST(ActiveSkill, ComputerThresholds) {
+    struct Row {
+        HeroId hero;
+        int hp, cards;
+        bool used;
+    } rows[] = {
+        {Brannoc, 3, 0, true},  {Brannoc, 2, 0, false}, {Brannoc, 1, 0, false}, {Corvane, 4, 4, true},
+        {Corvane, 4, 3, false}, {Ormaen, 4, 3, true},   {Ormaen, 4, 2, false},  {Valessa, 2, 2, true},
+        {Valessa, 2, 1, false}, {Valessa, 3, 2, false},
+    };
+    for (const Row& r : rows) {
+        Table t;
+        t.hero(0, r.hero);
+        t.hp(0, r.hp);
+        t.hero(2, Brannoc);
+        t.hp(2, 2);
+        for (int k = 0; k < r.cards; ++k) t.give(0, Slash);
+        SCOPED_TRACE(std::to_string(r.hero) + " hp " + std::to_string(r.hp) + " cards " +
+                     std::to_string(r.cards));
+        EXPECT_EQ(t.g().activeSkillAI(0), r.used);
+        EXPECT_EQ(t.seat(0).activeUsed, r.used);
+        if (r.hero == Brannoc) EXPECT_EQ(t.seat(0).hp, r.used ? r.hp - 1 : r.hp);
+    }
 }
 
 // 国色 by a human offers neither Kaspen nor a seat holding an Indulgence; the diamond enters as an

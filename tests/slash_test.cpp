@@ -29,6 +29,8 @@ TEST(Slash, EquipmentAndSkillRows) {
         {Ormaen, Corvane, {}, {Vine}, {"藤甲令普通杀无效。"}, BLACK, true},
         {Ormaen, Corvane, {}, {Vine}, {"Corvane受到1点雷电【杀】伤害，HP=3"}, THUNDER},
         {Ormaen, Corvane, {ZhuqueFan}, {Vine}, {"Corvane受到2点火焰【杀】伤害，HP=2"}},
+        {Ormaen, Corvane, {ZhuqueFan}, {}, {"Corvane受到1点雷电【杀】伤害，HP=3"}, THUNDER},
+        {Ormaen, Corvane, {ZhuqueFan}, {Vine}, {"Corvane受到1点雷电【杀】伤害，HP=3"}, THUNDER},
         {Ormaen, Corvane, {QinggangSword}, {Vine}, {"Corvane受到2点普通【杀】伤害，HP=2"}, BLACK, true},
         {Ormaen, Corvane, {GudingBlade}, {}, {"Corvane受到3点普通【杀】伤害，HP=1"}, BLACK, true},
         {Ormaen, Corvane, {GudingBlade}, {Peach}, {HIT}},
@@ -124,6 +126,57 @@ TEST(Slash, UseSlashCardLimitReachAndHalberd) {
     }
 }
 
+// The Serpent Spear needs two hand cards, for an answer and for a slash of its own, and pays the first
+// two; a computer's spear slash goes to the foe it values most (Elthar, the most hurt).
+TEST(Slash, SerpentSpearNeedsTwoCards) {
+    for (std::size_t n : {1u, 2u, 3u}) {
+        SCOPED_TRACE(n);
+        Table t;
+        t.equip(1, SerpentSpear);
+        std::vector<Card> held;
+        for (std::size_t k = 0; k < n; ++k) held.push_back(t.give(1, k % 2 ? Dodge : Peach));
+        EXPECT_EQ(t.g().respondSlash(1, "决斗", 1), n >= 2);
+        EXPECT_EQ(t.seat(1).hand.size(), n >= 2 ? n - 2 : n);
+        if (n >= 2)
+            EXPECT_TRUE(t.g().discard().at(0).id == held[0].id && t.g().discard().at(1).id == held[1].id);
+
+        Table s;
+        s.equip(0, SerpentSpear);
+        for (std::size_t k = 0; k < n; ++k) s.give(0, Peach);
+        EXPECT_EQ(s.g().useVirtualSlash(0), n >= 2);
+        EXPECT_EQ(s.logs(), (n >= 2 ? Lines{"Elthar受到1点普通【杀】伤害，HP=2"} : Lines{}));
+        EXPECT_EQ(s.seat(0).slashCount, n >= 2 ? 1 : 0);
+    }
+}
+
+// The Halberd adds at most two foes in reach, in seat order after the chosen one: with four foes
+// (the identity Lord's three Rebels and the Renegade) the last in seat order is spared.
+TEST(Slash, HalberdWithTwoThreeAndFourFoes) {
+    struct Row {
+        std::vector<int> dead;
+        Lines hits;
+    } rows[] = {
+        {{1, 5}, {"Rhoskan受到1点普通【杀】伤害，HP=3", "Ranvik受到1点普通【杀】伤害，HP=3"}},
+        {{5},
+         {"Rhoskan受到1点普通【杀】伤害，HP=3", "Corvane受到1点普通【杀】伤害，HP=3",
+          "Ranvik受到1点普通【杀】伤害，HP=3"}},
+        {{},
+         {"Rhoskan受到1点普通【杀】伤害，HP=3", "Corvane受到1点普通【杀】伤害，HP=3",
+          "Ranvik受到1点普通【杀】伤害，HP=3"}},
+    };
+    for (const Row& r : rows) {
+        Table t(Identity);
+        t.equip(0, Halberd);
+        t.give(0, Slash, Spade);
+        for (int p : r.dead) t.seat(p).alive = false;
+        EXPECT_EQ(t.g().enemies(0, true).size(), 4 - r.dead.size());
+        EXPECT_TRUE(t.g().useSlashCard(0, 0, Optional<int>(3)));
+        Lines l = t.logs();
+        EXPECT_EQ(l.at(1), "方天画戟追加了目标。");
+        EXPECT_EQ(Lines(l.begin() + 2, l.end()), r.hits) << r.dead.size();
+    }
+}
+
 // Converted slashes: 武圣 keeps the paid card's red colour; the Serpent Spear pays the first two cards
 // whatever they are, as a black slash that the Renwang Shield stops.
 TEST(Slash, VirtualSlashConversions) {
@@ -170,6 +223,13 @@ TEST(Respond, HumanAnswers) {
         {Keldar, {Dodge}, Heart, false, "1", true, {"Keldar打出【杀】。"}},
         {Corvane,
          {SerpentSpear, Peach, Dodge, Wine},
+         Spade,
+         false,
+         "0",
+         true,
+         {"Corvane发动丈八蛇矛，以两牌当杀。"}},
+        {Corvane,
+         {SerpentSpear, Peach, Dodge},
          Spade,
          false,
          "0",

@@ -122,6 +122,52 @@ TEST(JudgmentPhase, DelayedTricks) {
     EXPECT_EQ(t.conservationFault(), "");
 }
 
+// Lightning strikes on a spade 2 to 9 only: the ends of that range and one step beyond each, and a heart 9.
+TEST(Judgment, LightningStrikesOnSpadeTwoToNine) {
+    struct Row {
+        Suit suit;
+        int rank;
+        bool strikes;
+    } rows[] = {{Spade, 1, false}, {Spade, 2, true}, {Spade, 9, true}, {Spade, 10, false}, {Heart, 9, false}};
+    for (const Row& r : rows) {
+        Table t;
+        Card bolt = t.delay(0, Lightning);
+        t.topSuitRank(r.suit, r.rank);
+        t.g().judgmentPhase(0);
+        SCOPED_TRACE(r.rank);
+        EXPECT_EQ(t.seat(0).hp, r.strikes ? 1 : 4);
+        EXPECT_EQ(t.logged("Ormaen受到3点雷电【闪电】伤害，HP=1"), r.strikes);
+        EXPECT_EQ(!t.seat(1).delayed.empty() && t.seat(1).delayed[0].id == bolt.id, !r.strikes);
+        EXPECT_EQ(t.conservationFault(), "");
+    }
+}
+
+// A computer's Iron Chain toggles the foe it values most (Elthar, the most hurt) and frees its best
+// ally only if that ally is chained: a chained ally of lower rank stays chained.
+TEST(IronChain, ComputerChoosesFoeAndFreesItsBestAlly) {
+    struct Row {
+        std::vector<int> chained;
+        Lines logs;
+        std::vector<int> after;
+    } rows[] = {
+        {{}, {"Elthar被横置。"}, {5}},
+        {{5}, {"Elthar解除连环。"}, {}},
+        {{2}, {"Elthar被横置。", "Brannoc解除连环。"}, {5}},
+        {{4}, {"Elthar被横置。"}, {4, 5}},
+        {{2, 4}, {"Elthar被横置。", "Brannoc解除连环。"}, {4, 5}},
+    };
+    for (const Row& r : rows) {
+        Table t;
+        for (int p : r.chained) t.seat(p).chained = true;
+        t.g().ironChain(0);
+        EXPECT_EQ(t.logs(), r.logs);
+        std::vector<int> after;
+        for (int p = 0; p < 6; ++p)
+            if (t.seat(p).chained) after.push_back(p);
+        EXPECT_EQ(after, r.after);
+    }
+}
+
 // 无双 asks two slashes of whoever faces Grathos, exchange after exchange; the damage owner is credited.
 TEST(Duel, ExchangesAndOwner) {
     Table t;

@@ -47,6 +47,7 @@ struct GameProbe {
     KV_FORWARD(useCard)
     KV_FORWARD(useSlashCard)
     KV_FORWARD(useVirtualSlash)
+    KV_FORWARD(ironChain)
     KV_FORWARD(slash)
     KV_FORWARD(respondDodge)
     KV_FORWARD(respondSlash)
