@@ -204,7 +204,9 @@ TEST(ActiveSkill, ComputerThresholds) {
                      std::to_string(r.cards));
         EXPECT_EQ(t.g().activeSkillAI(0), r.used);
         EXPECT_EQ(t.seat(0).activeUsed, r.used);
-        if (r.hero == Brannoc) EXPECT_EQ(t.seat(0).hp, r.used ? r.hp - 1 : r.hp);
+        if (r.hero == Brannoc) {
+            EXPECT_EQ(t.seat(0).hp, r.used ? r.hp - 1 : r.hp);
+        }
     }
 }
 

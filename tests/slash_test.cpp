@@ -137,8 +137,9 @@ TEST(Slash, SerpentSpearNeedsTwoCards) {
         for (std::size_t k = 0; k < n; ++k) held.push_back(t.give(1, k % 2 ? Dodge : Peach));
         EXPECT_EQ(t.g().respondSlash(1, "决斗", 1), n >= 2);
         EXPECT_EQ(t.seat(1).hand.size(), n >= 2 ? n - 2 : n);
-        if (n >= 2)
+        if (n >= 2) {
             EXPECT_TRUE(t.g().discard().at(0).id == held[0].id && t.g().discard().at(1).id == held[1].id);
+        }
 
         Table s;
         s.equip(0, SerpentSpear);
