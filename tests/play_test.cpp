@@ -84,6 +84,26 @@ TEST(UseCard, MiravelTricks) {
     EXPECT_EQ(h.seat(0).hand.size(), 4u);
 }
 
+// A human's Steal and Supply Shortage reach distance 1 only: the list offers the seats at distance 1 and
+// leaves out one at distance 2; 奇才 offers it too.
+TEST(UseCard, HumanTricksWithinDistanceOne) {
+    for (HeroId h : {Ormaen, Miravel}) {
+        for (CardType c : {Steal, SupplyShortage}) {
+            Table t;
+            t.hero(0, h);
+            t.human(0);
+            for (int p : {1, 2, 5}) t.give(p, Peach);
+            t.give(0, c);
+            t.answers("0\n");
+            EXPECT_FALSE(t.g().useCard(0, 0, Optional<int>()));
+            const std::string out = t.out();
+            EXPECT_NE(out.find("Corvane HP4 手牌1 距1"), std::string::npos);
+            EXPECT_NE(out.find("Elthar HP3 手牌1 距1"), std::string::npos);
+            EXPECT_EQ(out.find("Brannoc HP4 手牌1 距2") != std::string::npos, h == Miravel) << cardName(c);
+        }
+    }
+}
+
 // Replacing equipment: the old card is discarded and its loss trigger runs before the new card is in.
 TEST(UseCard, EquipReplacesAndPeachGardenAtFullHealth) {
     Table t;

@@ -31,6 +31,21 @@ TEST(Reach, DistanceAndTargets) {
     EXPECT_TRUE(g.canSlash(0, 1));
 }
 
+// Each weapon's attack range, and 1 without one.
+TEST(Reach, WeaponRanges) {
+    const std::pair<CardType, int> ranges[] = {
+        {Crossbow, 1},    {QinggangSword, 2}, {IceSword, 2},  {DoubleSword, 2},
+        {GreenDragon, 3}, {SerpentSpear, 3},  {Axe, 3},       {Halberd, 4},
+        {KylinBow, 5},    {GudingBlade, 2},   {ZhuqueFan, 4},
+    };
+    Table t;
+    EXPECT_EQ(t.g().range(0), 1);
+    for (const auto& r : ranges) {
+        t.equip(0, r.first);
+        EXPECT_EQ(t.g().range(0), r.second) << cardName(r.first);
+    }
+}
+
 // A real card of the asked kind wins over a converted one at a lower index.
 TEST(Reach, FinderPassOrder) {
     Table t;

@@ -97,6 +97,7 @@ TEST(ActiveSkill, PreconditionsAndUse) {
         {Mendrel, {Slash}, none},
         {Mendrel, {}, hurtFriend},
         {Valessa, {Slash, Slash}, [](Table& t) { t.hp(0, 1), t.hero(2, Seluna), t.hp(2, 1); }},
+        {Valessa, {Slash, Slash}, hurtFriend},
         {Serafae, {Slash}, lonely},
         {Ranvik, {Peach}, none},
         {Nimeri, {Slash}, none},
