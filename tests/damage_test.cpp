@@ -82,6 +82,17 @@ TEST(Dying, PassesFromTheDyingSeatUntilSavedOrNobodyGives) {
 }
 
 // 急救 turns a red card into a Peach only outside Mendrel's own turn; then its own Wine still saves it.
+// The pass reaches the sixth seat, the one just before the dying seat.
+TEST(Dying, LastSeatOfThePassSaves) {
+    Table t;
+    t.role(1, TeamHan);
+    t.give(1, Peach);
+    t.hp(2, 1);
+    t.g().damage(3, 2, 1, Normal, "杀", true);
+    EXPECT_TRUE(t.seat(2).alive);
+    EXPECT_TRUE(t.logged("Corvane救援Brannoc，其体力=1"));
+}
+
 TEST(Dying, MendrelFirstAidOutsideOwnTurnOnly) {
     struct Row {
         int dying, current;
@@ -158,8 +169,11 @@ TEST(Damage, GanglieAgainstOneTwoAndThreeCards) {
             t.hero(1, Korveth);
             if (cards >= 1) t.equip(0, Chitu);
             for (int k = 1; k < cards; ++k) t.give(0, Peach);
+            std::mt19937 copy = t.g().rng();
+            bool rolledOne = std::uniform_int_distribution<int>(0, 1)(copy) == 1;
             t.g().afterDamage(0, 1);
-            if (!t.logged("Korveth触发【刚烈】。")) continue;
+            ASSERT_EQ(t.logged("Korveth触发【刚烈】。"), rolledOne) << seed;
+            if (!rolledOne) continue;
             fired = true;
             EXPECT_EQ(t.seat(0).hp, cards < 2 ? 3 : 4);
             EXPECT_EQ(t.g().totalCards(0), cards < 2 ? cards : cards - 2);
@@ -198,11 +212,12 @@ TEST(CardLoss, RandomPickOverHandAndSeveralEquipment) {
 TEST(CardLoss, TriggersFireForTheLoserFirst) {
     Table t;
     t.hero(1, Valessa);
-    t.hp(1, 2);
+    t.hp(1, 1);
     Card lion = t.equip(1, SilverLion);
     t.give(0, Peach);
     t.g().takeRandomCard(1, true, 0);
     EXPECT_EQ(t.seat(0).hand.back().id, lion.id);
+    EXPECT_EQ(t.seat(1).hp, 2);
     EXPECT_EQ(t.logs(), (Lines{"Valessa因【白银狮子】回复1点体力。", "Valessa触发【枭姬】，摸2张牌。",
                                "Valessa摸了2张牌。"}));
 }

@@ -222,14 +222,17 @@ TEST(AiPlay, FailuresAndGuard) {
     EXPECT_EQ(t.seat(0).hand[2].type, Steal);
     EXPECT_TRUE(t.seat(1).delayed.empty());
 
-    // A steal only at distance 1, unless 奇才.
+    // A steal only at distance 1, unless 奇才: the foe at distance 2 keeps its card.
     for (HeroId h : {Ostrel, Miravel}) {
-        Table s;
-        s.hero(0, h);
-        s.give(3, Peach);
-        s.give(0, Steal);
-        s.g().aiPlay(0);
-        EXPECT_EQ(s.seat(3).hand.empty(), h == Miravel);
+        for (int foe : {2, 3}) {
+            Table s;
+            s.hero(0, h);
+            s.role(2, TeamChu);
+            s.give(foe, Peach);
+            s.give(0, Steal);
+            s.g().aiPlay(0);
+            EXPECT_EQ(s.seat(foe).hand.empty(), h == Miravel) << foe;
+        }
     }
 
     Table g;

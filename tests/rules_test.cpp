@@ -85,6 +85,17 @@ TEST(Attitude, TablesAndTargetChoice) {
     t.hp(0, 2);
     EXPECT_EQ(g.aiEnemy(4, false, false), 5);
 
+    // Four points a card against twenty a lost hit point: eight more cards outweigh one hurt point.
+    Table w;
+    w.hp(5, 2);
+    w.hero(1, Lirren);
+    for (int k = 0; k < 8; ++k) w.give(1, Peach);
+    EXPECT_EQ(w.g().aiEnemy(0, false, false), 1);
+    // Armour is worth more to a seat without any.
+    EXPECT_EQ(w.g().keepValue(Card{1, Vine, Spade, 1}, 0), 70);
+    w.equip(0, SilverLion);
+    EXPECT_EQ(w.g().keepValue(Card{1, Vine, Spade, 1}, 0), 35);
+
     Table n;
     n.hero(5, Keldar);
     EXPECT_EQ(n.g().aiEnemy(0, false, false), 1);

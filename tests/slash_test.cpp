@@ -43,6 +43,7 @@ TEST(Slash, EquipmentAndSkillRows) {
         {Ormaen, Seluna, {DoubleSword}, {}, {"Ormaen摸了1张牌。", "Seluna受到1点普通【杀】伤害，HP=2"}},
         {Ormaen, Seluna, {DoubleSword}, {Dodge}, {"Seluna受到1点普通【杀】伤害，HP=2"}},
         {Ormaen, Corvane, {KylinBow}, {Chitu, Dilu}, {HIT, "麒麟弓弃置了进攻坐骑。"}},
+        {Ormaen, Corvane, {KylinBow}, {Dilu}, {HIT, "麒麟弓弃置了防御坐骑。"}},
     };
     for (const Row& r : rows) {
         Table t;

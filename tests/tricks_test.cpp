@@ -200,6 +200,16 @@ TEST(AreaTricks, VineDeathAndGameEnd) {
     for (int p : {1, 2, 3}) EXPECT_EQ(id.seat(p).hp, id.seat(p).maxHp);
 }
 
+// A computer picks the Harvest card it values most, the earliest shown on a tie.
+TEST(Harvest, ComputerTakesTheEarliestOfEqualCards) {
+    Table t;
+    for (int p = 2; p < 6; ++p) t.seat(p).alive = false;
+    Card later = t.top(Slash, Spade), first = t.top(Slash, Heart);
+    t.g().harvest(0);
+    EXPECT_EQ(t.seat(0).hand.at(0).id, first.id);
+    EXPECT_EQ(t.seat(1).hand.at(0).id, later.id);
+}
+
 // Harvest: picks run from the user, nullified seats take nothing and their cards are discarded.
 TEST(Harvest, NullifiedSeatsLeaveCardsBehind) {
     Table t;
