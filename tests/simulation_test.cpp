@@ -186,13 +186,7 @@ struct Outcome {
 
 // Plays one game and reports the first fault, if any.
 std::string playOne(Mode mode, std::uint32_t seed, bool humanSeat, Outcome& outcome) {
-    Options opt;
-    opt.autoPlay = !humanSeat;
-    opt.fast = true;
-    opt.color = false;
-    opt.seed = seed;
-    opt.maxRounds = humanSeat ? 40 : 150;
-    Game game(mode, opt, nullptr, {});
+    Game game(mode, checkedOptions(seed, humanSeat), nullptr, {});
     GameProbe g{game};
     std::string fault;
     // Sampled at every output line and after every action: once decided, the game stays decided

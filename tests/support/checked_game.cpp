@@ -49,14 +49,18 @@ class Discard : public std::streambuf {
 
 } // namespace
 
-CheckedGame playChecked(Mode mode, std::uint32_t seed, bool humanSeat) {
+Options checkedOptions(std::uint32_t seed, bool humanSeat) {
     Options opt;
     opt.autoPlay = !humanSeat;
     opt.fast = true;
     opt.color = false;
     opt.seed = seed;
     opt.maxRounds = humanSeat ? 40 : 150;
-    Game game(mode, opt, nullptr, {});
+    return opt;
+}
+
+CheckedGame playChecked(Mode mode, std::uint32_t seed, bool humanSeat) {
+    Game game(mode, checkedOptions(seed, humanSeat), nullptr, {});
     GameProbe g{game};
     CheckedGame out;
     Discard discard;

@@ -23,6 +23,9 @@ struct CheckedGame {
     long actions = 0;
 };
 
+// The settings of a checked game: fast, no colour; with a human seat the round limit is 40.
+Options checkedOptions(std::uint32_t seed, bool humanSeat);
+
 // One seeded game, output discarded, the table checked after every action. With a human seat the
 // answers are hostileInput and the round limit is 40.
 CheckedGame playChecked(Mode mode, std::uint32_t seed, bool humanSeat);
