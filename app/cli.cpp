@@ -9,7 +9,7 @@
 namespace kvr {
 
 const char* const HELP_TEXT =
-    "单机：kavrin [--auto] [--mode normal|identity] [--seed N]\n"
+    "单机：kavrin [--auto] [--mode normal|identity] [--seed N] [--ai classic|strong]\n"
     "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20\n"
     "加入：kavrin --join 192.168.1.10 --port 9527\n"
     "构建：cmake -S . -B build && cmake --build build（Linux 与 Windows 控制台通用）\n";
@@ -69,6 +69,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, const Options
             cl.opt.maxRounds = std::max(1, toInt(a, args[++i]));
         } else if (a == "--mode" && hasValue) {
             cl.opt.forcedMode = args[++i] == "identity" ? Identity : Normal3v3;
+        } else if (a == "--ai" && hasValue) {
+            cl.opt.ai = args[++i] == "strong" ? StrongAi : ClassicAi;
         } else if (a == "--host") {
             cl.host = true;
         } else if (a == "--join" && hasValue) {

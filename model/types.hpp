@@ -15,6 +15,8 @@ namespace kvr {
 // clang-format off
 enum Mode : int { Normal3v3 = 0, Identity = 1 };
 
+enum AiKind : int { ClassicAi = 0, StrongAi = 1 };
+
 enum Role : int { TeamHan = 0, TeamChu = 1, Lord = 2, Loyalist = 3, Rebel = 4, Renegade = 5 };
 
 enum Suit : int { Spade = 0, Heart = 1, Club = 2, Diamond = 3 };
@@ -180,6 +182,12 @@ struct Options {
     std::uint32_t seed = 0;
     int maxRounds = 150;
     Optional<Mode> forcedMode;
+    // Who plays the computer seats: empty seats, and players who drop out of a hosted game.
+    AiKind ai = ClassicAi;
+    // Bit (1 << Role): computer seats of these roles play the strong player whatever `ai` says.
+    unsigned strongRoles = 0;
+    // When set, each decision of the strong player is timed (seconds) into it; play is unchanged.
+    std::vector<double>* decisionTimes = nullptr;
 };
 
 const std::string& cardName(CardType t);

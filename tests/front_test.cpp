@@ -60,6 +60,9 @@ TEST(CommandLine, ParsingRules) {
     EXPECT_TRUE(!c.opt.autoPlay && !c.help && *c.opt.forcedMode == Normal3v3 && c.joinIp == "--help");
     EXPECT_EQ(*parse({"--mode", "identity"}).opt.forcedMode, Identity);
     EXPECT_EQ(*parse({"--mode", "Identity"}).opt.forcedMode, Normal3v3);
+    EXPECT_EQ(parse({"--auto"}).opt.ai, ClassicAi);
+    EXPECT_EQ(parse({"--ai", "strong", "--host"}).opt.ai, StrongAi);
+    EXPECT_EQ(parse({"--ai", "strong", "--ai", "classic"}).opt.ai, ClassicAi);
     c = parse({"--players", "0", "--wait", "-3", "--max-rounds", "0", "--seed", " 12abc", "--port", "70000"});
     EXPECT_TRUE(c.humans == 1 && c.waitSeconds == 1 && c.opt.maxRounds == 1 && c.opt.seed == 12 &&
                 c.port == 70000);
@@ -75,7 +78,7 @@ TEST(CommandLine, HelpAndRefusals) {
     Proc help = kavrin("--auto --help --join 10.0.0.1");
     EXPECT_EQ(help.rc, 0);
     EXPECT_EQ(help.out.substr(0, help.out.find("构建")),
-              "单机：kavrin [--auto] [--mode normal|identity] [--seed N]\n"
+              "单机：kavrin [--auto] [--mode normal|identity] [--seed N] [--ai classic|strong]\n"
               "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20\n"
               "加入：kavrin --join 192.168.1.10 --port 9527\n");
     EXPECT_TRUE(std::count(help.out.begin(), help.out.end(), '\n') == 4 && help.out.back() == '\n');
