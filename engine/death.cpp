@@ -30,9 +30,12 @@ bool Game::offerSave(int saver, int dying) {
 
     if (s.human) {
         if (!askYes(saver, ps_[dying].hero.name + "濒死，是否救援？y/n：")) return false;
+    } else if (strong(saver)) {
+        if (!decide(saver, [dying](const SeatView& v) { return strongSave(v, dying); })) return false;
     } else if (saver != dying && attitude(saver, dying) < 1) {
         return false;
     }
+    noteHelp(saver, dying);
     throwCard(takeHand(saver, index, true));
     ps_[dying].hp += 1;
     logParts(GREEN, s.hero.name, "救援", ps_[dying].hero.name, "，其体力=", ps_[dying].hp);

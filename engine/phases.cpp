@@ -56,7 +56,9 @@ void Game::drawPhase(int p) {
     }
     if (x.hero.id == Dravin) {
         SeatList victims;
-        for (int q : enemies(p, false))
+        SeatList foes =
+            strong(p) ? decide(p, [](const SeatView& v) { return strongFoes(v, false); }) : enemies(p, false);
+        for (int q : foes)
             if (!ps_[q].hand.empty()) victims.push_back(q);
         if (!victims.empty() && (!x.human || askYes(p, "发动突袭代替摸牌？y/n："))) {
             std::shuffle(victims.begin(), victims.end(), rng_);
@@ -98,7 +100,7 @@ void Game::discardPhase(int p) {
             std::cout << "弃牌至" << limit << "张，输入序号：";
             pick = number(1, static_cast<int>(x.hand.size()), 1) - 1;
         } else {
-            pick = cheapestCard(p);
+            pick = strong(p) ? decide(p, strongDiscard) : cheapestCard(p);
         }
         throwCard(takeHand(p, pick, true));
     }

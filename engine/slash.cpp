@@ -16,7 +16,7 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
             to = chooseTarget(
                 p, "选择杀的目标", [this, p](int q) { return q != p && canSlash(p, q); }, true);
         else
-            to = aiEnemy(p, true, false);
+            to = foeFor(p, true, false);
     }
     if (to < 0 || to == p || !canSlash(p, to)) return false;
 
@@ -28,7 +28,9 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
 
     SeatList targets{to};
     if (halberd) {
-        for (int q : enemies(p, true))
+        SeatList foes =
+            strong(p) ? decide(p, [](const SeatView& v) { return strongFoes(v, true); }) : enemies(p, true);
+        for (int q : foes)
             if (q != to && targets.size() < 3) targets.push_back(q);
         if (targets.size() >= 2) log("方天画戟追加了目标。", MAGENTA);
     }
@@ -51,7 +53,7 @@ bool Game::useVirtualSlash(int p) {
 
     if (hi < 0) {
         if (!(x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2)) return false;
-        int to = x.human ? chooseTarget(p, "丈八蛇矛杀目标", legal, true) : aiEnemy(p, true, false);
+        int to = x.human ? chooseTarget(p, "丈八蛇矛杀目标", legal, true) : foeFor(p, true, false);
         if (to < 0) return false;
         payFirstTwo(p);
         ++x.slashCount;
@@ -68,7 +70,7 @@ bool Game::useVirtualSlash(int p) {
         if (!convertible(x.hand[static_cast<std::size_t>(hi)])) return false;
         to = chooseTarget(p, "转化杀目标", legal, true);
     } else {
-        to = aiEnemy(p, true, false);
+        to = foeFor(p, true, false);
     }
     if (to < 0) return false;
     Card pay = takeHand(p, hi, true);
@@ -85,15 +87,25 @@ bool Game::useVirtualSlash(int p) {
 void Game::slash(int from, int to, Card card) {
     if (from == to || !canSlash(from, to)) return;
     Player& a = ps_[from];
+    noteHarm(from, to);
 
     if (ps_[to].hero.id == Nimeri && !ps_[to].hand.empty()) {
         SeatList candidates;
         for (int q = 0; q < 6; ++q)
             if (q != from && q != to && canSlash(to, q)) candidates.push_back(q);
-        if (!candidates.empty() && attitude(to, from) < 0 &&
-            (!ps_[to].human || askYes(to, "发动流离转移杀？y/n："))) {
+        // The strong player passes the slash on only to a foe, and only when the slasher is no friend.
+        int foe = strong(to) ? decide(to,
+                                      [&](const SeatView& v) {
+                                          if (strongStance(v, from) > 0) return -1;
+                                          for (int q : candidates)
+                                              if (strongStance(v, q) < 0) return q;
+                                          return -1;
+                                      })
+                             : -1;
+        bool hostile = strong(to) ? foe >= 0 : attitude(to, from) < 0;
+        if (!candidates.empty() && hostile && (!ps_[to].human || askYes(to, "发动流离转移杀？y/n："))) {
             throwCard(takeHand(to, 0, true));
-            int next = candidates.front();
+            int next = foe >= 0 ? foe : candidates.front();
             if (ps_[to].human)
                 next = chooseTarget(
                     to, "流离的新目标",
@@ -165,7 +177,7 @@ void Game::slash(int from, int to, Card card) {
     a.drank = false;
     if (a.weapon && a.weapon->type == GudingBlade && t.hand.empty()) ++amount;
     if (a.weapon && a.weapon->type == IceSword && totalCards(to) > 1 &&
-        (!a.human || askYes(from, "寒冰剑：防止伤害并弃目标2牌？y/n："))) {
+        (a.human ? askYes(from, "寒冰剑：防止伤害并弃目标2牌？y/n：") : !strong(from) || t.hp > 2)) {
         throwRandom(to, 2);
         log("寒冰剑防止伤害并弃置目标2张牌。", BLUE);
         return;

@@ -60,6 +60,13 @@ void Game::harvest(int from) {
                 offer += std::to_string(i + 1) + "." + ctext(pool_[i]) + " ";
             std::cout << offer << "\n选择五谷牌 1~" << pool_.size() << "：";
             pick = static_cast<std::size_t>(number(1, static_cast<int>(pool_.size()), 1) - 1);
+        } else if (strong(seat)) {
+            pick = decide(seat, [this](const SeatView& v) {
+                std::size_t best = 0;
+                for (std::size_t i = 1; i < pool_.size(); ++i)
+                    if (strongKeep(v, pool_[i]) > strongKeep(v, pool_[best])) best = i;
+                return best;
+            });
         } else {
             for (std::size_t i = 1; i < pool_.size(); ++i)
                 if (keepValue(pool_[i], seat) > keepValue(pool_[pick], seat)) pick = i;
@@ -91,7 +98,14 @@ void Game::borrowSword(int from, int armed) {
     for (int q = 0; q < 6 && victim < 0; ++q)
         if (legal(q)) victim = q;
     if (victim < 0) return;
-    if (ps_[from].human) victim = chooseTarget(from, "借刀杀人的被杀目标", legal, false);
+    if (ps_[from].human) {
+        victim = chooseTarget(from, "借刀杀人的被杀目标", legal, false);
+    } else if (strong(from)) {
+        SeatList seats;
+        for (int q = 0; q < 6; ++q)
+            if (legal(q)) seats.push_back(q);
+        victim = decide(from, [armed, &seats](const SeatView& v) { return strongVictim(v, armed, seats); });
+    }
     if (victim < 0) return;
 
     Player& x = ps_[armed];

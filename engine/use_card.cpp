@@ -41,6 +41,10 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
     if (!trickTarget(p, pre.type, to)) return false;
     Card c = takeHand(p, hi, true);
     logParts(MAGENTA, x.hero.name, "使用", c);
+    if (to >= 0 &&
+        (pre.type == Duel || pre.type == Steal || pre.type == Dismantle || pre.type == FireAttack ||
+         pre.type == BorrowSword || pre.type == Indulgence || pre.type == SupplyShortage))
+        noteHarm(p, to);
     if (!trickEffect(p, c, to)) throwCard(c);
 
     if (ps_[p].alive && x.hero.id == Miravel) {
@@ -75,7 +79,7 @@ bool Game::trickTarget(int p, CardType t, int& to) {
             return chooseTarget(
                 p, prompt, [&](int q) { return (!r || nearEnough(q)) && (!cards || totalCards(q) > 0); },
                 true);
-        return aiEnemy(p, false, cards);
+        return foeFor(p, false, cards);
     };
     const bool choosing = to < 0;
 
@@ -110,7 +114,7 @@ bool Game::trickTarget(int p, CardType t, int& to) {
                            p, "乐不思蜀目标",
                            [this](int q) { return ps_[q].hero.id != Kaspen && !hasDelayed(q, Indulgence); },
                            true)
-                     : aiEnemy(p, false, false);
+                     : foeFor(p, false, false);
         if (to >= 0 && (hasDelayed(to, Indulgence) || ps_[to].hero.id == Kaspen)) return false;
         break;
     case SupplyShortage:
@@ -118,7 +122,7 @@ bool Game::trickTarget(int p, CardType t, int& to) {
             to = x.human ? chooseTarget(
                                p, "兵粮寸断目标",
                                [&](int q) { return nearEnough(q) && !hasDelayed(q, SupplyShortage); }, true)
-                         : aiEnemy(p, false, false);
+                         : foeFor(p, false, false);
         if (to >= 0 && hasDelayed(to, SupplyShortage)) return false;
         break;
     default:
@@ -195,6 +199,19 @@ void Game::ironChain(int p) {
         int second = chooseTarget(
             p, "铁索第二个目标", [first](int q) { return q != first; }, true);
         if (second >= 0) chain.push_back(second);
+    } else if (strong(p)) {
+        // Two foes chained carry one fire to both; otherwise free a chained friend, or recast.
+        chain = decide(p, [](const SeatView& v) {
+            SeatList foes;
+            for (int q : strongFoes(v, false))
+                if (!v.at(q).chained && foes.size() < 2) foes.push_back(q);
+            if (foes.size() == 2) return foes;
+            SeatList friends;
+            for (int q = 0; q < 6; ++q)
+                if (v.at(q).alive && v.at(q).chained && strongStance(v, q) > 0 && friends.size() < 2)
+                    friends.push_back(q);
+            return friends;
+        });
     } else {
         int foe = aiEnemy(p, false, false);
         if (foe >= 0) chain.push_back(foe);

@@ -2,6 +2,7 @@
 // Every rule is a member; each rule area is defined in the file of its topic.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <iosfwd>
 #include <random>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ai/strong.hpp"
 #include "console/colors.hpp"
 #include "model/types.hpp"
 #include "net/socket.hpp"
@@ -147,6 +149,22 @@ class Game {
     int cheapestCard(int p) const;
     void aiPlay(int p);
 
+    // The strong computer player: who plays it, its view of the table, and its play phase.
+    bool strong(int p) const;
+    SeatView viewFor(int p) const;
+    // Runs one decision of the strong player for seat p on p's view, timed when the options ask.
+    template <class F> auto decide(int p, F f) const {
+        DecisionClock clock(opt_.decisionTimes);
+        return f(viewFor(p));
+    }
+    void strongPlay(int p);
+    // The foe or friend a computer seat picks: the strong player's choice or the classic one.
+    int foeFor(int p, bool inRange, bool needsCards) const;
+    int friendFor(int p, bool wounded) const;
+    // The public record the strong player reads roles from: a harmful act of a at b, help from a to b.
+    void noteHarm(int a, int b);
+    void noteHelp(int a, int b);
+
     // Console output
     std::string paint(std::string s, const char* code) const;
     void log(std::string_view s, const char* color) const;
@@ -209,6 +227,8 @@ class Game {
     PlayCounts counts_;
     // The log line being built. Publishing a line never logs, so one buffer serves every line.
     mutable std::string line_;
+    std::array<std::array<int, 6>, 6> harm_{};
+    std::array<std::array<int, 6>, 6> help_{};
 };
 
 } // namespace kvr

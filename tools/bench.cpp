@@ -3,6 +3,7 @@
 // the hash.
 // kavrin-bench --stats N [--mode normal|identity]: plays N games of the same list (or of one mode)
 // and prints statistics about them.
+// kavrin-bench --match N: the strong computer player against the classic one.
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "tools/autoplay.hpp"
+#include "tools/match.hpp"
 #include "tools/stats.hpp"
 
 namespace {
@@ -21,7 +23,8 @@ double secondsSince(Clock::time_point start) {
 }
 
 int usage() {
-    std::cerr << "usage: kavrin-bench [games]\n       kavrin-bench --stats N [--mode normal|identity]\n";
+    std::cerr << "usage: kavrin-bench [games]\n       kavrin-bench --stats N [--mode normal|identity]\n"
+                 "       kavrin-bench --match N\n";
     return 2;
 }
 
@@ -60,6 +63,11 @@ bool positive(const char* text, int& out) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    if (argc > 1 && std::strcmp(argv[1], "--match") == 0) {
+        int games = 0;
+        if (argc != 3 || !positive(argv[2], games)) return usage();
+        return kvr::runMatch(games);
+    }
     if (argc > 1 && std::strcmp(argv[1], "--stats") == 0) {
         int games = 0;
         int mode = -1;

@@ -1,0 +1,106 @@
+// The strong computer player. It decides from a SeatView: what one seat can know of the table, built
+// by Game::viewFor. Nothing here sees a Game, so it cannot read another seat's hand, the draw pile or
+// a hidden role.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "model/types.hpp"
+
+namespace kvr {
+
+// The public face of one seat.
+struct SeenSeat {
+    bool alive = false;
+    HeroId hero = Varnok;
+    bool male = false;
+    int hp = 0;
+    int maxHp = 0;
+    int handCount = 0;
+    Optional<Card> weapon;
+    Optional<Card> armor;
+    Optional<Card> offensiveHorse;
+    Optional<Card> defensiveHorse;
+    std::vector<Card> delayed;
+    bool chained = false;
+    // Known to the viewer: its own, the Lord's, a dead seat's, and every role of a team game.
+    Optional<Role> role;
+};
+
+struct SeatView {
+    Mode mode = Normal3v3;
+    int self = -1;
+    Role role = TeamHan;
+    std::vector<Card> hand;
+    bool drank = false;
+    bool activeUsed = false;
+    bool slashAllowed = false;
+    std::array<SeenSeat, 6> seats;
+    // Table geometry from public facts: distance and whether a's slash reaches b.
+    std::array<std::array<int, 6>, 6> distance{};
+    std::array<std::array<bool, 6>, 6> reach{};
+    // What everybody saw seat a do to seat b: harmful acts aimed at b, and help given to b.
+    std::array<std::array<int, 6>, 6> harm{};
+    std::array<std::array<int, 6>, 6> help{};
+
+    const SeenSeat& me() const { return seats[static_cast<std::size_t>(self)]; }
+    const SeenSeat& at(int q) const { return seats[static_cast<std::size_t>(q)]; }
+};
+
+// One play-phase action: a hand card (with a target, or -1), a converted slash, or the hero skill.
+struct StrongMove {
+    enum Kind { Stop, Card, VirtualSlash, Skill } kind = Stop;
+    int index = -1;
+    int target = -1;
+
+    bool operator==(const StrongMove& o) const {
+        return kind == o.kind && index == o.index && target == o.target;
+    }
+};
+
+// Measures one decision into `sink` (seconds) when it is set; does nothing otherwise.
+class DecisionClock {
+  public:
+    explicit DecisionClock(std::vector<double>* sink);
+    ~DecisionClock();
+    DecisionClock(const DecisionClock&) = delete;
+    DecisionClock& operator=(const DecisionClock&) = delete;
+
+  private:
+    std::vector<double>* sink_;
+    long long start_ = 0;
+};
+
+// How the viewer stands to seat q: 4 self, 3 sure friend, 1 likely friend, 0 unknown, -1 likely foe,
+// -3 sure foe. In the hidden-role game it reads roles from public behaviour.
+int strongStance(const SeatView& v, int q);
+// What the viewer would pay to keep card c, given the rest of its hand.
+int strongKeep(const SeatView& v, const Card& c);
+// The hand card to discard first.
+int strongDiscard(const SeatView& v);
+// The next action of the play phase; Stop ends it. `tried` lists actions that failed this phase.
+StrongMove strongMove(const SeatView& v, const std::vector<StrongMove>& tried);
+// Whether to play a nullification now; `cancelled` says the trick is currently cancelled.
+bool strongNullify(const SeatView& v, int from, int target, const std::string& trick, bool cancelled);
+// Whether to give a save to a dying seat (the viewer itself included).
+bool strongSave(const SeatView& v, int dying);
+// The best foe to slash among the seats in reach, or -1.
+int strongSlashTarget(const SeatView& v);
+// The best foe for a harmful effect (cards: only one with cards), or -1.
+int strongFoe(const SeatView& v, bool cards);
+// The friend (the viewer included when `self`) to help, wounded only when asked, or -1.
+int strongFriend(const SeatView& v, bool wounded, bool self);
+// Every foe in seat order, only those the viewer's slash reaches when asked.
+SeatList strongFoes(const SeatView& v, bool inReach);
+// The seat the armed seat of a borrowed sword should slash, among `legal`.
+int strongVictim(const SeatView& v, int armed, const SeatList& legal);
+// The foe to lock down with a delayed trick of type t, or -1.
+int strongLock(const SeatView& v, CardType t);
+// Two male seats to set against each other: a foe first, then anyone but a friend; -1 when missing.
+void strongMalePair(const SeatView& v, int& first, int& second);
+// Whether a trick of this name does its target good.
+bool helpfulTrick(const std::string& trick);
+
+} // namespace kvr
