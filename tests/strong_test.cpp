@@ -1,0 +1,214 @@
+// The strong computer player: it decides from its seat's view alone, it judges friend and foe, and the
+// classic player stays what it was.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+
+#include "tests/support/table.hpp"
+
+namespace kvr {
+namespace {
+
+const char* const TRICKS[] = {"无中生有", "决斗",     "过河拆桥", "顺手牵羊", "乐不思蜀",
+                              "南蛮入侵", "万箭齐发", "桃园结义", "五谷丰登", "铁索连环"};
+
+// Every decision the strong player can be asked for at this position by seat p, written out.
+std::string decisions(GameProbe& g, int p) {
+    SeatView v = g.viewFor(p);
+    std::ostringstream out;
+    StrongMove m = strongMove(v, {});
+    out << m.kind << "," << m.index << "," << m.target << " d" << strongDiscard(v) << " s"
+        << strongSlashTarget(v) << " f" << strongFoe(v, true) << strongFoe(v, false) << " a"
+        << strongFriend(v, true, false) << strongFriend(v, false, true) << " |";
+    for (const Card& c : v.hand) out << strongKeep(v, c) << " ";
+    for (int q = 0; q < 6; ++q) {
+        out << "|" << strongStance(v, q) << strongSave(v, q);
+        for (const char* t : TRICKS)
+            out << strongNullify(v, (q + 1) % 6, q, t, false) << strongNullify(v, (q + 1) % 6, q, t, true);
+    }
+    for (CardType t : {Indulgence, SupplyShortage}) out << " l" << strongLock(v, t);
+    return out.str();
+}
+
+// Changes every fact seat p cannot know: the other seats' hands (each keeps its count), the order of
+// the draw pile, and in the hidden-role game the roles still hidden from p.
+void shuffleHidden(GameProbe& g, int p, std::mt19937& rng) {
+    std::vector<Card> pool = g.deck();
+    for (int q = 0; q < 6; ++q)
+        if (q != p) pool.insert(pool.end(), g.seat(q).hand.begin(), g.seat(q).hand.end());
+    std::shuffle(pool.begin(), pool.end(), rng);
+    for (int q = 0; q < 6; ++q) {
+        if (q == p) continue;
+        std::vector<Card>& h = g.seat(q).hand;
+        std::size_t n = h.size();
+        h.assign(pool.end() - static_cast<std::ptrdiff_t>(n), pool.end());
+        pool.resize(pool.size() - n);
+    }
+    g.deck() = pool;
+    if (g.mode() != Identity) return;
+    std::vector<int> hidden;
+    for (int q = 0; q < 6; ++q) {
+        const Player& x = g.seat(q);
+        if (q != p && x.alive && !x.revealed && x.role != Lord) hidden.push_back(q);
+    }
+    std::vector<Role> roles;
+    for (int q : hidden) roles.push_back(g.seat(q).role);
+    std::shuffle(roles.begin(), roles.end(), rng);
+    for (std::size_t k = 0; k < hidden.size(); ++k) g.seat(hidden[k]).role = roles[k];
+}
+
+// A decision that changes when only hidden facts change has peeked. Positions come from strong games
+// played a few rounds in, so the public record of harm and help is filled.
+TEST(StrongPlayer, DecidesTheSameWhateverItCannotSee) {
+    int compared = 0;
+    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+        Mode mode = seed % 2 == 0 ? Normal3v3 : Identity;
+        Options opt;
+        opt.autoPlay = true;
+        opt.color = false;
+        opt.seed = seed;
+        opt.ai = StrongAi;
+        Console console;
+        Game game(mode, opt, nullptr, {});
+        GameProbe g{game};
+        game.setup();
+        for (int round = 0; round < 1 + static_cast<int>(seed % 6); ++round)
+            for (int i = 0; i < 6 && !g.ended(); ++i)
+                if (g.seat(i).alive) g.turn(i);
+        if (g.ended()) continue;
+        std::mt19937 rng(seed);
+        for (int p = 0; p < 6; ++p) {
+            if (!g.seat(p).alive) continue;
+            std::string before = decisions(g, p);
+            for (int k = 0; k < 3; ++k) {
+                shuffleHidden(g, p, rng);
+                ASSERT_EQ(decisions(g, p), before) << "seed " << seed << " seat " << p;
+                ++compared;
+            }
+            ASSERT_EQ(checkConservation(g), "");
+        }
+    }
+    EXPECT_GT(compared, 200);
+}
+
+// The classic player's faults that the strong one must not share: cancelling a friend's draw, and
+// leaving a trick that hurts a friend alone.
+TEST(StrongPlayer, NullifiesForFriendsOnly) {
+    Table t;
+    t.g().opt().ai = StrongAi;
+    t.give(2, Nullification);
+    EXPECT_FALSE(t.g().nullified(0, 0, "无中生有"));
+    EXPECT_EQ(t.g().findCard(2, Nullification), 0);
+    EXPECT_FALSE(t.g().nullified(0, 4, "桃园结义"));
+    EXPECT_TRUE(t.g().nullified(1, 0, "决斗"));
+    EXPECT_EQ(t.g().findCard(2, Nullification), -1);
+    // A foe's draw of two is cancelled; a foe's share of a peach garden is not worth a card.
+    t.give(2, Nullification);
+    EXPECT_FALSE(t.g().nullified(1, 3, "桃园结义"));
+    EXPECT_TRUE(t.g().nullified(1, 1, "无中生有"));
+    // A friend's draw cancelled by a foe is restored.
+    t.give(1, Nullification);
+    t.give(2, Nullification);
+    EXPECT_FALSE(t.g().nullified(0, 0, "无中生有"));
+    EXPECT_EQ(t.g().findCard(1, Nullification), -1);
+    EXPECT_EQ(t.g().findCard(2, Nullification), -1);
+}
+
+// A slash goes where it can hurt: not into a vine with a plain slash, at the foe that cannot dodge.
+TEST(StrongPlayer, SlashTargetAndCard) {
+    Table t;
+    t.g().opt().ai = StrongAi;
+    Card plain = t.give(0, Slash);
+    t.equip(1, Vine);
+    t.hp(1, 1);
+    t.give(5, Dodge);
+    t.give(5, Dodge);
+    StrongMove m = strongMove(t.g().viewFor(0), {});
+    EXPECT_EQ(m.kind, StrongMove::Card);
+    EXPECT_EQ(m.target, 5);
+    // A fire slash burns the vine and finishes the foe at 1.
+    t.give(0, FireSlash);
+    m = strongMove(t.g().viewFor(0), {});
+    EXPECT_TRUE(m.index == 1 && m.target == 1) << m.index << " " << m.target;
+    EXPECT_EQ(t.seat(0).hand[0].id, plain.id);
+    // Nobody in reach is a foe worth it: the phase ends instead of wasting the slash.
+    t.seat(1).alive = false;
+    t.seat(5).alive = false;
+    t.equip(3, Vine);
+    t.seat(0).hand.erase(t.seat(0).hand.begin() + 1);
+    EXPECT_EQ(strongMove(t.g().viewFor(0), {}).kind, StrongMove::Stop);
+}
+
+// Hidden roles are read from what seats did in public: harm to the Lord marks a Rebel for the Lord's
+// side, help to the Lord a friend; the Rebel saves no Lord, the Loyalist does.
+TEST(StrongPlayer, ReadsRolesFromPublicActs) {
+    Table t(Identity);
+    t.g().opt().ai = StrongAi;
+    SeatView loyal = t.g().viewFor(2);
+    EXPECT_EQ(strongStance(loyal, 0), 3);
+    EXPECT_EQ(strongStance(loyal, 3), 0);
+    t.g().noteHarm(3, 0);
+    t.g().noteHelp(4, 0);
+    t.g().noteHelp(4, 0);
+    loyal = t.g().viewFor(2);
+    EXPECT_EQ(strongStance(loyal, 3), -1);
+    EXPECT_EQ(strongStance(loyal, 4), 1);
+    // One who harms the seat now known as a Rebel leans to the Lord.
+    t.g().noteHarm(5, 3);
+    t.g().noteHarm(5, 3);
+    EXPECT_EQ(strongStance(t.g().viewFor(0), 5), 1);
+    EXPECT_EQ(strongStance(t.g().viewFor(1), 5), -1);
+
+    t.give(1, Peach);
+    t.give(2, Peach);
+    t.hp(0, 0);
+    EXPECT_TRUE(t.g().rescue(0));
+    EXPECT_EQ(t.g().findCard(1, Peach), 0);
+    EXPECT_EQ(t.g().findCard(2, Peach), -1);
+}
+
+// Discards keep what matters when hurt: a lone dodge outlasts a second slash, junk goes first.
+TEST(StrongPlayer, DiscardOrder) {
+    Table t;
+    t.g().opt().ai = StrongAi;
+    t.give(0, Slash);
+    t.give(0, Dodge);
+    t.give(0, Slash);
+    t.give(0, Lightning);
+    t.hp(0, 1);
+    t.g().discardPhase(0);
+    ASSERT_EQ(t.seat(0).hand.size(), 1u);
+    EXPECT_EQ(t.seat(0).hand[0].type, Dodge);
+}
+
+std::uint64_t fnv1a(const std::string& s, std::uint64_t h) {
+    for (unsigned char ch : s) {
+        h ^= ch;
+        h *= 1099511628211ULL;
+    }
+    return h;
+}
+
+// The default player is the classic one, move for move: the bench's seeds give the bench's signature.
+TEST(StrongPlayer, DefaultGameUnchanged) {
+    std::uint64_t hash = 1469598103934665603ULL;
+    for (int i = 0; i < 400; ++i) {
+        Options opt;
+        opt.autoPlay = true;
+        opt.color = false;
+        opt.seed = static_cast<std::uint32_t>(1000 + i);
+        Console console;
+        Game game(i % 2 == 0 ? Normal3v3 : Identity, opt, nullptr, {});
+        game.setup();
+        game.run();
+        hash = fnv1a(console.out(), hash);
+    }
+    std::ostringstream hex;
+    hex << std::hex << hash;
+    EXPECT_EQ(hex.str(), "ce2bdfcebc2a4e7f");
+}
+
+} // namespace
+} // namespace kvr
