@@ -416,6 +416,8 @@ StrongMove strongMove(const SeatView& v, const std::vector<StrongMove>& failed) 
     if (peach >= 0 && me.hp < me.maxHp && offer(cardMove(peach))) return cardMove(peach);
 
     int slashes = slashCards(v);
+    // Cards beyond the hand limit are lost in the discard phase: spend them on thinner chances.
+    bool spare = static_cast<int>(v.hand.size()) > std::max(0, me.hp);
     for (std::size_t i = 0; i < v.hand.size(); ++i) {
         const Card& c = v.hand[i];
         Kind k = cardKind(c.type);
@@ -479,13 +481,13 @@ StrongMove strongMove(const SeatView& v, const std::vector<StrongMove>& failed) 
                 fewest = n;
             }
         }
-        bool safe = best >= 0 && (slashes >= 1 || v.at(best).handCount == 0 ||
+        bool safe = best >= 0 && (spare || slashes >= 1 || v.at(best).handCount == 0 ||
                                   (slashes == 0 && v.at(best).handCount <= 1 && me.hp >= 3));
         if (safe && offer(cardMove(duel, best))) return cardMove(duel, best);
     }
 
     int fire = find(v, FireAttack);
-    if (fire >= 0 && suitCount(v, fire) >= 3) {
+    if (fire >= 0 && suitCount(v, fire) >= (spare ? 2 : 3)) {
         int best = -1;
         int score = -1;
         for (int q : living(v)) {
@@ -516,7 +518,7 @@ StrongMove strongMove(const SeatView& v, const std::vector<StrongMove>& failed) 
 
     for (CardType t : {Barbarians, Arrows}) {
         int i = find(v, t);
-        if (i >= 0 && areaGain(v) > 0 && offer(cardMove(i))) return cardMove(i);
+        if (i >= 0 && areaGain(v) > (spare ? -1 : 0) && offer(cardMove(i))) return cardMove(i);
     }
 
     int chain = find(v, IronChain);
