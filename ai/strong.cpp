@@ -456,7 +456,7 @@ StrongMove strongMove(const SeatView& v, const std::vector<StrongMove>& failed) 
                  (me.hero != Miravel &&
                   v.distance[static_cast<std::size_t>(v.self)][static_cast<std::size_t>(q)] > 1)))
                 continue;
-            int sc = 10 * -st + 2 * totalCards(s) + (s.handCount <= 2 ? 4 : 0);
+            int sc = 10 * -st + 2 * totalCards(s) + (s.handCount <= 2 ? 4 : 0) - 5 * s.hp;
             if (sc > score) {
                 best = q;
                 score = sc;
