@@ -148,6 +148,11 @@ TEST(CommandLine, AutoGameIsReproducible) {
     EXPECT_EQ(kavrin("--seed 7 --auto --mode normal --max-rounds 1")
                   .out.rfind("[自动测试] seed=7 模式=普通3v3\n", 0),
               0u);
+    // The strong player plays its own game from the same seed, again the same each time.
+    Proc strong = kavrin("--auto --seed 7 --no-color --ai strong");
+    EXPECT_TRUE(strong.rc == 0 && strong.out != kavrin("--auto --seed 7 --no-color").out);
+    EXPECT_NE(strong.out.find("对局结束"), std::string::npos);
+    EXPECT_EQ(kavrin("--auto --seed 7 --no-color --ai strong").out, strong.out);
 }
 
 // A game with the local human, set up from scripted answers; its output stays captured.

@@ -183,6 +183,22 @@ TEST(StrongPlayer, DiscardOrder) {
     EXPECT_EQ(t.seat(0).hand[0].type, Dodge);
 }
 
+// Who plays strong: every computer seat under the option, a seat whose player dropped out, never a
+// human; the per-role choice of the match tool picks seats by role.
+TEST(StrongPlayer, WhoPlaysIt) {
+    Table t(Identity);
+    t.human(0);
+    EXPECT_FALSE(t.g().strong(1));
+    t.g().opt().ai = StrongAi;
+    EXPECT_TRUE(!t.g().strong(0) && t.g().strong(1));
+    t.seat(0).human = false;
+    EXPECT_TRUE(t.g().strong(0));
+    t.g().opt().ai = ClassicAi;
+    t.g().opt().strongRoles = 1U << Rebel;
+    EXPECT_TRUE(t.g().strong(1) && t.g().strong(3) && t.g().strong(5));
+    EXPECT_FALSE(t.g().strong(0) || t.g().strong(2) || t.g().strong(4));
+}
+
 std::uint64_t fnv1a(const std::string& s, std::uint64_t h) {
     for (unsigned char ch : s) {
         h ^= ch;
