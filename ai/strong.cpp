@@ -382,8 +382,7 @@ int strongFriend(const SeatView& v, bool wounded, bool self) {
     return best;
 }
 
-bool strongNullify(const SeatView& v, int from, int target, const std::string& trick, bool cancelled) {
-    (void)from;
+bool strongNullify(const SeatView& v, int target, const std::string& trick, bool cancelled) {
     bool good = helpfulTrick(trick) || (trick == "铁索连环" && v.at(target).chained);
     int st = strongStance(v, target);
     if (st == 0) return false;

@@ -15,14 +15,13 @@ bool Game::nullified(int from, int target, const std::string& trick) {
             const Player& x = ps_[seat];
             if (!x.alive || findCard(seat, Nullification) < 0) continue;
             bool plays =
-                x.human        ? askYes(seat, "\n" + trick + "对" + ps_[target].hero.name +
-                                                  (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") +
-                                                  " y/n：")
-                : strong(seat) ? decide(seat,
-                                        [&](const SeatView& v) {
-                                            return strongNullify(v, from, target, trick, cancelled);
-                                        })
-                               : attitude(seat, cancelled ? from : target) > 0;
+                x.human ? askYes(seat, "\n" + trick + "对" + ps_[target].hero.name +
+                                           (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") +
+                                           " y/n：")
+                : strong(seat)
+                    ? decide(seat,
+                             [&](const SeatView& v) { return strongNullify(v, target, trick, cancelled); })
+                    : attitude(seat, cancelled ? from : target) > 0;
             if (plays) player = seat;
         }
         if (player < 0) return cancelled;

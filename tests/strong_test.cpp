@@ -25,8 +25,7 @@ std::string decisions(GameProbe& g, int p) {
     for (const Card& c : v.hand) out << strongKeep(v, c) << " ";
     for (int q = 0; q < 6; ++q) {
         out << "|" << strongStance(v, q) << strongSave(v, q);
-        for (const char* t : TRICKS)
-            out << strongNullify(v, (q + 1) % 6, q, t, false) << strongNullify(v, (q + 1) % 6, q, t, true);
+        for (const char* t : TRICKS) out << strongNullify(v, q, t, false) << strongNullify(v, q, t, true);
     }
     for (CardType t : {Indulgence, SupplyShortage}) out << " l" << strongLock(v, t);
     return out.str();
