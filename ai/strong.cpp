@@ -335,6 +335,15 @@ int strongDiscard(const SeatView& v) {
     return low;
 }
 
+int strongCheapest(const SeatView& v, const std::function<bool(const Card&)>& fits) {
+    int low = -1;
+    for (std::size_t i = 0; i < v.hand.size(); ++i)
+        if (fits(v.hand[i]) &&
+            (low < 0 || strongKeep(v, v.hand[i]) < strongKeep(v, v.hand[static_cast<std::size_t>(low)])))
+            low = static_cast<int>(i);
+    return low;
+}
+
 int strongSlashTarget(const SeatView& v) {
     int best = -1;
     int score = -1;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,8 @@ int strongStance(const SeatView& v, int q);
 int strongKeep(const SeatView& v, const Card& c);
 // The hand card to discard first.
 int strongDiscard(const SeatView& v);
+// The hand card worth least among those that fit, or -1.
+int strongCheapest(const SeatView& v, const std::function<bool(const Card&)>& fits);
 // The next action of the play phase; Stop ends it. `tried` lists actions that failed this phase.
 StrongMove strongMove(const SeatView& v, const std::vector<StrongMove>& tried);
 // Whether to play a nullification now; `cancelled` says the trick is currently cancelled.

@@ -4,6 +4,14 @@
 
 namespace kvr {
 
+namespace {
+
+int cheapestAny(const SeatView& v) {
+    return strongCheapest(v, [](const Card&) { return true; });
+}
+
+} // namespace
+
 bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
     Player& x = ps_[p];
     if (slashLimit(p)) {
@@ -104,7 +112,7 @@ void Game::slash(int from, int to, Card card) {
                              : -1;
         bool hostile = strong(to) ? foe >= 0 : attitude(to, from) < 0;
         if (!candidates.empty() && hostile && (!ps_[to].human || askYes(to, "发动流离转移杀？y/n："))) {
-            throwCard(takeHand(to, 0, true));
+            throwCard(takeHand(to, strong(to) ? decide(to, cheapestAny) : 0, true));
             int next = foe >= 0 ? foe : candidates.front();
             if (ps_[to].human)
                 next = chooseTarget(
@@ -137,7 +145,7 @@ void Game::slash(int from, int to, Card card) {
         if (t.hand.empty())
             draw(from, 1, true);
         else if (!t.human || askYes(to, "雌雄双股剑：弃1牌？否则对方摸1。y/n："))
-            throwCard(takeHand(to, 0, true));
+            throwCard(takeHand(to, strong(to) ? decide(to, cheapestAny) : 0, true));
         else
             draw(from, 1, true);
     }

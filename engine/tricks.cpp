@@ -84,7 +84,12 @@ void Game::fireAttack(int from, int to) {
     int shown = roll(0, static_cast<int>(ps_[to].hand.size()) - 1);
     Card c = ps_[to].hand[static_cast<std::size_t>(shown)];
     logParts(YELLOW, ps_[to].hero.name, "展示", c);
-    int index = findSameSuit(from, c.suit, -1);
+    int index = strong(from)
+                    ? decide(from,
+                             [&c](const SeatView& v) {
+                                 return strongCheapest(v, [&c](const Card& h) { return h.suit == c.suit; });
+                             })
+                    : findSameSuit(from, c.suit, -1);
     if (index < 0) return;
     if (ps_[from].human && !askYes(from, "弃同花色牌发动火攻伤害？y/n：")) return;
     throwCard(takeHand(from, index, true));

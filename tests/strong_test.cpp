@@ -182,6 +182,22 @@ TEST(StrongPlayer, DiscardOrder) {
     EXPECT_EQ(t.seat(0).hand[0].type, Dodge);
 }
 
+// A price in cards is paid with the cheapest card that pays it: the fire attack's heart is a slash,
+// not the peach the classic player would give.
+TEST(StrongPlayer, PaysWithTheCheapestCard) {
+    for (AiKind ai : {ClassicAi, StrongAi}) {
+        Table t;
+        t.g().opt().ai = ai;
+        t.give(0, Peach, Heart);
+        t.give(0, Slash, Heart);
+        t.give(1, Dodge, Heart);
+        t.g().fireAttack(0, 1);
+        ASSERT_EQ(t.seat(0).hand.size(), 1u);
+        EXPECT_EQ(t.seat(0).hand[0].type, ai == StrongAi ? Peach : Slash);
+        EXPECT_EQ(t.seat(1).hp, t.seat(1).maxHp - 1);
+    }
+}
+
 // Who plays strong: every computer seat under the option, a seat whose player dropped out, never a
 // human; the per-role choice of the match tool picks seats by role.
 TEST(StrongPlayer, WhoPlaysIt) {
