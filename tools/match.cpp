@@ -18,6 +18,7 @@ namespace {
 std::string play(Mode mode, std::uint32_t seed, unsigned strongRoles, std::vector<double>& times) {
     Options opt;
     opt.autoPlay = true;
+    opt.fast = true;
     opt.color = false;
     opt.seed = seed;
     opt.strongRoles = strongRoles;
