@@ -6,6 +6,8 @@
 #include <random>
 #include <sstream>
 
+#include "tests/support/checked_game.hpp"
+#include "tests/support/consistency.hpp"
 #include "tests/support/table.hpp"
 
 namespace kvr {
@@ -195,6 +197,33 @@ TEST(StrongPlayer, PaysWithTheCheapestCard) {
         ASSERT_EQ(t.seat(0).hand.size(), 1u);
         EXPECT_EQ(t.seat(0).hand[0].type, ai == StrongAi ? Peach : Slash);
         EXPECT_EQ(t.seat(1).hp, t.seat(1).maxHp - 1);
+    }
+}
+
+// Strong seats alone and against classic ones: every game ends with a result of its mode, and the
+// table stays consistent after every action.
+TEST(StrongPlayer, WholeGamesStayConsistent) {
+    const unsigned mixes[] = {0, 1U << TeamHan, (1U << Lord) | (1U << Loyalist), 1U << Rebel, 1U << Renegade};
+    for (std::uint32_t seed = 1; seed <= 120; ++seed) {
+        Mode mode = seed % 2 == 0 ? Normal3v3 : Identity;
+        Options opt;
+        opt.autoPlay = true;
+        opt.fast = true;
+        opt.color = false;
+        opt.seed = seed;
+        opt.ai = seed % 3 == 0 ? StrongAi : ClassicAi;
+        opt.strongRoles = mixes[seed % 5];
+        Console console;
+        Game game(mode, opt, nullptr, {});
+        GameProbe g{game};
+        std::string fault;
+        g.actionHook() = [&g, &fault] {
+            if (fault.empty()) fault = tableFault(g);
+        };
+        game.setup();
+        game.run();
+        ASSERT_EQ(fault, "") << "seed " << seed;
+        ASSERT_TRUE(validResult(mode, g.result())) << "seed " << seed << ": " << g.result();
     }
 }
 
