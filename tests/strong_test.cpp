@@ -206,11 +206,7 @@ TEST(StrongPlayer, WholeGamesStayConsistent) {
     const unsigned mixes[] = {0, 1U << TeamHan, (1U << Lord) | (1U << Loyalist), 1U << Rebel, 1U << Renegade};
     for (std::uint32_t seed = 1; seed <= 120; ++seed) {
         Mode mode = seed % 2 == 0 ? Normal3v3 : Identity;
-        Options opt;
-        opt.autoPlay = true;
-        opt.fast = true;
-        opt.color = false;
-        opt.seed = seed;
+        Options opt = checkedOptions(seed, false);
         opt.ai = seed % 3 == 0 ? StrongAi : ClassicAi;
         opt.strongRoles = mixes[seed % 5];
         Console console;
