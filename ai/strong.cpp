@@ -108,6 +108,9 @@ int slashScore(const SeatView& v, int q, const Card& c, bool knownCard) {
     if (t.armor && t.armor->type == EightDiagrams && !qinggang) s -= 12;
     if (t.armor && t.armor->type == Vine && slashNature(c.type) == Fire) s += 15;
     if (v.mode == Identity && v.role == Rebel && t.role && *t.role == Lord) s += 25;
+    // Short of a kill, a hit on 反馈 or 刚烈 costs the slasher; one on 遗计 or 奸雄 feeds the foe cards.
+    if (t.hp > 1 && (t.hero == Thessil || t.hero == Korveth)) s -= 30;
+    if (t.hp > 1 && (t.hero == Lirren || t.hero == Varnok)) s -= 15;
     return s;
 }
 
