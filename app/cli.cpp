@@ -9,10 +9,10 @@
 namespace kvr {
 
 const char* const HELP_TEXT =
-    "单机：kavrin [--auto] [--mode normal|identity] [--seed N] [--ai classic|strong]\n"
+    "单机：kavrin [--auto] [--mode normal|identity] [--seed N]\n"
     "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20\n"
     "加入：kavrin --join 192.168.1.10 --port 9527\n"
-    "构建：cmake -S . -B build && cmake --build build（Linux 与 Windows 控制台通用）\n";
+    "电脑玩家：--ai classic（默认）|strong；构建：cmake -S . -B build && cmake --build build\n";
 
 const char* const BAD_PORT_TEXT = "端口无效，必须是1~65535的整数。\n";
 

@@ -77,8 +77,8 @@ TEST(CommandLine, ParsingRules) {
 TEST(CommandLine, HelpAndRefusals) {
     Proc help = kavrin("--auto --help --join 10.0.0.1");
     EXPECT_EQ(help.rc, 0);
-    EXPECT_EQ(help.out.substr(0, help.out.find("构建")),
-              "单机：kavrin [--auto] [--mode normal|identity] [--seed N] [--ai classic|strong]\n"
+    EXPECT_EQ(help.out.substr(0, help.out.find("电脑玩家：--ai classic（默认）|strong；构建")),
+              "单机：kavrin [--auto] [--mode normal|identity] [--seed N]\n"
               "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20\n"
               "加入：kavrin --join 192.168.1.10 --port 9527\n");
     EXPECT_TRUE(std::count(help.out.begin(), help.out.end(), '\n') == 4 && help.out.back() == '\n');
