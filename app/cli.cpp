@@ -1,7 +1,4 @@
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 #include "app/cli.hpp"
 #include "console/text.hpp"
@@ -21,14 +18,17 @@ const char* const BAD_NUMBER_TEXT = "输入无效，必须是整数。\n";
 bool validPort(int port) { return port >= 1 && port <= 65535; }
 
 bool parseWholeNumber(const std::string& text, int& out) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    long long v = std::strtoll(begin, &end, 10);
-    if (end == begin || errno == ERANGE || end != begin + text.size() || v < INT_MIN || v > INT_MAX)
-        return false;
-    out = static_cast<int>(v);
+    std::size_t used = 0;
+    int v = 0;
+    if (!parseLeadingInt(text, v, &used) || used != text.size()) return false;
+    out = v;
     return true;
+}
+
+int menuPort(const std::string& answer) {
+    int port = DEFAULT_PORT;
+    if (!answer.empty() && !parseWholeNumber(answer, port)) return 0;
+    return validPort(port) ? port : 0;
 }
 
 namespace {

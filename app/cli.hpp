@@ -38,6 +38,8 @@ constexpr int DEFAULT_PORT = 9527;
 bool validPort(int port);
 // A base-10 int that uses the whole text: leading blanks and a sign allowed, nothing after the digits.
 bool parseWholeNumber(const std::string& text, int& out);
+// A menu's port answer: empty for the default, else a whole number in 1..65535; 0 when invalid.
+int menuPort(const std::string& answer);
 
 // The whole program after console preparation: returns the exit code.
 int runFront(const std::vector<std::string>& args);

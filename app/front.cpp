@@ -77,14 +77,11 @@ void showMenu() {
 void joinFlow() {
     std::string ip, p;
     if (!ask("主机IPv4地址：", ip) || !ask("端口（默认9527）：", p)) return;
-    int port = DEFAULT_PORT;
-    if (!p.empty() && !parseWholeNumber(p, port)) port = 0;
-    if (!validPort(port)) {
+    int port = menuPort(p);
+    if (port == 0) {
         std::cout << BAD_PORT_TEXT;
     } else {
-        std::size_t first = ip.find_first_not_of(" \t\r"), last = ip.find_last_not_of(" \t\r");
-        ip = first == std::string::npos ? "" : ip.substr(first, last - first + 1);
-        std::cout << (runLanClient(ip, static_cast<std::uint16_t>(port)) != 0
+        std::cout << (runLanClient(trimmed(ip), static_cast<std::uint16_t>(port)) != 0
                           ? "未能进入联机房间，程序不会退出。\n"
                           : "已离开联机房间。\n");
     }
@@ -96,9 +93,8 @@ void joinFlow() {
 void hostFlow(Mode mode, const Options& opt) {
     std::string p, w, s;
     if (!ask("端口（默认9527）：", p)) return;
-    int port = DEFAULT_PORT;
-    if (!p.empty() && !parseWholeNumber(p, port)) port = 0;
-    if (!validPort(port)) {
+    int port = menuPort(p);
+    if (port == 0) {
         std::cout << BAD_PORT_TEXT;
         return;
     }

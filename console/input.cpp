@@ -25,9 +25,7 @@ bool Game::readAnswer(std::string& out) {
     } else if (!std::getline(std::cin, s)) {
         return false;
     }
-    const char* blanks = " \t\r\n";
-    std::size_t first = s.find_first_not_of(blanks);
-    if (first != std::string::npos) out = s.substr(first, s.find_last_not_of(blanks) - first + 1);
+    out = trimmed(s);
     return true;
 }
 

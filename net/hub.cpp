@@ -8,6 +8,7 @@ namespace kvr {
 LanHub::LanHub() : socketsReady_(startNetworking()) {}
 
 LanHub::~LanHub() {
+    // Every client is sent its end first, so none waits while another is drained.
     for (SocketHandle s : clients_) shutdownSending(s);
     for (SocketHandle s : clients_) closeGracefully(s, 300);
     closeSocket(listener_);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "model/game.hpp"
+#include "tests/support/table.hpp"
 #include "tools/autoplay.hpp"
 #include "tools/stats.hpp"
 
@@ -31,12 +32,6 @@ TEST(Signature, DefaultBenchRunMatchesTheGoldenValue) {
                            << " and say so in the commit message.";
 }
 
-std::size_t count(const std::string& text, const std::string& part) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 // The record of a game agrees with its transcript: result, rounds, turns, reshuffles, seats.
 TEST(Statistics, RecordsComeFromTheGame) {
     for (int i = 0; i < 40; ++i) {
@@ -45,10 +40,11 @@ TEST(Statistics, RecordsComeFromTheGame) {
         playAutomatic(benchMode(i), benchSeed(i), transcript, &r);
         EXPECT_EQ(r.seed, benchSeed(i));
         EXPECT_NE(transcript.find("\n" + r.result + "\n身份："), std::string::npos) << r.seed;
-        EXPECT_EQ(count(transcript, "======== 第"), static_cast<std::size_t>(r.rounds)) << r.seed;
+        EXPECT_EQ(occurrences(transcript, "======== 第"), static_cast<std::size_t>(r.rounds)) << r.seed;
         EXPECT_NE(transcript.find("======== 第" + std::to_string(r.rounds) + "轮"), std::string::npos);
-        EXPECT_EQ(count(transcript, "的回合 ━━"), static_cast<std::size_t>(r.turns)) << r.seed;
-        EXPECT_EQ(count(transcript, "弃牌堆重新洗牌。"), static_cast<std::size_t>(r.reshuffles)) << r.seed;
+        EXPECT_EQ(occurrences(transcript, "的回合 ━━"), static_cast<std::size_t>(r.turns)) << r.seed;
+        EXPECT_EQ(occurrences(transcript, "弃牌堆重新洗牌。"), static_cast<std::size_t>(r.reshuffles))
+            << r.seed;
         EXPECT_FALSE(r.deckExhausted);
         for (int seat = 0; seat < 6; ++seat) {
             std::string who = std::to_string(seat + 1) + "号 " + heroBook()[r.heroes[seat]].name + "/";

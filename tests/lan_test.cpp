@@ -60,12 +60,6 @@ struct Lobby {
     }
 };
 
-std::size_t count(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
 // Lines arrive however the bytes were cut: "\r" dropped, long lines cut at 4096 bytes without
 // spilling into the next line, NUL bytes kept, a closed connection reported.
 TEST(LineProtocol, ReceiveLine) {
@@ -156,8 +150,8 @@ TEST(Routing, PrivateAndPublicText) {
         std::string one = lobby.received(0, "公开一行"), two = lobby.received(1, "公开一行");
         EXPECT_EQ(one, "只给二号7\n  -> 公开一行\n");
         EXPECT_EQ(two, "  -> 公开一行\n");
-        EXPECT_EQ(count(t.out(), "公开一行"), 1u);
-        EXPECT_EQ(count(t.out(), "只给二号"), 0u);
+        EXPECT_EQ(occurrences(t.out(), "公开一行"), 1u);
+        EXPECT_EQ(occurrences(t.out(), "只给二号"), 0u);
         EXPECT_NE(t.out().find("主机屏幕\n"), std::string::npos);
     }
     EXPECT_EQ(g_lanHub, nullptr);
@@ -218,7 +212,8 @@ TEST(Routing, DropMidPrompt) {
         lobby.hangUp(0);
         c.ask(t);
         EXPECT_FALSE(t.seat(1).human) << c.prompt;
-        EXPECT_EQ(count(t.out(), "[网络] " + t.seat(1).hero.name + "断线，已由AI接管。\n"), 1u) << c.prompt;
+        EXPECT_EQ(occurrences(t.out(), "[网络] " + t.seat(1).hero.name + "断线，已由AI接管。\n"), 1u)
+            << c.prompt;
         EXPECT_TRUE(c.after(t)) << c.prompt;
         EXPECT_EQ(t.conservationFault(), "") << c.prompt;
     }

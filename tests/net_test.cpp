@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "net/socket.hpp"
+#include "tests/support/table.hpp"
 
 namespace kvr {
 namespace {
@@ -22,12 +23,6 @@ namespace {
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::size_t count(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
 }
 
 // A typist whose reader has gone must not kill the test with SIGPIPE.
@@ -229,14 +224,14 @@ void playHosted(int remotes, const char* mode, int seed, bool strict) {
     EXPECT_EQ(host.finish(60), 0);
     std::string h = host.out(), result = resultOf(h);
     EXPECT_NE(result, "?");
-    EXPECT_EQ(count(h, "[开局]"), 0u);
+    EXPECT_EQ(occurrences(h, "[开局]"), 0u);
     std::set<std::string> seats;
     for (int k = 0; k < remotes; ++k) {
         Kavrin& c = *clients[static_cast<std::size_t>(k)];
         EXPECT_EQ(c.finish(30), 0) << "client " << k;
         std::string o = c.out();
         EXPECT_NE(o.find("你将占据第" + std::to_string(k + 2) + "个真人座位"), std::string::npos);
-        EXPECT_EQ(count(o, "\n[开局] 你是"), 1u);
+        EXPECT_EQ(occurrences(o, "\n[开局] 你是"), 1u);
         std::size_t at = o.find("[开局] 你是");
         if (at != std::string::npos) seats.insert(o.substr(at, o.find("号位", at) - at));
         EXPECT_NE(o.find("\n[对局结束] " + result + "\n"), std::string::npos) << "client " << k;
@@ -247,7 +242,7 @@ void playHosted(int remotes, const char* mode, int seed, bool strict) {
         }
     }
     EXPECT_EQ(static_cast<int>(seats.size()), remotes);
-    EXPECT_EQ(count(h, "[大厅] 已开局；空余座位均由AI补充。\n"), 1u);
+    EXPECT_EQ(occurrences(h, "[大厅] 已开局；空余座位均由AI补充。\n"), 1u);
 }
 
 TEST(HostedGame, TwoRemotePlayersBothModes) {
@@ -271,8 +266,8 @@ TEST(HostedGame, KilledClientIsReplaced) {
     EXPECT_EQ(stays.finish(30), 0);
     std::string seat = dies.out().substr(dies.out().find("武将【") + 9);
     std::string notice = "[网络] " + seat.substr(0, seat.find("】")) + "断线，已由AI接管。\n";
-    EXPECT_EQ(count(host.out(), notice), 1u) << notice;
-    EXPECT_EQ(count(stays.out(), notice), 1u);
+    EXPECT_EQ(occurrences(host.out(), notice), 1u) << notice;
+    EXPECT_EQ(occurrences(stays.out(), notice), 1u);
     EXPECT_NE(stays.out().find("[对局结束] "), std::string::npos);
 }
 

@@ -14,6 +14,13 @@
 
 namespace kvr {
 
+// How many times `part` stands in `text`, overlapping matches included.
+inline std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 // Swaps a standard stream's buffer for the lifetime of the object.
 class StreamSwap {
   public:
