@@ -37,11 +37,11 @@ void LanHub::waitForClients(int wanted, int seconds) {
     }
 }
 
-bool LanHub::sendTo(SocketHandle s, const std::string& text) {
+bool LanHub::sendTo(SocketHandle s, std::string_view text) {
     if (!socketValid(s)) return false;
     Inbox& box = inbox(s);
     if (box.broken) return false;
-    if (sendSocketText(s, text)) return true;
+    if (sendSocketBytes(s, text.data(), text.size())) return true;
     box.broken = true;
     return false;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/socket.hpp"
@@ -30,7 +31,7 @@ class LanHub {
     std::uint16_t port() const { return boundPort(listener_); }
 
     // Sends to one client. A client whose send once failed gets nothing more: it is gone or never reads.
-    bool sendTo(SocketHandle s, const std::string& text);
+    bool sendTo(SocketHandle s, std::string_view text);
     void broadcast(const std::string& text);
     // The client's next line without "\r", at most MAX_LINE_BYTES kept; false when the connection ended.
     bool receiveLine(SocketHandle s, std::string& out);

@@ -16,7 +16,7 @@ std::streamsize NetworkStreamBuf::xsputn(const char* s, std::streamsize n) {
     if (!socketValid(active_))
         host_->sputn(s, n);
     else
-        hub_->sendTo(active_, std::string(s, static_cast<std::size_t>(n)));
+        hub_->sendTo(active_, std::string_view(s, static_cast<std::size_t>(n)));
     return n;
 }
 
