@@ -4,10 +4,12 @@
 #include <iostream>
 
 #include "app/cli.hpp"
+#include "console/console_io.hpp"
 #include "console/text.hpp"
 #include "console/win_console.hpp"
 #include "model/game.hpp"
 #include "net/client.hpp"
+#include "net/hosted_table.hpp"
 #include "net/hub.hpp"
 
 #ifdef _WIN32
@@ -36,14 +38,14 @@ void consoleUtf8() {
 namespace {
 
 void playLocal(Mode mode, const Options& opt) {
-    Game game(mode, opt, nullptr, {});
+    Game game(mode, opt, &standardConsole());
     game.setup();
     game.run();
 }
 
-// The game goes before the hub: its destructor gives standard output back while the sockets still exist.
 void playHosted(Mode mode, const Options& opt, LanHub& hub) {
-    Game game(mode, opt, &hub, hub.clients());
+    HostedTable table(hub, standardConsole());
+    Game game(mode, opt, &table);
     game.setup();
     game.run();
 }

@@ -5,6 +5,16 @@
 
 namespace kvr {
 
+namespace {
+
+// A reference screen stays until one line is typed (or input ends).
+void waitForEnter() {
+    std::string ignored;
+    std::getline(std::cin, ignored);
+}
+
+} // namespace
+
 std::string cardDescription(CardType t) {
     switch (t) {
     case Slash:
@@ -118,7 +128,7 @@ void Game::tutorial() {
                  "但每张列出的牌和25名武将技能都能在对局中实际触发。\n"
                  "================================================\n"
                  "按 Enter 返回...";
-    line();
+    waitForEnter();
 }
 
 void Game::listHeroes() {
@@ -130,7 +140,7 @@ void Game::listHeroes() {
                std::to_string(h.hp) + "体力）【" + h.skills + "】\n  " + h.detail + "\n";
     }
     std::cout << out << "按 Enter 返回...";
-    line();
+    waitForEnter();
 }
 
 void Game::listCards() {
@@ -141,7 +151,7 @@ void Game::listCards() {
             padLeft(std::to_string(t + 1), 2) + ".【" + cardName(type) + "】" + cardDescription(type) + "\n";
     }
     std::cout << out << "共" << CARD_TYPE_COUNT << "种牌名/装备。按 Enter 返回...";
-    line();
+    waitForEnter();
 }
 
 } // namespace kvr

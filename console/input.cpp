@@ -1,32 +1,27 @@
-#include <iostream>
 #include <sstream>
 
 #include "console/text.hpp"
 #include "model/game.hpp"
-#include "net/hub.hpp"
-#include "net/router.hpp"
-#include "net/seats.hpp"
 
 namespace kvr {
 
 // The addressed seat's next answer, trimmed. False when no answer is to be had: local input has ended,
-// or the remote seat's connection has gone, in which case the seat is handed to the computer. The
+// or the remote seat's player has gone, in which case the seat is handed to the computer. The
 // disconnect travels beside the text, so no typed line can pass for one.
 bool Game::readAnswer(std::string& out) {
     out.clear();
+    if (!io_) return false;
     std::string s;
-    if (socketValid(g_activeSocket) && g_lanHub) {
-        if (!g_lanHub->receiveLine(g_activeSocket, s)) {
-            g_activeSocket = INVALID_NET_SOCKET;
-            if (g_networkOutput) g_networkOutput->setActive(INVALID_NET_SOCKET);
-            if (g_disconnectHandler) g_disconnectHandler(g_activePlayer);
-            return false;
-        }
-    } else if (!std::getline(std::cin, s)) {
+    switch (io_->ask(viewSeat_, s)) {
+    case Answer::Line:
+        out = trimmed(s);
+        return true;
+    case Answer::Dropped:
+        dropSeat(viewSeat_);
+        return false;
+    default:
         return false;
     }
-    out = trimmed(s);
-    return true;
 }
 
 std::string Game::line() {
@@ -41,7 +36,7 @@ int Game::number(int lo, int hi, int fallback) {
         if (!readAnswer(s)) return fallback;
         int n = 0;
         if (parseLeadingInt(s, n) && lo <= n && n <= hi) return n;
-        std::cout << "请输入" << lo << "~" << hi << "：";
+        show("请输入" + std::to_string(lo) + "~" + std::to_string(hi) + "：");
     }
 }
 
@@ -69,21 +64,22 @@ int Game::chooseTarget(int from, const std::string& prompt, const std::function<
                " 手牌" + std::to_string(x.hand.size()) + " 距" + std::to_string(distance(from, i)) + " 身份" +
                shownRole(i) + "\n";
     }
-    std::cout << out;
+    show(out);
     if (candidates.empty()) {
         log("没有合法目标。", RED);
         return -1;
     }
-    std::cout << "> ";
+    show("> ");
     int lo = cancel ? 0 : 1;
     int n = number(lo, static_cast<int>(candidates.size()), lo);
     return n == 0 ? -1 : candidates[static_cast<std::size_t>(n - 1)];
 }
 
-void Game::pause(const std::string& s) const {
+void Game::pause(const std::string& s) {
     if (opt_.fast || opt_.autoPlay) return;
-    std::cout << "\n" << s;
-    line();
+    show("\n" + s);
+    std::string ignored;
+    readAnswer(ignored);
 }
 
 } // namespace kvr

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <charconv>
-#include <iostream>
 
 #include "console/text.hpp"
 #include "model/game.hpp"
@@ -49,7 +48,7 @@ void Game::addPiece(std::string& out, const Card& c) const {
 }
 
 void Game::clear() const {
-    if (!opt_.autoPlay) std::cout << "\x1b[2J\x1b[H";
+    if (!opt_.autoPlay) show("\x1b[2J\x1b[H");
 }
 
 std::string Game::ctext(const Card& c) const {
@@ -112,7 +111,7 @@ void Game::table() const {
         out += " 技【" + x.hero.skills + "】\n";
     }
     out += paint("╚══════════════════════════════════════════════════╝\n", CYAN);
-    std::cout << out;
+    show(out);
 }
 
 void Game::hand(int p) const {
@@ -123,7 +122,19 @@ void Game::hand(int p) const {
         if ((i + 1) % 3 == 0) out += "\n";
     }
     out += "\n";
-    std::cout << out;
+    show(out);
+}
+
+// From here on prompts and private screen text address seat p.
+void Game::activateSeat(int p) { viewSeat_ = p; }
+
+// Every seat sees a public line exactly once: the host console and every client.
+void Game::publicMessage(std::string_view text) const {
+    if (io_) io_->showAll(text);
+}
+
+void Game::show(std::string_view text) const {
+    if (io_) io_->show(viewSeat_, text);
 }
 
 } // namespace kvr

@@ -1,5 +1,3 @@
-#include <iostream>
-
 #include "console/text.hpp"
 #include "model/game.hpp"
 
@@ -14,7 +12,7 @@ void Game::humanPlay(int p) {
         clear();
         table();
         hand(p);
-        std::cout << "\n牌序号=使用 s=武将技 v=转化杀 i=技能详情 h=帮助 e=结束\n> ";
+        show("\n牌序号=使用 s=武将技 v=转化杀 i=技能详情 h=帮助 e=结束\n> ");
         std::string cmd;
         bool answered = readAnswer(cmd);
         if (!ps_[p].human) {
@@ -31,10 +29,10 @@ void Game::humanPlay(int p) {
             useVirtualSlash(p);
             activateSeat(p);
         } else if (cmd == "i") {
-            std::cout << "【" << ps_[p].hero.skills << "】" << ps_[p].hero.detail << "\n";
+            show("【" + ps_[p].hero.skills + "】" + ps_[p].hero.detail + "\n");
         } else if (cmd == "h") {
-            std::cout << "杀默认每回合1次；闪/无懈只在询问时使用；桃治伤；酒强化下一杀。\n"
-                         "延时锦囊进入判定区；手牌上限等于当前体力。装备直接输入序号。\n";
+            show("杀默认每回合1次；闪/无懈只在询问时使用；桃治伤；酒强化下一杀。\n"
+                 "延时锦囊进入判定区；手牌上限等于当前体力。装备直接输入序号。\n");
         } else {
             int n = 0;
             if (parseLeadingInt(cmd, n) && n >= 1 && n <= static_cast<int>(ps_[p].hand.size())) {
@@ -42,7 +40,7 @@ void Game::humanPlay(int p) {
                 activateSeat(p);
             } else {
                 activateSeat(p);
-                std::cout << "输入无效。\n";
+                show("输入无效。\n");
             }
         }
         afterAction();

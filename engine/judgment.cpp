@@ -1,5 +1,3 @@
-#include <iostream>
-
 #include "model/game.hpp"
 
 namespace kvr {
@@ -19,7 +17,7 @@ Card Game::judgment(int who, const std::string& why, const std::function<bool(co
         if (pick < 0) continue;
         if (g.human) {
             activateSeat(i);
-            std::cout << "是否发动鬼才改判？输入牌序号，0放弃：\n";
+            show("是否发动鬼才改判？输入牌序号，0放弃：\n");
             hand(i);
             int n = number(0, static_cast<int>(g.hand.size()), 0);
             if (n == 0) continue;

@@ -1,7 +1,4 @@
-#include <iostream>
-
 #include "model/game.hpp"
-#include "net/hub.hpp"
 
 namespace kvr {
 
@@ -12,7 +9,7 @@ void Game::run() {
             result_ = "达到最大轮数，平局。";
             break;
         }
-        if (opt_.autoPlay) std::cout << "\n======== 第" << round_ << "轮 ========\n";
+        if (opt_.autoPlay) show("\n======== 第" + std::to_string(round_) + "轮 ========\n");
         for (int i = 0; i < 6 && !ended_; ++i)
             if (ps_[i].alive) turn(i);
         ++round_;
@@ -24,9 +21,8 @@ void Game::run() {
     }
     std::string roles;
     for (const Player& x : ps_) roles += x.hero.name + "=" + roleText(x.role) + "  ";
-    std::cout << "\n================ 对局结束 ================\n" << result_ << "\n身份：" << roles << "\n";
-    if (hub_)
-        for (SocketHandle s : hub_->clients()) hub_->sendTo(s, "\n[对局结束] " + result_ + "\n");
+    show("\n================ 对局结束 ================\n" + result_ + "\n身份：" + roles + "\n");
+    if (io_) io_->farewell("\n[对局结束] " + result_ + "\n");
     if (!opt_.autoPlay) pause("按 Enter 继续...");
 }
 
@@ -43,7 +39,7 @@ void Game::turn(int p) {
     if (x.human) {
         clear();
         table();
-        std::cout << "\n━━ 你的回合 · " << x.hero.name << " ━━\n";
+        show("\n━━ 你的回合 · " + x.hero.name + " ━━\n");
     } else {
         logParts(YELLOW, "━━ ", x.hero.name, "的回合 ━━");
     }

@@ -1,5 +1,3 @@
-#include <iostream>
-
 #include "model/game.hpp"
 
 namespace kvr {

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <iostream>
 #include <numeric>
 
 #include "model/game.hpp"
@@ -27,7 +26,7 @@ void Game::startSkills(int p) {
         if (x.human) {
             std::string out = "【观星】\n";
             for (std::size_t k = 0; k < n; ++k) out += std::to_string(k + 1) + "." + ctext(top[k]) + " ";
-            std::cout << out << "\n输入新的摸牌顺序（例 3 1 2 4 5）：";
+            show(out + "\n输入新的摸牌顺序（例 3 1 2 4 5）：");
             std::vector<int> answer = numbers(line());
             std::vector<bool> seen(n, false);
             bool ok = answer.size() == n;
@@ -97,7 +96,7 @@ void Game::discardPhase(int p) {
             clear();
             table();
             hand(p);
-            std::cout << "弃牌至" << limit << "张，输入序号：";
+            show("弃牌至" + std::to_string(limit) + "张，输入序号：");
             pick = number(1, static_cast<int>(x.hand.size()), 1) - 1;
         } else {
             pick = strong(p) ? decide(p, strongDiscard) : cheapestCard(p);

@@ -1,12 +1,10 @@
-#include <iostream>
-
 #include "model/game.hpp"
 
 namespace kvr {
 
 bool Game::askYes(int p, const std::string& question) {
     activateSeat(p);
-    std::cout << question;
+    show(question);
     std::string answer = line();
     return answer == "y" || answer == "Y";
 }
@@ -32,9 +30,9 @@ bool Game::respondDodge(int p, const std::string& why) {
     }
     int index = -1;
     if (x.human) {
-        std::cout << "\n" << why << "：出闪（输入牌序号，0放弃）：\n";
+        show("\n" + why + "：出闪（输入牌序号，0放弃）：\n");
         hand(p);
-        std::cout << "> ";
+        show("> ");
         int n = number(0, static_cast<int>(x.hand.size()), 0);
         if (n == 0) return false;
         const Card& c = x.hand[static_cast<std::size_t>(n - 1)];
@@ -67,7 +65,8 @@ bool Game::respondSlash(int p, const std::string& why, int need) {
             continue;
         }
         if (x.human) {
-            std::cout << "\n" << why << "：需打出杀（第" << (i + 1) << "/" << need << "张，0放弃）：\n";
+            show("\n" + why + "：需打出杀（第" + std::to_string(i + 1) + "/" + std::to_string(need) +
+                 "张，0放弃）：\n");
             hand(p);
             int n = number(0, static_cast<int>(x.hand.size()), 0);
             if (n == 0) return false;

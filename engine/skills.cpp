@@ -1,5 +1,3 @@
-#include <iostream>
-
 #include "model/game.hpp"
 
 namespace kvr {
@@ -28,7 +26,7 @@ bool Game::activeSkill(int p) {
         if (x.human) {
             activateSeat(p);
             hand(p);
-            std::cout << "交出几张（1~" << x.hand.size() << "）：";
+            show("交出几张（1~" + std::to_string(x.hand.size()) + "）：");
             count = number(1, static_cast<int>(x.hand.size()), 1);
         }
         for (int k = 0; k < count && !x.hand.empty(); ++k) ps_[target].hand.push_back(takeHand(p, 0, true));
@@ -43,7 +41,7 @@ bool Game::activeSkill(int p) {
             count = 2;
             if (x.human) {
                 hand(p);
-                std::cout << "制衡张数：";
+                show("制衡张数：");
                 count = number(1, static_cast<int>(x.hand.size()), 1);
             }
         }
@@ -68,7 +66,7 @@ bool Game::activeSkill(int p) {
         int guess = roll(0, 3);
         if (ps_[target].human) {
             activateSeat(target);
-            std::cout << "反间猜花色：1黑桃 2红桃 3梅花 4方块：";
+            show("反间猜花色：1黑桃 2红桃 3梅花 4方块：");
             guess = number(1, 4, 1) - 1;
         }
         ps_[target].hand.push_back(gift);

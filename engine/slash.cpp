@@ -1,5 +1,3 @@
-#include <iostream>
-
 #include "model/game.hpp"
 
 namespace kvr {
@@ -73,7 +71,7 @@ bool Game::useVirtualSlash(int p) {
     int to = -1;
     if (x.human) {
         hand(p);
-        std::cout << "选择转化为杀的牌：";
+        show("选择转化为杀的牌：");
         hi = number(1, static_cast<int>(x.hand.size()), 1) - 1;
         if (!convertible(x.hand[static_cast<std::size_t>(hi)])) return false;
         to = chooseTarget(p, "转化杀目标", legal, true);

@@ -1,7 +1,5 @@
-#include <algorithm>
-#include <iostream>
-
 #include "model/game.hpp"
+#include <algorithm>
 
 namespace kvr {
 
@@ -46,7 +44,7 @@ void Game::harvest(int from) {
     for (int k = 0; k < living; ++k) pool_.push_back(drawOne());
     std::string shown = "五谷展示：";
     for (const Card& c : pool_) shown += ctext(c) + " ";
-    std::cout << shown << "\n";
+    show(shown + "\n");
 
     for (int k = 0; k < 6 && !pool_.empty(); ++k) {
         int seat = (from + k) % 6;
@@ -58,7 +56,7 @@ void Game::harvest(int from) {
             std::string offer = "可选五谷牌：";
             for (std::size_t i = 0; i < pool_.size(); ++i)
                 offer += std::to_string(i + 1) + "." + ctext(pool_[i]) + " ";
-            std::cout << offer << "\n选择五谷牌 1~" << pool_.size() << "：";
+            show(offer + "\n选择五谷牌 1~" + std::to_string(pool_.size()) + "：");
             pick = static_cast<std::size_t>(number(1, static_cast<int>(pool_.size()), 1) - 1);
         } else if (strong(seat)) {
             pick = decide(seat, [this](const SeatView& v) {

@@ -7,6 +7,7 @@
 #include <exception>
 #include <string>
 
+#include "console/console_io.hpp"
 #include "fuzz/streams.hpp"
 #include "model/game.hpp"
 #include "tests/support/consistency.hpp"
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Mode mode = (data[4] & 1) != 0 ? Identity : Normal3v3;
 
     FuzzConsole console(std::string(reinterpret_cast<const char*>(data) + 6, size - 6));
-    Game game(mode, opt, nullptr, {});
+    Game game(mode, opt, &standardConsole());
     GameProbe g{game};
     g.actionHook() = [&g] {
         std::string fault = tableFault(g);

@@ -1,40 +1,31 @@
 #include <algorithm>
-#include <iostream>
 
 #include "console/text.hpp"
 #include "model/game.hpp"
-#include "net/seats.hpp"
 
 namespace kvr {
 
-Game::Game(Mode mode, Options opt, LanHub* hub, std::vector<SocketHandle> remotes)
-    : mode_(mode), opt_(opt), rng_(opt.seed), hub_(hub), remotes_(std::move(remotes)) {
-    if (hub_) installRouter();
-}
-
-Game::~Game() {
-    if (router_) removeRouter();
-}
+Game::Game(Mode mode, Options opt, TableIo* io) : mode_(mode), opt_(opt), rng_(opt.seed), io_(io) {}
 
 void Game::setup() {
     makeDeck();
     makePlayers();
     attachNetworkPlayers();
-    if (hub_) g_disconnectHandler = [this](int p) { dropSeat(p); };
     for (int seat = 0; seat < 6; ++seat) draw(seat, 4, false);
 
     if (opt_.autoPlay) {
-        std::cout << "[自动测试] seed=" << opt_.seed << " 模式=" << (mode_ == Identity ? "身份局" : "普通3v3")
-                  << "\n";
+        std::string out = "[自动测试] seed=" + std::to_string(opt_.seed) +
+                          " 模式=" + (mode_ == Identity ? "身份局" : "普通3v3") + "\n";
         for (int i = 0; i < 6; ++i)
-            std::cout << (i + 1) << "号 " << ps_[i].hero.name << "/" << roleText(ps_[i].role) << "\n";
+            out += std::to_string(i + 1) + "号 " + ps_[i].hero.name + "/" + roleText(ps_[i].role) + "\n";
+        show(out);
         return;
     }
     activateSeat(human_);
     clear();
     table();
-    std::cout << "\n游戏内输入 h 查看速查，s 发动武将技，v 使用转化杀，e 结束出牌。\n";
-    if (hub_) publicMessage("[大厅] 已开局；空余座位均由AI补充。\n");
+    show("\n游戏内输入 h 查看速查，s 发动武将技，v 使用转化杀，e 结束出牌。\n");
+    if (io_ && io_->hosted()) publicMessage("[大厅] 已开局；空余座位均由AI补充。\n");
     if (!opt_.fast) pause("按 Enter 开局...");
 }
 
@@ -54,7 +45,7 @@ void Game::makePlayers() {
         roles[0] = Lord;
         pool.erase(pool.begin());
         if (!opt_.autoPlay) {
-            std::cout << "选择身份：1随机 2主公 3忠臣 4反贼 5内奸：";
+            show("选择身份：1随机 2主公 3忠臣 4反贼 5内奸：");
             int answer = number(1, 5, 1);
             const Role asked[5] = {Lord, Lord, Loyalist, Rebel, Renegade};
             Role want = Lord;
@@ -83,11 +74,11 @@ void Game::makePlayers() {
 
     int chosen = -1;
     if (human_ >= 0) {
-        std::cout << "\n选择武将（输入 1~" << hb.size() << "）：\n";
+        std::string out = "\n选择武将（输入 1~" + std::to_string(hb.size()) + "）：\n";
         for (std::size_t i = 0; i < hb.size(); ++i)
-            std::cout << padLeft(std::to_string(i + 1), 2) << "." << padRight(hb[i].name, 8) << " "
-                      << hb[i].kingdom << " " << hb[i].hp << "体力 【" << hb[i].skills << "】\n";
-        std::cout << "> ";
+            out += padLeft(std::to_string(i + 1), 2) + "." + padRight(hb[i].name, 8) + " " + hb[i].kingdom +
+                   " " + std::to_string(hb[i].hp) + "体力 【" + hb[i].skills + "】\n";
+        show(out + "> ");
         chosen = number(1, static_cast<int>(hb.size()), 1) - 1;
         hids.erase(std::find(hids.begin(), hids.end(), chosen));
     }
@@ -103,6 +94,30 @@ void Game::makePlayers() {
         x.hp = x.maxHp;
         x.revealed = mode_ == Normal3v3 || x.role == Lord;
     }
+}
+
+// Remote humans take the computer seats in seat order, the first player to join the first seat, and
+// keep the role and hero dealt there. Each learns its seat privately.
+void Game::attachNetworkPlayers() {
+    if (!io_) return;
+    int joined = io_->remotePlayers();
+    int k = 0;
+    for (int seat = 0; seat < 6 && k < joined; ++seat) {
+        if (seat == human_) continue;
+        Player& x = ps_[seat];
+        io_->seatRemote(k++, seat);
+        x.human = true;
+        x.label = "远程玩家" + std::to_string(k);
+        io_->show(seat, "\n[开局] 你是" + std::to_string(seat + 1) + "号位，武将【" + x.hero.name +
+                            "】，身份/阵营【" + roleText(x.role) + "】。\n");
+    }
+}
+
+// A remote seat whose player went away is played by the computer from now on.
+void Game::dropSeat(int p) {
+    if (p < 0 || p >= static_cast<int>(ps_.size()) || !ps_[p].human) return;
+    ps_[p].human = false;
+    publicMessage("[网络] " + ps_[p].hero.name + "断线，已由AI接管。\n");
 }
 
 } // namespace kvr

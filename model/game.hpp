@@ -12,13 +12,10 @@
 
 #include "ai/strong.hpp"
 #include "console/colors.hpp"
+#include "model/table_io.hpp"
 #include "model/types.hpp"
-#include "net/socket.hpp"
 
 namespace kvr {
-
-class LanHub;
-class NetworkStreamBuf;
 
 // The 25 heroes in HeroId order: a copy each call, so callers may change their own.
 std::vector<Hero> heroBook();
@@ -40,14 +37,17 @@ struct PlayCounts {
 
 class Game {
   public:
-    Game(Mode mode, Options opt, LanHub* hub, std::vector<SocketHandle> remotes);
-    ~Game();
+    // The game's text goes to `io` and its human seats answer through it; without one it is silent.
+    Game(Mode mode, Options opt, TableIo* io);
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
 
     void setup();
     void run();
+    // Where the game's text goes from now on; null silences it.
+    void setIo(TableIo* io) { io_ = io; }
 
+    // The reference screens: the console's own, outside any game.
     static void tutorial();
     static void listHeroes();
     static void listCards();
@@ -189,20 +189,20 @@ class Game {
     void hand(int p) const;
 
     // Console input
-    static bool readAnswer(std::string& out);
-    static std::string line();
-    static int number(int lo, int hi, int fallback);
+    bool readAnswer(std::string& out);
+    std::string line();
+    int number(int lo, int hi, int fallback);
     static std::vector<int> numbers(const std::string& s);
     int chooseTarget(int from, const std::string& prompt, const std::function<bool(int)>& legal, bool cancel);
-    void pause(const std::string& s) const;
+    void pause(const std::string& s);
 
-    // Seats and routing
-    void installRouter();
-    void removeRouter();
+    // Seats and where text goes
     void attachNetworkPlayers();
     void dropSeat(int p);
     void activateSeat(int p);
-    void publicMessage(const std::string& text) const;
+    void publicMessage(std::string_view text) const;
+    // Private text for the seat addressed last.
+    void show(std::string_view text) const;
 
     Mode mode_;
     Options opt_;
@@ -216,10 +216,7 @@ class Game {
     int viewSeat_ = -1;
     bool ended_ = false;
     std::string result_;
-    LanHub* hub_;
-    std::vector<SocketHandle> remotes_;
-    NetworkStreamBuf* router_ = nullptr;
-    std::streambuf* originalOutput_ = nullptr;
+    TableIo* io_;
     // Cards shown by Harvest and not yet picked: on the table, in no pile.
     std::vector<Card> pool_;
     // Called after every phase and every play-phase action; the simulation tests check the table here.

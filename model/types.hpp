@@ -8,8 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "net/socket.hpp"
-
 namespace kvr {
 
 // clang-format off
@@ -132,7 +130,6 @@ struct Player {
     bool human = false;
     bool alive = true;
     bool revealed = false;
-    SocketHandle remote = INVALID_NET_SOCKET;
     Role role = TeamHan;
     Hero hero;
     int hp = 0;

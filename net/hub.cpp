@@ -46,7 +46,7 @@ bool LanHub::sendTo(SocketHandle s, std::string_view text) {
     return false;
 }
 
-void LanHub::broadcast(const std::string& text) {
+void LanHub::broadcast(std::string_view text) {
     for (SocketHandle s : clients_) sendTo(s, text);
 }
 

@@ -32,7 +32,7 @@ class LanHub {
 
     // Sends to one client. A client whose send once failed gets nothing more: it is gone or never reads.
     bool sendTo(SocketHandle s, std::string_view text);
-    void broadcast(const std::string& text);
+    void broadcast(std::string_view text);
     // The client's next line without "\r", at most MAX_LINE_BYTES kept; false when the connection ended.
     bool receiveLine(SocketHandle s, std::string& out);
 

@@ -15,11 +15,12 @@ namespace {
 
 // Lines are trimmed; numbers are asked again with their range; closed input ends every read.
 TEST(Input, LineNumberAndEndOfInput) {
-    Console con(" \t \n  2 \r\nlast");
-    EXPECT_EQ(GameProbe::line(), "");
-    EXPECT_EQ(GameProbe::line(), "2");
-    EXPECT_EQ(GameProbe::line(), "last");
-    EXPECT_EQ(GameProbe::line(), "");
+    Table t;
+    t.answers(" \t \n  2 \r\nlast");
+    EXPECT_EQ(t.g().line(), "");
+    EXPECT_EQ(t.g().line(), "2");
+    EXPECT_EQ(t.g().line(), "last");
+    EXPECT_EQ(t.g().line(), "");
     struct {
         const char* in;
         int want;
@@ -30,10 +31,10 @@ TEST(Input, LineNumberAndEndOfInput) {
                  {"9", 7, "请输入1~3："},
                  {"99999999999\n", 7, "请输入1~3："}};
     for (const auto& c : cases) {
-        con.feed(c.in);
-        con.resetOut();
-        EXPECT_EQ(GameProbe::number(1, 3, 7), c.want) << c.in;
-        EXPECT_EQ(con.out(), c.out) << c.in;
+        t.answers(c.in);
+        t.clearOut();
+        EXPECT_EQ(t.g().number(1, 3, 7), c.want) << c.in;
+        EXPECT_EQ(t.out(), c.out) << c.in;
     }
     using V = std::vector<int>;
     EXPECT_EQ(GameProbe::numbers("3,1;2 5"), (V{3, 1, 2, 5}));
@@ -67,7 +68,7 @@ TEST(Input, ChooseTargetAndPause) {
     t.g().pause("按 Enter 继续...");
     t.g().opt().autoPlay = t.g().opt().fast = false;
     t.g().pause("按 Enter 继续...");
-    EXPECT_EQ(GameProbe::line(), "y");
+    EXPECT_EQ(t.g().line(), "y");
     EXPECT_EQ(t.out().substr(t.out().find("目标。\n") + 10), "\n按 Enter 继续...");
 }
 

@@ -161,7 +161,7 @@ struct HumanGame {
     Game game;
     GameProbe g{game};
     HumanGame(Mode m, const std::string& answers, std::uint32_t seed)
-        : con(answers), game(m, Options{false, true, false, seed, 150, {}}, nullptr, {}) {
+        : con(answers), game(m, Options{false, true, false, seed, 150, {}}, &standardConsole()) {
         game.setup();
     }
     std::vector<Role> roles() {

@@ -17,7 +17,7 @@ std::string transcript(Mode mode, std::uint32_t seed) {
     opt.color = false;
     opt.seed = seed;
     Console console;
-    Game game(mode, opt, nullptr, {});
+    Game game(mode, opt, &standardConsole());
     game.setup();
     game.run();
     return console.out();

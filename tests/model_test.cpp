@@ -99,7 +99,7 @@ TEST(Deck, SeededShuffleIsReproducible) {
     auto order = [](std::uint32_t seed) {
         Options opt;
         opt.seed = seed;
-        Game game(Normal3v3, opt, nullptr, {});
+        Game game(Normal3v3, opt, &standardConsole());
         GameProbe g{game};
         g.makeDeck();
         std::vector<int> ids;

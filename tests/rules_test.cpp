@@ -226,7 +226,7 @@ TEST(Loop, RoundLimitEndsInDraw) {
     opt.color = false;
     opt.seed = 1;
     opt.maxRounds = 1;
-    Game game(Identity, opt, nullptr, {});
+    Game game(Identity, opt, &standardConsole());
     game.setup();
     game.run();
     EXPECT_EQ(console.out().find("======== 第2轮 ========"), std::string::npos);

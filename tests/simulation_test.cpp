@@ -186,7 +186,7 @@ struct Outcome {
 
 // Plays one game and reports the first fault, if any.
 std::string playOne(Mode mode, std::uint32_t seed, bool humanSeat, Outcome& outcome) {
-    Game game(mode, checkedOptions(seed, humanSeat), nullptr, {});
+    Game game(mode, checkedOptions(seed, humanSeat), &standardConsole());
     GameProbe g{game};
     std::string fault;
     // Sampled at every output line and after every action: once decided, the game stays decided

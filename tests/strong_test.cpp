@@ -72,7 +72,7 @@ TEST(StrongPlayer, DecidesTheSameWhateverItCannotSee) {
         opt.seed = seed;
         opt.ai = StrongAi;
         Console console;
-        Game game(mode, opt, nullptr, {});
+        Game game(mode, opt, &standardConsole());
         GameProbe g{game};
         game.setup();
         for (int round = 0; round < 1 + static_cast<int>(seed % 6); ++round)
@@ -210,7 +210,7 @@ TEST(StrongPlayer, WholeGamesStayConsistent) {
         opt.ai = seed % 3 == 0 ? StrongAi : ClassicAi;
         opt.strongRoles = mixes[seed % 5];
         Console console;
-        Game game(mode, opt, nullptr, {});
+        Game game(mode, opt, &standardConsole());
         GameProbe g{game};
         std::string fault;
         g.actionHook() = [&g, &fault] {

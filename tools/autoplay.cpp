@@ -1,8 +1,6 @@
 #include "tools/autoplay.hpp"
 
 #include <exception>
-#include <iostream>
-#include <streambuf>
 
 #include "model/game.hpp"
 
@@ -10,66 +8,49 @@ namespace kvr {
 
 namespace {
 
-// Appends everything written to it to one string, so a run reuses one buffer for all its games.
-class StringSink : public std::streambuf {
+// Computer seats only: nothing is asked, and every text, public or private, goes to one place.
+class SinkTable : public TableIo {
   public:
-    explicit StringSink(std::string& out) : out_(out) {}
+    void show(int, std::string_view text) override { showAll(text); }
+    Answer ask(int, std::string&) override { return Answer::Closed; }
+};
 
-  protected:
-    int overflow(int ch) override {
-        if (ch != traits_type::eof()) out_ += static_cast<char>(ch);
-        return ch;
-    }
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        out_.append(s, static_cast<std::size_t>(n));
-        return n;
-    }
+// Appends everything to one string, so a run reuses one buffer for all its games.
+class StringTable : public SinkTable {
+  public:
+    explicit StringTable(std::string& out) : out_(out) {}
+    void showAll(std::string_view text) override { out_.append(text.data(), text.size()); }
 
   private:
     std::string& out_;
 };
 
-// Hashes everything written to it and keeps nothing: the bench needs only the signature.
-class HashSink : public std::streambuf {
+// Hashes everything and keeps nothing: the bench needs only the signature.
+class HashTable : public SinkTable {
   public:
-    explicit HashSink(std::uint64_t& hash) : hash_(hash) {}
-
-  protected:
-    int overflow(int ch) override {
-        if (ch != traits_type::eof()) hash_ = (hash_ ^ static_cast<unsigned char>(ch)) * FNV_PRIME;
-        return ch;
-    }
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        for (std::streamsize i = 0; i < n; ++i)
-            hash_ = (hash_ ^ static_cast<unsigned char>(s[i])) * FNV_PRIME;
-        return n;
+    explicit HashTable(std::uint64_t& hash) : hash_(hash) {}
+    void showAll(std::string_view text) override {
+        for (char ch : text) hash_ = (hash_ ^ static_cast<unsigned char>(ch)) * FNV_PRIME;
     }
 
   private:
     std::uint64_t& hash_;
 };
 
-// Plays one game with standard output sent to `sink`.
-void playInto(Mode mode, std::uint32_t seed, std::streambuf& sink, GameRecord* record) {
-    Options opt;
-    opt.autoPlay = true;
-    opt.fast = true;
-    opt.color = false;
-    opt.seed = seed;
-    std::streambuf* saved = std::cout.rdbuf(&sink);
-    Game game(mode, opt, nullptr, {});
+// Plays one game with its text going to `sink`.
+void playInto(Mode mode, const Options& opt, SinkTable& sink, GameRecord* record) {
+    Game game(mode, opt, &sink);
     bool stopped = false;
     try {
         game.setup();
         game.run();
     } catch (const std::exception& e) {
         stopped = true;
-        std::cout << "游戏错误：" << e.what() << "\n";
+        sink.showAll(std::string("游戏错误：") + e.what() + "\n");
     }
-    std::cout.rdbuf(saved);
     if (!record) return;
     record->mode = mode;
-    record->seed = seed;
+    record->seed = opt.seed;
     record->result = stopped ? std::string() : game.result();
     record->rounds = game.roundsPlayed();
     record->turns = game.counts().turns;
@@ -84,14 +65,27 @@ void playInto(Mode mode, std::uint32_t seed, std::streambuf& sink, GameRecord* r
 
 } // namespace
 
+Options automaticOptions(std::uint32_t seed) {
+    Options opt;
+    opt.autoPlay = true;
+    opt.fast = true;
+    opt.color = false;
+    opt.seed = seed;
+    return opt;
+}
+
+void playAutomatic(Mode mode, const Options& opt, std::string& out, GameRecord* record) {
+    StringTable sink(out);
+    playInto(mode, opt, sink, record);
+}
+
 void playAutomatic(Mode mode, std::uint32_t seed, std::string& out, GameRecord* record) {
-    StringSink sink(out);
-    playInto(mode, seed, sink, record);
+    playAutomatic(mode, automaticOptions(seed), out, record);
 }
 
 std::uint64_t playAutomaticHashed(Mode mode, std::uint32_t seed, std::uint64_t hash) {
-    HashSink sink(hash);
-    playInto(mode, seed, sink, nullptr);
+    HashTable sink(hash);
+    playInto(mode, automaticOptions(seed), sink, nullptr);
     return hash;
 }
 

@@ -27,6 +27,10 @@ struct GameRecord {
 // Computer players on every seat, colours off, the default round limit. Appends the whole transcript
 // to `out`; a game stopped by an error ends with the error line the front end would print.
 void playAutomatic(Mode mode, std::uint32_t seed, std::string& out, GameRecord* record = nullptr);
+// The settings of those games: automatic, fast, no colour, the default round limit.
+Options automaticOptions(std::uint32_t seed);
+// The same with other settings (the computer player's kind, say).
+void playAutomatic(Mode mode, const Options& opt, std::string& out, GameRecord* record = nullptr);
 
 // FNV-1a, continuing from `h`.
 std::uint64_t fnv1a(const std::string& s, std::uint64_t h);

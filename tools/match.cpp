@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "model/game.hpp"
+#include "tools/autoplay.hpp"
 
 namespace kvr {
 
@@ -16,24 +16,11 @@ namespace {
 
 // Plays one automatic game and returns its transcript's result line.
 std::string play(Mode mode, std::uint32_t seed, unsigned strongRoles, std::vector<double>& times) {
-    Options opt;
-    opt.autoPlay = true;
-    opt.fast = true;
-    opt.color = false;
-    opt.seed = seed;
+    Options opt = automaticOptions(seed);
     opt.strongRoles = strongRoles;
     opt.decisionTimes = &times;
-    std::ostringstream out;
-    std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
-    try {
-        Game game(mode, opt, nullptr, {});
-        game.setup();
-        game.run();
-    } catch (const std::exception& e) {
-        out << "游戏错误：" << e.what() << "\n";
-    }
-    std::cout.rdbuf(saved);
-    std::string text = out.str();
+    std::string text;
+    playAutomatic(mode, opt, text);
     std::size_t end = text.find("对局结束");
     if (end == std::string::npos) return "";
     std::size_t from = text.find('\n', end) + 1;

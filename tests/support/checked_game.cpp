@@ -60,14 +60,13 @@ Options checkedOptions(std::uint32_t seed, bool humanSeat) {
 }
 
 CheckedGame playChecked(Mode mode, std::uint32_t seed, bool humanSeat) {
-    Game game(mode, checkedOptions(seed, humanSeat), nullptr, {});
+    Discard discard;
+    std::ostream thrown(&discard);
+    std::istringstream in(humanSeat ? hostileInput(seed * 7919u + 1u, 400) : "");
+    ConsoleIo console(in, thrown);
+    Game game(mode, checkedOptions(seed, humanSeat), &console);
     GameProbe g{game};
     CheckedGame out;
-    Discard discard;
-    std::istringstream in(humanSeat ? hostileInput(seed * 7919u + 1u, 400) : "");
-    StreamSwap outSwap(std::cout, &discard);
-    StreamSwap inSwap(std::cin, in.rdbuf());
-    std::cin.clear();
     g.actionHook() = [&] {
         ++out.actions;
         if (out.fault.empty()) out.fault = tableFault(g);
@@ -78,7 +77,6 @@ CheckedGame playChecked(Mode mode, std::uint32_t seed, bool humanSeat) {
     } catch (const std::exception& e) {
         out.fault = std::string("exception: ") + e.what();
     }
-    std::cin.clear();
     out.result = g.result();
     if (out.fault.empty() && !validResult(mode, out.result)) out.fault = "result \"" + out.result + "\"";
     return out;

@@ -103,14 +103,17 @@ struct GameProbe {
     KV_FORWARD(equips)
     KV_FORWARD(table)
     KV_FORWARD(hand)
+    KV_FORWARD(line)
+    KV_FORWARD(number)
+    KV_FORWARD(readAnswer)
+    KV_FORWARD(show)
+    KV_FORWARD(dropSeat)
     KV_FORWARD(chooseTarget)
     KV_FORWARD(pause)
     KV_FORWARD(activateSeat)
     KV_FORWARD(publicMessage)
 
     static std::string roleText(Role r) { return Game::roleText(r); }
-    static std::string line() { return Game::line(); }
-    static int number(int lo, int hi, int fallback) { return Game::number(lo, hi, fallback); }
     static std::vector<int> numbers(const std::string& s) { return Game::numbers(s); }
 };
 

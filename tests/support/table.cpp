@@ -34,9 +34,10 @@ const Role IDENTITY_ROLES[6] = {Lord, Rebel, Loyalist, Rebel, Renegade, Rebel};
 } // namespace
 
 Table::Table(Mode mode, std::uint32_t seed, LanHub* hub)
-    : game_(std::make_unique<Game>(mode, tableOptions(seed), hub, std::vector<SocketHandle>{})), probe_{
-                                                                                                     *game_} {
+    : hosted_(hub ? std::make_unique<HostedTable>(*hub, console_) : nullptr),
+      game_(std::make_unique<Game>(mode, tableOptions(seed), &console_)), probe_{*game_} {
     game_->setup();
+    if (hosted_) game_->setIo(hosted_.get());
     std::vector<Card>& deck = probe_.deck();
     for (Player& x : probe_.ps()) {
         deck.insert(deck.end(), x.hand.begin(), x.hand.end());
@@ -76,9 +77,14 @@ void Table::human(int p) {
     probe_.human() = p;
 }
 
+void Table::answers(const std::string& lines) {
+    in_.str(lines);
+    in_.clear();
+}
+
 void Table::remote(int p, SocketHandle s) {
+    if (hosted_) hosted_->bindSeat(p, s);
     seat(p).human = true;
-    seat(p).remote = s;
     seat(p).label = "远程玩家";
 }
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "console/console_io.hpp"
 #include "model/game.hpp"
+#include "net/hosted_table.hpp"
 #include "tests/support/consistency.hpp"
 #include "tests/support/probe.hpp"
 
@@ -34,8 +36,8 @@ class StreamSwap {
     std::streambuf* saved_;
 };
 
-// Standard input from a fixed text, standard output captured. Restores both, and clears the input
-// stream's error state, when it goes.
+// Standard input from a fixed text, standard output captured, for code that uses the process's console
+// (standardConsole, the front end). Restores both, and clears the input stream's error state, when it goes.
 class Console {
   public:
     explicit Console(const std::string& input = "");
@@ -80,9 +82,9 @@ class Table {
     Card topSuitRank(int suit, int rank);
 
     // Scripted answers, one per line; output captured since the last clearOut.
-    void answers(const std::string& lines) { console_.feed(lines); }
-    std::string out() const { return console_.out(); }
-    void clearOut() { console_.resetOut(); }
+    void answers(const std::string& lines);
+    std::string out() const { return out_.str(); }
+    void clearOut() { out_.str(""); }
     // The log lines printed so far, without the "  -> " prefix.
     std::vector<std::string> logs() const;
     bool logged(const std::string& line) const;
@@ -93,7 +95,10 @@ class Table {
   private:
     Card take(const std::function<bool(const Card&)>& match);
 
-    Console console_;
+    std::istringstream in_;
+    std::ostringstream out_;
+    ConsoleIo console_{in_, out_};
+    std::unique_ptr<HostedTable> hosted_;
     std::unique_ptr<Game> game_;
     GameProbe probe_;
 };

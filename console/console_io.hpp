@@ -1,0 +1,29 @@
+// This computer's console as a game's table: every text on one output stream, every answer from one
+// input stream, whichever seat it is for.
+#pragma once
+
+#include <iosfwd>
+
+#include "model/table_io.hpp"
+
+namespace kvr {
+
+class ConsoleIo : public TableIo {
+  public:
+    ConsoleIo(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+
+    void showAll(std::string_view text) override;
+    void show(int p, std::string_view text) override;
+    Answer ask(int p, std::string& line) override;
+    // Flushes what was written: a hosted game shows public lines at once.
+    void flush();
+
+  private:
+    std::istream& in_;
+    std::ostream& out_;
+};
+
+// The console of this process: standard input and standard output.
+ConsoleIo& standardConsole();
+
+} // namespace kvr

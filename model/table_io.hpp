@@ -1,0 +1,37 @@
+// Where a game's text goes and where its human seats' answers come from. The rules reach consoles and
+// sockets only through this: this computer's console, a hosted game's sockets, a string for tests and
+// tools. A game without one (a silent copy) writes nothing and asks nobody.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kvr {
+
+// How a request for an answer ended: a line, no more input, or the seat's player went away.
+enum class Answer { Line, Closed, Dropped };
+
+class TableIo {
+  public:
+    virtual ~TableIo() = default;
+
+    // Public text: every seat sees it exactly once.
+    virtual void showAll(std::string_view text) = 0;
+    // Private text for seat p's screen (its table, hand and prompts). A seat played at this computer, a
+    // computer seat and -1 (nobody in particular) show it on this computer's console.
+    virtual void show(int p, std::string_view text) = 0;
+    // Seat p's next answer line as it was typed. Dropped: the seat's remote player is gone for good, and
+    // this table will not send that seat anything again.
+    virtual Answer ask(int p, std::string& line) = 0;
+
+    // A hosted table: remote players wait for seats, and are told when the game ends.
+    virtual bool hosted() const { return false; }
+    // Remote players waiting for a seat, in the order they joined.
+    virtual int remotePlayers() const { return 0; }
+    // The remote player `player` (0-based, in joining order) plays seat p from now on.
+    virtual void seatRemote(int /*player*/, int /*p*/) {}
+    // Sends `text` to every remote player and ends their connections: the game is over.
+    virtual void farewell(std::string_view /*text*/) {}
+};
+
+} // namespace kvr
