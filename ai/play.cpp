@@ -6,10 +6,6 @@ namespace kvr {
 // action, at most 60 passes.
 void Game::aiPlay(int p) {
     if (!ps_[p].alive || ended_) return;
-    if (strong(p)) {
-        strongPlay(p);
-        return;
-    }
     Player& x = ps_[p];
     auto use = [this, p](int index, Optional<int> target = Optional<int>()) {
         return useCard(p, index, target);

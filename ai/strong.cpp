@@ -237,10 +237,6 @@ StrongMove slashMove(const SeatView& v) {
 
 } // namespace
 
-bool helpfulTrick(const std::string& trick) {
-    return trick == "无中生有" || trick == "桃园结义" || trick == "五谷丰登";
-}
-
 int strongStance(const SeatView& v, int q) {
     if (q == v.self) return 4;
     const Optional<Role>& known = v.at(q).role;

@@ -1,54 +1,15 @@
-// The strong computer player. It decides from a SeatView: what one seat can know of the table, built
-// by Game::viewFor. Nothing here sees a Game, so it cannot read another seat's hand, the draw pile or
-// a hidden role.
+// The strong computer player's rules of thumb. They decide from a SeatView: what one seat can know of
+// the table, built by Game::viewFor. Nothing here sees a Game, so it cannot read another seat's hand,
+// the draw pile or a hidden role.
 #pragma once
 
-#include <array>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "model/types.hpp"
+#include "model/seat_view.hpp"
 
 namespace kvr {
-
-// The public face of one seat.
-struct SeenSeat {
-    bool alive = false;
-    HeroId hero = Varnok;
-    bool male = false;
-    int hp = 0;
-    int maxHp = 0;
-    int handCount = 0;
-    Optional<Card> weapon;
-    Optional<Card> armor;
-    Optional<Card> offensiveHorse;
-    Optional<Card> defensiveHorse;
-    std::vector<Card> delayed;
-    bool chained = false;
-    // Known to the viewer: its own, the Lord's, a dead seat's, and every role of a team game.
-    Optional<Role> role;
-};
-
-struct SeatView {
-    Mode mode = Normal3v3;
-    int self = -1;
-    Role role = TeamHan;
-    std::vector<Card> hand;
-    bool drank = false;
-    bool activeUsed = false;
-    bool slashAllowed = false;
-    std::array<SeenSeat, 6> seats;
-    // Table geometry from public facts: distance and whether a's slash reaches b.
-    std::array<std::array<int, 6>, 6> distance{};
-    std::array<std::array<bool, 6>, 6> reach{};
-    // What everybody saw seat a do to seat b: harmful acts aimed at b, and help given to b.
-    std::array<std::array<int, 6>, 6> harm{};
-    std::array<std::array<int, 6>, 6> help{};
-
-    const SeenSeat& me() const { return seats[static_cast<std::size_t>(self)]; }
-    const SeenSeat& at(int q) const { return seats[static_cast<std::size_t>(q)]; }
-};
 
 // One play-phase action: a hand card (with a target, or -1), a converted slash, or the hero skill.
 struct StrongMove {
@@ -103,7 +64,5 @@ int strongVictim(const SeatView& v, int armed, const SeatList& legal);
 int strongLock(const SeatView& v, CardType t);
 // Two male seats to set against each other: a foe first, then anyone but a friend; -1 when missing.
 void strongMalePair(const SeatView& v, int& first, int& second);
-// Whether a trick of this name does its target good.
-bool helpfulTrick(const std::string& trick);
 
 } // namespace kvr

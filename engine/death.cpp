@@ -28,9 +28,7 @@ bool Game::offerSave(int saver, int dying) {
 
     if (s.human) {
         if (!askYes(saver, ps_[dying].hero.name + "濒死，是否救援？y/n：")) return false;
-    } else if (strong(saver)) {
-        if (!decide(saver, [dying](const SeatView& v) { return strongSave(v, dying); })) return false;
-    } else if (saver != dying && attitude(saver, dying) < 1) {
+    } else if (!computer(saver).save(*this, saver, dying)) {
         return false;
     }
     noteHelp(saver, dying);

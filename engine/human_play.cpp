@@ -16,7 +16,7 @@ void Game::humanPlay(int p) {
         std::string cmd;
         bool answered = readAnswer(cmd);
         if (!ps_[p].human) {
-            aiPlay(p);
+            computer(p).playPhase(*this, p);
             return;
         }
         if (!answered) return;

@@ -23,8 +23,7 @@ Card Game::judgment(int who, const std::string& why, const std::function<bool(co
             if (n == 0) continue;
             pick = n - 1;
         } else {
-            int a = strong(i) ? decide(i, [who](const SeatView& v) { return strongStance(v, who); })
-                              : attitude(i, who);
+            int a = computer(i).stance(*this, i, who);
             if (!((a > 0 && !now) || (a < 0 && now))) continue;
         }
         Card replacement = takeHand(i, pick, true);

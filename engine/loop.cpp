@@ -59,7 +59,7 @@ void Game::turn(int p) {
     else if (x.human)
         humanPlay(p);
     else
-        aiPlay(p);
+        computer(p).playPhase(*this, p);
     if (!goesOn()) return;
     discardPhase(p);
     afterAction();

@@ -16,10 +16,7 @@ bool Game::nullified(int from, int target, const std::string& trick) {
                 x.human ? askYes(seat, "\n" + trick + "对" + ps_[target].hero.name +
                                            (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") +
                                            " y/n：")
-                : strong(seat)
-                    ? decide(seat,
-                             [&](const SeatView& v) { return strongNullify(v, target, trick, cancelled); })
-                    : attitude(seat, cancelled ? from : target) > 0;
+                        : computer(seat).nullify(*this, seat, from, target, trick, cancelled);
             if (plays) player = seat;
         }
         if (player < 0) return cancelled;

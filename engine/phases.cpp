@@ -38,9 +38,7 @@ void Game::startSkills(int p) {
             if (ok)
                 for (std::size_t k = 0; k < n; ++k) order[k] = static_cast<std::size_t>(answer[k] - 1);
         } else {
-            std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-                return keepValue(top[a], p) > keepValue(top[b], p);
-            });
+            order = computer(p).arrangeTop(*this, p, top);
         }
         for (std::size_t k = n; k-- > 0;) deck_.push_back(top[order[k]]);
         logParts(MAGENTA, x.hero.name, "发动【观星】。");
@@ -55,9 +53,7 @@ void Game::drawPhase(int p) {
     }
     if (x.hero.id == Dravin) {
         SeatList victims;
-        SeatList foes =
-            strong(p) ? decide(p, [](const SeatView& v) { return strongFoes(v, false); }) : enemies(p, false);
-        for (int q : foes)
+        for (int q : computer(p).foes(*this, p, false))
             if (!ps_[q].hand.empty()) victims.push_back(q);
         if (!victims.empty() && (!x.human || askYes(p, "发动突袭代替摸牌？y/n："))) {
             std::shuffle(victims.begin(), victims.end(), rng_);
@@ -99,7 +95,7 @@ void Game::discardPhase(int p) {
             show("弃牌至" + std::to_string(limit) + "张，输入序号：");
             pick = number(1, static_cast<int>(x.hand.size()), 1) - 1;
         } else {
-            pick = strong(p) ? decide(p, strongDiscard) : cheapestCard(p);
+            pick = computer(p).discard(*this, p);
         }
         throwCard(takeHand(p, pick, true));
     }

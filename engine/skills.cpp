@@ -20,7 +20,8 @@ bool Game::activeSkill(int p) {
     case Ormaen: {
         if (x.hand.empty()) return false;
         int target = pickTarget(
-            "仁德目标", [this, p](int q) { return attitude(p, q) > 0; }, x.human ? -1 : friendFor(p, false));
+            "仁德目标", [this, p](int q) { return attitude(p, q) > 0; },
+            x.human ? -1 : computer(p).ally(*this, p, false));
         if (target < 0) return false;
         int count = x.hand.size() > 1 ? 2 : 1;
         if (x.human) {
@@ -58,7 +59,7 @@ bool Game::activeSkill(int p) {
         if (x.hand.empty()) return false;
         int target = pickTarget(
             "反间目标", [this, p](int q) { return attitude(p, q) < 0; },
-            x.human ? -1 : foeFor(p, false, false));
+            x.human ? -1 : computer(p).foe(*this, p, false, false));
         if (target < 0) return false;
         noteHarm(p, target);
         Card gift = takeHand(p, 0, true);
@@ -77,7 +78,7 @@ bool Game::activeSkill(int p) {
     case Mendrel: {
         int target = pickTarget(
             "青囊治疗目标", [this](int q) { return ps_[q].hp < ps_[q].maxHp; },
-            x.human ? -1 : friendFor(p, true));
+            x.human ? -1 : computer(p).ally(*this, p, true));
         if (target < 0 || x.hand.empty()) return false;
         discardAt(0);
         noteHelp(p, target);
@@ -88,7 +89,7 @@ bool Game::activeSkill(int p) {
         if (x.hand.size() < 2 || x.hp >= x.maxHp) return false;
         int target = pickTarget(
             "结姻男性目标", [this](int q) { return ps_[q].hero.male && ps_[q].hp < ps_[q].maxHp; },
-            x.human ? -1 : friendFor(p, true));
+            x.human ? -1 : computer(p).ally(*this, p, true));
         if (target < 0 || !ps_[target].hero.male) return false;
         discardAt(0);
         discardAt(0);
@@ -108,15 +109,8 @@ bool Game::activeSkill(int p) {
                 p, "离间第一名男性", [this](int q) { return ps_[q].hero.male; }, false);
             second = chooseTarget(
                 p, "离间第二名男性", [this, first](int q) { return ps_[q].hero.male && q != first; }, false);
-        } else if (strong(p)) {
-            decide(p, [&](const SeatView& v) {
-                strongMalePair(v, first, second);
-                return 0;
-            });
         } else {
-            first = aiEnemy(p, false, false);
-            for (int q : males)
-                if (second < 0 && q != first) second = q;
+            computer(p).malePair(*this, p, males, first, second);
         }
         if (first < 0 || second < 0) return false;
         discardAt(0);
@@ -130,7 +124,8 @@ bool Game::activeSkill(int p) {
             if (!x.hand[i].red()) black = static_cast<int>(i);
         if (black < 0) return false;
         int target = pickTarget(
-            "奇袭目标", [this](int q) { return totalCards(q) > 0; }, x.human ? -1 : foeFor(p, false, true));
+            "奇袭目标", [this](int q) { return totalCards(q) > 0; },
+            x.human ? -1 : computer(p).foe(*this, p, false, true));
         if (target < 0) return false;
         noteHarm(p, target);
         discardAt(black);
@@ -145,9 +140,7 @@ bool Game::activeSkill(int p) {
         int target = pickTarget(
             "国色目标",
             [this, p](int q) { return q != p && ps_[q].hero.id != Kaspen && !hasDelayed(q, Indulgence); },
-            x.human     ? -1
-            : strong(p) ? decide(p, [](const SeatView& v) { return strongLock(v, Indulgence); })
-                        : aiEnemy(p, false, false));
+            x.human ? -1 : computer(p).lockTarget(*this, p, Indulgence));
         if (target < 0) return false;
         noteHarm(p, target);
         Card pay = takeHand(p, dia, true);

@@ -4,9 +4,7 @@ namespace kvr {
 
 namespace {
 
-int cheapestAny(const SeatView& v) {
-    return strongCheapest(v, [](const Card&) { return true; });
-}
+bool anyCard(const Card&) { return true; }
 
 } // namespace
 
@@ -22,7 +20,7 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
             to = chooseTarget(
                 p, "选择杀的目标", [this, p](int q) { return q != p && canSlash(p, q); }, true);
         else
-            to = foeFor(p, true, false);
+            to = computer(p).foe(*this, p, true, false);
     }
     if (to < 0 || to == p || !canSlash(p, to)) return false;
 
@@ -34,9 +32,7 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
 
     SeatList targets{to};
     if (halberd) {
-        SeatList foes =
-            strong(p) ? decide(p, [](const SeatView& v) { return strongFoes(v, true); }) : enemies(p, true);
-        for (int q : foes)
+        for (int q : computer(p).foes(*this, p, true))
             if (q != to && targets.size() < 3) targets.push_back(q);
         if (targets.size() >= 2) log("方天画戟追加了目标。", MAGENTA);
     }
@@ -59,7 +55,8 @@ bool Game::useVirtualSlash(int p) {
 
     if (hi < 0) {
         if (!(x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2)) return false;
-        int to = x.human ? chooseTarget(p, "丈八蛇矛杀目标", legal, true) : foeFor(p, true, false);
+        int to =
+            x.human ? chooseTarget(p, "丈八蛇矛杀目标", legal, true) : computer(p).foe(*this, p, true, false);
         if (to < 0) return false;
         payFirstTwo(p);
         ++x.slashCount;
@@ -76,7 +73,7 @@ bool Game::useVirtualSlash(int p) {
         if (!convertible(x.hand[static_cast<std::size_t>(hi)])) return false;
         to = chooseTarget(p, "转化杀目标", legal, true);
     } else {
-        to = foeFor(p, true, false);
+        to = computer(p).foe(*this, p, true, false);
     }
     if (to < 0) return false;
     Card pay = takeHand(p, hi, true);
@@ -99,20 +96,13 @@ void Game::slash(int from, int to, Card card) {
         SeatList candidates;
         for (int q = 0; q < 6; ++q)
             if (q != from && q != to && canSlash(to, q)) candidates.push_back(q);
-        // The strong player passes the slash on only to a foe, and only when the slasher is no friend.
-        int foe = strong(to) ? decide(to,
-                                      [&](const SeatView& v) {
-                                          if (strongStance(v, from) > 0) return -1;
-                                          for (int q : candidates)
-                                              if (strongStance(v, q) < 0) return q;
-                                          return -1;
-                                      })
-                             : -1;
-        bool hostile = strong(to) ? foe >= 0 : attitude(to, from) < 0;
-        if (!candidates.empty() && hostile && (!ps_[to].human || askYes(to, "发动流离转移杀？y/n："))) {
-            throwCard(takeHand(to, strong(to) ? decide(to, cheapestAny) : 0, true));
+        bool human = ps_[to].human;
+        int foe = human || candidates.empty() ? -1 : computer(to).passSlash(*this, to, from, candidates);
+        bool offered = human ? attitude(to, from) < 0 : foe >= 0;
+        if (!candidates.empty() && offered && (!human || askYes(to, "发动流离转移杀？y/n："))) {
+            throwCard(takeHand(to, human ? 0 : computer(to).payCard(*this, to, anyCard), true));
             int next = foe >= 0 ? foe : candidates.front();
-            if (ps_[to].human)
+            if (human)
                 next = chooseTarget(
                     to, "流离的新目标",
                     [this, from, to](int q) { return q != from && q != to && canSlash(to, q); }, false);
@@ -143,7 +133,7 @@ void Game::slash(int from, int to, Card card) {
         if (t.hand.empty())
             draw(from, 1, true);
         else if (!t.human || askYes(to, "雌雄双股剑：弃1牌？否则对方摸1。y/n："))
-            throwCard(takeHand(to, strong(to) ? decide(to, cheapestAny) : 0, true));
+            throwCard(takeHand(to, t.human ? 0 : computer(to).payCard(*this, to, anyCard), true));
         else
             draw(from, 1, true);
     }
@@ -183,7 +173,8 @@ void Game::slash(int from, int to, Card card) {
     a.drank = false;
     if (a.weapon && a.weapon->type == GudingBlade && t.hand.empty()) ++amount;
     if (a.weapon && a.weapon->type == IceSword && totalCards(to) > 1 &&
-        (a.human ? askYes(from, "寒冰剑：防止伤害并弃目标2牌？y/n：") : !strong(from) || t.hp > 2)) {
+        (a.human ? askYes(from, "寒冰剑：防止伤害并弃目标2牌？y/n：")
+                 : computer(from).iceSword(*this, from, to))) {
         throwRandom(to, 2);
         log("寒冰剑防止伤害并弃置目标2张牌。", BLUE);
         return;

@@ -58,16 +58,8 @@ void Game::harvest(int from) {
                 offer += std::to_string(i + 1) + "." + ctext(pool_[i]) + " ";
             show(offer + "\n选择五谷牌 1~" + std::to_string(pool_.size()) + "：");
             pick = static_cast<std::size_t>(number(1, static_cast<int>(pool_.size()), 1) - 1);
-        } else if (strong(seat)) {
-            pick = decide(seat, [this](const SeatView& v) {
-                std::size_t best = 0;
-                for (std::size_t i = 1; i < pool_.size(); ++i)
-                    if (strongKeep(v, pool_[i]) > strongKeep(v, pool_[best])) best = i;
-                return best;
-            });
         } else {
-            for (std::size_t i = 1; i < pool_.size(); ++i)
-                if (keepValue(pool_[i], seat) > keepValue(pool_[pick], seat)) pick = i;
+            pick = computer(seat).harvestPick(*this, seat, pool_);
         }
         ps_[seat].hand.push_back(pool_[pick]);
         pool_.erase(pool_.begin() + static_cast<std::ptrdiff_t>(pick));
@@ -82,12 +74,9 @@ void Game::fireAttack(int from, int to) {
     int shown = roll(0, static_cast<int>(ps_[to].hand.size()) - 1);
     Card c = ps_[to].hand[static_cast<std::size_t>(shown)];
     logParts(YELLOW, ps_[to].hero.name, "展示", c);
-    int index = strong(from)
-                    ? decide(from,
-                             [&c](const SeatView& v) {
-                                 return strongCheapest(v, [&c](const Card& h) { return h.suit == c.suit; });
-                             })
-                    : findSameSuit(from, c.suit, -1);
+    auto sameSuit = [&c](const Card& h) { return h.suit == c.suit; };
+    int index =
+        ps_[from].human ? findSameSuit(from, c.suit, -1) : computer(from).payCard(*this, from, sameSuit);
     if (index < 0) return;
     if (ps_[from].human && !askYes(from, "弃同花色牌发动火攻伤害？y/n：")) return;
     throwCard(takeHand(from, index, true));
@@ -103,11 +92,11 @@ void Game::borrowSword(int from, int armed) {
     if (victim < 0) return;
     if (ps_[from].human) {
         victim = chooseTarget(from, "借刀杀人的被杀目标", legal, false);
-    } else if (strong(from)) {
+    } else {
         SeatList seats;
         for (int q = 0; q < 6; ++q)
             if (legal(q)) seats.push_back(q);
-        victim = decide(from, [armed, &seats](const SeatView& v) { return strongVictim(v, armed, seats); });
+        victim = computer(from).victim(*this, from, armed, seats);
     }
     if (victim < 0) return;
 

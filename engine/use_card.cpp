@@ -79,7 +79,7 @@ bool Game::trickTarget(int p, CardType t, int& to) {
             return chooseTarget(
                 p, prompt, [&](int q) { return (!r || nearEnough(q)) && (!cards || totalCards(q) > 0); },
                 true);
-        return foeFor(p, false, cards);
+        return computer(p).foe(*this, p, false, cards);
     };
     const bool choosing = to < 0;
 
@@ -103,8 +103,7 @@ bool Game::trickTarget(int p, CardType t, int& to) {
             to = chooseTarget(
                 p, "选择有武器的借刀目标", [this](int q) { return bool(ps_[q].weapon); }, true);
         } else if (choosing) {
-            for (int q : enemies(p, false))
-                if (to < 0 && ps_[q].weapon) to = q;
+            to = computer(p).armedFoe(*this, p);
         }
         break;
     case Indulgence:
@@ -114,7 +113,7 @@ bool Game::trickTarget(int p, CardType t, int& to) {
                            p, "乐不思蜀目标",
                            [this](int q) { return ps_[q].hero.id != Kaspen && !hasDelayed(q, Indulgence); },
                            true)
-                     : foeFor(p, false, false);
+                     : computer(p).foe(*this, p, false, false);
         if (to >= 0 && (hasDelayed(to, Indulgence) || ps_[to].hero.id == Kaspen)) return false;
         break;
     case SupplyShortage:
@@ -122,7 +121,7 @@ bool Game::trickTarget(int p, CardType t, int& to) {
             to = x.human ? chooseTarget(
                                p, "兵粮寸断目标",
                                [&](int q) { return nearEnough(q) && !hasDelayed(q, SupplyShortage); }, true)
-                         : foeFor(p, false, false);
+                         : computer(p).foe(*this, p, false, false);
         if (to >= 0 && hasDelayed(to, SupplyShortage)) return false;
         break;
     default:
@@ -199,24 +198,8 @@ void Game::ironChain(int p) {
         int second = chooseTarget(
             p, "铁索第二个目标", [first](int q) { return q != first; }, true);
         if (second >= 0) chain.push_back(second);
-    } else if (strong(p)) {
-        // Two foes chained carry one fire to both; otherwise free a chained friend, or recast.
-        chain = decide(p, [](const SeatView& v) {
-            SeatList foes;
-            for (int q : strongFoes(v, false))
-                if (!v.at(q).chained && foes.size() < 2) foes.push_back(q);
-            if (foes.size() == 2) return foes;
-            SeatList friends;
-            for (int q = 0; q < 6; ++q)
-                if (v.at(q).alive && v.at(q).chained && strongStance(v, q) > 0 && friends.size() < 2)
-                    friends.push_back(q);
-            return friends;
-        });
     } else {
-        int foe = aiEnemy(p, false, false);
-        if (foe >= 0) chain.push_back(foe);
-        int friendSeat = aiAlly(p, false);
-        if (friendSeat >= 0 && ps_[friendSeat].chained) chain.push_back(friendSeat);
+        chain = computer(p).chain(*this, p);
     }
     if (chain.empty()) {
         draw(p, 1, true);

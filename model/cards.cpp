@@ -74,4 +74,8 @@ const char* natureName(Nature n) {
     return "普通";
 }
 
+bool helpfulTrick(const std::string& trick) {
+    return trick == "无中生有" || trick == "桃园结义" || trick == "五谷丰登";
+}
+
 } // namespace kvr

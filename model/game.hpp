@@ -10,8 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "ai/strong.hpp"
 #include "console/colors.hpp"
+#include "model/computer_player.hpp"
+#include "model/seat_view.hpp"
 #include "model/table_io.hpp"
 #include "model/types.hpp"
 
@@ -61,6 +62,9 @@ class Game {
 
   private:
     friend struct GameProbe;
+    // The built-in computer players read the table through the rules' own queries.
+    friend class ClassicPlayer;
+    friend class StrongPlayer;
 
     // Deck and piles
     void makeDeck();
@@ -149,18 +153,12 @@ class Game {
     int cheapestCard(int p) const;
     void aiPlay(int p);
 
-    // The strong computer player: who plays it, its view of the table, and its play phase.
-    bool strong(int p) const;
+    // Who decides for seat p when no person does: the options' kind of computer player.
+    const ComputerPlayer& computer(int p) const;
+    // What seat p can know of the table.
     SeatView viewFor(int p) const;
-    // Runs one decision of the strong player for seat p on p's view, timed when the options ask.
-    template <class F> auto decide(int p, F f) const {
-        DecisionClock clock(opt_.decisionTimes);
-        return f(viewFor(p));
-    }
+    // The strong computer player's play phase.
     void strongPlay(int p);
-    // The foe or friend a computer seat picks: the strong player's choice or the classic one.
-    int foeFor(int p, bool inRange, bool needsCards) const;
-    int friendFor(int p, bool wounded) const;
     // The public record the strong player reads roles from: a harmful act of a at b, help from a to b.
     void noteHarm(int a, int b);
     void noteHelp(int a, int b);

@@ -194,5 +194,7 @@ Nature slashNature(CardType t);
 const char* suitName(Suit s);
 std::string rankName(int r);
 const char* natureName(Nature n);
+// Whether a trick of this name does its target good.
+bool helpfulTrick(const std::string& trick);
 
 } // namespace kvr

@@ -6,6 +6,8 @@
 #include <random>
 #include <sstream>
 
+#include "ai/players.hpp"
+#include "ai/strong.hpp"
 #include "tests/support/checked_game.hpp"
 #include "tests/support/consistency.hpp"
 #include "tests/support/table.hpp"
@@ -228,15 +230,17 @@ TEST(StrongPlayer, WholeGamesStayConsistent) {
 TEST(StrongPlayer, WhoPlaysIt) {
     Table t(Identity);
     t.human(0);
-    EXPECT_FALSE(t.g().strong(1));
+    // A human seat is asked through its prompts: no computer player decides for it.
+    auto strong = [&t](int p) { return !t.seat(p).human && &t.g().computer(p) == &strongPlayer(); };
+    EXPECT_FALSE(strong(1));
     t.g().opt().ai = StrongAi;
-    EXPECT_TRUE(!t.g().strong(0) && t.g().strong(1));
+    EXPECT_TRUE(!strong(0) && strong(1));
     t.seat(0).human = false;
-    EXPECT_TRUE(t.g().strong(0));
+    EXPECT_TRUE(strong(0));
     t.g().opt().ai = ClassicAi;
     t.g().opt().strongRoles = 1U << Rebel;
-    EXPECT_TRUE(t.g().strong(1) && t.g().strong(3) && t.g().strong(5));
-    EXPECT_FALSE(t.g().strong(0) || t.g().strong(2) || t.g().strong(4));
+    EXPECT_TRUE(strong(1) && strong(3) && strong(5));
+    EXPECT_FALSE(strong(0) || strong(2) || strong(4));
 }
 
 } // namespace

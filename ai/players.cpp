@@ -1,0 +1,203 @@
+#include "ai/players.hpp"
+
+#include <algorithm>
+#include <numeric>
+
+#include "ai/strong.hpp"
+#include "model/game.hpp"
+
+namespace kvr {
+
+namespace {
+
+// The first hand card that fits, or -1.
+int firstFitting(const std::vector<Card>& hand, const std::function<bool(const Card&)>& fits) {
+    for (std::size_t i = 0; i < hand.size(); ++i)
+        if (fits(hand[i])) return static_cast<int>(i);
+    return -1;
+}
+
+} // namespace
+
+class ClassicPlayer : public ComputerPlayer {
+  public:
+    // The top cards in the order of their value to seat p, the most valuable drawn first; ties keep
+    // their order.
+    static std::vector<std::size_t> byKeepValue(const Game& g, int p, const std::vector<Card>& top) {
+        std::vector<std::size_t> order(top.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return g.keepValue(top[a], p) > g.keepValue(top[b], p);
+        });
+        return order;
+    }
+
+    void playPhase(Game& g, int p) const override { g.aiPlay(p); }
+    int foe(const Game& g, int p, bool inRange, bool needsCards) const override {
+        return g.aiEnemy(p, inRange, needsCards);
+    }
+    SeatList foes(const Game& g, int p, bool inRange) const override { return g.enemies(p, inRange); }
+    int ally(const Game& g, int p, bool wounded) const override { return g.aiAlly(p, wounded); }
+    int stance(const Game& g, int p, int q) const override { return g.attitude(p, q); }
+    int discard(const Game& g, int p) const override { return g.cheapestCard(p); }
+    int payCard(const Game& g, int p, const std::function<bool(const Card&)>& fits) const override {
+        return firstFitting(g.ps_[p].hand, fits);
+    }
+    std::vector<std::size_t> arrangeTop(const Game& g, int p, const std::vector<Card>& top) const override {
+        return byKeepValue(g, p, top);
+    }
+    std::size_t harvestPick(const Game& g, int p, const std::vector<Card>& pool) const override {
+        std::size_t pick = 0;
+        for (std::size_t i = 1; i < pool.size(); ++i)
+            if (g.keepValue(pool[i], p) > g.keepValue(pool[pick], p)) pick = i;
+        return pick;
+    }
+    bool nullify(const Game& g, int p, int from, int target, const std::string&,
+                 bool cancelled) const override {
+        return g.attitude(p, cancelled ? from : target) > 0;
+    }
+    bool save(const Game& g, int p, int dying) const override {
+        return p == dying || g.attitude(p, dying) >= 1;
+    }
+    int passSlash(const Game& g, int p, int from, const SeatList& candidates) const override {
+        return g.attitude(p, from) < 0 && !candidates.empty() ? candidates.front() : -1;
+    }
+    bool iceSword(const Game&, int, int) const override { return true; }
+    SeatList chain(const Game& g, int p) const override {
+        SeatList out;
+        int foe = g.aiEnemy(p, false, false);
+        if (foe >= 0) out.push_back(foe);
+        int friendSeat = g.aiAlly(p, false);
+        if (friendSeat >= 0 && g.ps_[friendSeat].chained) out.push_back(friendSeat);
+        return out;
+    }
+    int armedFoe(const Game& g, int p) const override {
+        for (int q : g.enemies(p, false))
+            if (g.ps_[q].weapon) return q;
+        return -1;
+    }
+    int victim(const Game&, int, int, const SeatList& legal) const override {
+        return legal.empty() ? -1 : legal.front();
+    }
+    int lockTarget(const Game& g, int p, CardType) const override { return g.aiEnemy(p, false, false); }
+    // The first of the pair is the best foe, male or not; the second the first other male.
+    void malePair(const Game& g, int p, const SeatList& males, int& first, int& second) const override {
+        first = g.aiEnemy(p, false, false);
+        second = -1;
+        for (int q : males)
+            if (second < 0 && q != first) second = q;
+    }
+};
+
+class StrongPlayer : public ComputerPlayer {
+    // One decision on seat p's view, timed when the game's options ask.
+    template <class F> static auto decide(const Game& g, int p, F f) {
+        DecisionClock clock(g.opt_.decisionTimes);
+        return f(g.viewFor(p));
+    }
+
+  public:
+    void playPhase(Game& g, int p) const override { g.strongPlay(p); }
+    int foe(const Game& g, int p, bool inRange, bool needsCards) const override {
+        return decide(g, p, [&](const SeatView& v) {
+            return inRange ? strongSlashTarget(v) : strongFoe(v, needsCards);
+        });
+    }
+    SeatList foes(const Game& g, int p, bool inRange) const override {
+        return decide(g, p, [&](const SeatView& v) { return strongFoes(v, inRange); });
+    }
+    int ally(const Game& g, int p, bool wounded) const override {
+        return decide(g, p, [&](const SeatView& v) { return strongFriend(v, wounded, false); });
+    }
+    int stance(const Game& g, int p, int q) const override {
+        return decide(g, p, [&](const SeatView& v) { return strongStance(v, q); });
+    }
+    int discard(const Game& g, int p) const override { return decide(g, p, strongDiscard); }
+    int payCard(const Game& g, int p, const std::function<bool(const Card&)>& fits) const override {
+        return decide(g, p, [&](const SeatView& v) { return strongCheapest(v, fits); });
+    }
+    std::vector<std::size_t> arrangeTop(const Game& g, int p, const std::vector<Card>& top) const override {
+        return ClassicPlayer::byKeepValue(g, p, top);
+    }
+    std::size_t harvestPick(const Game& g, int p, const std::vector<Card>& pool) const override {
+        return decide(g, p, [&](const SeatView& v) {
+            std::size_t best = 0;
+            for (std::size_t i = 1; i < pool.size(); ++i)
+                if (strongKeep(v, pool[i]) > strongKeep(v, pool[best])) best = i;
+            return best;
+        });
+    }
+    bool nullify(const Game& g, int p, int, int target, const std::string& trick,
+                 bool cancelled) const override {
+        return decide(g, p, [&](const SeatView& v) { return strongNullify(v, target, trick, cancelled); });
+    }
+    bool save(const Game& g, int p, int dying) const override {
+        return decide(g, p, [&](const SeatView& v) { return strongSave(v, dying); });
+    }
+    // Passes the slash on only to a foe, and only when the slasher is no friend.
+    int passSlash(const Game& g, int p, int from, const SeatList& candidates) const override {
+        return decide(g, p, [&](const SeatView& v) {
+            if (strongStance(v, from) > 0) return -1;
+            for (int q : candidates)
+                if (strongStance(v, q) < 0) return q;
+            return -1;
+        });
+    }
+    // Hit points are worth more than two cards to a target close to dying.
+    bool iceSword(const Game& g, int, int target) const override { return g.ps_[target].hp > 2; }
+    // Two foes chained carry one fire to both; otherwise free a chained friend, or recast.
+    SeatList chain(const Game& g, int p) const override {
+        return decide(g, p, [](const SeatView& v) {
+            SeatList foes;
+            for (int q : strongFoes(v, false))
+                if (!v.at(q).chained && foes.size() < 2) foes.push_back(q);
+            if (foes.size() == 2) return foes;
+            SeatList friends;
+            for (int q = 0; q < 6; ++q)
+                if (v.at(q).alive && v.at(q).chained && strongStance(v, q) > 0 && friends.size() < 2)
+                    friends.push_back(q);
+            return friends;
+        });
+    }
+    int armedFoe(const Game& g, int p) const override {
+        return decide(g, p, [](const SeatView& v) {
+            for (int q : strongFoes(v, false))
+                if (v.at(q).weapon) return q;
+            return -1;
+        });
+    }
+    int victim(const Game& g, int p, int armed, const SeatList& legal) const override {
+        return decide(g, p, [&](const SeatView& v) { return strongVictim(v, armed, legal); });
+    }
+    int lockTarget(const Game& g, int p, CardType t) const override {
+        return decide(g, p, [&](const SeatView& v) { return strongLock(v, t); });
+    }
+    void malePair(const Game& g, int p, const SeatList&, int& first, int& second) const override {
+        decide(g, p, [&](const SeatView& v) {
+            strongMalePair(v, first, second);
+            return 0;
+        });
+    }
+};
+
+const ComputerPlayer& classicPlayer() {
+    static const ClassicPlayer player;
+    return player;
+}
+
+const ComputerPlayer& strongPlayer() {
+    static const StrongPlayer player;
+    return player;
+}
+
+const ComputerPlayer& computerPlayer(AiKind kind) {
+    return kind == StrongAi ? strongPlayer() : classicPlayer();
+}
+
+// The options choose: the strong player for every computer seat, or for seats of the roles listed.
+const ComputerPlayer& Game::computer(int p) const {
+    bool strong = opt_.ai == StrongAi || ((opt_.strongRoles >> ps_[p].role) & 1U) != 0;
+    return strong ? strongPlayer() : classicPlayer();
+}
+
+} // namespace kvr

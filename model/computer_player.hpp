@@ -1,0 +1,65 @@
+// Who decides for a seat that no person plays. A rule asks a human seat through its prompt and every
+// other seat through this, once, whatever kind of computer player sits there: the classic one (which
+// reads true roles, as the game's rules describe it), the strong one (which decides from its seat's
+// view alone), or any other. Implementations hold no state of their own: one instance serves every
+// seat of every game, so a copied game shares nothing mutable through them.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/types.hpp"
+
+namespace kvr {
+
+class Game;
+
+class ComputerPlayer {
+  public:
+    virtual ~ComputerPlayer() = default;
+
+    // The whole play phase of seat p.
+    virtual void playPhase(Game& g, int p) const = 0;
+
+    // The foe to aim a harmful effect at (in slash reach only, or only one with cards, when asked), or -1.
+    virtual int foe(const Game& g, int p, bool inRange, bool needsCards) const = 0;
+    // Every foe in seat order, those in slash reach only when asked.
+    virtual SeatList foes(const Game& g, int p, bool inRange) const = 0;
+    // The friend to help (a wounded one when asked), never p itself, or -1.
+    virtual int ally(const Game& g, int p, bool wounded) const = 0;
+    // Above 0 when p wants seat q to do well, below 0 when it wants q to fare badly.
+    virtual int stance(const Game& g, int p, int q) const = 0;
+
+    // The hand card to discard first.
+    virtual int discard(const Game& g, int p) const = 0;
+    // The hand card to pay with among those that fit, or -1.
+    virtual int payCard(const Game& g, int p, const std::function<bool(const Card&)>& fits) const = 0;
+    // The order in which to put the top cards back (a permutation of their indices, first drawn first).
+    virtual std::vector<std::size_t> arrangeTop(const Game& g, int p, const std::vector<Card>& top) const = 0;
+    // The card to take from the harvest pool.
+    virtual std::size_t harvestPick(const Game& g, int p, const std::vector<Card>& pool) const = 0;
+
+    // Whether to play a nullification now: `cancelled` says the trick stands cancelled at the moment.
+    virtual bool nullify(const Game& g, int p, int from, int target, const std::string& trick,
+                         bool cancelled) const = 0;
+    // Whether to give a save to the dying seat (p itself included).
+    virtual bool save(const Game& g, int p, int dying) const = 0;
+    // The seat to pass a slash from `from` on to among `candidates` (流离), or -1 to take it.
+    virtual int passSlash(const Game& g, int p, int from, const SeatList& candidates) const = 0;
+    // Whether the Ice Sword spares the target's hit points for two of its cards.
+    virtual bool iceSword(const Game& g, int p, int target) const = 0;
+    // The seats to chain or free with an iron chain (none: recast the card).
+    virtual SeatList chain(const Game& g, int p) const = 0;
+    // The armed seat to lend a sword to p, or -1.
+    virtual int armedFoe(const Game& g, int p) const = 0;
+    // The seat the armed seat of p's borrowed sword must slash, among `legal`.
+    virtual int victim(const Game& g, int p, int armed, const SeatList& legal) const = 0;
+    // The seat to lock down with a delayed trick of type t put by a skill, or -1.
+    virtual int lockTarget(const Game& g, int p, CardType t) const = 0;
+    // Two male seats among `males` to set against each other; -1 when missing.
+    virtual void malePair(const Game& g, int p, const SeatList& males, int& first, int& second) const = 0;
+};
+
+} // namespace kvr

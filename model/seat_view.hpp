@@ -1,0 +1,51 @@
+// What one seat can know of the table: its own hand and role, the public face of every seat, and the
+// public record of who harmed or helped whom. Game::viewFor builds it; the strong computer player
+// decides from it alone.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "model/types.hpp"
+
+namespace kvr {
+
+// The public face of one seat.
+struct SeenSeat {
+    bool alive = false;
+    HeroId hero = Varnok;
+    bool male = false;
+    int hp = 0;
+    int maxHp = 0;
+    int handCount = 0;
+    Optional<Card> weapon;
+    Optional<Card> armor;
+    Optional<Card> offensiveHorse;
+    Optional<Card> defensiveHorse;
+    std::vector<Card> delayed;
+    bool chained = false;
+    // Known to the viewer: its own, the Lord's, a dead seat's, and every role of a team game.
+    Optional<Role> role;
+};
+
+struct SeatView {
+    Mode mode = Normal3v3;
+    int self = -1;
+    Role role = TeamHan;
+    std::vector<Card> hand;
+    bool drank = false;
+    bool activeUsed = false;
+    bool slashAllowed = false;
+    std::array<SeenSeat, 6> seats;
+    // Table geometry from public facts: distance and whether a's slash reaches b.
+    std::array<std::array<int, 6>, 6> distance{};
+    std::array<std::array<bool, 6>, 6> reach{};
+    // What everybody saw seat a do to seat b: harmful acts aimed at b, and help given to b.
+    std::array<std::array<int, 6>, 6> harm{};
+    std::array<std::array<int, 6>, 6> help{};
+
+    const SeenSeat& me() const { return seats[static_cast<std::size_t>(self)]; }
+    const SeenSeat& at(int q) const { return seats[static_cast<std::size_t>(q)]; }
+};
+
+} // namespace kvr
