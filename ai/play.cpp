@@ -1,3 +1,5 @@
+#include <cstdint>
+
 #include "model/game.hpp"
 
 namespace kvr {
@@ -11,8 +13,12 @@ void Game::aiPlay(int p) {
         return useCard(p, index, target);
     };
 
-    // One pass; returns whether it did something.
+    // One pass; returns whether it did something. Until something is done the hand stays as it is, so
+    // the types it holds are read once and only those are looked for.
     auto pass = [&]() -> bool {
+        std::uint64_t held = 0;
+        for (const Card& c : x.hand) held |= std::uint64_t(1) << c.type;
+        auto findCard = [&](int seat, CardType t) { return (held >> t) & 1 ? this->findCard(seat, t) : -1; };
         int peach = x.hp < x.maxHp ? findCard(p, Peach) : -1;
         if (peach >= 0) return use(peach);
 
@@ -94,7 +100,7 @@ void Game::aiPlay(int p) {
     for (int guard = 60; guard > 0; --guard) {
         bool moved = pass();
         afterAction();
-        if (!moved || !ps_[p].alive || ended_) return;
+        if (!moved || !ps_[p].alive || ended_ || haltsMidPlay()) return;
     }
 }
 

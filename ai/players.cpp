@@ -52,7 +52,7 @@ class ClassicPlayer : public ComputerPlayer {
             if (g.keepValue(pool[i], p) > g.keepValue(pool[pick], p)) pick = i;
         return pick;
     }
-    bool nullify(const Game& g, int p, int from, int target, const std::string&,
+    bool nullify(const Game& g, int p, int from, int target, std::string_view,
                  bool cancelled) const override {
         return g.attitude(p, cancelled ? from : target) > 0;
     }
@@ -127,7 +127,7 @@ class StrongPlayer : public ComputerPlayer {
             return best;
         });
     }
-    bool nullify(const Game& g, int p, int, int target, const std::string& trick,
+    bool nullify(const Game& g, int p, int, int target, std::string_view trick,
                  bool cancelled) const override {
         return decide(g, p, [&](const SeatView& v) { return strongNullify(v, target, trick, cancelled); });
     }
@@ -194,8 +194,10 @@ const ComputerPlayer& computerPlayer(AiKind kind) {
     return kind == StrongAi ? strongPlayer() : classicPlayer();
 }
 
-// The options choose: the strong player for every computer seat, or for seats of the roles listed.
+// A seat's own player, else the options choose: the strong player for every computer seat, or for
+// seats of the roles listed.
 const ComputerPlayer& Game::computer(int p) const {
+    if (const ComputerPlayer* own = players_[static_cast<std::size_t>(p)]) return *own;
     bool strong = opt_.ai == StrongAi || ((opt_.strongRoles >> ps_[p].role) & 1U) != 0;
     return strong ? strongPlayer() : classicPlayer();
 }

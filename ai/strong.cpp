@@ -390,7 +390,7 @@ int strongFriend(const SeatView& v, bool wounded, bool self) {
     return best;
 }
 
-bool strongNullify(const SeatView& v, int target, const std::string& trick, bool cancelled) {
+bool strongNullify(const SeatView& v, int target, std::string_view trick, bool cancelled) {
     bool good = helpfulTrick(trick) || (trick == "铁索连环" && v.at(target).chained);
     int st = strongStance(v, target);
     if (st == 0) return false;

@@ -47,7 +47,7 @@ int strongCheapest(const SeatView& v, const std::function<bool(const Card&)>& fi
 // The next action of the play phase; Stop ends it. `tried` lists actions that failed this phase.
 StrongMove strongMove(const SeatView& v, const std::vector<StrongMove>& tried);
 // Whether to play a nullification now; `cancelled` says the trick is currently cancelled.
-bool strongNullify(const SeatView& v, int target, const std::string& trick, bool cancelled);
+bool strongNullify(const SeatView& v, int target, std::string_view trick, bool cancelled);
 // Whether to give a save to a dying seat (the viewer itself included).
 bool strongSave(const SeatView& v, int dying);
 // The best foe to slash among the seats in reach, or -1.

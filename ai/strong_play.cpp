@@ -37,6 +37,7 @@ void Game::strongPlay(int p) {
             moved = activeSkill(p);
         afterAction();
         if (!ps_[p].alive || ended_) return;
+        if (moved && haltsMidPlay()) return;
         if (moved)
             tried.clear();
         else

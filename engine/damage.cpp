@@ -6,7 +6,7 @@ namespace kvr {
 
 // Every loss of hit points: modifiers, announcement, chain conduction, dying, then the
 // damaged seat's skills once per point.
-void Game::damage(int from, int to, int amount, Nature nat, const std::string& why, bool spread) {
+void Game::damage(int from, int to, int amount, Nature nat, std::string_view why, bool spread) {
     Player& t = ps_[to];
     if (!t.alive) return;
     if (from >= 0 && ps_[from].alive && ps_[from].luoyi && (why == "杀" || why == "决斗")) ++amount;
@@ -74,7 +74,7 @@ void Game::afterDamage(int from, int to) {
     }
 }
 
-void Game::heal(int p, int n, const std::string& why) {
+void Game::heal(int p, int n, std::string_view why) {
     Player& x = ps_[p];
     int old = x.hp;
     x.hp = std::min(x.maxHp, old + n);

@@ -44,6 +44,7 @@ void Game::humanPlay(int p) {
             }
         }
         afterAction();
+        if (haltsMidPlay()) return;
         pause("按 Enter 继续...");
     }
 }

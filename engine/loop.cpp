@@ -3,17 +3,7 @@
 namespace kvr {
 
 void Game::run() {
-    while (!ended_) {
-        if (round_ > opt_.maxRounds) {
-            ended_ = true;
-            result_ = "达到最大轮数，平局。";
-            break;
-        }
-        if (opt_.autoPlay) show("\n======== 第" + std::to_string(round_) + "轮 ========\n");
-        for (int i = 0; i < 6 && !ended_; ++i)
-            if (ps_[i].alive) turn(i);
-        ++round_;
-    }
+    playOn(-1);
     if (!opt_.autoPlay) {
         activateSeat(human_);
         clear();
@@ -26,7 +16,44 @@ void Game::run() {
     if (!opt_.autoPlay) pause("按 Enter 继续...");
 }
 
-// Runs the phases in order; after each one the turn stops if the seat died or the game ended.
+// Rounds of turns over the living seats from where the game stands: the rest of the turn in progress,
+// then the next seats in order. A game ended by a death counts the round it ended in as begun, so
+// `round_` is one past it; the round limit ends the game before its round begins.
+void Game::playOn(long actions) {
+    haltAt_ = actions < 0 ? -1 : counts_.actions + actions;
+    while (!ended_ && !halted()) {
+        if (step_ != TurnStep::Done) {
+            playSteps(current_);
+        } else if (nextSeat_ < 0) {
+            if (round_ > opt_.maxRounds) {
+                ended_ = true;
+                result_ = "达到最大轮数，平局。";
+                return;
+            }
+            if (opt_.autoPlay && io_) show("\n======== 第" + std::to_string(round_) + "轮 ========\n");
+            nextSeat_ = 0;
+        } else if (nextSeat_ >= 6) {
+            ++round_;
+            nextSeat_ = -1;
+        } else {
+            int i = nextSeat_++;
+            if (ps_[i].alive) turn(i);
+        }
+        if (ended_) ++round_;
+    }
+}
+
+bool Game::halted() const { return haltAt_ >= 0 && counts_.actions >= haltAt_; }
+
+// A play phase that goes on after an action asks here whether play halts; the phase then goes on from
+// its next action when play resumes.
+bool Game::haltsMidPlay() {
+    if (!halted()) return false;
+    midPlay_ = true;
+    return true;
+}
+
+// Begins seat p's turn and plays its steps.
 void Game::turn(int p) {
     ++counts_.turns;
     current_ = p;
@@ -43,28 +70,60 @@ void Game::turn(int p) {
     } else {
         logParts(YELLOW, "━━ ", x.hero.name, "的回合 ━━");
     }
-    auto goesOn = [this, p] {
-        afterAction();
-        return ps_[p].alive && !ended_;
-    };
+    step_ = TurnStep::Start;
+    playSteps(p);
+}
 
-    startSkills(p);
-    if (!goesOn()) return;
-    judgmentPhase(p);
-    if (!goesOn()) return;
-    drawPhase(p);
-    if (!goesOn()) return;
-    if (x.skipPlay)
-        logParts(RED, x.hero.name, "跳过出牌阶段。");
-    else if (x.human)
-        humanPlay(p);
-    else
-        computer(p).playPhase(*this, p);
-    if (!goesOn()) return;
-    discardPhase(p);
-    afterAction();
-    endPhase(p);
-    afterAction();
+// Runs the steps of seat p's turn from `step_` in order; after each phase the turn stops if the seat
+// died or the game ended. A halt keeps the step, so the turn goes on from there when play resumes.
+void Game::playSteps(int p) {
+    Player& x = ps_[p];
+    auto next = [this, p](TurnStep following) {
+        step_ = following;
+        afterAction();
+        if (!ps_[p].alive || ended_) step_ = TurnStep::Done;
+        return step_ != TurnStep::Done && !halted();
+    };
+    switch (step_) {
+    case TurnStep::Start:
+        startSkills(p);
+        if (!next(TurnStep::Judgment)) return;
+        [[fallthrough]];
+    case TurnStep::Judgment:
+        judgmentPhase(p);
+        if (!next(TurnStep::Draw)) return;
+        [[fallthrough]];
+    case TurnStep::Draw:
+        drawPhase(p);
+        if (!next(TurnStep::Play)) return;
+        [[fallthrough]];
+    case TurnStep::Play:
+        if (x.skipPlay)
+            logParts(RED, x.hero.name, "跳过出牌阶段。");
+        else if (x.human)
+            humanPlay(p);
+        else
+            computer(p).playPhase(*this, p);
+        if (midPlay_) {
+            midPlay_ = false;
+            return;
+        }
+        if (!next(TurnStep::Discard)) return;
+        [[fallthrough]];
+    case TurnStep::Discard:
+        discardPhase(p);
+        step_ = TurnStep::End;
+        afterAction();
+        if (halted()) return;
+        [[fallthrough]];
+    case TurnStep::End:
+        endPhase(p);
+        step_ = TurnStep::Done;
+        afterAction();
+        [[fallthrough]];
+    case TurnStep::Done:
+        return;
+    }
 }
 
 void Game::endPhase(int p) {
@@ -114,6 +173,7 @@ void Game::checkWin() {
 }
 
 void Game::afterAction() {
+    ++counts_.actions;
     if (actionHook_) actionHook_();
 }
 

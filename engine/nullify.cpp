@@ -3,17 +3,17 @@
 namespace kvr {
 
 // The whole chain of nullifications against one trick on one target; true when it ends cancelled.
-bool Game::nullified(int from, int target, const std::string& trick) {
+bool Game::nullified(int from, int target, std::string_view trick) {
     bool cancelled = false;
     int start = (from + 1) % 6;
     for (int chains = 12; chains > 0; --chains) {
         int player = -1;
         for (int k = 0; k < 6 && player < 0; ++k) {
-            int seat = (start + k) % 6;
+            int seat = start + k < 6 ? start + k : start + k - 6;
             const Player& x = ps_[seat];
             if (!x.alive || findCard(seat, Nullification) < 0) continue;
             bool plays =
-                x.human ? askYes(seat, "\n" + trick + "对" + ps_[target].hero.name +
+                x.human ? askYes(seat, "\n" + std::string(trick) + "对" + ps_[target].hero.name +
                                            (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") +
                                            " y/n：")
                         : computer(seat).nullify(*this, seat, from, target, trick, cancelled);

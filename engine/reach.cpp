@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
 #include "model/game.hpp"
 
@@ -7,22 +9,41 @@ namespace kvr {
 namespace {
 // Range of each weapon from QinggangSword to ZhuqueFan; anything else (the Crossbow) reaches 1.
 const int WEAPON_RANGE[] = {2, 2, 2, 3, 3, 3, 4, 5, 2, 4};
+
+// Living seats from a to b counted the short way round, b counted when it lives, for every set of
+// living seats (bit i: seat i lives); index (a * 6 + b) * 64 + set.
+constexpr std::array<std::uint8_t, 6 * 6 * 64> ringDistances() {
+    std::array<std::uint8_t, 6 * 6 * 64> out{};
+    for (int a = 0; a < 6; ++a)
+        for (int b = 0; b < 6; ++b)
+            for (int set = 0; set < 64; ++set) {
+                if (a == b) continue;
+                int cw = 0;
+                for (int i = (a + 1) % 6;; i = (i + 1) % 6) {
+                    cw += (set >> i) & 1;
+                    if (i == b) break;
+                }
+                int ccw = 0;
+                for (int i = (a + 5) % 6;; i = (i + 5) % 6) {
+                    ccw += (set >> i) & 1;
+                    if (i == b) break;
+                }
+                out[static_cast<std::size_t>((a * 6 + b) * 64 + set)] =
+                    static_cast<std::uint8_t>(cw < ccw ? cw : ccw);
+            }
+    return out;
+}
+
+constexpr std::array<std::uint8_t, 6 * 6 * 64> RING = ringDistances();
+
 } // namespace
 
 // Living seats counted the short way round, both ends' horses and 马术 applied, never below 1.
 int Game::distance(int a, int b) const {
     if (a == b) return 0;
-    int cw = 0;
-    for (int i = (a + 1) % 6;; i = (i + 1) % 6) {
-        if (ps_[i].alive) ++cw;
-        if (i == b) break;
-    }
-    int ccw = 0;
-    for (int i = (a + 5) % 6;; i = (i + 5) % 6) {
-        if (ps_[i].alive) ++ccw;
-        if (i == b) break;
-    }
-    int d = std::min(cw, ccw);
+    unsigned living = 0;
+    for (unsigned i = 0; i < 6; ++i) living |= static_cast<unsigned>(ps_[i].alive) << i;
+    int d = RING[static_cast<std::size_t>((a * 6 + b) * 64) + living];
     if (ps_[a].offensiveHorse) --d;
     if (ps_[a].hero.id == Feyrin) --d;
     if (ps_[b].defensiveHorse) ++d;

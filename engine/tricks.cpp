@@ -42,9 +42,11 @@ void Game::harvest(int from) {
     int living = 0;
     for (const Player& x : ps_) living += x.alive ? 1 : 0;
     for (int k = 0; k < living; ++k) pool_.push_back(drawOne());
-    std::string shown = "五谷展示：";
-    for (const Card& c : pool_) shown += ctext(c) + " ";
-    show(shown + "\n");
+    if (io_) {
+        std::string shown = "五谷展示：";
+        for (const Card& c : pool_) shown += ctext(c) + " ";
+        show(shown + "\n");
+    }
 
     for (int k = 0; k < 6 && !pool_.empty(); ++k) {
         int seat = (from + k) % 6;

@@ -21,25 +21,6 @@ const std::string& cardName(CardType t) {
     return names[static_cast<std::size_t>(v)];
 }
 
-Kind cardKind(CardType t) {
-    int v = static_cast<int>(t);
-    if (v <= Wine) return Basic;
-    if (v <= Nullification) return Trick;
-    if (v <= SupplyShortage) return Delayed;
-    if (v <= ZhuqueFan) return Weapon;
-    if (v <= SilverLion) return Armor;
-    if (v <= Zixing) return OffensiveHorse;
-    return DefensiveHorse;
-}
-
-bool isSlash(CardType t) { return t == Slash || t == FireSlash || t == ThunderSlash; }
-
-Nature slashNature(CardType t) {
-    if (t == FireSlash) return Fire;
-    if (t == ThunderSlash) return Thunder;
-    return Normal;
-}
-
 const char* suitName(Suit s) {
     switch (s) {
     case Spade:
@@ -74,7 +55,7 @@ const char* natureName(Nature n) {
     return "普通";
 }
 
-bool helpfulTrick(const std::string& trick) {
+bool helpfulTrick(std::string_view trick) {
     return trick == "无中生有" || trick == "桃园结义" || trick == "五谷丰登";
 }
 

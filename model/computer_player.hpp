@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/types.hpp"
@@ -42,7 +43,7 @@ class ComputerPlayer {
     virtual std::size_t harvestPick(const Game& g, int p, const std::vector<Card>& pool) const = 0;
 
     // Whether to play a nullification now: `cancelled` says the trick stands cancelled at the moment.
-    virtual bool nullify(const Game& g, int p, int from, int target, const std::string& trick,
+    virtual bool nullify(const Game& g, int p, int from, int target, std::string_view trick,
                          bool cancelled) const = 0;
     // Whether to give a save to the dying seat (p itself included).
     virtual bool save(const Game& g, int p, int dying) const = 0;

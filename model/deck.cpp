@@ -10,14 +10,15 @@ namespace {
 
 // The 166 printed cards in creation order; index id - 1. Suits cycle S H C D and ranks 1..13
 // with the serial number, so the order of the blocks alone fixes every suit and rank.
-std::vector<Card> printedDeck() {
-    std::vector<Card> out;
-    out.reserve(DECK_SIZE);
+// Made while compiling: every discard looks up a card's printed type.
+constexpr std::array<Card, DECK_SIZE> printedDeck() {
+    std::array<Card, DECK_SIZE> out{};
     int id = 1;
     int serial = 0;
     auto add = [&](CardType t, int count) {
         for (int i = 0; i < count; ++i) {
-            out.push_back(Card{id, t, static_cast<Suit>(serial % 4), serial % 13 + 1});
+            out[static_cast<std::size_t>(id - 1)] =
+                Card{id, t, static_cast<Suit>(serial % 4), serial % 13 + 1};
             ++id;
             ++serial;
         }
@@ -47,16 +48,13 @@ std::vector<Card> printedDeck() {
     return out;
 }
 
-const std::vector<Card>& printed() {
-    static const std::vector<Card> deck = printedDeck();
-    return deck;
-}
+constexpr std::array<Card, DECK_SIZE> PRINTED = printedDeck();
 
 } // namespace
 
 Card deckCard(int id) {
     if (id < 1 || id > DECK_SIZE) return Card{};
-    return printed()[static_cast<std::size_t>(id - 1)];
+    return PRINTED[static_cast<std::size_t>(id - 1)];
 }
 
 int Game::roll(int lo, int hi) {
@@ -65,7 +63,7 @@ int Game::roll(int lo, int hi) {
 }
 
 void Game::makeDeck() {
-    deck_ = printed();
+    deck_.assign(PRINTED.begin(), PRINTED.end());
     discard_.clear();
     std::shuffle(deck_.begin(), deck_.end(), rng_);
 }

@@ -7,6 +7,47 @@ namespace kvr {
 
 Game::Game(Mode mode, Options opt, TableIo* io) : mode_(mode), opt_(opt), rng_(opt.seed), io_(io) {}
 
+// Every member but the io, the action hook and the log line's buffer, which belong to one game object.
+Game::Game(const Game& other) : mode_(other.mode_), opt_(other.opt_), rng_(other.rng_), io_(nullptr) {
+    *this = other;
+}
+
+Game& Game::operator=(const Game& other) {
+    if (this == &other) return *this;
+    mode_ = other.mode_;
+    opt_ = other.opt_;
+    opt_.decisionTimes = nullptr;
+    rng_ = other.rng_;
+    ps_ = other.ps_;
+    deck_ = other.deck_;
+    discard_ = other.discard_;
+    human_ = other.human_;
+    current_ = other.current_;
+    step_ = other.step_;
+    nextSeat_ = other.nextSeat_;
+    round_ = other.round_;
+    haltAt_ = other.haltAt_;
+    midPlay_ = other.midPlay_;
+    viewSeat_ = other.viewSeat_;
+    ended_ = other.ended_;
+    result_ = other.result_;
+    pool_ = other.pool_;
+    counts_ = other.counts_;
+    players_ = other.players_;
+    harm_ = other.harm_;
+    help_ = other.help_;
+    return *this;
+}
+
+void Game::simulateWith(const ComputerPlayer& player) {
+    io_ = nullptr;
+    opt_.autoPlay = true;
+    opt_.fast = true;
+    opt_.decisionTimes = nullptr;
+    for (Player& x : ps_) x.human = false;
+    players_.fill(&player);
+}
+
 void Game::setup() {
     makeDeck();
     makePlayers();

@@ -32,6 +32,8 @@ constexpr int DECK_SIZE = 166;
 struct PlayCounts {
     int turns = 0;
     int reshuffles = 0;
+    // Phases and play-phase actions done: the points where the table is whole and a copy may be taken.
+    long actions = 0;
     // Both piles were empty when a card was needed: the game stopped with an error.
     bool deckExhausted = false;
 };
@@ -40,13 +42,23 @@ class Game {
   public:
     // The game's text goes to `io` and its human seats answer through it; without one it is silent.
     Game(Mode mode, Options opt, TableIo* io);
-    Game(const Game&) = delete;
-    Game& operator=(const Game&) = delete;
+    // A copy of the rule state: seats, piles, turn bookkeeping, the random engine and the public record.
+    // It shares nothing mutable with the original: it starts silent (no io), without an action hook and
+    // without the decision timer. Assigning over a game keeps the target's own io and hook.
+    Game(const Game& other);
+    Game& operator=(const Game& other);
 
     void setup();
+    // Plays the game to its end, then shows the end screen.
     void run();
+    // Plays on from where the game stands (the rest of the turn in progress, then the following turns)
+    // until it ends, or until `actions` more phases and play-phase actions are done when not negative.
+    void playOn(long actions);
+    // Makes this game a silent simulation: no text, no questions, every seat played by `player`.
+    void simulateWith(const ComputerPlayer& player);
     // Where the game's text goes from now on; null silences it.
     void setIo(TableIo* io) { io_ = io; }
+    bool ended() const { return ended_; }
 
     // The reference screens: the console's own, outside any game.
     static void tutorial();
@@ -78,7 +90,12 @@ class Game {
     void makePlayers();
 
     // Game loop
+    // The step of a turn that comes next.
+    enum class TurnStep { Start, Judgment, Draw, Play, Discard, End, Done };
+    bool halted() const;
+    bool haltsMidPlay();
     void turn(int p);
+    void playSteps(int p);
     void endPhase(int p);
     void checkWin();
     void afterAction();
@@ -108,7 +125,7 @@ class Game {
     void harvest(int from);
     void fireAttack(int from, int to);
     void borrowSword(int from, int armed);
-    bool nullified(int from, int target, const std::string& trick);
+    bool nullified(int from, int target, std::string_view trick);
     void placeDelayed(int from, int to, Card c);
     bool askYes(int p, const std::string& question);
 
@@ -125,9 +142,9 @@ class Game {
     int totalCards(int p) const;
 
     // Damage, dying and death
-    void damage(int from, int to, int amount, Nature nat, const std::string& why, bool spread);
+    void damage(int from, int to, int amount, Nature nat, std::string_view why, bool spread);
     void afterDamage(int from, int to);
-    void heal(int p, int n, const std::string& why);
+    void heal(int p, int n, std::string_view why);
     bool rescue(int dying);
     bool offerSave(int saver, int dying);
     void die(int p, int killer);
@@ -153,7 +170,7 @@ class Game {
     int cheapestCard(int p) const;
     void aiPlay(int p);
 
-    // Who decides for seat p when no person does: the options' kind of computer player.
+    // Who decides for seat p when no person does: the one set for the seat, else the options' kind.
     const ComputerPlayer& computer(int p) const;
     // What seat p can know of the table.
     SeatView viewFor(int p) const;
@@ -168,7 +185,9 @@ class Game {
     void log(std::string_view s, const char* color) const;
     // The same public line from its pieces: texts, numbers, and cards as their card text. The pieces go
     // straight into one reused buffer, so building a line allocates nothing once the buffer has grown.
+    // A silent game builds no line at all.
     template <class... Pieces> void logParts(const char* color, const Pieces&... pieces) const {
+        if (!io_) return;
         std::string& out = startLine(color);
         (addPiece(out, pieces), ...);
         finishLine(color);
@@ -209,8 +228,16 @@ class Game {
     std::vector<Card> deck_;
     std::vector<Card> discard_;
     int human_ = -1;
+    // The seat whose turn is in progress (or was last), the step that comes next in it, and the next seat
+    // of the round to consider (-1: the round has not begun).
     int current_ = -1;
+    TurnStep step_ = TurnStep::Done;
+    int nextSeat_ = -1;
     int round_ = 1;
+    // Play stops once this many actions are done (-1: never); a play phase stopped after an action sets
+    // `midPlay_` so that the turn goes on with that phase.
+    long haltAt_ = -1;
+    bool midPlay_ = false;
     int viewSeat_ = -1;
     bool ended_ = false;
     std::string result_;
@@ -220,6 +247,8 @@ class Game {
     // Called after every phase and every play-phase action; the simulation tests check the table here.
     std::function<void()> actionHook_;
     PlayCounts counts_;
+    // Computer players set for single seats; null: the options' kind.
+    std::array<const ComputerPlayer*, 6> players_{};
     // The log line being built. Publishing a line never logs, so one buffer serves every line.
     mutable std::string line_;
     std::array<std::array<int, 6>, 6> harm_{};

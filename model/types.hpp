@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -62,7 +63,8 @@ struct Hero {
     bool male = false;
     int hp = 0;
     std::string skills;
-    std::string detail;
+    // Static text: seats copy their hero with every copy of a game, and this one is long.
+    const char* detail = "";
 };
 
 // A small value-or-nothing holder; `reset` also restores a default value so stale data never lingers.
@@ -188,13 +190,31 @@ struct Options {
 };
 
 const std::string& cardName(CardType t);
-Kind cardKind(CardType t);
-bool isSlash(CardType t);
-Nature slashNature(CardType t);
+
+// Asked on every action: defined here so that they cost a comparison or two.
+inline Kind cardKind(CardType t) {
+    int v = static_cast<int>(t);
+    if (v <= Wine) return Basic;
+    if (v <= Nullification) return Trick;
+    if (v <= SupplyShortage) return Delayed;
+    if (v <= ZhuqueFan) return Weapon;
+    if (v <= SilverLion) return Armor;
+    if (v <= Zixing) return OffensiveHorse;
+    return DefensiveHorse;
+}
+
+inline bool isSlash(CardType t) { return t == Slash || t == FireSlash || t == ThunderSlash; }
+
+inline Nature slashNature(CardType t) {
+    if (t == FireSlash) return Fire;
+    if (t == ThunderSlash) return Thunder;
+    return Normal;
+}
+
 const char* suitName(Suit s);
 std::string rankName(int r);
 const char* natureName(Nature n);
 // Whether a trick of this name does its target good.
-bool helpfulTrick(const std::string& trick);
+bool helpfulTrick(std::string_view trick);
 
 } // namespace kvr

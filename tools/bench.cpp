@@ -4,6 +4,7 @@
 // kavrin-bench --stats N [--mode normal|identity]: plays N games of the same list (or of one mode)
 // and prints statistics about them.
 // kavrin-bench --match N: the strong computer player against the classic one.
+// kavrin-bench --silent [games]: start positions copied and played to the end with no text.
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include "tools/autoplay.hpp"
 #include "tools/match.hpp"
+#include "tools/silent.hpp"
 #include "tools/stats.hpp"
 
 namespace {
@@ -24,7 +26,7 @@ double secondsSince(Clock::time_point start) {
 
 int usage() {
     std::cerr << "usage: kavrin-bench [games]\n       kavrin-bench --stats N [--mode normal|identity]\n"
-                 "       kavrin-bench --match N\n";
+                 "       kavrin-bench --match N\n       kavrin-bench --silent [games]\n";
     return 2;
 }
 
@@ -67,6 +69,11 @@ int main(int argc, char** argv) {
         int games = 0;
         if (argc != 3 || !positive(argv[2], games)) return usage();
         return kvr::runMatch(games);
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--silent") == 0) {
+        int games = 4000;
+        if (argc > 3 || (argc == 3 && !positive(argv[2], games))) return usage();
+        return kvr::runSilentBench(games);
     }
     if (argc > 1 && std::strcmp(argv[1], "--stats") == 0) {
         int games = 0;

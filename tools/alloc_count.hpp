@@ -1,0 +1,9 @@
+// Bytes allocated with operator new so far in this thread, for tools that report what an operation
+// allocates. Counted by the replacement operator new of alloc_count.cpp.
+#pragma once
+
+namespace kvr {
+
+long long allocatedBytes();
+
+} // namespace kvr
