@@ -36,8 +36,9 @@ int runLanClient(const std::string& ip, std::uint16_t port) {
         std::cerr << "主机 IP 不能为空。\n";
         return 1;
     }
-    if (!startNetworking()) {
-        std::cerr << "Winsock 初始化失败，错误码：" << lastNetworkError() << "。\n";
+    int startError = 0;
+    if (!startNetworking(startError)) {
+        std::cerr << "Winsock 初始化失败，错误码：" << startError << "。\n";
         return 1;
     }
     std::uint32_t addr = 0;
