@@ -7,19 +7,47 @@
 
 #include "net/socket.hpp"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <cerrno>
+#include <poll.h>
+#endif
+
 namespace kvr {
 
 namespace {
+
+// How long the receiver waits before it looks again whether the player has left.
+constexpr int POLL_MS = 50;
 
 struct ClientReceiverContext {
     SocketHandle socket;
     std::atomic<bool>* running;
 };
 
+// Up to `ms` milliseconds for something to read on `s`: data, the end, or an error. A receiver that
+// waits here rather than in recv notices a stop request on every system (on Windows only closesocket
+// is sure to wake a blocked recv, and the handle must not be closed while another thread may use it).
+bool readable(SocketHandle s, int ms) {
+#ifdef _WIN32
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(static_cast<SOCKET>(s), &set);
+    timeval t{ms / 1000, (ms % 1000) * 1000};
+    return select(0, &set, nullptr, nullptr, &t) != 0;
+#else
+    pollfd p{static_cast<int>(s), POLLIN, 0};
+    int r = poll(&p, 1, ms);
+    return r > 0 || (r < 0 && errno != EINTR);
+#endif
+}
+
 // Prints what the host sends, as it comes: lines, colours and split UTF-8 sequences are not interpreted.
 void receiveClientMessages(ClientReceiverContext context) {
     char buf[2048];
     while (context.running->load()) {
+        if (!readable(context.socket, POLL_MS)) continue;
         long got = receiveSome(context.socket, buf, sizeof buf);
         if (got <= 0) break;
         std::cout.write(buf, got);
