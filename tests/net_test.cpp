@@ -14,6 +14,7 @@
 #include <random>
 #include <thread>
 
+#include "console/keyboard.hpp"
 #include "net/socket.hpp"
 #include "tests/support/table.hpp"
 
@@ -350,6 +351,40 @@ TEST(Client, ErrorPaths) {
     EXPECT_EQ(second.finish(20), 1);
     EXPECT_EQ(second.err(), "无法监听端口，可能已被占用。\n");
     closeSocket(taken);
+}
+
+// The line editing a Windows console gets from the client: the echo must match what is sent, a wide
+// or four-byte character is taken back whole, and no control key reaches the screen.
+TEST(Client, ConsoleLineEditing) {
+    struct Case {
+        std::u16string keys;
+        std::string line, echo;
+    };
+    const Case cases[] = {
+        {u"ab\bc\r", "ac", "ab\b \bc\n"},
+        {u"\b\b1\r", "1", "1\n"},
+        {u"中文\b\r", "中", "中文\b\b  \b\b\n"},
+        {u"é\U0001F600\b\r", "é", "é\U0001F600\b\b  \b\b\n"},
+        {u"x\U0001F600\r", "x\U0001F600", "x\U0001F600\n"},
+        {u"\x1b[2J\t\x7f"
+         u"2\r",
+         "[2J2", "[2J2\n"},
+        {std::u16string(1, char16_t(0xdc00)) + u"3" + char16_t(0xd83d) + u"4\r", "34", "34\n"},
+        {u"\x1a\r", "\x1a", "^Z\n"},
+    };
+    for (const Case& c : cases) {
+        LineEditor editor;
+        std::string echo;
+        bool ended = false;
+        for (char16_t unit : c.keys) {
+            EXPECT_FALSE(ended) << c.line;
+            ended = editor.type(unit, echo);
+        }
+        EXPECT_TRUE(ended) << c.line;
+        EXPECT_EQ(editor.take(), c.line);
+        EXPECT_EQ(echo, c.echo) << c.line;
+        EXPECT_EQ(editor.take(), "");
+    }
 }
 
 } // namespace
