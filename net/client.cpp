@@ -2,31 +2,85 @@
 
 #include <atomic>
 #include <iostream>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
+#include "console/keyboard.hpp"
+#include "console/win_console.hpp"
 #include "net/socket.hpp"
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <cerrno>
+#include <poll.h>
+#endif
 
 namespace kvr {
 
 namespace {
 
-struct ClientReceiverContext {
-    SocketHandle socket;
-    std::atomic<bool>* running;
+// How long either thread waits before it looks again whether the other has ended the session.
+constexpr int POLL_MS = 50;
+
+// Standard output for the receiver and for the keyboard echo alike: one writer at a time, and only
+// whole characters and escape sequences, so that an echo never lands inside one the host has only
+// half sent.
+class ClientScreen {
+  public:
+    void show(const char* data, std::size_t n) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_.append(data, n);
+        std::size_t whole = completeConsolePrefix(held_);
+        std::cout.write(held_.data(), static_cast<std::streamsize>(whole)).flush();
+        held_.erase(0, whole);
+    }
+    // Typed text goes out at once, ahead of an unfinished sequence still held back.
+    void echo(const std::string& text) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::cout.write(text.data(), static_cast<std::streamsize>(text.size())).flush();
+    }
+    void finish(const std::string& text) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::cout << held_ << text << std::flush;
+        held_.clear();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::string held_;
 };
 
-// Prints what the host sends, as it comes: lines, colours and split UTF-8 sequences are not interpreted.
-void receiveClientMessages(ClientReceiverContext context) {
+// Up to `ms` milliseconds for something to read on `s`: data, the end, or an error. A receiver that
+// waits here rather than in recv notices a stop request on every system (on Windows only closesocket
+// is sure to wake a blocked recv, and the handle must not be closed while another thread may use it).
+bool readable(SocketHandle s, int ms) {
+#ifdef _WIN32
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(static_cast<SOCKET>(s), &set);
+    timeval t{ms / 1000, (ms % 1000) * 1000};
+    return select(0, &set, nullptr, nullptr, &t) != 0;
+#else
+    pollfd p{static_cast<int>(s), POLLIN, 0};
+    int r = poll(&p, 1, ms);
+    return r > 0 || (r < 0 && errno != EINTR);
+#endif
+}
+
+// Prints what the host sends as it comes (lines and colours are not interpreted), until the connection
+// ends or the player leaves.
+void receiveClientMessages(SocketHandle sock, std::atomic<bool>& running, ClientScreen& screen) {
     char buf[2048];
-    while (context.running->load()) {
-        long got = receiveSome(context.socket, buf, sizeof buf);
+    while (running.load()) {
+        if (!readable(sock, POLL_MS)) continue;
+        long got = receiveSome(sock, buf, sizeof buf);
         if (got <= 0) break;
-        std::cout.write(buf, got);
-        std::cout.flush();
+        screen.show(buf, static_cast<std::size_t>(got));
     }
-    context.running->exchange(false);
-    std::cout << "\n与主机的连接已结束。\n" << std::flush;
+    running.store(false);
+    screen.finish("\n与主机的连接已结束。\n");
 }
 
 } // namespace
@@ -36,8 +90,9 @@ int runLanClient(const std::string& ip, std::uint16_t port) {
         std::cerr << "主机 IP 不能为空。\n";
         return 1;
     }
-    if (!startNetworking()) {
-        std::cerr << "Winsock 初始化失败，错误码：" << lastNetworkError() << "。\n";
+    int startError = 0;
+    if (!startNetworking(startError)) {
+        std::cerr << "Winsock 初始化失败，错误码：" << startError << "。\n";
         return 1;
     }
     std::uint32_t addr = 0;
@@ -61,34 +116,34 @@ int runLanClient(const std::string& ip, std::uint16_t port) {
     }
     std::cout << "连接成功。等待主机开局；收到输入提示后输入选项并按 Enter。\n" << std::flush;
     std::atomic<bool> running(true);
-    // Only the receiver writes to standard output from here on: reading the keyboard must not flush
-    // it from this thread as well.
-    std::ostream* tied = std::cin.tie(nullptr);
+    ClientScreen screen;
     std::thread receiver;
     try {
-        receiver = std::thread(receiveClientMessages, ClientReceiverContext{sock, &running});
+        receiver = std::thread(receiveClientMessages, sock, std::ref(running), std::ref(screen));
     } catch (const std::system_error& e) {
         std::cerr << "无法启动网络接收线程，错误码：" << e.code().value() << "。\n";
-        std::cin.tie(tied);
         shutdownSocket(sock);
         closeSocket(sock);
         stopNetworking();
         return 1;
     }
+    // The keyboard is read with a time-out, so that the client ends by itself with the connection
+    // instead of waiting for one more line.
+    KeyboardLines keyboard([&screen](const std::string& text) { screen.echo(text); });
     std::string input;
     bool lost = false;
-    while (!lost && running.load() && std::getline(std::cin, input)) {
-        input += "\n";
-        lost = !sendSocketText(sock, input);
+    while (!lost && running.load()) {
+        KeyboardLines::Status status = keyboard.next(input, POLL_MS);
+        if (status == KeyboardLines::Ended) break;
+        if (status == KeyboardLines::Line) lost = !sendSocketText(sock, input + "\n");
     }
     // A failed send means the host has gone: the receiver still prints what it sent last, up to the
     // end of the connection. Otherwise the player left, and the receiver is stopped.
     if (!lost) {
-        running.exchange(false);
+        running.store(false);
         shutdownSocket(sock);
     }
     receiver.join();
-    std::cin.tie(tied);
     closeSocket(sock);
     stopNetworking();
     return 0;

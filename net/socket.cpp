@@ -77,13 +77,19 @@ std::string dotted(const in_addr& a) {
 } // namespace
 
 bool startNetworking() {
+    int unused = 0;
+    return startNetworking(unused);
+}
+
+bool startNetworking(int& error) {
 #ifdef _WIN32
     WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    error = WSAStartup(MAKEWORD(2, 2), &data);
 #else
     signal(SIGPIPE, SIG_IGN);
-    return true;
+    error = 0;
 #endif
+    return error == 0;
 }
 
 void stopNetworking() {

@@ -18,6 +18,9 @@ inline bool socketValid(SocketHandle s) { return s != INVALID_NET_SOCKET; }
 // Starts the socket library (Winsock 2.2) and, on POSIX, keeps SIGPIPE away so that a send to a
 // vanished peer fails instead of killing the process. Pair every successful call with stopNetworking.
 bool startNetworking();
+// The same; on failure `error` holds the code the start-up returned (WSAStartup reports its error
+// only so: WSAGetLastError needs a started library).
+bool startNetworking(int& error);
 void stopNetworking();
 
 void closeSocket(SocketHandle s);

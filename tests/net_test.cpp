@@ -14,6 +14,7 @@
 #include <random>
 #include <thread>
 
+#include "console/keyboard.hpp"
 #include "net/socket.hpp"
 #include "tests/support/table.hpp"
 
@@ -350,6 +351,171 @@ TEST(Client, ErrorPaths) {
     EXPECT_EQ(second.finish(20), 1);
     EXPECT_EQ(second.err(), "无法监听端口，可能已被占用。\n");
     closeSocket(taken);
+}
+
+// A kavrin process whose standard input is a pipe the test writes to and keeps open until it closes it.
+struct PipedKavrin {
+    pid_t pid = -1;
+    int in = -1;
+    std::string out = "/tmp/kvr_piped_" + std::to_string(getpid());
+
+    PipedKavrin(const std::vector<std::string>& args, const std::string& typedAhead) {
+        int fds[2];
+        EXPECT_EQ(pipe(fds), 0);
+        EXPECT_EQ(write(fds[1], typedAhead.data(), typedAhead.size()),
+                  static_cast<ssize_t>(typedAhead.size()));
+        pid = fork();
+        if (pid == 0) {
+            dup2(fds[0], 0);
+            dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+            close(fds[0]), close(fds[1]);
+            std::vector<char*> argv{const_cast<char*>(KAVRIN_BIN)};
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(KAVRIN_BIN, argv.data());
+            _exit(127);
+        }
+        close(fds[0]);
+        in = fds[1];
+    }
+    ~PipedKavrin() {
+        if (pid > 0) ::kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+        if (in >= 0) close(in);
+        unlink(out.c_str());
+    }
+    // Waits up to `ms` until the output shows `text` `times` times.
+    bool shows(const std::string& text, std::size_t times, int ms) {
+        for (int waited = 0; waited < ms; waited += 10) {
+            if (occurrences(slurp(out), text) >= times) return true;
+            sleepMilliseconds(10);
+        }
+        return false;
+    }
+    // The exit code once the process has ended by itself within `ms`, else -1 (it is left running).
+    int exitWithin(int ms) {
+        int status = 0;
+        for (int waited = 0; waited < ms; waited += 5) {
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return -1;
+    }
+};
+
+// The host's end of one client: accepts it, then reads what it sends until `lines` lines or its end.
+struct TestHost {
+    SocketHandle listener = listenTcp(0), client = INVALID_NET_SOCKET;
+    ~TestHost() { closeSocket(client), closeSocket(listener); }
+    bool accept(int seconds) {
+        for (int waited = 0; waited < seconds * 1000 && !socketValid(client); waited += 10) {
+            client = acceptClient(listener);
+            if (!socketValid(client)) sleepMilliseconds(10);
+        }
+        return socketValid(client);
+    }
+    // What arrived within `ms`; `ended` tells whether the client closed its end.
+    std::string receive(std::size_t lines, int ms, bool& ended) {
+        std::string got;
+        ended = false;
+        char buf[256];
+        for (int waited = 0; waited < ms && occurrences(got, "\n") < lines; waited += 10) {
+            pollfd p{static_cast<int>(client), POLLIN, 0};
+            if (poll(&p, 1, 10) <= 0) continue;
+            long n = receiveSome(client, buf, sizeof buf);
+            if (n <= 0) {
+                ended = true;
+                break;
+            }
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+        return got;
+    }
+};
+
+// The connection ends while the player's input is still open: the client says so and ends by itself
+// at once, without waiting for one more line. Lines typed ahead before it started, which an earlier
+// read has already taken into std::cin's buffer, are sent all the same. When the player's input ends
+// instead, the client hangs up at once.
+TEST(Client, EndsWithTheConnection) {
+    const std::string ended = "\n与主机的连接已结束。\n";
+    {
+        TestHost host;
+        PipedKavrin client(joinArgs(boundPort(host.listener)), "first\n");
+        ASSERT_TRUE(host.accept(10));
+        bool closed = false;
+        EXPECT_EQ(host.receive(1, 5000, closed), "first\n");
+        sendSocketText(host.client, "请输入：");
+        closeSocket(host.client);
+        host.client = INVALID_NET_SOCKET;
+        EXPECT_EQ(client.exitWithin(3000), 0);
+        std::string out = slurp(client.out);
+        EXPECT_EQ(out.substr(out.find("请输入：")), "请输入：" + ended);
+    }
+    {
+        // From the menu: one Enter after the end leads back to it.
+        TestHost host;
+        std::string port = std::to_string(boundPort(host.listener));
+        PipedKavrin client({}, "5\n127.0.0.1\n" + port + "\nfirst\nsecond\n");
+        ASSERT_TRUE(host.accept(10));
+        bool closed = false;
+        EXPECT_EQ(host.receive(2, 5000, closed), "first\nsecond\n");
+        closeSocket(host.client);
+        host.client = INVALID_NET_SOCKET;
+        EXPECT_TRUE(client.shows(ended + "已离开联机房间。\n按 Enter 返回主菜单...", 1, 3000));
+        ASSERT_EQ(write(client.in, "\n", 1), 1);
+        EXPECT_TRUE(client.shows("5.加入局域网", 2, 3000)) << slurp(client.out);
+        ASSERT_EQ(write(client.in, "0\n", 2), 2);
+        EXPECT_EQ(client.exitWithin(3000), 0);
+    }
+    {
+        TestHost host;
+        PipedKavrin client(joinArgs(boundPort(host.listener)), "");
+        ASSERT_TRUE(host.accept(10));
+        close(client.in);
+        client.in = -1;
+        bool closed = false;
+        host.receive(1, 2000, closed);
+        EXPECT_TRUE(closed);
+        EXPECT_EQ(client.exitWithin(2000), 0);
+        EXPECT_EQ(slurp(client.out).substr(slurp(client.out).find("Enter。\n")), "Enter。\n" + ended);
+    }
+}
+
+// The line editing a Windows console gets from the client: the echo must match what is sent, a wide
+// or four-byte character is taken back whole, and no control key reaches the screen.
+TEST(Client, ConsoleLineEditing) {
+    struct Case {
+        std::u16string keys;
+        std::string line, echo;
+    };
+    const Case cases[] = {
+        {u"ab\bc\r", "ac", "ab\b \bc\n"},
+        {u"\b\b1\r", "1", "1\n"},
+        {u"中文\b\r", "中", "中文\b\b  \b\b\n"},
+        {u"é\U0001F600\b\r", "é", "é\U0001F600\b\b  \b\b\n"},
+        {u"x\U0001F600\r", "x\U0001F600", "x\U0001F600\n"},
+        {u"\x1b[2J\t\x7f"
+         u"2\r",
+         "[2J2", "[2J2\n"},
+        {std::u16string(1, char16_t(0xdc00)) + u"3" + char16_t(0xd83d) + u"4\r", "34", "34\n"},
+        {u"\x1a\r", "\x1a", "^Z\n"},
+    };
+    for (const Case& c : cases) {
+        LineEditor editor;
+        std::string echo;
+        bool ended = false;
+        for (char16_t unit : c.keys) {
+            EXPECT_FALSE(ended) << c.line;
+            ended = editor.type(unit, echo);
+        }
+        EXPECT_TRUE(ended) << c.line;
+        EXPECT_EQ(editor.take(), c.line);
+        EXPECT_EQ(echo, c.echo) << c.line;
+        EXPECT_EQ(editor.take(), "");
+    }
 }
 
 } // namespace
