@@ -10,13 +10,6 @@
 #include "console/win_console.hpp"
 #include "net/socket.hpp"
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <cerrno>
-#include <poll.h>
-#endif
-
 namespace kvr {
 
 namespace {
@@ -52,29 +45,14 @@ class ClientScreen {
     std::string held_;
 };
 
-// Up to `ms` milliseconds for something to read on `s`: data, the end, or an error. A receiver that
-// waits here rather than in recv notices a stop request on every system (on Windows only closesocket
-// is sure to wake a blocked recv, and the handle must not be closed while another thread may use it).
-bool readable(SocketHandle s, int ms) {
-#ifdef _WIN32
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(static_cast<SOCKET>(s), &set);
-    timeval t{ms / 1000, (ms % 1000) * 1000};
-    return select(0, &set, nullptr, nullptr, &t) != 0;
-#else
-    pollfd p{static_cast<int>(s), POLLIN, 0};
-    int r = poll(&p, 1, ms);
-    return r > 0 || (r < 0 && errno != EINTR);
-#endif
-}
-
 // Prints what the host sends as it comes (lines and colours are not interpreted), until the connection
-// ends or the player leaves.
+// ends or the player leaves. It waits for data with a time-out rather than in recv, so a stop request is
+// noticed on every system: on Windows only closesocket is sure to wake a blocked recv, and the handle
+// must not be closed while this thread may still use it.
 void receiveClientMessages(SocketHandle sock, std::atomic<bool>& running, ClientScreen& screen) {
     char buf[2048];
     while (running.load()) {
-        if (!readable(sock, POLL_MS)) continue;
+        if (!waitReadable(sock, POLL_MS)) continue;
         long got = receiveSome(sock, buf, sizeof buf);
         if (got <= 0) break;
         screen.show(buf, static_cast<std::size_t>(got));

@@ -19,6 +19,7 @@
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -152,6 +153,20 @@ bool sendSocketBytes(SocketHandle s, const char* data, std::size_t n) {
 
 bool sendSocketText(SocketHandle s, const std::string& text) {
     return sendSocketBytes(s, text.data(), text.size());
+}
+
+bool waitReadable(SocketHandle s, int ms) {
+#ifdef _WIN32
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(native(s), &set);
+    timeval t{ms / 1000, (ms % 1000) * 1000};
+    return select(0, &set, nullptr, nullptr, &t) != 0;
+#else
+    pollfd p{native(s), POLLIN, 0};
+    int r = poll(&p, 1, ms);
+    return r > 0 || (r < 0 && errno != EINTR);
+#endif
 }
 
 long receiveSome(SocketHandle s, char* buf, std::size_t n) {

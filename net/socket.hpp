@@ -33,6 +33,9 @@ bool setSocketBlocking(SocketHandle s, bool blocking);
 bool sendSocketText(SocketHandle s, const std::string& text);
 bool sendSocketBytes(SocketHandle s, const char* data, std::size_t n);
 
+// Waits up to `ms` milliseconds for something to read on s: data, the end, or an error. False when
+// nothing came.
+bool waitReadable(SocketHandle s, int ms);
 // Up to n bytes: the count read, 0 when the peer closed, below 0 on error.
 long receiveSome(SocketHandle s, char* buf, std::size_t n);
 
