@@ -10,7 +10,7 @@ namespace kvr {
 // disconnect travels beside the text, so no typed line can pass for one.
 bool Game::readAnswer(std::string& out) {
     out.clear();
-    if (!io_) return false;
+    if (!io_ || !personAt(viewSeat_)) return false;
     std::string s;
     switch (io_->ask(viewSeat_, s)) {
     case Answer::Line:
@@ -23,6 +23,11 @@ bool Game::readAnswer(std::string& out) {
         return false;
     }
 }
+
+// Whether an answer addressed to seat p has a person to give it: any seat a human holds, and nobody in
+// particular (-1) at this console. A seat the computer plays, such as one whose player dropped earlier
+// in the running action, is never asked, neither at its old connection nor at this console.
+bool Game::personAt(int p) const { return p < 0 || p >= static_cast<int>(ps_.size()) || ps_[p].human; }
 
 std::string Game::line() {
     std::string s;
@@ -51,8 +56,11 @@ std::vector<int> Game::numbers(const std::string& s) {
     return out;
 }
 
+// A seat whose player dropped earlier in the action is shown nothing and chooses nobody: every caller
+// takes -1 as no target, and the step ends as its cancel would.
 int Game::chooseTarget(int from, const std::string& prompt, const std::function<bool(int)>& legal,
                        bool cancel) {
+    if (!ps_[from].human) return -1;
     activateSeat(from);
     std::string out = "\n" + prompt + (cancel ? "（0取消）" : "") + "：\n";
     SeatList candidates;
@@ -76,7 +84,7 @@ int Game::chooseTarget(int from, const std::string& prompt, const std::function<
 }
 
 void Game::pause(const std::string& s) {
-    if (opt_.fast || opt_.autoPlay) return;
+    if (opt_.fast || opt_.autoPlay || !personAt(viewSeat_)) return;
     show("\n" + s);
     std::string ignored;
     readAnswer(ignored);

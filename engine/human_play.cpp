@@ -4,10 +4,15 @@
 namespace kvr {
 
 // The human play phase: one command per pass until "e", death, the end of the game, or the seat
-// being handed to the computer. Closed local input ends the phase as "e" does.
+// being handed to the computer. Closed local input ends the phase as "e" does. A seat whose player
+// dropped is handed over before anything of it is shown again: its screen would go to the host's console.
 void Game::humanPlay(int p) {
     for (;;) {
         if (!ps_[p].alive || ended_) return;
+        if (!ps_[p].human) {
+            computer(p).playPhase(*this, p);
+            return;
+        }
         activateSeat(p);
         clear();
         table();

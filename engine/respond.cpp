@@ -2,7 +2,9 @@
 
 namespace kvr {
 
+// A seat whose player dropped earlier in the action is not asked: the answer is no.
 bool Game::askYes(int p, const std::string& question) {
+    if (!ps_[p].human) return false;
     activateSeat(p);
     show(question);
     std::string answer = line();

@@ -11,6 +11,11 @@ bool Game::activeSkill(int p) {
         return false;
     }
     auto discardAt = [this, p](int i) { throwCard(takeHand(p, i, true)); };
+    // A human's list of friends or foes: in the hidden-role game every other living seat, since a list
+    // drawn from true roles would tell the player who is who; 3v3 teams are public.
+    auto sided = [this, p](int sign) {
+        return [this, p, sign](int q) { return mode_ != Normal3v3 || attitude(p, q) * sign > 0; };
+    };
     auto pickTarget = [this, p, &x](const std::string& prompt, const std::function<bool(int)>& legal,
                                     int aiChoice) {
         return x.human ? chooseTarget(p, prompt, legal, true) : aiChoice;
@@ -19,9 +24,7 @@ bool Game::activeSkill(int p) {
     switch (x.hero.id) {
     case Ormaen: {
         if (x.hand.empty()) return false;
-        int target = pickTarget(
-            "仁德目标", [this, p](int q) { return attitude(p, q) > 0; },
-            x.human ? -1 : computer(p).ally(*this, p, false));
+        int target = pickTarget("仁德目标", sided(1), x.human ? -1 : computer(p).ally(*this, p, false));
         if (target < 0) return false;
         int count = x.hand.size() > 1 ? 2 : 1;
         if (x.human) {
@@ -57,9 +60,8 @@ bool Game::activeSkill(int p) {
         break;
     case Elthar: {
         if (x.hand.empty()) return false;
-        int target = pickTarget(
-            "反间目标", [this, p](int q) { return attitude(p, q) < 0; },
-            x.human ? -1 : computer(p).foe(*this, p, false, false));
+        int target =
+            pickTarget("反间目标", sided(-1), x.human ? -1 : computer(p).foe(*this, p, false, false));
         if (target < 0) return false;
         noteHarm(p, target);
         Card gift = takeHand(p, 0, true);

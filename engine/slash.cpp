@@ -98,7 +98,9 @@ void Game::slash(int from, int to, Card card) {
             if (q != from && q != to && canSlash(to, q)) candidates.push_back(q);
         bool human = ps_[to].human;
         int foe = human || candidates.empty() ? -1 : computer(to).passSlash(*this, to, from, candidates);
-        bool offered = human ? attitude(to, from) < 0 : foe >= 0;
+        // A human is offered 流离 against any slasher in the hidden-role game: an offer made only against
+        // true foes would tell the player the slasher's role.
+        bool offered = human ? mode_ != Normal3v3 || attitude(to, from) < 0 : foe >= 0;
         if (!candidates.empty() && offered && (!human || askYes(to, "发动流离转移杀？y/n："))) {
             throwCard(takeHand(to, human ? 0 : computer(to).payCard(*this, to, anyCard), true));
             int next = foe >= 0 ? foe : candidates.front();

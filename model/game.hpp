@@ -206,6 +206,7 @@ class Game {
     void hand(int p) const;
 
     // Console input
+    bool personAt(int p) const;
     bool readAnswer(std::string& out);
     std::string line();
     int number(int lo, int hi, int fallback);

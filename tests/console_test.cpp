@@ -47,6 +47,7 @@ TEST(Input, LineNumberAndEndOfInput) {
 // --auto or --fast reads nothing.
 TEST(Input, ChooseTargetAndPause) {
     Table t;
+    t.human(0);
     t.seat(3).alive = false;
     auto all = [](int) { return true; };
     t.answers("0\n");

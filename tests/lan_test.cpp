@@ -216,6 +216,46 @@ TEST(Routing, DropMidPrompt) {
     }
 }
 
+// A player who drops during the play phase's pause or at the first prompt of a two-step choice (铁索's
+// targets, 离间's seats, the converted slash's card and target): nothing more of that seat reaches the
+// host's console, the host's keyboard is not read for it, and the computer plays on.
+TEST(Routing, DropLeavesNothingOfTheSeatOnTheHost) {
+    struct Case {
+        const char* what;
+        HeroId hero;
+        CardType card;
+        Suit suit;
+        const char* typed;
+        const char* never;
+    };
+    const Case cases[] = {
+        {"pause", Rhoskan, Slash, Spade, "i\n", "牌序号=使用"},
+        {"iron chain", Rhoskan, IronChain, Spade, "1\n", "铁索第二个目标"},
+        {"lijian", Serafae, Duel, Spade, "s\n", "离间第二名男性"},
+        {"converted slash", Keldar, Peach, Heart, "v\n", "转化杀目标"},
+    };
+    for (const Case& c : cases) {
+        Lobby lobby(1);
+        Table t(Normal3v3, 1, &lobby.hub);
+        t.remote(1, lobby.hub.clients()[0]);
+        t.hero(1, c.hero);
+        t.give(1, c.card, c.suit);
+        t.g().opt().autoPlay = t.g().opt().fast = false;
+        t.answers("3\n");
+        // The client's end reaches the host after what it typed (a close with unread text would reset the
+        // connection and lose the typing).
+        sendSocketText(lobby.far[0], c.typed);
+        shutdownSending(lobby.far[0]);
+        t.g().humanPlay(1);
+        EXPECT_FALSE(t.seat(1).human) << c.what;
+        EXPECT_EQ(t.out().find(c.never), std::string::npos) << c.what << ":\n" << t.out();
+        EXPECT_EQ(t.out().find("手牌："), std::string::npos) << c.what;
+        t.g().activateSeat(-1);
+        EXPECT_EQ(t.g().line(), "3") << c.what << ": the host's keyboard was read";
+        EXPECT_EQ(t.conservationFault(), "") << c.what;
+    }
+}
+
 // Four dotted decimal parts and nothing else.
 TEST(Client, AddressCheck) {
     std::uint32_t a = 0;

@@ -101,7 +101,6 @@ TEST(ActiveSkill, PreconditionsAndUse) {
         {Serafae, {Slash}, lonely},
         {Ranvik, {Peach}, none},
         {Nimeri, {Slash}, none},
-        {Ormaen, {Slash}, [](Table& t) { t.role(0, Renegade), t.human(0); }},
         {Mendrel, {Slash}, hurtFriend, {"Brannoc因【青囊】回复1点体力。", "Mendrel发动【急救、青囊】。"}},
         {Valessa,
          {Slash, Slash},
@@ -124,6 +123,34 @@ TEST(ActiveSkill, PreconditionsAndUse) {
         }
         EXPECT_EQ(t.seat(0).hand.size(), c.cards.size());
         EXPECT_EQ(t.out().find("发动"), std::string::npos) << c.hero;
+    }
+}
+
+// A human's list for 仁德 and 反间 in the hidden-role game holds every other living seat, even for a
+// Renegade, whose true-role friends are none: a list drawn from true roles would tell the player who is
+// who. 3v3 teams are public and the lists keep to them. A human Nimeri is likewise offered 流离 against a
+// hidden friend's slash, and in 3v3 only against a foe's.
+TEST(ActiveSkill, HumanListsTellNoHiddenRole) {
+    for (Mode mode : {Identity, Normal3v3}) {
+        for (HeroId hero : {Ormaen, Elthar}) {
+            Table t(mode);
+            t.hero(0, hero);
+            t.human(0);
+            if (mode == Identity && hero == Ormaen) t.role(0, Renegade);
+            t.give(0, Slash);
+            t.answers("0\n");
+            EXPECT_FALSE(t.g().activeSkill(0));
+            std::size_t want = mode == Identity ? 5 : hero == Ormaen ? 2 : 3;
+            EXPECT_EQ(occurrences(t.out(), " HP"), want) << mode << " " << hero;
+        }
+        Table t(mode);
+        t.hero(1, Nimeri);
+        t.human(1);
+        t.give(1, Dodge);
+        t.equip(5, Halberd);
+        t.answers("n\n0\n");
+        t.g().slash(5, 1, Card{0, Slash, Spade, 1});
+        EXPECT_EQ(occurrences(t.out(), "发动流离转移杀？"), mode == Identity ? 1u : 0u) << mode;
     }
 }
 
