@@ -56,7 +56,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, const Options
     cl.opt = defaults;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        bool hasValue = i + 1 < args.size();
+        // An option's value is the next argument unless that is an option itself: `--ai --host` keeps
+        // --host.
+        bool hasValue = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
         if (a == "--auto") {
             cl.opt.autoPlay = true;
         } else if (a == "--fast") {

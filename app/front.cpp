@@ -44,7 +44,7 @@ void playLocal(Mode mode, const Options& opt) {
 }
 
 void playHosted(Mode mode, const Options& opt, LanHub& hub) {
-    HostedTable table(hub, standardConsole());
+    HostedTable table(hub, standardConsole(), opt.seed);
     Game game(mode, opt, &table);
     game.setup();
     game.run();

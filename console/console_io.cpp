@@ -21,6 +21,12 @@ Answer ConsoleIo::ask(int, std::string& line) {
 
 void ConsoleIo::flush() { out_.flush(); }
 
+Answer ConsoleIo::readLine(std::string& line) {
+    return std::getline(in_, line) ? Answer::Line : Answer::Closed;
+}
+
+bool ConsoleIo::flushOnRead(bool on) { return in_.tie(on ? &out_ : nullptr) != nullptr; }
+
 ConsoleIo& standardConsole() {
     static ConsoleIo console(std::cin, std::cout);
     return console;

@@ -17,6 +17,10 @@ class ConsoleIo : public TableIo {
     Answer ask(int p, std::string& line) override;
     // Flushes what was written: a hosted game shows public lines at once.
     void flush();
+    // The next line as typed, without flushing first.
+    Answer readLine(std::string& line);
+    // Whether reading flushes the output stream first (a stream's tie); returns the setting it replaced.
+    bool flushOnRead(bool on);
 
   private:
     std::istream& in_;

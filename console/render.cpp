@@ -125,8 +125,25 @@ void Game::hand(int p) const {
     show(out);
 }
 
-// From here on prompts and private screen text address seat p.
-void Game::activateSeat(int p) { viewSeat_ = p; }
+// From here on prompts and private screen text address seat p. A hosted seat whose player came back is
+// theirs again here, before anything is asked of it.
+void Game::activateSeat(int p) {
+    viewSeat_ = p;
+    if (hosted_ && p >= 0 && p < static_cast<int>(ps_.size())) takeBack(p);
+}
+
+// The computer finishes a play phase it has begun; the player takes over at the seat's next decision
+// after it. The player gets a fresh table and hand, and everybody is told.
+void Game::takeBack(int p) {
+    Player& x = ps_[p];
+    if (!x.human && p == current_ && step_ == TurnStep::Play) return;
+    if (!io_->takeBack(p)) return;
+    x.human = true;
+    publicMessage("[网络] " + x.hero.name + "重新连线，已取回座位。\n");
+    clear();
+    table();
+    hand(p);
+}
 
 // Every seat sees a public line exactly once: the host console and every client.
 void Game::publicMessage(std::string_view text) const {

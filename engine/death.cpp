@@ -42,6 +42,7 @@ void Game::die(int p, int killer) {
     Player& x = ps_[p];
     x.alive = false;
     x.revealed = true;
+    if (hosted_) io_->seatOut(p);
     logParts(RED, "阵亡：", x.hero.name, "，身份【", roleText(x.role), "】。");
     while (!x.hand.empty()) throwCard(takeHand(p, 0, false));
     for (Optional<Card>* slot : x.slots()) {

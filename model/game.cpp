@@ -5,12 +5,15 @@
 
 namespace kvr {
 
-Game::Game(Mode mode, Options opt, TableIo* io) : mode_(mode), opt_(opt), rng_(opt.seed), io_(io) {}
+Game::Game(Mode mode, Options opt, TableIo* io) : mode_(mode), opt_(opt), rng_(opt.seed) { setIo(io); }
+
+void Game::setIo(TableIo* io) {
+    io_ = io;
+    hosted_ = io && io->hosted();
+}
 
 // Every member but the io, the action hook and the log line's buffer, which belong to one game object.
-Game::Game(const Game& other) : mode_(other.mode_), opt_(other.opt_), rng_(other.rng_), io_(nullptr) {
-    *this = other;
-}
+Game::Game(const Game& other) : mode_(other.mode_), opt_(other.opt_), rng_(other.rng_) { *this = other; }
 
 Game& Game::operator=(const Game& other) {
     if (this == &other) return *this;
@@ -40,7 +43,7 @@ Game& Game::operator=(const Game& other) {
 }
 
 void Game::simulateWith(const ComputerPlayer& player) {
-    io_ = nullptr;
+    setIo(nullptr);
     opt_.autoPlay = true;
     opt_.fast = true;
     opt_.decisionTimes = nullptr;
@@ -146,15 +149,15 @@ void Game::attachNetworkPlayers() {
     for (int seat = 0; seat < 6 && k < joined; ++seat) {
         if (seat == human_) continue;
         Player& x = ps_[seat];
-        io_->seatRemote(k++, seat);
         x.human = true;
-        x.label = "远程玩家" + std::to_string(k);
-        io_->show(seat, "\n[开局] 你是" + std::to_string(seat + 1) + "号位，武将【" + x.hero.name +
+        x.label = "远程玩家" + std::to_string(k + 1);
+        io_->seatRemote(k++, seat,
+                        "\n[开局] 你是" + std::to_string(seat + 1) + "号位，武将【" + x.hero.name +
                             "】，身份/阵营【" + roleText(x.role) + "】。\n");
     }
 }
 
-// A remote seat whose player went away is played by the computer from now on.
+// A remote seat whose player went away is played by the computer until the player comes back.
 void Game::dropSeat(int p) {
     if (p < 0 || p >= static_cast<int>(ps_.size()) || !ps_[p].human) return;
     ps_[p].human = false;

@@ -57,7 +57,7 @@ class Game {
     // Makes this game a silent simulation: no text, no questions, every seat played by `player`.
     void simulateWith(const ComputerPlayer& player);
     // Where the game's text goes from now on; null silences it.
-    void setIo(TableIo* io) { io_ = io; }
+    void setIo(TableIo* io);
     bool ended() const { return ended_; }
 
     // The reference screens: the console's own, outside any game.
@@ -218,6 +218,7 @@ class Game {
     void attachNetworkPlayers();
     void dropSeat(int p);
     void activateSeat(int p);
+    void takeBack(int p);
     void publicMessage(std::string_view text) const;
     // Private text for the seat addressed last.
     void show(std::string_view text) const;
@@ -242,7 +243,9 @@ class Game {
     int viewSeat_ = -1;
     bool ended_ = false;
     std::string result_;
-    TableIo* io_;
+    TableIo* io_ = nullptr;
+    // The io is a hosted table, where dropped players may come back.
+    bool hosted_ = false;
     // Cards shown by Harvest and not yet picked: on the table, in no pile.
     std::vector<Card> pool_;
     // Called after every phase and every play-phase action; the simulation tests check the table here.

@@ -28,8 +28,14 @@ class TableIo {
     virtual bool hosted() const { return false; }
     // Remote players waiting for a seat, in the order they joined.
     virtual int remotePlayers() const { return 0; }
-    // The remote player `player` (0-based, in joining order) plays seat p from now on.
-    virtual void seatRemote(int /*player*/, int /*p*/) {}
+    // The remote player `player` (0-based, in joining order) plays seat p from now on. It is sent
+    // `start` (its seat, hero and role), and what it needs to come back after a drop.
+    virtual void seatRemote(int /*player*/, int /*p*/, std::string_view /*start*/) {}
+    // Whether the remote player of seat p came back (it gave its seat code): the seat is played over its
+    // new connection from now on.
+    virtual bool takeBack(int /*p*/) { return false; }
+    // Seat p is out of the game: nobody comes back to it any more.
+    virtual void seatOut(int /*p*/) {}
     // Sends `text` to every remote player and ends their connections: the game is over.
     virtual void farewell(std::string_view /*text*/) {}
 };

@@ -1,56 +1,70 @@
 #include "net/hosted_table.hpp"
 
+#include <mutex>
+
 #include "net/hub.hpp"
 
 namespace kvr {
 
-HostedTable::HostedTable(LanHub& hub, ConsoleIo& console) : hub_(hub), console_(console) {
-    seats_.fill(INVALID_NET_SOCKET);
+// The host's reads must not flush its console unlocked: the lock, not the stream's tie, flushes.
+HostedTable::HostedTable(LanHub& hub, ConsoleIo& console, std::uint64_t codeSeed)
+    : hub_(hub), console_(console), tied_(console.flushOnRead(false)) {
+    hub_.openDoor(codeSeed);
 }
 
-SocketHandle HostedTable::socketOf(int p) const {
-    return p >= 0 && p < static_cast<int>(seats_.size()) ? seats_[static_cast<std::size_t>(p)]
-                                                         : INVALID_NET_SOCKET;
-}
+HostedTable::~HostedTable() { console_.flushOnRead(tied_); }
 
 // The host sees public lines as they happen, even while a remote seat is thinking.
 void HostedTable::showAll(std::string_view text) {
-    console_.showAll(text);
-    console_.flush();
+    {
+        std::lock_guard<std::mutex> lock(hub_.consoleLock());
+        console_.showAll(text);
+        console_.flush();
+    }
     hub_.broadcast(text);
 }
 
 // A failed send is ignored: the seat's next read notices the dead connection.
 void HostedTable::show(int p, std::string_view text) {
-    SocketHandle s = socketOf(p);
-    if (socketValid(s))
+    SocketHandle s = hub_.seatSocket(p);
+    if (socketValid(s)) {
         hub_.sendTo(s, text);
-    else
-        console_.show(p, text);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(hub_.consoleLock());
+    console_.show(p, text);
 }
 
 // A connection that fails while its seat is asked is forgotten: nothing more is sent to it as that seat.
 Answer HostedTable::ask(int p, std::string& line) {
-    SocketHandle s = socketOf(p);
-    if (!socketValid(s)) return console_.ask(p, line);
+    SocketHandle s = hub_.seatSocket(p);
+    if (!socketValid(s)) {
+        {
+            std::lock_guard<std::mutex> lock(hub_.consoleLock());
+            console_.flush();
+        }
+        return console_.readLine(line);
+    }
     if (hub_.receiveLine(s, line)) return Answer::Line;
-    seats_[static_cast<std::size_t>(p)] = INVALID_NET_SOCKET;
+    hub_.unseat(p);
     return Answer::Dropped;
 }
 
 int HostedTable::remotePlayers() const { return static_cast<int>(hub_.clients().size()); }
 
-void HostedTable::seatRemote(int player, int p) {
-    if (player >= 0 && player < remotePlayers())
-        bindSeat(p, hub_.clients()[static_cast<std::size_t>(player)]);
+void HostedTable::seatRemote(int player, int p, std::string_view start) {
+    if (player < 0 || player >= remotePlayers()) return;
+    SocketHandle s = hub_.clients()[static_cast<std::size_t>(player)];
+    std::string code = hub_.seatPlayer(p, s);
+    hub_.sendTo(s, start);
+    hub_.sendTo(s, "[开局] 座位码：" + code + "。断线后重新加入本局并输入此码，即可取回座位。\n");
 }
 
-void HostedTable::bindSeat(int p, SocketHandle s) {
-    if (p >= 0 && p < static_cast<int>(seats_.size())) seats_[static_cast<std::size_t>(p)] = s;
-}
+bool HostedTable::takeBack(int p) { return hub_.takeReturned(p); }
 
-void HostedTable::farewell(std::string_view text) {
-    for (SocketHandle s : hub_.clients()) hub_.sendTo(s, text);
-}
+void HostedTable::seatOut(int p) { hub_.seatOut(p); }
+
+// The players learn the result and lose their connections at once, before the host's own end screen waits.
+void HostedTable::farewell(std::string_view text) { hub_.closeAll(text, 300); }
 
 } // namespace kvr

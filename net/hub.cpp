@@ -5,13 +5,10 @@
 
 namespace kvr {
 
-LanHub::LanHub() : socketsReady_(startNetworking()) {}
+LanHub::LanHub() : socketsReady_(startNetworking()) { seats_.fill(INVALID_NET_SOCKET); }
 
 LanHub::~LanHub() {
-    // Every client is sent its end first, so none waits while another is drained.
-    for (SocketHandle s : clients_) shutdownSending(s);
-    for (SocketHandle s : clients_) closeGracefully(s, 300);
-    closeSocket(listener_);
+    closeAll("", 300);
     if (socketsReady_) stopNetworking();
 }
 
@@ -48,6 +45,13 @@ bool LanHub::sendTo(SocketHandle s, std::string_view text) {
 
 void LanHub::broadcast(std::string_view text) {
     for (SocketHandle s : clients_) sendTo(s, text);
+    for (SocketHandle s : returners_) sendTo(s, text);
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (Visitor& v : visitors_) {
+        if (!v.watching) continue;
+        v.out.append(text.data(), text.size());
+        flush(v);
+    }
 }
 
 // Reads in chunks and keeps what follows the line for the next call, so a line costs one or two

@@ -1,11 +1,18 @@
-// The host side of LAN play: the listening socket, the accepted clients, and the line protocol.
+// The host side of LAN play: the listening socket, the players' connections, and the line protocol.
 // Host to client is the same UTF-8 text a console would show; client to host is one typed line at a time.
+// Once the game has begun the door stays open: a player who dropped comes back with the seat code it
+// was given, and anybody else may watch.
 #pragma once
 
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "net/socket.hpp"
@@ -14,6 +21,10 @@ namespace kvr {
 
 // Longest line kept from a client; the rest of a longer line is dropped up to its newline.
 constexpr std::size_t MAX_LINE_BYTES = 4096;
+// Spectators at most; more are told the room is full.
+constexpr int MAX_SPECTATORS = 8;
+// How long a connection made during the game has to give a seat code before it watches.
+constexpr int CODE_WAIT_MS = 5000;
 
 class LanHub {
   public:
@@ -32,9 +43,33 @@ class LanHub {
 
     // Sends to one client. A client whose send once failed gets nothing more: it is gone or never reads.
     bool sendTo(SocketHandle s, std::string_view text);
+    // Sends to every player, seated or dropped, and to every spectator.
     void broadcast(std::string_view text);
     // The client's next line without "\r", at most MAX_LINE_BYTES kept; false when the connection ended.
     bool receiveLine(SocketHandle s, std::string& out);
+
+    // The game has begun: from now on a connection is greeted, asked for a seat code, and then either
+    // waits to take its seat back or watches. The door runs on a thread of its own until closeAll.
+    // Seat codes are drawn from `codeSeed`, never from the game's own random engine.
+    void openDoor(std::uint64_t codeSeed);
+    // Seat p is played over connection s; the code that gives seat p back is returned.
+    std::string seatPlayer(int p, SocketHandle s);
+    // The connection of seat p, invalid when nobody plays it from afar.
+    SocketHandle seatSocket(int p) const;
+    // Seat p's connection failed: the seat has no remote player any more.
+    void unseat(int p);
+    // Whether somebody gave seat p's code since the seat was last taken; if so that connection plays it
+    // from now on.
+    bool takeReturned(int p);
+    // Seat p is out of the game: its code takes nobody back any more, and whoever waits for it watches.
+    void seatOut(int p);
+    // Sends `text` to every player and spectator, then ends every connection and closes the door and the
+    // listener. The clients get `ms` milliseconds in all to read their end.
+    void closeAll(std::string_view text, int ms);
+    int spectatorCount() const;
+
+    // Held by whoever writes to the host's console while the door may announce visitors there.
+    std::mutex& consoleLock() { return consoleLock_; }
 
   private:
     // Bytes received after the end of the last line read from each client; at most one read's worth.
@@ -44,10 +79,47 @@ class LanHub {
     };
     Inbox& inbox(SocketHandle s) { return inboxes_[s]; }
 
+    using Clock = std::chrono::steady_clock;
+    // A connection made during the game: deciding until it gives a code or the time is up, then
+    // `watching` public lines, as a spectator or, with `seat` set, as a player waiting to take it back.
+    struct Visitor {
+        SocketHandle s = INVALID_NET_SOCKET;
+        std::string in;
+        std::string out;
+        Clock::time_point deadline;
+        bool watching = false;
+        int seat = -1;
+    };
+
+    void doorLoop();
+    void greet(SocketHandle s);
+    // Handles what a visitor typed and sends what waits for it; false when it is gone.
+    bool serve(Visitor& v);
+    void lineFrom(Visitor& v, const std::string& line);
+    void watch(Visitor& v, const char* why);
+    void notice(const std::string& text);
+    bool flush(Visitor& v);
+    void closeVisitor(Visitor& v);
+    int seatWithCode(const std::string& code) const;
+    int spectatorsLocked() const;
+
     SocketHandle listener_ = INVALID_NET_SOCKET;
     std::vector<SocketHandle> clients_;
     bool socketsReady_ = false;
     std::map<SocketHandle, Inbox> inboxes_;
+
+    // The door's thread and what it shares with the game's: everything below is guarded by mutex_.
+    std::thread door_;
+    std::atomic<bool> doorOpen_{false};
+    mutable std::mutex mutex_;
+    std::mutex consoleLock_;
+    std::uint64_t codeSeed_ = 0;
+    std::array<SocketHandle, 6> seats_;
+    std::array<std::string, 6> codes_;
+    std::array<bool, 6> out_{};
+    // Players who came back: they get public lines too, and are closed at the end.
+    std::vector<SocketHandle> returners_;
+    std::vector<Visitor> visitors_;
 };
 
 } // namespace kvr

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -257,25 +258,53 @@ void shutdownSocket(SocketHandle s) { shutdown(native(s), BOTH_WAYS); }
 
 void shutdownSending(SocketHandle s) { shutdown(native(s), SENDING); }
 
-void closeGracefully(SocketHandle s, int ms) {
-    if (!socketValid(s)) return;
-    shutdownSending(s);
-    setSocketBlocking(s, false);
-    char buf[4096];
-    for (int waited = 0; waited <= ms;) {
-        long got = receiveSome(s, buf, sizeof buf);
-        if (got == 0) break;
-        if (got < 0) {
+namespace {
+
+bool wouldBlock() {
 #ifdef _WIN32
-            if (WSAGetLastError() != WSAEWOULDBLOCK) break;
+    return WSAGetLastError() == WSAEWOULDBLOCK;
 #else
-            if (errno != EAGAIN && errno != EWOULDBLOCK) break;
+    return errno == EAGAIN || errno == EWOULDBLOCK;
 #endif
-            sleepMilliseconds(10);
-            waited += 10;
-        }
+}
+
+} // namespace
+
+void closeGracefully(const std::vector<SocketHandle>& sockets, int ms) {
+    std::vector<SocketHandle> open;
+    for (SocketHandle s : sockets) {
+        if (!socketValid(s)) continue;
+        shutdownSending(s);
+        setSocketBlocking(s, false);
+        open.push_back(s);
     }
-    closeSocket(s);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    char buf[4096];
+    while (!open.empty() && std::chrono::steady_clock::now() < deadline) {
+        bool read = false;
+        for (std::size_t i = 0; i < open.size();) {
+            long got = receiveSome(open[i], buf, sizeof buf);
+            if (got > 0 || (got < 0 && wouldBlock())) {
+                read = read || got > 0;
+                ++i;
+                continue;
+            }
+            closeSocket(open[i]);
+            open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        if (!read) sleepMilliseconds(10);
+    }
+    for (SocketHandle s : open) closeSocket(s);
+}
+
+long sendSome(SocketHandle s, const char* data, std::size_t n) {
+    if (n == 0) return 0;
+    for (;;) {
+        long sent = send(native(s), data, static_cast<int>(std::min<std::size_t>(n, 1 << 20)), NO_SIGNAL);
+        if (sent < 0 && interrupted()) continue;
+        if (sent < 0 && wouldBlock()) return 0;
+        return sent == 0 ? -1 : sent;
+    }
 }
 
 void tuneHostedSocket(SocketHandle s) {

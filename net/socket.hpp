@@ -55,10 +55,13 @@ SocketHandle connectTcp(std::uint32_t address, std::uint16_t port, int& error);
 void shutdownSocket(SocketHandle s);
 // Ends the sending direction only: the peer reads everything sent, then the end.
 void shutdownSending(SocketHandle s);
-// Closes after the peer has been sent the end and unread input has been drained for up to `ms`
-// milliseconds: closing with unread input resets the connection, and a reset may cost the peer
-// the last text it was sent.
-void closeGracefully(SocketHandle s, int ms);
+// Closes each socket after its peer has been sent the end and unread input has been drained, for up to
+// `ms` milliseconds of wall time in all: closing with unread input resets the connection, and a reset may
+// cost the peer the last text it was sent. A peer that keeps sending cannot hold the caller longer.
+void closeGracefully(const std::vector<SocketHandle>& sockets, int ms);
+// On a non-blocking socket: the count of bytes sent, 0 when none could be sent now, below 0 when the
+// connection failed.
+long sendSome(SocketHandle s, const char* data, std::size_t n);
 // A host's socket to a client: no send delay for short prompts, keep-alive probes that notice a
 // vanished machine within minutes, and a send time-out so that a client that never reads cannot
 // stall the game forever.

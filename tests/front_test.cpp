@@ -53,11 +53,14 @@ std::string menu() {
            "6.教程  7.武将  8.牌表  0.退出\n> ";
 }
 
-// Options match whole, first match wins, a value takes the next argument whatever it is.
+// Options match whole, first match wins, a value takes the next argument unless that is an option:
+// `--ai --host` hosts.
 TEST(CommandLine, ParsingRules) {
     auto parse = [](std::vector<std::string> a) { return parseCommandLine(a, Options{}); };
     CommandLine c = parse({"--mode", "--auto", "--join", "--help", "--seed"});
-    EXPECT_TRUE(!c.opt.autoPlay && !c.help && *c.opt.forcedMode == Normal3v3 && c.joinIp == "--help");
+    EXPECT_TRUE(c.opt.autoPlay && c.help && !c.opt.forcedMode && c.joinIp.empty());
+    c = parse({"--ai", "--host", "--port", "--fast"});
+    EXPECT_TRUE(c.host && c.opt.ai == ClassicAi && c.port == 9527 && c.opt.fast);
     EXPECT_EQ(*parse({"--mode", "identity"}).opt.forcedMode, Identity);
     EXPECT_EQ(*parse({"--mode", "Identity"}).opt.forcedMode, Normal3v3);
     EXPECT_EQ(parse({"--auto"}).opt.ai, ClassicAi);
@@ -69,7 +72,8 @@ TEST(CommandLine, ParsingRules) {
     c = parse({"--players", "9", "--seed", "4294967295"});
     EXPECT_TRUE(c.humans == 6 && c.opt.seed == 4294967295u);
     EXPECT_TRUE(parse({"--help", "--seed", "x"}).help);
-    EXPECT_THROW(parse({"--seed", "--help"}), BadArgument);
+    EXPECT_TRUE(parse({"--seed", "--help"}).help);
+    EXPECT_THROW(parse({"--seed", "-help"}), BadArgument);
     EXPECT_THROW(parse({"--port", "99999999999"}), BadArgument);
 }
 

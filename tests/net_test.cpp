@@ -8,9 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -100,7 +103,8 @@ class Typist {
 // A kavrin process with its output in files; its input is typed by a Typist or is empty.
 class Kavrin {
   public:
-    enum Input { Nothing, TypedAhead, Paced };
+    // Waiting: the keyboard stays open and nobody types, so the program waits at its first question.
+    enum Input { Nothing, TypedAhead, Paced, Waiting };
     Kavrin(const std::vector<std::string>& args, Input input, std::uint32_t seed = 1) {
         bool typed = input != Nothing;
         static int serial = 0;
@@ -120,7 +124,9 @@ class Kavrin {
             _exit(127);
         }
         close(in[0]);
-        if (typed)
+        if (input == Waiting)
+            idleInput_ = in[1];
+        else if (typed)
             typist_ = std::make_unique<Typist>(in[1], seed, input == Paced ? out_ + ".out" : "");
         else
             close(in[1]);
@@ -143,6 +149,14 @@ class Kavrin {
         return false;
     }
     void kill() { ::kill(pid_, SIGKILL); }
+    // For a Waiting program: types `text` now, or hands the keyboard to a paced typist.
+    void type(const std::string& text) {
+        EXPECT_EQ(write(idleInput_, text.data(), text.size()), ssize_t(text.size()));
+    }
+    void startTyping(std::uint32_t seed) {
+        typist_ = std::make_unique<Typist>(idleInput_, seed, out_ + ".out");
+        idleInput_ = -1;
+    }
     // The exit code, or -1 when the process had to be killed after `seconds`.
     int finish(int seconds) {
         int status = 0;
@@ -158,11 +172,14 @@ class Kavrin {
         }
         pid_ = -1;
         typist_.reset();
+        if (idleInput_ >= 0) close(idleInput_);
+        idleInput_ = -1;
         return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
   private:
     pid_t pid_ = -1;
+    int idleInput_ = -1;
     std::string out_;
     std::unique_ptr<Typist> typist_;
 };
@@ -323,6 +340,162 @@ TEST(HostedGame, PlainSocketClientsAndGarbage) {
             EXPECT_NE(seen.find("\n[对局结束] "), std::string::npos) << variant;
         }
     }
+}
+
+// A plain line-protocol client on its own thread: keeps all it is sent and, when `answering`, answers
+// with a seeded choice whenever the host's text stands still for a moment, as rawClient does.
+class LineClient {
+  public:
+    explicit LineClient(std::uint16_t port, bool answering = false, std::uint32_t seed = 1)
+        : answering_(answering), rng_(seed) {
+        std::uint32_t address = 0;
+        parseIpv4("127.0.0.1", address);
+        int error = 0;
+        socket_ = connectTcp(address, port, error);
+        EXPECT_TRUE(socketValid(socket_));
+        thread_ = std::thread([this] { run(); });
+    }
+    ~LineClient() { hangUp(); }
+    void send(const std::string& line) { sendSocketText(socket_, line); }
+    // Closes the connection at once; what it was sent is kept.
+    void hangUp() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        closeSocket(socket_);
+        socket_ = INVALID_NET_SOCKET;
+    }
+    std::string seen() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return seen_;
+    }
+    bool ended() const { return ended_; }
+    // Waits until `text` has come (false after `seconds`).
+    bool waitFor(const std::string& text, int seconds) {
+        for (int k = 0; k < seconds * 100; ++k) {
+            if (seen().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+  private:
+    void run() {
+        char buf[4096];
+        bool fresh = false;
+        while (!stop_) {
+            pollfd p{static_cast<int>(socket_), POLLIN, 0};
+            if (poll(&p, 1, 30) == 0) {
+                if (answering_ && fresh) sendSocketText(socket_, std::string(ANSWERS[rng_() % 5]) + "\n");
+                fresh = false;
+                continue;
+            }
+            long n = receiveSome(socket_, buf, sizeof buf);
+            if (n <= 0) break;
+            std::lock_guard<std::mutex> lock(mutex_);
+            seen_.append(buf, static_cast<std::size_t>(n));
+            fresh = true;
+        }
+        ended_ = true;
+    }
+    static constexpr const char* ANSWERS[] = {"e", "0", "1", "2", "n"};
+
+    SocketHandle socket_ = INVALID_NET_SOCKET;
+    bool answering_;
+    std::mt19937 rng_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> ended_{false};
+    std::mutex mutex_;
+    std::string seen_;
+    std::thread thread_;
+};
+
+std::string seatCode(const std::string& seen) {
+    const std::string head = "[开局] 座位码：";
+    std::size_t at = seen.find(head);
+    return at == std::string::npos ? "" : seen.substr(at + head.size(), 6);
+}
+
+// A player drops and comes back with its seat code (typed in lower case, with blanks) and plays on to
+// the end; a spectator who pressed Enter and one who gave a wrong code see every public line from the
+// moment they joined, in order and once, and nothing private. In both modes. The host holds the game at
+// its first prompt until the player has come back, so the seat is still in play.
+TEST(HostedGame, SeatTakenBackAndSpectators) {
+    for (const char* mode : {"normal", "identity"}) {
+        SCOPED_TRACE(mode);
+        std::uint16_t port = freePort();
+        Kavrin host(hostArgs(port, 3, mode, 31), Kavrin::Waiting);
+        ASSERT_TRUE(host.waitFor("目标真人", 10));
+        Kavrin stays(joinArgs(port), Kavrin::Paced, 132);
+        ASSERT_TRUE(stays.waitFor("等待开局", 10));
+        auto drops = std::make_unique<LineClient>(port);
+        ASSERT_TRUE(drops->waitFor("等待开局", 10));
+        host.type(std::string(mode) == "identity" ? "2\n1\n" : "1\n");
+        ASSERT_TRUE(drops->waitFor("。断线后重新加入本局", 20));
+        std::string code = seatCode(drops->seen());
+        ASSERT_EQ(code.size(), 6u);
+        drops->hangUp();
+
+        LineClient watches(port), wrong(port), back(port, true, 134);
+        for (LineClient* c : {&watches, &wrong, &back}) ASSERT_TRUE(c->waitFor("对局已经开始", 5));
+        watches.send("\n");
+        wrong.send("ZZZZZZ\n");
+        std::string lower = code;
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        back.send("  " + lower + " \n");
+        ASSERT_TRUE(back.waitFor("[网络] 座位码正确", 5));
+        ASSERT_TRUE(watches.waitFor("你正在观战", 5) && wrong.waitFor("你正在观战", 5));
+        host.startTyping(131);
+        EXPECT_EQ(host.finish(90), 0);
+        EXPECT_EQ(stays.finish(30), 0);
+        std::string h = host.out();
+        EXPECT_EQ(occurrences(h, "重新连线，已取回座位。\n"), 1u);
+        EXPECT_TRUE(back.waitFor("[对局结束]", 10));
+        std::string b = back.seen();
+        for (const char* part : {"重新连线，已取回座位。\n", "手牌：", "> ", "\n[对局结束] "})
+            EXPECT_NE(b.find(part), std::string::npos) << part;
+
+        EXPECT_NE(wrong.seen().find("[网络] 座位码不对。\n[观战] 你正在观战"), std::string::npos);
+        std::vector<std::string> all = publicLines(h);
+        for (LineClient* c : {&watches, &wrong}) {
+            EXPECT_TRUE(c->waitFor("[对局结束]", 10));
+            std::string o = c->seen();
+            for (const char* part : {"手牌：", "牌序号", "[开局]", "座位码："})
+                EXPECT_EQ(o.find(part), std::string::npos) << part;
+            std::vector<std::string> seen = publicLines(o.substr(o.find("[观战] 你正在观战")));
+            ASSERT_FALSE(seen.empty());
+            ASSERT_LE(seen.size(), all.size());
+            EXPECT_TRUE(std::equal(seen.begin(), seen.end(), all.end() - static_cast<long>(seen.size())));
+        }
+        EXPECT_EQ(occurrences(h, "[观战] 有观众加入"), 2u);
+    }
+}
+
+// A connection after the lobby has closed is greeted at once, even while the game waits for the host's
+// keyboard; one that says nothing watches after a few seconds; past eight spectators the room is full.
+TEST(HostedGame, LateJoinersAreNeverLeftWaiting) {
+    std::uint16_t port = freePort();
+    Kavrin host(hostArgs(port, 1, "normal", 41), Kavrin::Waiting);
+    ASSERT_TRUE(host.waitFor("选择武将", 10));
+    LineClient silent(port);
+    EXPECT_TRUE(silent.waitFor("对局已经开始", 2));
+    EXPECT_TRUE(silent.waitFor("[观战] 你正在观战", 10));
+    std::vector<std::unique_ptr<LineClient>> crowd;
+    for (int k = 0; k < 7; ++k) {
+        crowd.push_back(std::make_unique<LineClient>(port));
+        ASSERT_TRUE(crowd.back()->waitFor("对局已经开始", 5));
+        crowd.back()->send("\n");
+        ASSERT_TRUE(crowd.back()->waitFor("你正在观战", 5));
+    }
+    LineClient ninth(port);
+    ASSERT_TRUE(ninth.waitFor("对局已经开始", 5));
+    ninth.send("\n");
+    EXPECT_TRUE(ninth.waitFor("[观战] 观战席已满（最多8人），连接将关闭。\n", 5));
+    for (int k = 0; k < 300 && !ninth.ended(); ++k)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(ninth.ended());
+    crowd.front()->hangUp();
+    EXPECT_TRUE(host.waitFor("[观战] 有观众离开，现有7人。", 5));
+    host.kill();
 }
 
 // The client's refusals: each has its message and exit code, and nothing is sent.

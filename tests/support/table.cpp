@@ -34,7 +34,7 @@ const Role IDENTITY_ROLES[6] = {Lord, Rebel, Loyalist, Rebel, Renegade, Rebel};
 } // namespace
 
 Table::Table(Mode mode, std::uint32_t seed, LanHub* hub)
-    : hosted_(hub ? std::make_unique<HostedTable>(*hub, console_) : nullptr),
+    : hub_(hub), hosted_(hub ? std::make_unique<HostedTable>(*hub, console_, seed) : nullptr),
       game_(std::make_unique<Game>(mode, tableOptions(seed), &console_)), probe_{*game_} {
     game_->setup();
     if (hosted_) game_->setIo(hosted_.get());
@@ -83,7 +83,7 @@ void Table::answers(const std::string& lines) {
 }
 
 void Table::remote(int p, SocketHandle s) {
-    if (hosted_) hosted_->bindSeat(p, s);
+    if (hub_) hub_->seatPlayer(p, s);
     seat(p).human = true;
     seat(p).label = "远程玩家";
 }

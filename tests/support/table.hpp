@@ -11,6 +11,7 @@
 #include "console/console_io.hpp"
 #include "model/game.hpp"
 #include "net/hosted_table.hpp"
+#include "net/hub.hpp"
 #include "tests/support/consistency.hpp"
 #include "tests/support/probe.hpp"
 
@@ -98,6 +99,7 @@ class Table {
     std::istringstream in_;
     std::ostringstream out_;
     ConsoleIo console_{in_, out_};
+    LanHub* hub_;
     std::unique_ptr<HostedTable> hosted_;
     std::unique_ptr<Game> game_;
     GameProbe probe_;

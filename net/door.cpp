@@ -1,0 +1,274 @@
+// The host's door while a game runs: seat codes, players who come back, and spectators. The door has a
+// thread of its own, so that a visitor is answered even while the game waits for somebody's answer.
+#include <algorithm>
+#include <iostream>
+
+#include "console/text.hpp"
+#include "net/hub.hpp"
+
+namespace kvr {
+
+namespace {
+
+// Letters and digits that cannot be mistaken for one another.
+const char CODE_ALPHABET[] = "ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+constexpr int CODE_LENGTH = 6;
+// A spectator that reads nothing is let go once this much waits for it.
+constexpr std::size_t MAX_PENDING_OUTPUT = 1 << 20;
+
+std::uint64_t mix(std::uint64_t x) {
+    x += 0x9e3779b97f4a7c15ULL;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
+}
+
+std::string upper(std::string s) {
+    for (char& ch : s)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+    return s;
+}
+
+} // namespace
+
+void LanHub::openDoor(std::uint64_t codeSeed) {
+    if (doorOpen_.load() || !socketValid(listener_)) return;
+    codeSeed_ = codeSeed;
+    doorOpen_.store(true);
+    door_ = std::thread(&LanHub::doorLoop, this);
+}
+
+std::string LanHub::seatPlayer(int p, SocketHandle s) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::size_t seat = static_cast<std::size_t>(p);
+    seats_[seat] = s;
+    if (!codes_[seat].empty()) return codes_[seat];
+    std::uint64_t draw = mix(codeSeed_ ^ (static_cast<std::uint64_t>(p) << 56));
+    for (;;) {
+        std::string code;
+        std::uint64_t bits = draw;
+        for (int k = 0; k < CODE_LENGTH; ++k, bits /= 32) code += CODE_ALPHABET[bits % 32];
+        if (seatWithCode(code) < 0) {
+            codes_[seat] = code;
+            return code;
+        }
+        draw = mix(draw);
+    }
+}
+
+SocketHandle LanHub::seatSocket(int p) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return p >= 0 && p < 6 ? seats_[static_cast<std::size_t>(p)] : INVALID_NET_SOCKET;
+}
+
+void LanHub::unseat(int p) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (p >= 0 && p < 6) seats_[static_cast<std::size_t>(p)] = INVALID_NET_SOCKET;
+}
+
+// The waiting player leaves the door: its connection blocks again as a seat's does, gets what still
+// waited to be sent, and what it typed after its code is its first answers.
+bool LanHub::takeReturned(int p) {
+    Visitor back;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = std::find_if(visitors_.begin(), visitors_.end(),
+                               [p](const Visitor& v) { return v.seat == p && socketValid(v.s); });
+        if (it == visitors_.end()) return false;
+        back = *it;
+        visitors_.erase(it);
+        seats_[static_cast<std::size_t>(p)] = back.s;
+    }
+    setSocketBlocking(back.s, true);
+    inboxes_[back.s] = Inbox{back.in, false};
+    sendTo(back.s, back.out);
+    returners_.push_back(back.s);
+    return true;
+}
+
+void LanHub::seatOut(int p) {
+    if (p < 0 || p >= 6) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    out_[static_cast<std::size_t>(p)] = true;
+    for (Visitor& v : visitors_) {
+        if (v.seat != p) continue;
+        v.seat = -1;
+        v.out += "[网络] 你的座位已经出局，现在转为观战。\n";
+        flush(v);
+    }
+}
+
+int LanHub::spectatorCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return spectatorsLocked();
+}
+
+// Every connection gets its end together, so that none waits while another drains.
+void LanHub::closeAll(std::string_view text, int ms) {
+    if (doorOpen_.exchange(false)) door_.join();
+    std::vector<SocketHandle> ends;
+    for (SocketHandle s : clients_) {
+        sendTo(s, text);
+        ends.push_back(s);
+    }
+    for (SocketHandle s : returners_) {
+        sendTo(s, text);
+        ends.push_back(s);
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (Visitor& v : visitors_) {
+            if (v.watching) v.out.append(text.data(), text.size());
+            flush(v);
+            ends.push_back(v.s);
+        }
+        visitors_.clear();
+        seats_.fill(INVALID_NET_SOCKET);
+    }
+    clients_.clear();
+    returners_.clear();
+    closeGracefully(ends, ms);
+    closeSocket(listener_);
+    listener_ = INVALID_NET_SOCKET;
+}
+
+void LanHub::doorLoop() {
+    while (doorOpen_.load()) {
+        for (SocketHandle s = acceptClient(listener_); socketValid(s); s = acceptClient(listener_)) greet(s);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (Visitor& v : visitors_)
+                if (!serve(v)) closeVisitor(v);
+            visitors_.erase(std::remove_if(visitors_.begin(), visitors_.end(),
+                                           [](const Visitor& v) { return !socketValid(v.s); }),
+                            visitors_.end());
+        }
+        sleepMilliseconds(50);
+    }
+}
+
+// A flood of connections costs at most a few sockets: beyond the spectators' seats and a few visitors
+// still deciding, a newcomer is told the room is full.
+void LanHub::greet(SocketHandle s) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    setSocketBlocking(s, false);
+    Visitor v;
+    v.s = s;
+    v.deadline = Clock::now() + std::chrono::milliseconds(CODE_WAIT_MS);
+    if (static_cast<int>(visitors_.size()) >= MAX_SPECTATORS + 4) {
+        v.out = "[观战] 观战席已满（最多8人），连接将关闭。\n";
+        flush(v);
+        closeSocket(s);
+        return;
+    }
+    v.out = "[大厅] 对局已经开始。断线的玩家请输入座位码取回座位；直接按 Enter 或稍候即可观战。\n";
+    flush(v);
+    visitors_.push_back(v);
+}
+
+bool LanHub::serve(Visitor& v) {
+    char buf[MAX_LINE_BYTES];
+    while (socketValid(v.s) && waitReadable(v.s, 0)) {
+        long got = receiveSome(v.s, buf, sizeof buf);
+        if (got <= 0) return false;
+        v.in.append(buf, static_cast<std::size_t>(got));
+        for (std::size_t end = v.in.find('\n'); socketValid(v.s) && end != std::string::npos;
+             end = v.in.find('\n')) {
+            std::string line = v.in.substr(0, end);
+            v.in.erase(0, end + 1);
+            lineFrom(v, line);
+        }
+        // A line without end is no code: whatever it was meant to be, the visitor watches.
+        if (v.in.size() > MAX_LINE_BYTES) {
+            v.in.clear();
+            if (!v.watching) watch(v, "[网络] 座位码不对。\n");
+        }
+    }
+    if (!socketValid(v.s)) return true;
+    if (!v.watching && Clock::now() >= v.deadline) watch(v, nullptr);
+    return socketValid(v.s) && flush(v);
+}
+
+// A right code makes the visitor wait for its seat, watching meanwhile; the seat's connection, if it
+// still has one, is shut so that a game waiting on it goes on at once. An earlier visitor waiting for the
+// same seat is let go. A seat that is out takes nobody back.
+void LanHub::lineFrom(Visitor& v, const std::string& line) {
+    std::string code = upper(trimmed(line));
+    int seat = code.empty() ? -1 : seatWithCode(code);
+    if (seat >= 0 && out_[static_cast<std::size_t>(seat)]) {
+        if (!v.watching) watch(v, "[网络] 该座位已经出局，你可以观战。\n");
+        return;
+    }
+    if (seat < 0) {
+        if (!v.watching) watch(v, code.empty() ? nullptr : "[网络] 座位码不对。\n");
+        return;
+    }
+    if (seat == v.seat) return;
+    for (Visitor& other : visitors_) {
+        if (&other == &v || other.seat != seat) continue;
+        other.out += "[网络] 另一个连接用同一座位码取回了座位，本连接将关闭。\n";
+        flush(other);
+        closeSocket(other.s);
+        other.s = INVALID_NET_SOCKET;
+    }
+    std::size_t p = static_cast<std::size_t>(seat);
+    if (socketValid(seats_[p])) shutdownSocket(seats_[p]);
+    bool spectator = v.watching && v.seat < 0;
+    v.watching = true;
+    v.seat = seat;
+    v.out +=
+        "[网络] 座位码正确：轮到" + std::to_string(seat + 1) + "号座位决定时交还给你，在此之前由AI代打。\n";
+    if (spectator) notice("[观战] 有观众离开，现有" + std::to_string(spectatorsLocked()) + "人。\n");
+}
+
+void LanHub::watch(Visitor& v, const char* why) {
+    if (why) v.out += why;
+    if (spectatorsLocked() >= MAX_SPECTATORS) {
+        v.out += "[观战] 观战席已满（最多8人），连接将关闭。\n";
+        flush(v);
+        closeSocket(v.s);
+        v.s = INVALID_NET_SOCKET;
+        return;
+    }
+    v.watching = true;
+    v.out += "[观战] 你正在观战：此后的公开信息都会显示在这里。输入座位码仍可取回座位。\n";
+    notice("[观战] 有观众加入，现有" + std::to_string(spectatorsLocked()) + "人。\n");
+}
+
+void LanHub::notice(const std::string& text) {
+    std::lock_guard<std::mutex> lock(consoleLock_);
+    std::cout << text << std::flush;
+}
+
+// Sends what it can without waiting; false when the connection failed or the visitor reads nothing.
+bool LanHub::flush(Visitor& v) {
+    while (socketValid(v.s) && !v.out.empty()) {
+        long sent = sendSome(v.s, v.out.data(), v.out.size());
+        if (sent < 0) return false;
+        if (sent == 0) break;
+        v.out.erase(0, static_cast<std::size_t>(sent));
+    }
+    return v.out.size() < MAX_PENDING_OUTPUT;
+}
+
+void LanHub::closeVisitor(Visitor& v) {
+    if (!socketValid(v.s)) return;
+    closeSocket(v.s);
+    v.s = INVALID_NET_SOCKET;
+    if (v.watching && v.seat < 0)
+        notice("[观战] 有观众离开，现有" + std::to_string(spectatorsLocked()) + "人。\n");
+}
+
+int LanHub::seatWithCode(const std::string& code) const {
+    for (std::size_t p = 0; p < codes_.size(); ++p)
+        if (!codes_[p].empty() && codes_[p] == code) return static_cast<int>(p);
+    return -1;
+}
+
+int LanHub::spectatorsLocked() const {
+    return static_cast<int>(std::count_if(visitors_.begin(), visitors_.end(), [](const Visitor& v) {
+        return v.watching && v.seat < 0 && socketValid(v.s);
+    }));
+}
+
+} // namespace kvr
