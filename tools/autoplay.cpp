@@ -28,13 +28,11 @@ class StringTable : public SinkTable {
 // Hashes everything and keeps nothing: the bench needs only the signature.
 class HashTable : public SinkTable {
   public:
-    explicit HashTable(std::uint64_t& hash) : hash_(hash) {}
-    void showAll(std::string_view text) override {
-        for (char ch : text) hash_ = (hash_ ^ static_cast<unsigned char>(ch)) * FNV_PRIME;
-    }
+    explicit HashTable(TextHash& hash) : hash_(hash) {}
+    void showAll(std::string_view text) override { hash_.add(text); }
 
   private:
-    std::uint64_t& hash_;
+    TextHash& hash_;
 };
 
 // Plays one game with its text going to `sink`.
@@ -83,15 +81,9 @@ void playAutomatic(Mode mode, std::uint32_t seed, std::string& out, GameRecord* 
     playAutomatic(mode, automaticOptions(seed), out, record);
 }
 
-std::uint64_t playAutomaticHashed(Mode mode, std::uint32_t seed, std::uint64_t hash) {
+void playAutomaticHashed(Mode mode, std::uint32_t seed, TextHash& hash) {
     HashTable sink(hash);
     playInto(mode, automaticOptions(seed), sink, nullptr);
-    return hash;
-}
-
-std::uint64_t fnv1a(const std::string& s, std::uint64_t h) {
-    for (unsigned char ch : s) h = (h ^ ch) * FNV_PRIME;
-    return h;
 }
 
 std::uint32_t benchSeed(int i) { return static_cast<std::uint32_t>(1000 + i); }
@@ -99,9 +91,9 @@ std::uint32_t benchSeed(int i) { return static_cast<std::uint32_t>(1000 + i); }
 Mode benchMode(int i) { return i % 2 == 0 ? Normal3v3 : Identity; }
 
 std::uint64_t benchSignature(int games) {
-    std::uint64_t hash = FNV_START;
-    for (int i = 0; i < games; ++i) hash = playAutomaticHashed(benchMode(i), benchSeed(i), hash);
-    return hash;
+    TextHash hash;
+    for (int i = 0; i < games; ++i) playAutomaticHashed(benchMode(i), benchSeed(i), hash);
+    return hash.value();
 }
 
 } // namespace kvr

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "model/types.hpp"
+#include "tools/text_hash.hpp"
 
 namespace kvr {
 
@@ -32,14 +33,9 @@ Options automaticOptions(std::uint32_t seed);
 // The same with other settings (the computer player's kind, say).
 void playAutomatic(Mode mode, const Options& opt, std::string& out, GameRecord* record = nullptr);
 
-// FNV-1a, continuing from `h`.
-std::uint64_t fnv1a(const std::string& s, std::uint64_t h);
-constexpr std::uint64_t FNV_START = 1469598103934665603ULL;
-constexpr std::uint64_t FNV_PRIME = 1099511628211ULL;
-
-// The same game hashed as it is printed, transcript kept nowhere: fnv1a of playAutomatic's text,
-// continuing from `hash`.
-std::uint64_t playAutomaticHashed(Mode mode, std::uint32_t seed, std::uint64_t hash);
+// The same game hashed as it is printed, transcript kept nowhere: playAutomatic's text is added to
+// `hash`.
+void playAutomaticHashed(Mode mode, std::uint32_t seed, TextHash& hash);
 
 // The bench's fixed list: game i has seed 1000 + i, the normal mode for even i and identity for odd i.
 std::uint32_t benchSeed(int i);

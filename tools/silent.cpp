@@ -18,17 +18,17 @@ Game benchStart(int i) {
 // One scratch game takes each start position in turn, as a search reuses its copies: assigning reuses
 // the scratch game's storage.
 std::uint64_t silentSignature(const std::vector<Game>& starts) {
-    std::uint64_t hash = FNV_START;
-    if (starts.empty()) return hash;
+    TextHash hash;
+    if (starts.empty()) return hash.value();
     Game copy(starts.front());
     for (const Game& start : starts) {
         copy = start;
         copy.simulateWith(classicPlayer());
         copy.playOn(-1);
-        hash = fnv1a(copy.result(), hash);
-        hash = (hash ^ static_cast<std::uint64_t>(copy.counts().turns)) * FNV_PRIME;
+        hash.add(copy.result());
+        hash.add(std::to_string(copy.counts().turns));
     }
-    return hash;
+    return hash.value();
 }
 
 namespace {

@@ -1,0 +1,21 @@
+#include "tools/text_hash.hpp"
+
+// The library's functions are compiled in here, so no library needs linking on any system.
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace kvr {
+
+struct TextHash::State {
+    XXH3_state_t xxh;
+};
+
+TextHash::TextHash() : state_(std::make_unique<State>()) { XXH3_64bits_reset(&state_->xxh); }
+
+TextHash::~TextHash() = default;
+
+void TextHash::add(std::string_view text) { XXH3_64bits_update(&state_->xxh, text.data(), text.size()); }
+
+std::uint64_t TextHash::value() const { return XXH3_64bits_digest(&state_->xxh); }
+
+} // namespace kvr
