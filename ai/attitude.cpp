@@ -2,18 +2,21 @@
 
 namespace kvr {
 
+namespace {
+
+// How a seat of role a regards another of role b, by mode: 3 firm friend, -3 firm foe, -2 and -1 weak
+// foes. Rows and columns in Role order; in 3v3 only the teams matter.
+constexpr int ATTITUDES[2][6][6] = {
+    {{3, -3, 3, -3, 3, -3}, {-3, 3, -3, 3, -3, 3}, {0}, {0}, {0}, {0}},
+    {{0}, {0}, {3, 3, 3, 3, -3, -2}, {3, 3, 3, 3, -3, -2}, {3, 3, -3, -3, 3, -1}, {-1, -1, -1, -1, -1, -1}},
+};
+
+} // namespace
+
 // How seat a regards seat b by true roles: 4 self, 3 firm friend, -3 firm foe, -2 and -1 weak foes.
 int Game::attitude(int a, int b) const {
     if (a == b) return 4;
-    Role ra = ps_[a].role;
-    Role rb = ps_[b].role;
-    if (mode_ == Normal3v3) return ra == rb ? 3 : -3;
-    if (ra == Renegade) return -1;
-    bool lordSide = ra == Lord || ra == Loyalist;
-    if (rb == Renegade) return lordSide ? -2 : -1;
-    bool targetLordSide = rb == Lord || rb == Loyalist;
-    if (lordSide) return targetLordSide ? 3 : -3;
-    return targetLordSide ? -3 : 3;
+    return ATTITUDES[mode_][ps_[a].role][ps_[b].role];
 }
 
 SeatList Game::allies(int p) const {
@@ -25,8 +28,13 @@ SeatList Game::allies(int p) const {
 
 SeatList Game::enemies(int p, bool inRange) const {
     SeatList out;
+    if (inRange) {
+        for (int i : slashable(p))
+            if (attitude(p, i) < 0) out.push_back(i);
+        return out;
+    }
     for (int i = 0; i < 6; ++i)
-        if (i != p && ps_[i].alive && attitude(p, i) < 0 && (!inRange || canSlash(p, i))) out.push_back(i);
+        if (i != p && ps_[i].alive && attitude(p, i) < 0) out.push_back(i);
     return out;
 }
 

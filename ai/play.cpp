@@ -1,8 +1,22 @@
 #include <cstdint>
+#include <initializer_list>
 
 #include "model/game.hpp"
 
 namespace kvr {
+
+namespace {
+
+constexpr std::uint64_t typeBits(std::initializer_list<CardType> types) {
+    std::uint64_t out = 0;
+    for (CardType t : types) out |= std::uint64_t(1) << t;
+    return out;
+}
+
+// Every equipment type: weapons, armour and horses come last in CardType.
+constexpr std::uint64_t EQUIPMENT = ~((std::uint64_t(1) << Crossbow) - 1);
+
+} // namespace
 
 // The computer's play phase: one card or skill per pass, priorities re-read from the top after each
 // action, at most 60 passes.
@@ -22,7 +36,7 @@ void Game::aiPlay(int p) {
         int peach = x.hp < x.maxHp ? findCard(p, Peach) : -1;
         if (peach >= 0) return use(peach);
 
-        for (std::size_t i = 0; i < x.hand.size(); ++i) {
+        for (std::size_t i = 0; (held & EQUIPMENT) != 0 && i < x.hand.size(); ++i) {
             const Optional<Card>* slot = x.slotFor(cardKind(x.hand[i].type));
             if (slot == nullptr || *slot) continue;
             if (use(static_cast<int>(i))) return true;
@@ -35,6 +49,7 @@ void Game::aiPlay(int p) {
         if (activeSkillAI(p)) return true;
 
         for (CardType t : {Indulgence, SupplyShortage}) {
+            if ((held & typeBits({Indulgence, SupplyShortage})) == 0) break;
             int i = findCard(p, t);
             if (i < 0) continue;
             int q = aiEnemy(p, false, false);
@@ -44,6 +59,7 @@ void Game::aiPlay(int p) {
         }
 
         for (CardType t : {Barbarians, Arrows}) {
+            if ((held & typeBits({Barbarians, Arrows})) == 0) break;
             int i = findCard(p, t);
             if (i < 0 || allies(p).size() >= enemies(p, false).size()) continue;
             if (use(i)) return true;
@@ -51,6 +67,7 @@ void Game::aiPlay(int p) {
         }
 
         for (CardType t : {Dismantle, Steal, FireAttack, Duel}) {
+            if ((held & typeBits({Dismantle, Steal, FireAttack, Duel})) == 0) break;
             int i = findCard(p, t);
             if (i < 0) continue;
             int q = aiEnemy(p, false, t == Steal || t == Dismantle);

@@ -15,36 +15,41 @@ std::string Game::paint(std::string s, const char* code) const {
 void Game::log(std::string_view s, const char* color) const { logParts(color, s); }
 
 // The colour wraps the arrow as well as the text.
-std::string& Game::startLine(const char* color) const {
+LineBuilder& Game::startLine(const char* color) const {
     line_.clear();
-    if (opt_.color && color != nullptr && *color != '\0') line_ += color;
-    line_ += "  -> ";
+    if (opt_.color && color != nullptr && *color != '\0') line_.append(color);
+    line_.append("  -> ");
     return line_;
 }
 
 void Game::finishLine(const char* color) const {
-    if (opt_.color && color != nullptr && *color != '\0') line_ += RESET;
-    line_ += '\n';
-    publicMessage(line_);
+    if (opt_.color && color != nullptr && *color != '\0') line_.append(RESET);
+    line_.append("\n");
+    publicMessage(line_.view());
 }
 
-void Game::addPiece(std::string& out, int n) {
+void Game::addPiece(LineBuilder& out, int n) {
     char digits[16];
     std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, n);
-    out.append(digits, r.ptr);
+    out.append(digits, static_cast<std::size_t>(r.ptr - digits));
 }
 
 // The card text; a red card is painted red inside whatever colour surrounds it.
-void Game::addPiece(std::string& out, const Card& c) const {
+void Game::addPiece(LineBuilder& out, const Card& c) const {
+    static const char* const RANKS[14] = {"",  "A", "2", "3",  "4", "5", "6",
+                                          "7", "8", "9", "10", "J", "Q", "K"};
     bool painted = opt_.color && c.red();
-    if (painted) out += RED;
-    out += "【";
-    out += cardName(c.type);
-    out += ' ';
-    out += suitName(c.suit);
-    out += rankName(c.rank);
-    out += "】";
-    if (painted) out += RESET;
+    if (painted) out.append(RED);
+    out.append("【");
+    out.append(cardName(c.type));
+    out.append(" ");
+    out.append(suitName(c.suit));
+    if (c.rank >= 1 && c.rank <= 13)
+        out.append(RANKS[c.rank]);
+    else
+        out.append(rankName(c.rank));
+    out.append("】");
+    if (painted) out.append(RESET);
 }
 
 void Game::clear() const {
@@ -52,9 +57,9 @@ void Game::clear() const {
 }
 
 std::string Game::ctext(const Card& c) const {
-    std::string text;
+    LineBuilder text;
     addPiece(text, c);
-    return text;
+    return std::string(text.view());
 }
 
 std::string Game::roleText(Role r) {

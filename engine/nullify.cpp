@@ -2,6 +2,16 @@
 
 namespace kvr {
 
+namespace {
+
+bool holds(const std::vector<Card>& hand, CardType t) {
+    for (const Card& c : hand)
+        if (c.type == t) return true;
+    return false;
+}
+
+} // namespace
+
 // The whole chain of nullifications against one trick on one target; true when it ends cancelled.
 bool Game::nullified(int from, int target, std::string_view trick) {
     bool cancelled = false;
@@ -11,7 +21,7 @@ bool Game::nullified(int from, int target, std::string_view trick) {
         for (int k = 0; k < 6 && player < 0; ++k) {
             int seat = start + k < 6 ? start + k : start + k - 6;
             const Player& x = ps_[seat];
-            if (!x.alive || findCard(seat, Nullification) < 0) continue;
+            if (!x.alive || !holds(x.hand, Nullification)) continue;
             bool plays =
                 x.human ? askYes(seat, "\n" + std::string(trick) + "对" + ps_[target].hero.name +
                                            (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") +

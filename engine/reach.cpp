@@ -39,10 +39,16 @@ constexpr std::array<std::uint8_t, 6 * 6 * 64> RING = ringDistances();
 } // namespace
 
 // Living seats counted the short way round, both ends' horses and 马术 applied, never below 1.
-int Game::distance(int a, int b) const {
-    if (a == b) return 0;
+int Game::distance(int a, int b) const { return distance(a, b, livingSeats()); }
+
+unsigned Game::livingSeats() const {
     unsigned living = 0;
     for (unsigned i = 0; i < 6; ++i) living |= static_cast<unsigned>(ps_[i].alive) << i;
+    return living;
+}
+
+int Game::distance(int a, int b, unsigned living) const {
+    if (a == b) return 0;
     int d = RING[static_cast<std::size_t>((a * 6 + b) * 64) + living];
     if (ps_[a].offensiveHorse) --d;
     if (ps_[a].hero.id == Feyrin) --d;
@@ -64,6 +70,20 @@ bool Game::canSlash(int a, int b) const {
     if (distance(a, b) > range(a)) return false;
     if (ps_[b].hero.id == Velisar) return !ps_[b].hand.empty();
     return true;
+}
+
+// canSlash for every seat at once: the foe lists of the computer ask it for each seat on every action.
+SeatList Game::slashable(int a) const {
+    SeatList out;
+    if (!ps_[a].alive) return out;
+    int reach = range(a);
+    unsigned living = livingSeats();
+    for (int b = 0; b < 6; ++b) {
+        if (b == a || !ps_[b].alive || distance(a, b, living) > reach) continue;
+        if (ps_[b].hero.id == Velisar && ps_[b].hand.empty()) continue;
+        out.push_back(b);
+    }
+    return out;
 }
 
 bool Game::slashLimit(int p) const {
@@ -118,9 +138,8 @@ bool Game::hasDelayed(int p, CardType t) const {
 
 int Game::totalCards(int p) const {
     const Player& x = ps_[p];
-    int n = static_cast<int>(x.hand.size());
-    for (const Optional<Card>* slot : x.slots()) n += *slot ? 1 : 0;
-    return n;
+    return static_cast<int>(x.hand.size()) + x.weapon.has_ + x.armor.has_ + x.offensiveHorse.has_ +
+           x.defensiveHorse.has_;
 }
 
 } // namespace kvr

@@ -65,6 +65,7 @@ int Game::roll(int lo, int hi) {
 void Game::makeDeck() {
     deck_.assign(PRINTED.begin(), PRINTED.end());
     discard_.clear();
+    discard_.reserve(DECK_SIZE);
     std::shuffle(deck_.begin(), deck_.end(), rng_);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "console/colors.hpp"
+#include "console/line_builder.hpp"
 #include "model/computer_player.hpp"
 #include "model/seat_view.hpp"
 #include "model/table_io.hpp"
@@ -131,8 +132,12 @@ class Game {
 
     // Distance, reach and finders
     int distance(int a, int b) const;
+    // The same with the set of living seats known (bit i: seat i lives).
+    int distance(int a, int b, unsigned living) const;
+    unsigned livingSeats() const;
     int range(int p) const;
     bool canSlash(int a, int b) const;
+    SeatList slashable(int a) const;
     bool slashLimit(int p) const;
     int findCard(int p, CardType t) const;
     int findAnySlash(int p) const;
@@ -188,15 +193,15 @@ class Game {
     // A silent game builds no line at all.
     template <class... Pieces> void logParts(const char* color, const Pieces&... pieces) const {
         if (!io_) return;
-        std::string& out = startLine(color);
+        LineBuilder& out = startLine(color);
         (addPiece(out, pieces), ...);
         finishLine(color);
     }
-    std::string& startLine(const char* color) const;
+    LineBuilder& startLine(const char* color) const;
     void finishLine(const char* color) const;
-    static void addPiece(std::string& out, std::string_view s) { out += s; }
-    static void addPiece(std::string& out, int n);
-    void addPiece(std::string& out, const Card& c) const;
+    static void addPiece(LineBuilder& out, std::string_view s) { out.append(s); }
+    static void addPiece(LineBuilder& out, int n);
+    void addPiece(LineBuilder& out, const Card& c) const;
     void clear() const;
     std::string ctext(const Card& c) const;
     static std::string roleText(Role r);
@@ -254,7 +259,7 @@ class Game {
     // Computer players set for single seats; null: the options' kind.
     std::array<const ComputerPlayer*, 6> players_{};
     // The log line being built. Publishing a line never logs, so one buffer serves every line.
-    mutable std::string line_;
+    mutable LineBuilder line_;
     std::array<std::array<int, 6>, 6> harm_{};
     std::array<std::array<int, 6>, 6> help_{};
 };

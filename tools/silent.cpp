@@ -9,28 +9,6 @@
 
 namespace kvr {
 
-Game benchStart(int i) {
-    Game game(benchMode(i), automaticOptions(benchSeed(i)), nullptr);
-    game.setup();
-    return game;
-}
-
-// One scratch game takes each start position in turn, as a search reuses its copies: assigning reuses
-// the scratch game's storage.
-std::uint64_t silentSignature(const std::vector<Game>& starts) {
-    TextHash hash;
-    if (starts.empty()) return hash.value();
-    Game copy(starts.front());
-    for (const Game& start : starts) {
-        copy = start;
-        copy.simulateWith(classicPlayer());
-        copy.playOn(-1);
-        hash.add(copy.result());
-        hash.add(std::to_string(copy.counts().turns));
-    }
-    return hash.value();
-}
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -41,38 +19,63 @@ double secondsSince(Clock::time_point start) {
 
 } // namespace
 
+Game benchStart(int i) {
+    Game game(benchMode(i), automaticOptions(benchSeed(i)), nullptr);
+    game.setup();
+    return game;
+}
+
+void playSilently(Game& scratch, const Game& start) {
+    scratch = start;
+    scratch.simulateWith(classicPlayer());
+    scratch.playOn(-1);
+}
+
+// Each start position is made just before it is copied, as a search copies the game it stands in: the
+// timing counts the copy and the play, not the setup.
+SilentRun silentRun(int games) {
+    SilentRun run;
+    TextHash hash;
+    Game scratch = benchStart(0);
+    for (int i = 0; i < games; ++i) {
+        Game start = benchStart(i);
+        auto began = Clock::now();
+        playSilently(scratch, start);
+        run.seconds += secondsSince(began);
+        hash.add(scratch.result());
+        hash.add(std::to_string(scratch.counts().turns));
+    }
+    run.signature = hash.value();
+    return run;
+}
+
 int runSilentBench(int games) {
-    std::vector<Game> starts;
-    starts.reserve(static_cast<std::size_t>(games));
-    for (int i = 0; i < games; ++i) starts.push_back(benchStart(i));
+    SilentRun run = silentRun(games);
 
-    auto start = Clock::now();
-    std::uint64_t hash = silentSignature(starts);
-    double seconds = secondsSince(start);
-
-    // A copy of the first start position: the bytes it allocates besides the object, and the time of
-    // a new copy and of an assignment over a used game.
+    // A copy of one start position: the bytes it allocates besides the object, and the time of a new
+    // copy and of an assignment over a used game.
+    Game start = benchStart(0);
     long long before = allocatedBytes();
-    { Game copy(starts.front()); }
+    { Game copy(start); }
     long long heap = allocatedBytes() - before;
     const int copies = 20000;
     std::size_t sink = 0;
     auto copyStart = Clock::now();
     for (int k = 0; k < copies; ++k) {
-        Game copy(starts[static_cast<std::size_t>(k) % starts.size()]);
+        Game copy(start);
         sink += copy.players().size();
     }
     double copyNs = secondsSince(copyStart) * 1e9 / copies;
-    Game scratch(starts.front());
+    Game scratch = benchStart(1);
     auto assignStart = Clock::now();
     for (int k = 0; k < copies; ++k) {
-        scratch = starts[static_cast<std::size_t>(k) % starts.size()];
+        scratch = start;
         sink += scratch.players().size();
     }
     double assignNs = secondsSince(assignStart) * 1e9 / copies;
 
-    std::cout << "silent games " << games << " signature " << std::hex << hash << std::dec << " games/s "
-              << static_cast<long>(games / (seconds > 0 ? seconds : 1e-9)) << "\n"
+    std::cout << "silent games " << games << " signature " << std::hex << run.signature << std::dec
+              << " games/s " << static_cast<long>(games / (run.seconds > 0 ? run.seconds : 1e-9)) << "\n"
               << "copy " << sizeof(Game) << " bytes + " << heap << " on the heap: new "
               << static_cast<long>(copyNs) << " ns, assigned " << static_cast<long>(assignNs) << " ns ("
               << sink % 2 << ")\n";

@@ -11,9 +11,19 @@ namespace kvr {
 // The bench's game i after its setup: computer players on every seat, no io.
 Game benchStart(int i);
 
-// Copies each of the first `games` start positions, plays the copy to its end silently with the
-// classic player on every seat, and returns a hash of the results and lengths.
-std::uint64_t silentSignature(const std::vector<Game>& starts);
+// `start` copied into `scratch` (whose storage an assignment reuses) and played to its end silently, the
+// classic player on every seat.
+void playSilently(Game& scratch, const Game& start);
+
+struct SilentRun {
+    // A hash of every game's result and length: silent play is as reproducible as printed play.
+    std::uint64_t signature = 0;
+    // Copying and playing only.
+    double seconds = 0;
+};
+
+// The first `games` games of the bench's list, each copied at its start and played silently.
+SilentRun silentRun(int games);
 
 // kavrin-bench --silent: games per second of silent copies, and what one copy costs.
 int runSilentBench(int games);

@@ -10,12 +10,21 @@ struct TextHash::State {
     XXH3_state_t xxh;
 };
 
-TextHash::TextHash() : state_(std::make_unique<State>()) { XXH3_64bits_reset(&state_->xxh); }
+TextHash::TextHash() : state_(std::make_unique<State>()), block_(std::make_unique<char[]>(BLOCK)) {
+    XXH3_64bits_reset(&state_->xxh);
+}
 
 TextHash::~TextHash() = default;
 
-void TextHash::add(std::string_view text) { XXH3_64bits_update(&state_->xxh, text.data(), text.size()); }
+void TextHash::hashBlock(std::string_view text) {
+    XXH3_64bits_update(&state_->xxh, block_.get(), size_);
+    XXH3_64bits_update(&state_->xxh, text.data(), text.size());
+    size_ = 0;
+}
 
-std::uint64_t TextHash::value() const { return XXH3_64bits_digest(&state_->xxh); }
+std::uint64_t TextHash::value() {
+    hashBlock({});
+    return XXH3_64bits_digest(&state_->xxh);
+}
 
 } // namespace kvr
