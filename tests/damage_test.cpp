@@ -159,6 +159,19 @@ TEST(Death, IdentityRewardsAndLordPenalty) {
     EXPECT_EQ(u.conservationFault(), "");
 }
 
+// The penalty for killing a Loyalist falls on the Lord alone: a Rebel or the Renegade who kills one keeps
+// every card, and nothing is announced.
+TEST(Death, OnlyTheLordPaysForALoyalist) {
+    for (int killer : {1, 4}) {
+        Table t(Identity);
+        t.give(killer, Slash);
+        t.equip(killer, Chitu);
+        t.g().die(2, killer);
+        EXPECT_EQ(t.g().totalCards(killer), 2) << killer;
+        EXPECT_EQ(t.logs(), Lines{"阵亡：Brannoc，身份【忠臣】。"}) << killer;
+    }
+}
+
 // 刚烈 hurts a source holding fewer than two cards (hand and equipment) and otherwise takes two of them.
 TEST(Damage, GanglieAgainstOneTwoAndThreeCards) {
     for (int cards : {0, 1, 2, 3}) {

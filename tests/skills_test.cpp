@@ -43,6 +43,32 @@ TEST(StartSkills, LuoshenCapAndGuanxingOrder) {
     EXPECT_EQ(t.g().deck().back().id, best.id);
 }
 
+// 洛神 keeps clubs as well as spades, each judged favourable, and a red card ends it in the discard pile;
+// an active skill used last turn can be used again in the next.
+TEST(StartSkills, LuoshenKeepsBlackAndSkillsComeBack) {
+    Table t;
+    t.hero(0, Seluna);
+    Card heart = t.top(Dodge, Heart), club = t.top(Slash, Club), spade = t.top(Slash, Spade);
+    t.g().startSkills(0);
+    EXPECT_EQ(t.logs(), (Lines{"Seluna的【洛神】判定为【杀 黑桃" + rankName(spade.rank) + "】（有利）",
+                               "Seluna获得黑色洛神牌。",
+                               "Seluna的【洛神】判定为【杀 梅花" + rankName(club.rank) + "】（有利）",
+                               "Seluna获得黑色洛神牌。",
+                               "Seluna的【洛神】判定为【闪 红桃" + rankName(heart.rank) + "】（不利）"}));
+    EXPECT_EQ(t.seat(0).hand.size(), 2u);
+    EXPECT_EQ(t.g().discard().back().id, heart.id);
+
+    Table u;
+    u.hero(0, Corvane);
+    u.human(0);
+    u.give(0, Slash);
+    u.seat(0).activeUsed = true;
+    u.answers("s\n1\ne\n");
+    u.g().turn(0);
+    EXPECT_TRUE(u.logged("Corvane发动【制衡】。"));
+    EXPECT_FALSE(u.logged("本回合主动技能已使用。"));
+}
+
 // A skipped draw comes before 突袭, which robs two enemies of one card each; 裸衣 draws one, 英姿 three; 克己
 // keeps a hand only without a slash, and the computer discards its least valued card down to its hit points.
 TEST(DrawAndDiscard, PhaseSkills) {

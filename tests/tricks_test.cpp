@@ -35,6 +35,29 @@ TEST(Nullification, CapPassesAndQuestions) {
                            played("Brannoc", false));
 }
 
+// A counter is offered from the seat after the last player round the table: after seat 6 cancels seat
+// 1's trick, seat 1 itself comes before seat 3. 桃园结义 asks about nullification only for the seats it
+// would heal.
+TEST(Nullification, CounterOrderAndPeachGardenQuestions) {
+    Table t;
+    for (int p : {0, 2, 5}) t.give(p, Nullification);
+    EXPECT_FALSE(t.g().nullified(0, 1, "决斗"));
+    EXPECT_EQ(t.logs(), (Lines{"Elthar使用【无懈可击】，当前锦囊无效。",
+                               "Ormaen使用【无懈可击】，当前锦囊恢复生效。"}));
+
+    Table u;
+    u.human(2);
+    u.give(2, Nullification);
+    u.give(0, PeachGarden);
+    u.hp(3, 2);
+    u.hp(2, 3);
+    u.answers("n\nn\n");
+    EXPECT_TRUE(u.g().useCard(0, 0, Optional<int>()));
+    EXPECT_EQ(occurrences(u.out(), "桃园结义对"), 2u);
+    EXPECT_EQ(occurrences(u.out(), "桃园结义对Rhoskan即将生效"), 1u);
+    EXPECT_EQ(occurrences(u.out(), "桃园结义对Brannoc即将生效"), 1u);
+}
+
 // A nullified delayed trick is discarded and never enters the zone; a Lightning is offered to its own user's
 // friends first and the user last.
 TEST(Nullification, DelayedTricksStoppedAtPlacement) {
