@@ -48,7 +48,10 @@ class KeyboardLines {
     std::function<void(const std::string&)> echo_;
     std::string partial_;
     bool ended_ = false;
+#ifdef _WIN32
+    // Standard input is a console, whose keys are read one by one.
     bool console_ = false;
+#endif
     LineEditor editor_;
     std::u16string typed_;
 };
