@@ -2,6 +2,8 @@
 
 #include "ai/strong.hpp"
 
+#include "ai/belief.hpp"
+
 namespace kvr {
 
 namespace {
@@ -42,36 +44,19 @@ bool tried(const std::vector<StrongMove>& list, const StrongMove& m) {
     return std::find(list.begin(), list.end(), m) != list.end();
 }
 
-// How each seat leans towards the Lord's side by what it was seen doing: +1 towards, -1 against,
-// 0 unknown. Known roles are fixed; the rest are read from harm and help aimed at seats whose lean
-// is known, a few rounds so that a seat that hurts a known Rebel counts as loyal.
-std::array<int, 6> leans(const SeatView& v) {
-    std::array<int, 6> lean{};
-    std::array<bool, 6> fixed{};
-    int lord = -1;
-    for (int q = 0; q < 6; ++q) {
-        const Optional<Role>& r = v.at(q).role;
-        if (!r) continue;
-        fixed[static_cast<std::size_t>(q)] = true;
-        lean[static_cast<std::size_t>(q)] = lordSide(*r) ? 1 : *r == Rebel ? -1 : 0;
-        if (*r == Lord) lord = q;
+// What a seat of role r is to a viewer of role `mine`: 3 a firm friend, -3 a firm foe, -2 and -1 weaker
+// foes. The Renegade keeps the Lord alive while others remain and hunts the Rebels first.
+int roleWorth(Role mine, Role r, int others) {
+    switch (mine) {
+    case Lord:
+    case Loyalist:
+        return lordSide(r) ? 3 : r == Rebel ? -3 : -2;
+    case Rebel:
+        return lordSide(r) ? -3 : r == Rebel ? 3 : -1;
+    default:
+        if (r == Lord) return others > 1 ? 1 : -3;
+        return r == Rebel ? -2 : -1;
     }
-    for (int round = 0; round < 3; ++round) {
-        std::array<int, 6> next = lean;
-        for (int q = 0; q < 6; ++q) {
-            if (fixed[static_cast<std::size_t>(q)]) continue;
-            int score = 0;
-            for (int b = 0; b < 6; ++b) {
-                int weight = lean[static_cast<std::size_t>(b)] * (b == lord ? 2 : 1);
-                score += (v.help[static_cast<std::size_t>(q)][static_cast<std::size_t>(b)] -
-                          v.harm[static_cast<std::size_t>(q)][static_cast<std::size_t>(b)]) *
-                         weight;
-            }
-            next[static_cast<std::size_t>(q)] = score >= 2 ? 1 : score <= -2 ? -1 : 0;
-        }
-        lean = next;
-    }
-    return lean;
 }
 
 SeatList living(const SeatView& v) {
@@ -237,28 +222,30 @@ StrongMove slashMove(const SeatView& v) {
 
 } // namespace
 
+// The hidden-role stance is what the viewer expects a seat to be worth to it, over its belief about that
+// seat's role, rounded to the scale the rules of thumb use.
 int strongStance(const SeatView& v, int q) {
     if (q == v.self) return 4;
     const Optional<Role>& known = v.at(q).role;
     if (v.mode == Normal3v3) return known && *known == v.role ? 3 : -3;
-    int lean = 0;
-    if (!known) lean = leans(v)[static_cast<std::size_t>(q)];
-    switch (v.role) {
-    case Lord:
-    case Loyalist:
-        if (known) return lordSide(*known) ? 3 : *known == Rebel ? -3 : -2;
-        return lean;
-    case Rebel:
-        if (known) return lordSide(*known) ? -3 : *known == Rebel ? 3 : -1;
-        return -lean;
-    default: {
-        // The Renegade keeps the Lord alive while others remain and hunts the Rebels first.
+    if (!v.stancesKnown) {
+        RoleBelief belief = roleBelief(v);
         int others = static_cast<int>(living(v).size());
-        if (known && *known == Lord) return others > 1 ? 1 : -3;
-        if (known) return *known == Rebel ? -2 : -1;
-        return lean < 0 ? -2 : lean > 0 ? -1 : 0;
+        for (int s = 0; s < 6; ++s) {
+            double expected = 0;
+            for (int r = Lord; r <= Renegade; ++r)
+                expected += belief.chance[static_cast<std::size_t>(s)][static_cast<std::size_t>(r)] *
+                            roleWorth(v.role, static_cast<Role>(r), others);
+            v.stances[static_cast<std::size_t>(s)] = expected >= 2.4   ? 3
+                                                     : expected >= 0.8 ? 1
+                                                     : expected > -0.8 ? 0
+                                                     : expected > -1.8 ? -1
+                                                     : expected > -2.6 ? -2
+                                                                       : -3;
+        }
+        v.stancesKnown = true;
     }
-    }
+    return v.stances[static_cast<std::size_t>(q)];
 }
 
 int strongKeep(const SeatView& v, const Card& c) {

@@ -4,6 +4,14 @@ namespace kvr {
 
 namespace {
 
+// Whether everybody can tell whom a nullification is about: a trick on its own user, or one that goes
+// round the table seat by seat. The target of a single-target trick is named only by what the trick does,
+// which a nullification stops.
+bool targetShown(std::string_view trick, int from, int target) {
+    return target == from || trick == "南蛮入侵" || trick == "万箭齐发" || trick == "桃园结义" ||
+           trick == "五谷丰登";
+}
+
 bool holds(const std::vector<Card>& hand, CardType t) {
     for (const Card& c : hand)
         if (c.type == t) return true;
@@ -33,7 +41,8 @@ bool Game::nullified(int from, int target, std::string_view trick) {
         throwCard(takeHand(player, findCard(player, Nullification), true));
         cancelled = !cancelled;
         bool good = helpfulTrick(trick) || (trick == "铁索连环" && ps_[target].chained);
-        (cancelled == good ? noteHarm(player, target) : noteHelp(player, target));
+        if (targetShown(trick, from, target))
+            (cancelled == good ? noteHarm(player, target) : noteHelp(player, target));
         logParts(MAGENTA, ps_[player].hero.name, "使用【无懈可击】，当前锦囊",
                  cancelled ? "无效。" : "恢复生效。");
         start = (player + 1) % 6;
@@ -46,6 +55,7 @@ void Game::placeDelayed(int from, int to, Card c) {
         throwCard(c);
         return;
     }
+    if (c.type != Lightning) noteHarm(from, to);
     ps_[to].delayed.push_back(c);
     logParts(MAGENTA, cardName(c.type), "进入", ps_[to].hero.name, "的判定区。");
 }

@@ -63,7 +63,6 @@ bool Game::activeSkill(int p) {
         int target =
             pickTarget("反间目标", sided(-1), x.human ? -1 : computer(p).foe(*this, p, false, false));
         if (target < 0) return false;
-        noteHarm(p, target);
         Card gift = takeHand(p, 0, true);
         x.activeUsed = true;
         int guess = roll(0, 3);
@@ -73,7 +72,11 @@ bool Game::activeSkill(int p) {
             guess = number(1, 4, 1) - 1;
         }
         ps_[target].hand.push_back(gift);
-        if (guess != gift.suit) damage(p, target, 1, Normal, "反间", true);
+        // Only the damage names the target to everybody.
+        if (guess != gift.suit) {
+            noteHarm(p, target);
+            damage(p, target, 1, Normal, "反间", true);
+        }
         logParts(MAGENTA, "反间牌为", gift);
         return true;
     }
@@ -117,6 +120,8 @@ bool Game::activeSkill(int p) {
         if (first < 0 || second < 0) return false;
         discardAt(0);
         log("Serafae发动【离间】。", MAGENTA);
+        noteHarm(p, first);
+        noteHarm(p, second);
         duel(first, second, p);
         break;
     }
@@ -129,7 +134,6 @@ bool Game::activeSkill(int p) {
             "奇袭目标", [this](int q) { return totalCards(q) > 0; },
             x.human ? -1 : computer(p).foe(*this, p, false, true));
         if (target < 0) return false;
-        noteHarm(p, target);
         discardAt(black);
         if (!nullified(p, target, "奇袭/过河拆桥")) takeRandomCard(target, false, -1);
         break;
@@ -144,7 +148,6 @@ bool Game::activeSkill(int p) {
             [this, p](int q) { return q != p && ps_[q].hero.id != Kaspen && !hasDelayed(q, Indulgence); },
             x.human ? -1 : computer(p).lockTarget(*this, p, Indulgence));
         if (target < 0) return false;
-        noteHarm(p, target);
         Card pay = takeHand(p, dia, true);
         pay.type = Indulgence;
         placeDelayed(p, target, pay);

@@ -86,11 +86,12 @@ bool Game::useVirtualSlash(int p) {
     return true;
 }
 
-// One slash from one seat against one target, every weapon, armour and slash skill in its step.
-void Game::slash(int from, int to, Card card) {
+// One slash from one seat against one target, every weapon, armour and slash skill in its step. The
+// public record charges it to `owner` when given: the seat that borrowed the slasher's sword.
+void Game::slash(int from, int to, Card card, int owner) {
     if (from == to || !canSlash(from, to)) return;
     Player& a = ps_[from];
-    noteHarm(from, to);
+    noteHarm(owner >= 0 ? owner : from, to);
 
     if (ps_[to].hero.id == Nimeri && !ps_[to].hand.empty()) {
         SeatList candidates;
@@ -110,6 +111,7 @@ void Game::slash(int from, int to, Card card) {
                     [this, from, to](int q) { return q != from && q != to && canSlash(to, q); }, false);
             if (next >= 0) {
                 logParts(MAGENTA, "Nimeri发动【流离】，杀转移给", ps_[next].hero.name, "。");
+                noteHarm(to, next);
                 to = next;
             }
         }

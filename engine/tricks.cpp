@@ -75,6 +75,7 @@ void Game::fireAttack(int from, int to) {
     if (ps_[to].hand.empty()) return;
     int shown = roll(0, static_cast<int>(ps_[to].hand.size()) - 1);
     Card c = ps_[to].hand[static_cast<std::size_t>(shown)];
+    noteHarm(from, to);
     logParts(YELLOW, ps_[to].hero.name, "展示", c);
     auto sameSuit = [&c](const Card& h) { return h.suit == c.suit; };
     int index =
@@ -101,6 +102,8 @@ void Game::borrowSword(int from, int armed) {
         victim = computer(from).victim(*this, from, armed, seats);
     }
     if (victim < 0) return;
+    // The armed seat shows itself by slashing or by losing its weapon.
+    noteHarm(from, armed);
 
     Player& x = ps_[armed];
     int z = findAnySlash(armed);
@@ -116,7 +119,7 @@ void Game::borrowSword(int from, int armed) {
     Card c = takeHand(armed, z, true);
     throwCard(c);
     logParts(YELLOW, x.hero.name, "被迫出杀。");
-    slash(armed, victim, c);
+    slash(armed, victim, c, from);
 }
 
 } // namespace kvr

@@ -41,10 +41,6 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
     if (!trickTarget(p, pre.type, to)) return false;
     Card c = takeHand(p, hi, true);
     logParts(MAGENTA, x.hero.name, "使用", c);
-    if (to >= 0 &&
-        (pre.type == Duel || pre.type == Steal || pre.type == Dismantle || pre.type == FireAttack ||
-         pre.type == BorrowSword || pre.type == Indulgence || pre.type == SupplyShortage))
-        noteHarm(p, to);
     if (!trickEffect(p, c, to)) throwCard(c);
 
     if (ps_[p].alive && x.hero.id == Miravel) {
@@ -136,7 +132,10 @@ bool Game::trickEffect(int p, const Card& c, int to) {
     const Player& x = ps_[p];
     switch (c.type) {
     case Duel:
-        if (!nullified(p, to, "决斗")) duel(p, to, -1);
+        if (nullified(p, to, "决斗")) return false;
+        // The target shows itself when it answers.
+        noteHarm(p, to);
+        duel(p, to, -1);
         return false;
     case Barbarians:
     case Arrows:

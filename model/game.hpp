@@ -60,6 +60,10 @@ class Game {
     // Where the game's text goes from now on; null silences it.
     void setIo(TableIo* io);
     bool ended() const { return ended_; }
+    // What seat p can know of the table: everything a computer player that must not peek decides from.
+    SeatView viewFor(int p) const;
+    // Called after every phase and every play-phase action (the points where a copy may be taken).
+    void setActionHook(std::function<void()> hook) { actionHook_ = std::move(hook); }
 
     // The reference screens: the console's own, outside any game.
     static void tutorial();
@@ -117,7 +121,7 @@ class Game {
     void ironChain(int p);
     bool useSlashCard(int p, int hi, Optional<int> forced);
     bool useVirtualSlash(int p);
-    void slash(int from, int to, Card card);
+    void slash(int from, int to, Card card, int owner = -1);
     bool respondDodge(int p, const std::string& why);
     bool respondSlash(int p, const std::string& why, int need);
     void payFirstTwo(int p);
@@ -177,8 +181,6 @@ class Game {
 
     // Who decides for seat p when no person does: the one set for the seat, else the options' kind.
     const ComputerPlayer& computer(int p) const;
-    // What seat p can know of the table.
-    SeatView viewFor(int p) const;
     // The strong computer player's play phase.
     void strongPlay(int p);
     // The public record the strong player reads roles from: a harmful act of a at b, help from a to b.

@@ -10,6 +10,7 @@ SeatView Game::viewFor(int p) const {
     SeatView v;
     const Player& x = ps_[p];
     v.mode = mode_;
+    v.round = round_;
     v.self = p;
     v.role = x.role;
     v.hand = x.hand;

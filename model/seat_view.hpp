@@ -30,6 +30,8 @@ struct SeenSeat {
 
 struct SeatView {
     Mode mode = Normal3v3;
+    // The round being played (from 1).
+    int round = 1;
     int self = -1;
     Role role = TeamHan;
     std::vector<Card> hand;
@@ -43,6 +45,10 @@ struct SeatView {
     // What everybody saw seat a do to seat b: harmful acts aimed at b, and help given to b.
     std::array<std::array<int, 6>, 6> harm{};
     std::array<std::array<int, 6>, 6> help{};
+
+    // How the viewer stands to each seat, worked out once per view by the player that reads it.
+    mutable std::array<int, 6> stances{};
+    mutable bool stancesKnown = false;
 
     const SeenSeat& me() const { return seats[static_cast<std::size_t>(self)]; }
     const SeenSeat& at(int q) const { return seats[static_cast<std::size_t>(q)]; }

@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "ai/belief.hpp"
 #include "ai/players.hpp"
 #include "ai/strong.hpp"
 #include "tests/support/checked_game.hpp"
@@ -144,25 +145,31 @@ TEST(StrongPlayer, SlashTargetAndCard) {
     EXPECT_EQ(strongMove(t.g().viewFor(0), {}).kind, StrongMove::Stop);
 }
 
-// Hidden roles are read from what seats did in public: harm to the Lord marks a Rebel for the Lord's
-// side, help to the Lord a friend; the Rebel saves no Lord, the Loyalist does.
+// Hidden roles are read from the role counts and from what seats did in public. A Loyalist has no
+// friend to find among the hidden seats: every one is a Rebel or the Renegade. The Lord reads a seat
+// that harms it as a Rebel and one that helps it as its Loyalist; once the Loyalist is found, the others
+// are foes. The Rebel saves no Lord, the Loyalist does.
 TEST(StrongPlayer, ReadsRolesFromPublicActs) {
     Table t(Identity);
     t.g().opt().ai = StrongAi;
-    SeatView loyal = t.g().viewFor(2);
-    EXPECT_EQ(strongStance(loyal, 0), 3);
-    EXPECT_EQ(strongStance(loyal, 3), 0);
+    for (int q : {1, 3, 4, 5}) EXPECT_LT(strongStance(t.g().viewFor(2), q), -1) << q;
+    EXPECT_EQ(strongStance(t.g().viewFor(2), 0), 3);
+    for (int q = 1; q < 6; ++q) EXPECT_EQ(strongStance(t.g().viewFor(0), q), -1) << q;
+
     t.g().noteHarm(3, 0);
-    t.g().noteHelp(4, 0);
-    t.g().noteHelp(4, 0);
-    loyal = t.g().viewFor(2);
-    EXPECT_EQ(strongStance(loyal, 3), -1);
-    EXPECT_EQ(strongStance(loyal, 4), 1);
-    // One who harms the seat now known as a Rebel leans to the Lord.
-    t.g().noteHarm(5, 3);
-    t.g().noteHarm(5, 3);
-    EXPECT_EQ(strongStance(t.g().viewFor(0), 5), 1);
-    EXPECT_EQ(strongStance(t.g().viewFor(1), 5), -1);
+    t.g().noteHarm(3, 0);
+    t.g().noteHelp(2, 0);
+    t.g().noteHelp(2, 0);
+    SeatView lord = t.g().viewFor(0);
+    RoleBelief belief = roleBelief(lord);
+    EXPECT_EQ(belief.likeliest(3), Rebel);
+    EXPECT_EQ(belief.likeliest(2), Loyalist);
+    EXPECT_EQ(strongStance(lord, 2), 3);
+    for (int q : {1, 3, 4, 5}) EXPECT_LT(strongStance(lord, q), -1) << q;
+    double total = 0;
+    for (const RoleBelief::Deal& d : belief.deals) total += d.chance;
+    EXPECT_NEAR(total, 1.0, 1e-9);
+    EXPECT_EQ(belief.deals.size(), 20u);
 
     t.give(1, Peach);
     t.give(2, Peach);

@@ -3,7 +3,7 @@
 // the hash.
 // kavrin-bench --stats N [--mode normal|identity]: plays N games of the same list (or of one mode)
 // and prints statistics about them.
-// kavrin-bench --match N: the strong computer player against the classic one.
+// kavrin-bench --match N [--first-seed S] [--jobs J]: the strong computer player against the classic one.
 // kavrin-bench --silent [games]: start positions copied and played to the end with no text.
 #include <chrono>
 #include <cstdlib>
@@ -26,7 +26,8 @@ double secondsSince(Clock::time_point start) {
 
 int usage() {
     std::cerr << "usage: kavrin-bench [games]\n       kavrin-bench --stats N [--mode normal|identity]\n"
-                 "       kavrin-bench --match N\n       kavrin-bench --silent [games]\n";
+                 "       kavrin-bench --match N [--first-seed S] [--jobs J]\n"
+                 "       kavrin-bench --silent [games]\n";
     return 2;
 }
 
@@ -66,9 +67,20 @@ bool positive(const char* text, int& out) {
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     if (argc > 1 && std::strcmp(argv[1], "--match") == 0) {
-        int games = 0;
-        if (argc != 3 || !positive(argv[2], games)) return usage();
-        return kvr::runMatch(games);
+        kvr::MatchSettings settings;
+        if (argc < 3 || !positive(argv[2], settings.games)) return usage();
+        for (int i = 3; i + 1 < argc; i += 2) {
+            int value = 0;
+            if (!positive(argv[i + 1], value)) return usage();
+            if (std::strcmp(argv[i], "--first-seed") == 0)
+                settings.firstSeed = static_cast<std::uint32_t>(value);
+            else if (std::strcmp(argv[i], "--jobs") == 0)
+                settings.jobs = value;
+            else
+                return usage();
+        }
+        if (argc % 2 == 0) return usage();
+        return kvr::runMatch(settings);
     }
     if (argc > 1 && std::strcmp(argv[1], "--silent") == 0) {
         int games = 4000;

@@ -1,36 +1,101 @@
 #include "tools/match.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "ai/belief.hpp"
+#include "model/game.hpp"
 #include "tools/autoplay.hpp"
 
 namespace kvr {
 
 namespace {
 
-// Plays one automatic game and returns its transcript's result line.
-std::string play(Mode mode, std::uint32_t seed, unsigned strongRoles, std::vector<double>& times) {
-    Options opt = automaticOptions(seed);
-    opt.strongRoles = strongRoles;
-    opt.decisionTimes = &times;
-    std::string text;
-    playAutomatic(mode, opt, text);
-    std::size_t end = text.find("对局结束");
-    if (end == std::string::npos) return "";
-    std::size_t from = text.find('\n', end) + 1;
-    return text.substr(from, text.find('\n', from) - from);
+// The rounds after which the role reading is scored.
+constexpr int READ_ROUNDS[] = {1, 2, 3, 5};
+
+// What one game left: its result, and for each scored round how many hidden seats a strong seat read
+// right out of how many it read.
+struct Played {
+    std::string result;
+    // The team game's strong team.
+    Role strongTeam = TeamHan;
+    std::array<int, 4> right{};
+    std::array<int, 4> read{};
+};
+
+// Counts, for every living strong seat, the hidden seats whose likeliest role is their true one.
+void scoreReading(const Game& g, unsigned strongRoles, std::size_t at, Played& out) {
+    const std::vector<Player>& ps = g.players();
+    for (int p = 0; p < 6; ++p) {
+        if (!ps[static_cast<std::size_t>(p)].alive ||
+            ((strongRoles >> ps[static_cast<std::size_t>(p)].role) & 1U) == 0)
+            continue;
+        SeatView v = g.viewFor(p);
+        RoleBelief belief = roleBelief(v);
+        for (int q = 0; q < 6; ++q) {
+            if (q == p || v.at(q).role) continue;
+            ++out.read[at];
+            out.right[at] += belief.likeliest(q) == ps[static_cast<std::size_t>(q)].role;
+        }
+    }
 }
 
-std::string percent(int wins, int games) {
+Played play(Mode mode, std::uint32_t seed, unsigned strongRoles, std::vector<double>* times) {
+    Options opt = automaticOptions(seed);
+    opt.strongRoles = strongRoles;
+    opt.decisionTimes = times;
+    Played out;
+    Game game(mode, opt, nullptr);
+    std::size_t next = 0;
+    if (mode == Identity && strongRoles != 0)
+        game.setActionHook([&] {
+            // The first action of a round scores the rounds before it.
+            while (next < std::size(READ_ROUNDS) && game.roundsPlayed() > READ_ROUNDS[next] && !game.ended())
+                scoreReading(game, strongRoles, next++, out);
+        });
+    try {
+        game.setup();
+        game.run();
+        out.result = game.result();
+    } catch (const std::exception&) {
+        out.result.clear();
+    }
+    return out;
+}
+
+// Plays games [0, n) with `one(k)` on `jobs` threads; results come back in order whatever the threads.
+template <class F> std::vector<Played> playAll(int n, int jobs, F one) {
+    std::vector<Played> out(static_cast<std::size_t>(n));
+    std::vector<std::thread> threads;
+    for (int j = 0; j < jobs; ++j)
+        threads.emplace_back([&, j] {
+            for (int k = j; k < n; k += jobs) out[static_cast<std::size_t>(k)] = one(k, j);
+        });
+    for (std::thread& t : threads) t.join();
+    return out;
+}
+
+std::string percent(double share) {
     std::ostringstream s;
-    s << std::fixed << std::setprecision(1) << (games > 0 ? 100.0 * wins / games : 0.0) << "%";
+    s << std::fixed << std::setprecision(1) << 100.0 * share << "%";
     return s.str();
+}
+
+// A share with its 95% interval (normal approximation).
+std::string withInterval(int wins, int games) {
+    if (games <= 0) return "n/a";
+    double p = static_cast<double>(wins) / games;
+    double half = 1.96 * std::sqrt(p * (1 - p) / games);
+    return percent(p) + " (95% " + percent(std::max(0.0, p - half)) + "-" + percent(std::min(1.0, p + half)) +
+           ")";
 }
 
 struct Tally {
@@ -38,69 +103,106 @@ struct Tally {
     int rebels = 0;
     int renegade = 0;
     int draws = 0;
-};
+    std::array<int, 4> right{};
+    std::array<int, 4> read{};
 
-Tally identityGames(int games, unsigned strongRoles, std::vector<double>& times) {
-    Tally t;
-    for (int i = 0; i < games; ++i) {
-        std::string r = play(Identity, static_cast<std::uint32_t>(50000 + i), strongRoles, times);
-        if (r.find("主公/忠臣获胜") != std::string::npos)
-            ++t.lordSide;
-        else if (r.find("反贼获胜") != std::string::npos)
-            ++t.rebels;
-        else if (r.find("内奸获胜") != std::string::npos)
-            ++t.renegade;
+    int decided() const { return lordSide + rebels + renegade; }
+    void add(const Played& g) {
+        if (g.result.find("主公/忠臣获胜") != std::string::npos)
+            ++lordSide;
+        else if (g.result.find("反贼获胜") != std::string::npos)
+            ++rebels;
+        else if (g.result.find("内奸获胜") != std::string::npos)
+            ++renegade;
         else
-            ++t.draws;
+            ++draws;
+        for (std::size_t r = 0; r < right.size(); ++r) right[r] += g.right[r], read[r] += g.read[r];
     }
-    return t;
-}
+};
 
 } // namespace
 
-int runMatch(int games) {
-    std::vector<double> times;
-    int strongWins = 0;
-    int classicWins = 0;
-    int draws = 0;
-    for (int i = 0; i < games; ++i) {
-        // Even seeds give the strong player the first team, odd seeds the second.
-        Role strongTeam = i % 2 == 0 ? TeamHan : TeamChu;
-        std::string r = play(Normal3v3, static_cast<std::uint32_t>(1000 + i / 2), 1U << strongTeam, times);
-        bool han = r.find("汉军获胜") != std::string::npos;
-        bool chu = r.find("楚军获胜") != std::string::npos;
+int runMatch(const MatchSettings& s) {
+    const int jobs = std::max(1, s.jobs);
+    std::vector<std::vector<double>> times(static_cast<std::size_t>(jobs));
+
+    std::vector<Played> team = playAll(s.games, jobs, [&](int k, int j) {
+        // Even games give the strong player the first team, odd games the second.
+        Role strongTeam = k % 2 == 0 ? TeamHan : TeamChu;
+        Played g = play(Normal3v3, s.firstSeed + static_cast<std::uint32_t>(k / 2), 1U << strongTeam,
+                        &times[static_cast<std::size_t>(j)]);
+        g.strongTeam = strongTeam;
+        return g;
+    });
+    int strongWins = 0, classicWins = 0, draws = 0;
+    for (const Played& g : team) {
+        bool han = g.result.find("汉军获胜") != std::string::npos;
+        bool chu = g.result.find("楚军获胜") != std::string::npos;
         if (!han && !chu)
             ++draws;
-        else if (han == (strongTeam == TeamHan))
+        else if (han == (g.strongTeam == TeamHan))
             ++strongWins;
         else
             ++classicWins;
     }
-    std::cout << "3v3 games " << games << ": strong " << strongWins << ", classic " << classicWins
-              << ", draws " << draws << "\n";
-    std::cout << "strong win rate: " << percent(strongWins, strongWins + classicWins) << "\n";
+    std::cout << "3v3 games " << s.games << " from seed " << s.firstSeed << ": strong " << strongWins
+              << ", classic " << classicWins << ", draws " << draws << "\n";
+    std::cout << "strong win rate: " << withInterval(strongWins, strongWins + classicWins) << "\n";
 
-    std::vector<double> none;
-    Tally base = identityGames(games, 0, none);
-    Tally loyal = identityGames(games, (1U << Lord) | (1U << Loyalist), times);
-    Tally rebel = identityGames(games, 1U << Rebel, times);
-    auto decided = [](const Tally& t) { return t.lordSide + t.rebels + t.renegade; };
-    std::cout << "identity games " << games << " per line (wins of Lord side / Rebels / Renegade, draws)\n";
-    std::cout << "  classic baseline: " << base.lordSide << " / " << base.rebels << " / " << base.renegade
-              << ", " << base.draws << "\n";
-    std::cout << "  Lord+Loyalist strong: " << loyal.lordSide << " / " << loyal.rebels << " / "
-              << loyal.renegade << ", " << loyal.draws << "\n";
-    std::cout << "  Rebels strong: " << rebel.lordSide << " / " << rebel.rebels << " / " << rebel.renegade
-              << ", " << rebel.draws << "\n";
-    std::cout << "strong Lord+Loyalist win rate: " << percent(loyal.lordSide, decided(loyal))
-              << " (classic baseline " << percent(base.lordSide, decided(base)) << ")\n";
-    std::cout << "strong Rebels win rate: " << percent(rebel.rebels, decided(rebel)) << " (classic baseline "
-              << percent(base.rebels, decided(base)) << ")\n";
+    struct Line {
+        const char* name;
+        unsigned roles;
+    };
+    const Line lines[] = {{"classic baseline", 0},
+                          {"Lord+Loyalist strong", (1U << Lord) | (1U << Loyalist)},
+                          {"Rebels strong", 1U << Rebel},
+                          {"Renegade strong", 1U << Renegade}};
+    std::vector<Tally> tallies;
+    for (const Line& line : lines) {
+        Tally t;
+        for (const Played& g : playAll(s.games, jobs, [&](int k, int j) {
+                 return play(Identity, s.firstSeed + static_cast<std::uint32_t>(k), line.roles,
+                             line.roles ? &times[static_cast<std::size_t>(j)] : nullptr);
+             }))
+            t.add(g);
+        tallies.push_back(t);
+    }
+    std::cout << "identity games " << s.games << " per line (wins of Lord side / Rebels / Renegade, draws)\n";
+    for (std::size_t i = 0; i < tallies.size(); ++i)
+        std::cout << "  " << lines[i].name << ": " << tallies[i].lordSide << " / " << tallies[i].rebels
+                  << " / " << tallies[i].renegade << ", " << tallies[i].draws << "\n";
+    const Tally& base = tallies[0];
+    auto gain = [&base](int wins, const Tally& t, int baseWins) {
+        double d = t.decided() > 0 ? 100.0 * wins / t.decided() : 0;
+        double b = base.decided() > 0 ? 100.0 * baseWins / base.decided() : 0;
+        std::ostringstream out;
+        out << std::showpos << std::fixed << std::setprecision(1) << d - b << " points";
+        return out.str();
+    };
+    std::cout << "strong Lord+Loyalist win rate: " << withInterval(tallies[1].lordSide, tallies[1].decided())
+              << ", classic baseline " << withInterval(base.lordSide, base.decided()) << ", "
+              << gain(tallies[1].lordSide, tallies[1], base.lordSide) << "\n";
+    std::cout << "strong Rebels win rate: " << withInterval(tallies[2].rebels, tallies[2].decided())
+              << ", classic baseline " << withInterval(base.rebels, base.decided()) << ", "
+              << gain(tallies[2].rebels, tallies[2], base.rebels) << "\n";
+    std::cout << "strong Renegade win rate: " << withInterval(tallies[3].renegade, tallies[3].decided())
+              << ", classic baseline " << withInterval(base.renegade, base.decided()) << ", "
+              << gain(tallies[3].renegade, tallies[3], base.renegade) << "\n";
+    std::cout << "roles read right (likeliest role of each hidden seat, by strong seats):";
+    for (std::size_t r = 0; r < std::size(READ_ROUNDS); ++r) {
+        int right = 0, read = 0;
+        for (std::size_t i = 1; i < tallies.size(); ++i)
+            right += tallies[i].right[r], read += tallies[i].read[r];
+        std::cout << " after round " << READ_ROUNDS[r] << " " << (read ? percent(1.0 * right / read) : "n/a");
+    }
+    std::cout << "\n";
 
-    std::sort(times.begin(), times.end());
-    double median = times.empty() ? 0 : times[times.size() / 2];
-    double worst = times.empty() ? 0 : times.back();
-    std::cout << std::fixed << std::setprecision(3) << "strong decisions " << times.size() << ": median "
+    std::vector<double> all;
+    for (const std::vector<double>& t : times) all.insert(all.end(), t.begin(), t.end());
+    std::sort(all.begin(), all.end());
+    double median = all.empty() ? 0 : all[all.size() / 2];
+    double worst = all.empty() ? 0 : all.back();
+    std::cout << std::fixed << std::setprecision(3) << "strong decisions " << all.size() << ": median "
               << median * 1e3 << " ms, worst " << worst * 1e3 << " ms\n";
     return 0;
 }

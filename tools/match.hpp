@@ -1,10 +1,23 @@
 // The strong computer player against the classic one, for the bench's `--match N`.
 #pragma once
 
+#include <cstdint>
+
 namespace kvr {
 
-// Plays N seeded team games (the strong team swapped every other seed) and 3 × N hidden-role games
-// (classic only, Lord and Loyalist strong, Rebels strong); prints the win rates and decision times.
-int runMatch(int games);
+struct MatchSettings {
+    int games = 0;
+    // Team game k uses seed firstSeed + k / 2 (the strong team swapped every other game); hidden-role game
+    // k uses seed firstSeed + k. Tune on one range and check on another.
+    std::uint32_t firstSeed = 1000;
+    // Threads playing games side by side; the results do not depend on it.
+    int jobs = 1;
+};
+
+// Plays `games` team games and, for each of the classic baseline, Lord and Loyalist strong, Rebels strong
+// and the Renegade strong, `games` hidden-role games; prints the win rates with their 95% intervals, how
+// often a strong seat's most likely role for each hidden seat is the true one after rounds 1, 2, 3 and
+// 5, and the time one strong decision takes.
+int runMatch(const MatchSettings& settings);
 
 } // namespace kvr

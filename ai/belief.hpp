@@ -1,0 +1,29 @@
+// What a seat believes of the roles it cannot see (the hidden-role game): every deal of the unknown roles
+// that fits the game's role counts, weighed by how likely it makes what every seat was seen doing.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "model/seat_view.hpp"
+
+namespace kvr {
+
+struct RoleBelief {
+    // One way the unknown roles may be dealt, with its probability.
+    struct Deal {
+        std::array<Role, 6> roles{};
+        double chance = 0;
+    };
+    std::vector<Deal> deals;
+    // The chance that seat q holds role r (r from Lord to Renegade); a known role has chance 1.
+    std::array<std::array<double, 6>, 6> chance{};
+
+    // The role seat q most likely holds.
+    Role likeliest(int q) const;
+};
+
+// The viewer's belief. In the team game every role is known and the one deal is certain.
+RoleBelief roleBelief(const SeatView& v);
+
+} // namespace kvr
