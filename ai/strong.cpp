@@ -44,21 +44,6 @@ bool tried(const std::vector<StrongMove>& list, const StrongMove& m) {
     return std::find(list.begin(), list.end(), m) != list.end();
 }
 
-// What a seat of role r is to a viewer of role `mine`: 3 a firm friend, -3 a firm foe, -2 and -1 weaker
-// foes. The Renegade keeps the Lord alive while others remain and hunts the Rebels first.
-int roleWorth(Role mine, Role r, int others) {
-    switch (mine) {
-    case Lord:
-    case Loyalist:
-        return lordSide(r) ? 3 : r == Rebel ? -3 : -2;
-    case Rebel:
-        return lordSide(r) ? -3 : r == Rebel ? 3 : -1;
-    default:
-        if (r == Lord) return others > 1 ? 1 : -3;
-        return r == Rebel ? -2 : -1;
-    }
-}
-
 SeatList living(const SeatView& v) {
     SeatList out;
     for (int q = 0; q < 6; ++q)
@@ -222,6 +207,20 @@ StrongMove slashMove(const SeatView& v) {
 
 } // namespace
 
+// The Renegade keeps the Lord alive while others remain and hunts the Rebels first.
+int strongRoleWorth(Role mine, Role r, int others) {
+    switch (mine) {
+    case Lord:
+    case Loyalist:
+        return lordSide(r) ? 3 : r == Rebel ? -3 : -2;
+    case Rebel:
+        return lordSide(r) ? -3 : r == Rebel ? 3 : -1;
+    default:
+        if (r == Lord) return others > 1 ? 1 : -3;
+        return r == Rebel ? -2 : -1;
+    }
+}
+
 // The hidden-role stance is what the viewer expects a seat to be worth to it, over its belief about that
 // seat's role, rounded to the scale the rules of thumb use.
 int strongStance(const SeatView& v, int q) {
@@ -235,7 +234,7 @@ int strongStance(const SeatView& v, int q) {
             double expected = 0;
             for (int r = Lord; r <= Renegade; ++r)
                 expected += belief.chance[static_cast<std::size_t>(s)][static_cast<std::size_t>(r)] *
-                            roleWorth(v.role, static_cast<Role>(r), others);
+                            strongRoleWorth(v.role, static_cast<Role>(r), others);
             v.stances[static_cast<std::size_t>(s)] = expected >= 2.4   ? 3
                                                      : expected >= 0.8 ? 1
                                                      : expected > -0.8 ? 0

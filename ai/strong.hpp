@@ -35,6 +35,9 @@ class DecisionClock {
     long long start_ = 0;
 };
 
+// What a seat of role r is to a viewer of role `mine` (others: the living seats besides the viewer): 3 a
+// firm friend, -3 a firm foe, between them weaker friends and foes.
+int strongRoleWorth(Role mine, Role r, int others);
 // How the viewer stands to seat q: 4 self, 3 sure friend, 1 likely friend, 0 unknown, -1 likely foe,
 // -3 sure foe. In the hidden-role game it reads roles from public behaviour.
 int strongStance(const SeatView& v, int q);

@@ -1,5 +1,6 @@
 #include <chrono>
 
+#include "ai/search.hpp"
 #include "ai/strong.hpp"
 #include "model/game.hpp"
 
@@ -25,7 +26,7 @@ void Game::strongPlay(int p) {
         StrongMove m;
         {
             DecisionClock clock(opt_.decisionTimes);
-            m = strongMove(viewFor(p), tried);
+            m = Search::bestMove(*this, p, tried);
         }
         if (m.kind == StrongMove::Stop) return;
         bool moved = false;

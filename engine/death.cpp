@@ -9,7 +9,10 @@ bool Game::rescue(int dying) {
         bool gave = false;
         for (int k = 0; k < 6 && ps_[dying].hp < 1; ++k) {
             int seat = (dying + k) % 6;
-            if (ps_[seat].alive && offerSave(seat, dying)) gave = true;
+            if (ps_[seat].alive && offerSave(seat, dying))
+                gave = true;
+            else if (seat == dying)
+                noteLacks(dying, std::uint64_t(1) << Peach | std::uint64_t(1) << Wine);
         }
         if (!gave) break;
     }

@@ -108,6 +108,7 @@ void Game::playSteps(int p) {
             midPlay_ = false;
             return;
         }
+        if (!x.skipPlay && x.alive) notePlayEnd(p);
         if (!next(TurnStep::Discard)) return;
         [[fallthrough]];
     case TurnStep::Discard:

@@ -1,3 +1,5 @@
+#include <cstdint>
+
 #include "model/game.hpp"
 
 namespace kvr {
@@ -19,8 +21,30 @@ void Game::payFirstTwo(int p) {
     throwCard(second);
 }
 
-// One dodge: the Eight Diagrams roll first, then a card. A computer always answers when it can.
+namespace {
+
+constexpr std::uint64_t bit(CardType t) { return std::uint64_t(1) << t; }
+constexpr std::uint64_t SLASHES = bit(Slash) | bit(FireSlash) | bit(ThunderSlash);
+
+} // namespace
+
+// One dodge. A seat seen to play none when it needed one holds no card it could have played: everybody
+// may remember that.
 bool Game::respondDodge(int p, const std::string& why) {
+    if (playDodge(p, why)) return true;
+    noteLacks(p, bit(Dodge) | (ps_[p].hero.id == Jorvane ? SLASHES : 0));
+    return false;
+}
+
+// `need` slashes in a row; a seat that falls short is remembered to hold no more.
+bool Game::respondSlash(int p, const std::string& why, int need) {
+    if (playSlashes(p, why, need)) return true;
+    noteLacks(p, SLASHES | (ps_[p].hero.id == Jorvane ? bit(Dodge) : 0));
+    return false;
+}
+
+// The Eight Diagrams roll first, then a card. A computer always answers when it can.
+bool Game::playDodge(int p, const std::string& why) {
     activateSeat(p);
     Player& x = ps_[p];
     if (x.armor && x.armor->type == EightDiagrams) {
@@ -54,8 +78,8 @@ bool Game::respondDodge(int p, const std::string& why) {
     return true;
 }
 
-// `need` slashes in a row; cards played before a failed pass stay discarded.
-bool Game::respondSlash(int p, const std::string& why, int need) {
+// Cards played before a failed pass stay discarded.
+bool Game::playSlashes(int p, const std::string& why, int need) {
     activateSeat(p);
     if (need <= 0) return true;
     Player& x = ps_[p];

@@ -37,8 +37,11 @@ Game& Game::operator=(const Game& other) {
     pool_ = other.pool_;
     counts_ = other.counts_;
     players_ = other.players_;
+    playerRng_ = other.playerRng_;
     harm_ = other.harm_;
     help_ = other.help_;
+    lacks_ = other.lacks_;
+    lackCount_ = other.lackCount_;
     return *this;
 }
 
@@ -52,6 +55,8 @@ void Game::simulateWith(const ComputerPlayer& player) {
 }
 
 void Game::setup() {
+    for (std::size_t q = 0; q < playerRng_.size(); ++q)
+        playerRng_[q] = (static_cast<std::uint64_t>(opt_.seed) << 3 | q) * 0x9E3779B97F4A7C15ULL;
     makeDeck();
     makePlayers();
     attachNetworkPlayers();

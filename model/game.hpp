@@ -82,6 +82,7 @@ class Game {
     // The built-in computer players read the table through the rules' own queries.
     friend class ClassicPlayer;
     friend class StrongPlayer;
+    friend class Search;
 
     // Deck and piles
     void makeDeck();
@@ -124,6 +125,8 @@ class Game {
     void slash(int from, int to, Card card, int owner = -1);
     bool respondDodge(int p, const std::string& why);
     bool respondSlash(int p, const std::string& why, int need);
+    bool playDodge(int p, const std::string& why);
+    bool playSlashes(int p, const std::string& why, int need);
     void payFirstTwo(int p);
     void duel(int from, int to, int damageOwner);
     void aoe(int from, CardType t);
@@ -186,6 +189,9 @@ class Game {
     // The public record the strong player reads roles from: a harmful act of a at b, help from a to b.
     void noteHarm(int a, int b);
     void noteHelp(int a, int b);
+    // Seat q was seen to hold none of these card types when it needed one.
+    void noteLacks(int q, std::uint64_t types);
+    void notePlayEnd(int q);
 
     // Console output
     std::string paint(std::string s, const char* code) const;
@@ -260,10 +266,16 @@ class Game {
     PlayCounts counts_;
     // Computer players set for single seats; null: the options' kind.
     std::array<const ComputerPlayer*, 6> players_{};
+    // Each seat's computer player has a random engine of its own, seeded from the game's seed and the
+    // seat, so that its choices never touch the game's draws.
+    std::array<std::uint64_t, 6> playerRng_{};
     // The log line being built. Publishing a line never logs, so one buffer serves every line.
     mutable LineBuilder line_;
     std::array<std::array<int, 6>, 6> harm_{};
     std::array<std::array<int, 6>, 6> help_{};
+    // Card types each seat was seen to lack, and how many cards it held then.
+    std::array<std::uint64_t, 6> lacks_{};
+    std::array<int, 6> lackCount_{};
 };
 
 } // namespace kvr

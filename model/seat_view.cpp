@@ -1,5 +1,7 @@
 #include "model/seat_view.hpp"
 
+#include <algorithm>
+
 #include "model/game.hpp"
 
 namespace kvr {
@@ -40,11 +42,37 @@ SeatView Game::viewFor(int p) const {
     }
     v.harm = harm_;
     v.help = help_;
+    v.lacks = lacks_;
+    for (std::size_t q = 0; q < 6; ++q)
+        v.lackCount[q] = std::min(lackCount_[q], static_cast<int>(ps_[q].hand.size()));
     return v;
 }
 
 void Game::noteHarm(int a, int b) {
     if (a >= 0 && b >= 0 && a != b) ++harm_[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)];
+}
+
+// A seat that has drawn since it was last seen lacking something holds cards the old sighting says
+// nothing about: the new sighting starts afresh.
+void Game::noteLacks(int q, std::uint64_t types) {
+    std::size_t s = static_cast<std::size_t>(q);
+    int held = static_cast<int>(ps_[s].hand.size());
+    if (lackCount_[s] < held) lacks_[s] = 0;
+    lacks_[s] |= types;
+    lackCount_[s] = held;
+}
+
+// What a seat did not play in a whole play phase it had: a peach while hurt, a 无中生有, or equipment for
+// a slot it left empty. Everybody sees the hit points, the slots and the cards played.
+void Game::notePlayEnd(int q) {
+    const Player& x = ps_[static_cast<std::size_t>(q)];
+    std::uint64_t types = std::uint64_t(1) << ExNihilo;
+    if (x.hp < x.maxHp) types |= std::uint64_t(1) << Peach;
+    for (int t = Crossbow; t < CARD_TYPE_COUNT; ++t) {
+        const Optional<Card>* slot = const_cast<Player&>(x).slotFor(cardKind(static_cast<CardType>(t)));
+        if (slot && !*slot) types |= std::uint64_t(1) << t;
+    }
+    noteLacks(q, types);
 }
 
 void Game::noteHelp(int a, int b) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "model/types.hpp"
@@ -45,6 +46,10 @@ struct SeatView {
     // What everybody saw seat a do to seat b: harmful acts aimed at b, and help given to b.
     std::array<std::array<int, 6>, 6> harm{};
     std::array<std::array<int, 6>, 6> help{};
+    // Card types each seat was seen to lack when it needed one (bit t: CardType t), and how many of the
+    // cards it holds now it held then.
+    std::array<std::uint64_t, 6> lacks{};
+    std::array<int, 6> lackCount{};
 
     // How the viewer stands to each seat, worked out once per view by the player that reads it.
     mutable std::array<int, 6> stances{};

@@ -187,6 +187,8 @@ struct Options {
     unsigned strongRoles = 0;
     // When set, each decision of the strong player is timed (seconds) into it; play is unchanged.
     std::vector<double>* decisionTimes = nullptr;
+    // How many games the strong player's search may play out for one decision; fewer is faster and weaker.
+    int searchPlays = 1200;
 };
 
 const std::string& cardName(CardType t);

@@ -25,6 +25,7 @@ struct PrintedGame {
               [&] {
                   Options opt = checkedOptions(seed, false);
                   opt.ai = ai;
+                  opt.searchPlays = 40;
                   return opt;
               }(),
               &console) {}

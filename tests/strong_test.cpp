@@ -74,6 +74,7 @@ TEST(StrongPlayer, DecidesTheSameWhateverItCannotSee) {
         opt.color = false;
         opt.seed = seed;
         opt.ai = StrongAi;
+        opt.searchPlays = 40;
         Console console;
         Game game(mode, opt, &standardConsole());
         GameProbe g{game};
@@ -217,6 +218,8 @@ TEST(StrongPlayer, WholeGamesStayConsistent) {
         Mode mode = seed % 2 == 0 ? Normal3v3 : Identity;
         Options opt = checkedOptions(seed, false);
         opt.ai = seed % 3 == 0 ? StrongAi : ClassicAi;
+        // A small search: the same code, played quickly.
+        opt.searchPlays = 40;
         opt.strongRoles = mixes[seed % 5];
         Console console;
         Game game(mode, opt, &standardConsole());
