@@ -111,6 +111,10 @@ int resumeFromFile(const std::string& path) {
         std::cerr << e.what() << "\n";
         return 1;
     }
+    if (!record.damage.empty()) {
+        std::cerr << record.damage << "\n";
+        return 1;
+    }
     if (record.head.game != RecordedGame::Local) {
         std::cerr << "记录文件 " << path << " 是"
                   << (record.head.game == RecordedGame::Hosted ? "主机" : "自动")

@@ -304,7 +304,11 @@ Record parseRecord(std::istream& in, const std::string& path) {
     RecordReader reader(in, path);
     readHead(reader, record.head);
     std::string line;
-    while (reader.next(line)) record.events.push_back(readEvent(reader, line));
+    try {
+        while (reader.next(line)) record.events.push_back(readEvent(reader, line));
+    } catch (const RecordError& e) {
+        record.damage = e.what();
+    }
     record.lines = reader.number();
     return record;
 }
@@ -465,6 +469,7 @@ Answer ReplayIo::askFor(int p, const Prompt& prompt, std::string& line) {
     if (closed_ && console) return Answer::Closed;
     const RecordEvent* e = upcoming();
     if (!e) {
+        if (!record_.damage.empty()) throw RecordError(record_.damage);
         if (liveTable_) {
             startLive();
             return recording_->askFor(p, prompt, line);
@@ -532,6 +537,7 @@ void ReplayIo::checkUsedUp() const {
         const RecordEvent& e = record_.events[k];
         refuse(e, "对局已经结束，记录却还有内容");
     }
+    if (!record_.damage.empty()) throw RecordError(record_.damage);
 }
 
 // The file is cut before its `closed` line, so the new answers follow the last one read.

@@ -64,6 +64,9 @@ struct Record {
     std::vector<RecordEvent> events;
     // Lines in the file.
     int lines = 0;
+    // Why the line after the last event cannot be used (a line cut short, a line of no known form); empty
+    // when every line could. A replay plays the events before it, then stops with this.
+    std::string damage;
 };
 
 // A record that cannot be used as it stands, or an answer the game refuses at that point. The text names
@@ -77,7 +80,9 @@ struct RecordStop : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Reads a record from the file, or from `in` naming it `path`. Throws RecordError.
+// Reads a record from the file, or from `in` naming it `path`. Throws RecordError when the file cannot
+// be read or its head is not that of a record this program can play; a damaged line after the head ends
+// the events and is kept as the record's damage.
 Record readRecord(const std::string& path);
 Record parseRecord(std::istream& in, const std::string& path);
 

@@ -162,13 +162,15 @@ TEST(Record, DamagedRecordsAreRefused) {
         std::istringstream in(c.first);
         std::string why;
         try {
-            parseRecord(in, "r.txt");
+            why = parseRecord(in, "r.txt").damage;
         } catch (const RecordError& e) {
             why = e.what();
         }
         EXPECT_EQ(why.rfind("记录文件 " + c.second, 0), 0u) << why;
         EXPECT_EQ(why.find('\n'), std::string::npos);
     }
+    EXPECT_EQ(refusal(h + "answer 0 number:1-25 3\nanswer 1 comm"),
+              "记录文件 r.txt 第15行：这一行不完整（文件在行中途结束）。");
     EXPECT_EQ(refusal("\xEF\xBB\xBF" + h + "# a comment\n\nanswer 0 number:1-25 3\r\n"),
               "stop: 记录文件 r.txt 到第16行为止，共1条；对局停在1号座位的下一个回答前，尚未结束。");
 }
