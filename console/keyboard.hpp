@@ -43,12 +43,13 @@ class KeyboardLines {
     Status end(std::string& line);
 #ifdef _WIN32
     Status consoleLine(std::string& line, int ms);
+    // Standard input is a Windows console, whose keys the program reads and echoes itself.
+    bool console_ = false;
 #endif
 
     std::function<void(const std::string&)> echo_;
     std::string partial_;
     bool ended_ = false;
-    bool console_ = false;
     LineEditor editor_;
     std::u16string typed_;
 };
