@@ -9,7 +9,8 @@ const char* const HELP_TEXT =
     "单机：kavrin [--auto] [--mode normal|identity] [--seed N]\n"
     "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20\n"
     "加入：kavrin --join 192.168.1.10 --port 9527\n"
-    "电脑玩家：--ai classic（默认）|strong；构建：cmake -S . -B build && cmake --build build\n";
+    "电脑玩家：--ai classic（默认）|strong；构建：cmake -S . -B build && cmake --build build；"
+    "对局记录：--record 文件，重放 --replay 文件，续玩 --resume 文件\n";
 
 const char* const BAD_PORT_TEXT = "端口无效，必须是1~65535的整数。\n";
 
@@ -83,6 +84,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, const Options
             cl.humans = std::max(1, std::min(6, toInt(a, args[++i])));
         } else if (a == "--wait" && hasValue) {
             cl.waitSeconds = std::max(1, toInt(a, args[++i]));
+        } else if (a == "--record" && hasValue) {
+            cl.recordPath = args[++i];
+        } else if (a == "--replay" && hasValue) {
+            cl.replayPath = args[++i];
+        } else if (a == "--resume" && hasValue) {
+            cl.resumePath = args[++i];
         } else if (a == "--tutorial") {
             cl.tut = true;
         } else if (a == "--heroes") {

@@ -20,6 +20,10 @@ struct CommandLine {
     int port = 9527;
     int humans = 6;
     int waitSeconds = 20;
+    // --record: the game played is written there; --replay, --resume: a record played back or on.
+    std::string recordPath;
+    std::string replayPath;
+    std::string resumePath;
 };
 
 // A value that is not a number of its option's type; the text says which option and value.

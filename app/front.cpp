@@ -5,6 +5,7 @@
 
 #include "app/cli.hpp"
 #include "console/console_io.hpp"
+#include "console/record.hpp"
 #include "console/text.hpp"
 #include "console/win_console.hpp"
 #include "model/game.hpp"
@@ -37,17 +38,109 @@ void consoleUtf8() {
 
 namespace {
 
-void playLocal(Mode mode, const Options& opt) {
-    Game game(mode, opt, &standardConsole());
+// Plays one game at `io`. With a record path the file is written anew and every answer is appended to it
+// as it is read.
+void play(Mode mode, const Options& opt, TableIo& io, const std::string& recordPath) {
+    if (recordPath.empty()) {
+        Game game(mode, opt, &io);
+        game.setup();
+        game.run();
+        return;
+    }
+    RecordWriter writer;
+    if (!writer.create(recordPath)) throw std::runtime_error("无法写入记录文件 " + recordPath);
+    RecordedGame kind = io.hosted()    ? RecordedGame::Hosted
+                        : opt.autoPlay ? RecordedGame::Automatic
+                                       : RecordedGame::Local;
+    writer.head(RecordHead{kind, mode, opt, io.remotePlayers()});
+    RecordingIo recording(io, writer);
+    Game game(mode, opt, &recording);
     game.setup();
     game.run();
 }
 
-void playHosted(Mode mode, const Options& opt, LanHub& hub) {
+void playLocal(Mode mode, const Options& opt, const std::string& recordPath) {
+    play(mode, opt, standardConsole(), recordPath);
+}
+
+void playHosted(Mode mode, const Options& opt, LanHub& hub, const std::string& recordPath) {
     HostedTable table(hub, standardConsole(), opt.seed);
-    Game game(mode, opt, &table);
-    game.setup();
-    game.run();
+    play(mode, opt, table, recordPath);
+}
+
+// A record played again with nobody at the keyboard: what the host's console showed goes to standard
+// output; where the record stops or goes wrong is told on standard error.
+int replayFromFile(const std::string& path) {
+    Record record;
+    try {
+        record = readRecord(path);
+    } catch (const RecordError& e) {
+        std::cerr << e.what() << "\n";
+        return 1;
+    }
+    ReplayIo io(record, &std::cout);
+    Game game(record.head.mode, record.head.opt, &io);
+    int rc = 0;
+    try {
+        game.setup();
+        game.run();
+        io.checkUsedUp();
+    } catch (const RecordStop& e) {
+        std::cout.flush();
+        if (!io.over()) std::cerr << e.what() << "\n";
+    } catch (const RecordError& e) {
+        std::cout.flush();
+        std::cerr << e.what() << "\n";
+        rc = 1;
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        std::cerr << "游戏错误：" << e.what() << "\n";
+        rc = 1;
+    }
+    std::cout.flush();
+    return rc;
+}
+
+// A local game's record played silently to its last answer; then the player sees the table as it was
+// and plays on, new answers appended to the same file.
+int resumeFromFile(const std::string& path) {
+    Record record;
+    try {
+        record = readRecord(path);
+    } catch (const RecordError& e) {
+        std::cerr << e.what() << "\n";
+        return 1;
+    }
+    if (!record.damage.empty()) {
+        std::cerr << record.damage << "\n";
+        return 1;
+    }
+    if (record.head.game != RecordedGame::Local) {
+        std::cerr << "记录文件 " << path << " 是"
+                  << (record.head.game == RecordedGame::Hosted ? "主机" : "自动")
+                  << "对局的记录：只有单机对局可以续玩，可用 --replay 重放。\n";
+        return 1;
+    }
+    if (resumePoint(record) < 0) {
+        std::cerr << "记录文件 " << path << " 中的对局已经结束，无可续玩，可用 --replay 重放。\n";
+        return 1;
+    }
+    ReplayIo io(record, nullptr);
+    io.goLive(standardConsole());
+    Game game(record.head.mode, record.head.opt, &io);
+    try {
+        game.setup();
+        game.run();
+    } catch (const RecordError& e) {
+        std::cout.flush();
+        std::cerr << e.what() << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        std::cerr << "游戏错误：" << e.what() << "\n";
+        return 1;
+    }
+    return 0;
 }
 
 // So that players know what to type into --join.
@@ -92,7 +185,7 @@ void joinFlow() {
 }
 
 // Menu choices 3 and 4. A bad answer is a typo: it is named and the menu comes back.
-void hostFlow(Mode mode, const Options& opt) {
+void hostFlow(Mode mode, const Options& opt, const std::string& recordPath) {
     std::string p, w, s;
     if (!ask("端口（默认9527）：", p)) return;
     int port = menuPort(p);
@@ -123,7 +216,7 @@ void hostFlow(Mode mode, const Options& opt) {
     showAddresses();
     std::cout << std::flush;
     hub.waitForClients(wanted - 1, waitFor);
-    playHosted(mode, opt, hub);
+    playHosted(mode, opt, hub, recordPath);
 }
 
 // The command-line host plays one game.
@@ -139,11 +232,11 @@ int hostFromCommandLine(const CommandLine& cl) {
     showAddresses();
     std::cout << std::flush;
     hub.waitForClients(cl.humans - 1, cl.waitSeconds);
-    playHosted(cl.opt.forcedMode.value_or(Identity), cl.opt, hub);
+    playHosted(cl.opt.forcedMode.value_or(Identity), cl.opt, hub, cl.recordPath);
     return 0;
 }
 
-void menuLoop(const Options& opt) {
+void menuLoop(const Options& opt, const std::string& recordPath) {
     for (;;) {
         showMenu();
         std::string choice;
@@ -155,9 +248,9 @@ void menuLoop(const Options& opt) {
         } else if (choice == "8") {
             Game::listCards();
         } else if (choice == "1" || choice == "2") {
-            playLocal(choice == "1" ? Normal3v3 : Identity, opt);
+            playLocal(choice == "1" ? Normal3v3 : Identity, opt, recordPath);
         } else if (choice == "3" || choice == "4") {
-            hostFlow(choice == "3" ? Normal3v3 : Identity, opt);
+            hostFlow(choice == "3" ? Normal3v3 : Identity, opt, recordPath);
         } else if (choice == "5") {
             joinFlow();
         }
@@ -192,6 +285,13 @@ int runFront(const std::vector<std::string>& args) {
         std::cout << HELP_TEXT;
         return 0;
     }
+    if (!cl.replayPath.empty()) return replayFromFile(cl.replayPath);
+    if (!cl.resumePath.empty()) return resumeFromFile(cl.resumePath);
+    bool playing = cl.joinIp.empty() && !cl.tut && !cl.heroes && !cl.cards;
+    if (playing && !cl.recordPath.empty() && !RecordWriter().create(cl.recordPath)) {
+        std::cerr << "无法写入记录文件 " << cl.recordPath << "。\n";
+        return 1;
+    }
     if (!cl.joinIp.empty() || (cl.host && !cl.opt.autoPlay && !cl.tut && !cl.heroes && !cl.cards)) {
         if (!validPort(cl.port)) {
             std::cerr << BAD_PORT_TEXT;
@@ -202,13 +302,14 @@ int runFront(const std::vector<std::string>& args) {
     if (cl.tut) return guarded([] { Game::tutorial(); });
     if (cl.heroes) return guarded([] { Game::listHeroes(); });
     if (cl.cards) return guarded([] { Game::listCards(); });
-    if (cl.opt.autoPlay) return guarded([&cl] { playLocal(cl.opt.forcedMode.value_or(Identity), cl.opt); });
+    if (cl.opt.autoPlay)
+        return guarded([&cl] { playLocal(cl.opt.forcedMode.value_or(Identity), cl.opt, cl.recordPath); });
     if (cl.host) {
         int rc = 0;
         int guard = guarded([&cl, &rc] { rc = hostFromCommandLine(cl); });
         return guard != 0 ? guard : rc;
     }
-    return guarded([&cl] { menuLoop(cl.opt); });
+    return guarded([&cl] { menuLoop(cl.opt, cl.recordPath); });
 }
 
 } // namespace kvr

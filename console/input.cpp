@@ -8,11 +8,11 @@ namespace kvr {
 // The addressed seat's next answer, trimmed. False when no answer is to be had: local input has ended,
 // or the remote seat's player has gone, in which case the seat is handed to the computer. The
 // disconnect travels beside the text, so no typed line can pass for one.
-bool Game::readAnswer(std::string& out) {
+bool Game::readAnswer(std::string& out, const Prompt& prompt) {
     out.clear();
     if (!io_ || !personAt(viewSeat_)) return false;
     std::string s;
-    switch (io_->ask(viewSeat_, s)) {
+    switch (io_->askFor(viewSeat_, prompt, s)) {
     case Answer::Line:
         out = trimmed(s);
         return true;
@@ -29,16 +29,16 @@ bool Game::readAnswer(std::string& out) {
 // in the running action, is never asked, neither at its old connection nor at this console.
 bool Game::personAt(int p) const { return p < 0 || p >= static_cast<int>(ps_.size()) || ps_[p].human; }
 
-std::string Game::line() {
+std::string Game::line(PromptKind kind) {
     std::string s;
-    readAnswer(s);
+    readAnswer(s, Prompt{kind, 0, 0});
     return s;
 }
 
 int Game::number(int lo, int hi, int fallback) {
     for (;;) {
         std::string s;
-        if (!readAnswer(s)) return fallback;
+        if (!readAnswer(s, Prompt{PromptKind::Number, lo, hi})) return fallback;
         int n = 0;
         if (parseLeadingInt(s, n) && lo <= n && n <= hi) return n;
         show("请输入" + std::to_string(lo) + "~" + std::to_string(hi) + "：");
@@ -87,7 +87,7 @@ void Game::pause(const std::string& s) {
     if (opt_.fast || opt_.autoPlay || !personAt(viewSeat_)) return;
     show("\n" + s);
     std::string ignored;
-    readAnswer(ignored);
+    readAnswer(ignored, Prompt{PromptKind::Pause, 0, 0});
 }
 
 } // namespace kvr

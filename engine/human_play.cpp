@@ -19,7 +19,7 @@ void Game::humanPlay(int p) {
         hand(p);
         show("\n牌序号=使用 s=武将技 v=转化杀 i=技能详情 h=帮助 e=结束\n> ");
         std::string cmd;
-        bool answered = readAnswer(cmd);
+        bool answered = readAnswer(cmd, Prompt{PromptKind::Command, 0, 0});
         if (!ps_[p].human) {
             computer(p).playPhase(*this, p);
             return;

@@ -27,7 +27,7 @@ void Game::startSkills(int p) {
             std::string out = "【观星】\n";
             for (std::size_t k = 0; k < n; ++k) out += std::to_string(k + 1) + "." + ctext(top[k]) + " ";
             show(out + "\n输入新的摸牌顺序（例 3 1 2 4 5）：");
-            std::vector<int> answer = numbers(line());
+            std::vector<int> answer = numbers(line(PromptKind::Order));
             std::vector<bool> seen(n, false);
             bool ok = answer.size() == n;
             for (std::size_t k = 0; ok && k < n; ++k) {

@@ -9,7 +9,7 @@ bool Game::askYes(int p, const std::string& question) {
     if (!ps_[p].human) return false;
     activateSeat(p);
     show(question);
-    std::string answer = line();
+    std::string answer = line(PromptKind::YesNo);
     return answer == "y" || answer == "Y";
 }
 

@@ -220,8 +220,8 @@ class Game {
 
     // Console input
     bool personAt(int p) const;
-    bool readAnswer(std::string& out);
-    std::string line();
+    bool readAnswer(std::string& out, const Prompt& prompt = Prompt{});
+    std::string line(PromptKind kind = PromptKind::Text);
     int number(int lo, int hi, int fallback);
     static std::vector<int> numbers(const std::string& s);
     int chooseTarget(int from, const std::string& prompt, const std::function<bool(int)>& legal, bool cancel);

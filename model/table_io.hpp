@@ -11,6 +11,16 @@ namespace kvr {
 // How a request for an answer ended: a line, no more input, or the seat's player went away.
 enum class Answer { Line, Closed, Dropped };
 
+// What a question asks for: free text, a play-phase command, a number in lo..hi, y/n, a list of numbers
+// (an order), or Enter to go on.
+enum class PromptKind { Text, Command, Number, YesNo, Order, Pause };
+
+struct Prompt {
+    PromptKind kind = PromptKind::Text;
+    int lo = 0;
+    int hi = 0;
+};
+
 class TableIo {
   public:
     virtual ~TableIo() = default;
@@ -23,6 +33,9 @@ class TableIo {
     // Seat p's next answer line as it was typed. Dropped: the seat's remote player is gone for good, and
     // this table will not send that seat anything again.
     virtual Answer ask(int p, std::string& line) = 0;
+    // The same, told what is asked: a table that keeps or checks the answers overrides this one. The game
+    // asks through this.
+    virtual Answer askFor(int p, const Prompt& /*prompt*/, std::string& line) { return ask(p, line); }
 
     // A hosted table: remote players wait for seats, and are told when the game ends.
     virtual bool hosted() const { return false; }

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <set>
 
 #include "app/cli.hpp"
+#include "console/record.hpp"
 #include "tests/support/table.hpp"
 
 namespace kvr {
@@ -216,6 +218,128 @@ TEST(Setup, NormalMode) {
     for (const Player& x : normal.g.ps()) EXPECT_TRUE(x.revealed && x.maxHp == x.hero.hp && x.hp == x.maxHp);
     EXPECT_EQ(normal.con.out().find("选择身份"), std::string::npos);
     EXPECT_NE(normal.con.out().find("> 请输入1~25："), std::string::npos);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Answers that never choose a menu entry (the menu compares whole lines, the game trims them): whatever is
+// left when a game ends only redraws the menu.
+std::string menuSafeAnswers(std::uint32_t seed, int lines) {
+    static const char* const words[] = {"e", "",  "y",  "n",  "h",  "12", "9 1",
+                                        "s", "v", " 1", " 2", " 3", " 4", "i"};
+    std::mt19937 rng(seed);
+    std::string out;
+    for (int i = 0; i < lines; ++i) out += std::string(words[rng() % 14]) + "\n";
+    return out;
+}
+
+// A game chosen in the menu, an automatic game and a game killed mid-way are recorded; the replay prints
+// what the game printed, byte for byte; a record that stops early replays as far as it goes and says where
+// it stopped on standard error, while its standard output stays the game's own.
+TEST(Record, RecordedGamesReplayFromTheCommandLine) {
+    const std::string file = "/tmp/kvr_record_" + std::to_string(getpid()) + ".txt";
+    for (const char* mode : {"1", "2"}) {
+        Proc played =
+            kavrin("--fast --seed 11 --record " + file, std::string(mode) + "\n" + menuSafeAnswers(3, 60));
+        ASSERT_EQ(played.rc, 0);
+        Proc again = kavrin("--replay " + file + " --seed 99");
+        EXPECT_TRUE(again.rc == 0 && again.err.empty()) << again.err;
+        std::string after = played.out.substr(std::min(played.out.size(), menu().size() + again.out.size()));
+        EXPECT_TRUE(played.out.compare(0, menu().size() + again.out.size(), menu() + again.out) == 0) << mode;
+        EXPECT_TRUE(!after.empty() && occurrences(after, menu()) * menu().size() == after.size()) << mode;
+        EXPECT_NE(again.out.find("对局结束"), std::string::npos);
+    }
+    Proc a = kavrin("--auto --seed 7 --no-color --max-rounds 4 --record " + file);
+    Proc b = kavrin("--replay " + file);
+    EXPECT_TRUE(a.rc == 0 && b.rc == 0 && b.err.empty());
+    EXPECT_TRUE(b.out == a.out);
+
+    // Not fast: every pause is an answer too. Cut after the ninth answer, the replay shows the game up to
+    // its tenth question.
+    Proc slow = kavrin("--seed 12 --record " + file, "1\n" + menuSafeAnswers(4, 80));
+    std::string record = readFile(file);
+    std::size_t at = record.find("answers\n") + 8;
+    for (int k = 0; k < 9; ++k) at = record.find('\n', at) + 1;
+    std::ofstream(file, std::ios::binary) << record.substr(0, at);
+    Proc part = kavrin("--replay " + file);
+    EXPECT_EQ(part.rc, 0);
+    EXPECT_TRUE(slow.out.substr(menu().size(), part.out.size()) == part.out);
+    EXPECT_EQ(part.err,
+              "记录文件 " + file + " 到第22行为止，共9条；对局停在1号座位的下一个回答前，尚未结束。\n");
+    std::ofstream(file, std::ios::binary) << record.substr(0, at + 5);
+    Proc cut = kavrin("--replay " + file);
+    EXPECT_EQ(cut.rc, 1);
+    EXPECT_TRUE(cut.out == part.out);
+    EXPECT_EQ(cut.err, "记录文件 " + file + " 第23行：这一行不完整（文件在行中途结束）。\n");
+    unlink(file.c_str());
+}
+
+// A local game interrupted mid-way (here its keyboard ends) and resumed from its record with the answers
+// the player would have typed next ends as the game played in one go, and leaves the same record.
+TEST(Record, ResumeFromTheCommandLine) {
+    const std::string whole = "/tmp/kvr_whole_" + std::to_string(getpid()) + ".txt";
+    const std::string part = "/tmp/kvr_part_" + std::to_string(getpid()) + ".txt";
+    std::string answers = menuSafeAnswers(8, 90);
+    std::size_t split = 0;
+    for (int k = 0; k < 25; ++k) split = answers.find('\n', split) + 1;
+    Proc one = kavrin("--fast --seed 21 --record " + whole, "2\n" + answers);
+    Proc first = kavrin("--fast --seed 21 --record " + part, "2\n" + answers.substr(0, split));
+    ASSERT_TRUE(one.rc == 0 && first.rc == 0);
+    ASSERT_NE(readFile(part).find("\nclosed "), std::string::npos);
+    Proc resumed = kavrin("--resume " + part, answers.substr(split));
+    EXPECT_EQ(resumed.rc, 0);
+    EXPECT_EQ(resumed.err, "");
+    EXPECT_EQ(readFile(part), readFile(whole));
+    // What the uninterrupted game showed from the screen the player left on, to its end.
+    std::size_t at = one.out.rfind(resumed.out.substr(0, 200));
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_TRUE(one.out.compare(at, resumed.out.size(), resumed.out) == 0);
+    EXPECT_NE(resumed.out.find("对局结束"), std::string::npos);
+    EXPECT_EQ(resumed.out.rfind("\x1b[2J\x1b[H", 0), 0u);
+    unlink(whole.c_str()), unlink(part.c_str());
+}
+
+// Refusals: one line on standard error naming the file, exit code 1, nothing played.
+TEST(Record, BadRecordsAndPaths) {
+    const std::string file = "/tmp/kvr_bad_" + std::to_string(getpid()) + ".txt";
+    auto refused = [](const std::string& args, const std::string& err) {
+        Proc r = kavrin(args, "1\n");
+        EXPECT_EQ(r.rc, 1) << args;
+        EXPECT_EQ(r.out, "") << args;
+        EXPECT_EQ(r.err, err) << args;
+    };
+    refused("--auto --record /nonexistent/dir/r.txt", "无法写入记录文件 /nonexistent/dir/r.txt。\n");
+    refused("--record /nonexistent/dir/r.txt", "无法写入记录文件 /nonexistent/dir/r.txt。\n");
+    refused("--replay /nonexistent/r.txt", "记录文件 /nonexistent/r.txt 无法打开（不存在或不可读）。\n");
+    std::ofstream(file) << "hello\n";
+    refused("--replay " + file,
+            "记录文件 " + file + " 第1行：这不是卡维林的对局记录（首行应为“kavrin-record 1”）。\n");
+    refused("--resume " + file,
+            "记录文件 " + file + " 第1行：这不是卡维林的对局记录（首行应为“kavrin-record 1”）。\n");
+    ASSERT_EQ(kavrin("--auto --seed 3 --max-rounds 2 --record " + file).rc, 0);
+    refused("--resume " + file,
+            "记录文件 " + file + " 是自动对局的记录：只有单机对局可以续玩，可用 --replay 重放。\n");
+    std::string record = readFile(file);
+    record.replace(record.find("rules ") + 6, 16, "0000000000000000");
+    std::ofstream(file, std::ios::binary) << record;
+    refused("--replay " + file, "记录文件 " + file +
+                                    " 第3行：记录由规则不同的版本写成（规则签名0000000000000000，本程序" +
+                                    std::string(RULES_SIGNATURE) + "），重放会走向另一局。\n");
+    ASSERT_EQ(kavrin("--fast --seed 3 --record " + file, "1\n12\ne\n").rc, 0);
+    record = readFile(file);
+    EXPECT_NE(record.find("\nend "), std::string::npos);
+    std::size_t line = record.find("answer 1 command e");
+    std::ofstream(file, std::ios::binary)
+        << record.substr(0, line) << "answer 1 yesno e" << record.substr(line + 18);
+    Proc refusedAnswer = kavrin("--replay " + file);
+    EXPECT_EQ(refusedAnswer.rc, 1);
+    EXPECT_NE(refusedAnswer.out.find("你的回合"), std::string::npos);
+    EXPECT_EQ(refusedAnswer.err,
+              "记录文件 " + file + " 第15行：对局此时询问1号座位（command），记录却是1号座位（yesno）。\n");
+    unlink(file.c_str());
 }
 
 } // namespace

@@ -228,6 +228,29 @@ std::string resultOf(const std::string& hostOut) {
     return hostOut.substr(at, hostOut.find('\n', at) - at);
 }
 
+std::string recordPath(const char* name) {
+    return "/tmp/kvr_net_record_" + std::to_string(getpid()) + "_" + name + ".txt";
+}
+
+// A host's record replays, with no network and nobody typing, to what the host's console showed from the
+// game's first text on: the lobby's lines come before the game, and the door's visitor notices, which the
+// record does not keep, are left out.
+void expectReplayOf(const std::string& record, std::string hostOut) {
+    for (std::size_t at; (at = hostOut.find("[观战] 有观众")) != std::string::npos;)
+        hostOut.erase(at, hostOut.find('\n', at) + 1 - at);
+    Kavrin replay({"--replay", record}, Kavrin::Nothing);
+    EXPECT_EQ(replay.finish(30), 0);
+    EXPECT_EQ(replay.err(), "");
+    std::string shown = replay.out();
+    ASSERT_GE(hostOut.size(), shown.size());
+    std::string lobby = hostOut.substr(0, hostOut.size() - shown.size());
+    EXPECT_TRUE(hostOut.compare(lobby.size(), shown.size(), shown) == 0);
+    EXPECT_NE(shown.find("================ 对局结束 ================"), std::string::npos);
+    EXPECT_NE(lobby.find("本机IPv4地址"), std::string::npos);
+    EXPECT_EQ(lobby.find("  -> "), std::string::npos);
+    unlink(record.c_str());
+}
+
 // A host with `remotes` kavrin clients plays a whole game; each client sees its own start message,
 // every public line exactly as the host console does, the end and the closed connection.
 void playHosted(int remotes, const char* mode, int seed, bool strict) {
@@ -272,10 +295,14 @@ TEST(HostedGame, ZeroToFiveRemotePlayers) {
     for (int n : {0, 1, 3, 4, 5}) playHosted(n, n % 2 ? "identity" : "normal", n, n == 5);
 }
 
-// A player whose program dies at a prompt: the seat goes to the computer, everyone is told once.
+// A player whose program dies at a prompt: the seat goes to the computer, everyone is told once. The host's
+// record of the game replays to the host's bytes.
 TEST(HostedGame, KilledClientIsReplaced) {
     std::uint16_t port = freePort();
-    Kavrin host(hostArgs(port, 3, "normal", 11), Kavrin::Nothing);
+    std::vector<std::string> args = hostArgs(port, 3, "normal", 11);
+    const std::string record = recordPath("killed");
+    args.insert(args.end(), {"--record", record});
+    Kavrin host(args, Kavrin::Nothing);
     ASSERT_TRUE(host.waitFor("目标真人", 10));
     Kavrin dies(joinArgs(port), Kavrin::Paced, 5), stays(joinArgs(port), Kavrin::Paced, 6);
     ASSERT_TRUE(dies.waitFor("> ", 20, "[开局]"));
@@ -287,6 +314,10 @@ TEST(HostedGame, KilledClientIsReplaced) {
     EXPECT_EQ(occurrences(host.out(), notice), 1u) << notice;
     EXPECT_EQ(occurrences(stays.out(), notice), 1u);
     EXPECT_NE(stays.out().find("[对局结束] "), std::string::npos);
+    std::string kept = slurp(record);
+    EXPECT_NE(kept.find("\ndrop "), std::string::npos);
+    EXPECT_NE(kept.find("\nremote-players 2\n"), std::string::npos);
+    expectReplayOf(record, host.out());
 }
 
 // A few lines of socket code can play: the protocol is plain lines. This one answers every prompt
@@ -423,7 +454,10 @@ TEST(HostedGame, SeatTakenBackAndSpectators) {
     for (const char* mode : {"normal", "identity"}) {
         SCOPED_TRACE(mode);
         std::uint16_t port = freePort();
-        Kavrin host(hostArgs(port, 3, mode, 31), Kavrin::Waiting);
+        std::vector<std::string> args = hostArgs(port, 3, mode, 31);
+        const std::string record = recordPath(mode);
+        args.insert(args.end(), {"--record", record});
+        Kavrin host(args, Kavrin::Waiting);
         ASSERT_TRUE(host.waitFor("目标真人", 10));
         Kavrin stays(joinArgs(port), Kavrin::Paced, 132);
         ASSERT_TRUE(stays.waitFor("等待开局", 10));
@@ -467,6 +501,8 @@ TEST(HostedGame, SeatTakenBackAndSpectators) {
             EXPECT_TRUE(std::equal(seen.begin(), seen.end(), all.end() - static_cast<long>(seen.size())));
         }
         EXPECT_EQ(occurrences(h, "[观战] 有观众加入"), 2u);
+        EXPECT_EQ(occurrences(slurp(record), "\nback "), 1u);
+        expectReplayOf(record, h);
     }
 }
 

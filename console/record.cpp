@@ -1,0 +1,555 @@
+#include "console/record.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "console/text.hpp"
+
+namespace kvr {
+
+const char* const PROGRAM_VERSION = "0.1.0";
+const char* const RULES_SIGNATURE = "76f185ea734d6aae";
+
+namespace {
+
+const char* const FORMAT_LINE = "kavrin-record 1";
+const char* const CLEAR_SCREEN = "\x1b[2J\x1b[H";
+
+const char* const KIND_NAMES[] = {"text", "command", "number", "yesno", "order", "pause"};
+
+const char* gameName(RecordedGame g) {
+    return g == RecordedGame::Hosted ? "hosted" : g == RecordedGame::Automatic ? "auto" : "local";
+}
+
+// Seats as the game shows them, 1..6; 0 is nobody in particular.
+std::string seatText(int p) { return std::to_string(p < 0 ? 0 : p + 1); }
+
+// The length of the UTF-8 sequence that starts at s[i], 0 when none does.
+std::size_t utf8Length(const std::string& s, std::size_t i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+    unsigned char second = static_cast<unsigned char>(s[i + 1]);
+    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second >= 0xA0) || (c == 0xF0 && second < 0x90) ||
+        (c == 0xF4 && second >= 0x90))
+        return 0;
+    return n;
+}
+
+int hexDigit(char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    return -1;
+}
+
+// Reads a record line by line, keeping where each line begins; a line without its end is refused.
+class RecordReader {
+  public:
+    RecordReader(std::istream& in, const std::string& path) : in_(in), path_(path) {}
+
+    // The next line that is not a comment; false at the end of the file.
+    bool next(std::string& line) {
+        for (;;) {
+            offset_ = static_cast<long>(in_.tellg());
+            if (!std::getline(in_, line)) return false;
+            ++number_;
+            if (in_.eof()) fail("这一行不完整（文件在行中途结束）");
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (number_ == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+            if (!line.empty() && line[0] != '#') return true;
+        }
+    }
+    [[noreturn]] void fail(const std::string& why) const {
+        throw RecordError("记录文件 " + path_ + " 第" + std::to_string(number_ < 1 ? 1 : number_) + "行：" +
+                          why + "。");
+    }
+    int number() const { return number_; }
+    long offset() const { return offset_; }
+
+  private:
+    std::istream& in_;
+    const std::string& path_;
+    int number_ = 0;
+    long offset_ = 0;
+};
+
+// Words separated by single spaces: the first `count` words, and the rest of the line after them.
+std::vector<std::string> splitWords(const std::string& line, std::size_t count, std::string& rest) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    rest.clear();
+    while (words.size() < count && at <= line.size()) {
+        std::size_t space = line.find(' ', at);
+        if (space == std::string::npos) {
+            words.push_back(line.substr(at));
+            return words;
+        }
+        words.push_back(line.substr(at, space - at));
+        at = space + 1;
+    }
+    if (at <= line.size()) rest = line.substr(at);
+    return words;
+}
+
+bool wholeNumber(const std::string& text, long long& out) {
+    std::size_t used = 0;
+    return !text.empty() && text[0] != ' ' && parseLeadingNumber(text, out, &used) && used == text.size();
+}
+
+bool parsePrompt(const std::string& text, Prompt& out) {
+    for (int k = 0; k < 6; ++k) {
+        std::string name = KIND_NAMES[k];
+        if (text == name && k != static_cast<int>(PromptKind::Number)) {
+            out = Prompt{static_cast<PromptKind>(k), 0, 0};
+            return true;
+        }
+    }
+    const std::string head = "number:";
+    if (text.rfind(head, 0) != 0) return false;
+    std::string range = text.substr(head.size());
+    std::size_t dash = range.find('-', 1);
+    long long lo = 0, hi = 0;
+    if (dash == std::string::npos || !wholeNumber(range.substr(0, dash), lo) ||
+        !wholeNumber(range.substr(dash + 1), hi) || lo < -1000000 || hi > 1000000)
+        return false;
+    out = Prompt{PromptKind::Number, static_cast<int>(lo), static_cast<int>(hi)};
+    return true;
+}
+
+bool samePrompt(const Prompt& a, const Prompt& b) {
+    return a.kind == b.kind && (a.kind != PromptKind::Number || (a.lo == b.lo && a.hi == b.hi));
+}
+
+void readHead(RecordReader& reader, RecordHead& head) {
+    std::string line;
+    if (!reader.next(line) || line != FORMAT_LINE)
+        reader.fail("这不是卡维林的对局记录（首行应为“kavrin-record 1”）");
+    const char* const keys[] = {"version", "rules",        "game", "mode",  "seed",          "max-rounds",
+                                "ai",      "strong-roles", "fast", "color", "remote-players"};
+    bool seen[11] = {};
+    for (;;) {
+        if (!reader.next(line)) reader.fail("记录头不完整，缺少“answers”一行");
+        if (line == "answers") break;
+        std::string value;
+        std::vector<std::string> words = splitWords(line, 1, value);
+        int k = 0;
+        while (k < 11 && words[0] != keys[k]) ++k;
+        if (k == 11) reader.fail("无法识别的记录头“" + words[0] + "”");
+        seen[k] = true;
+        long long n = 0;
+        bool number = wholeNumber(value, n);
+        auto flag = [&reader, &value](const char* key) {
+            if (value != "0" && value != "1") reader.fail(std::string(key) + "应为0或1");
+            return value == "1";
+        };
+        switch (k) {
+        case 0:
+            break;
+        case 1:
+            if (value != RULES_SIGNATURE)
+                reader.fail("记录由规则不同的版本写成（规则签名" + value + "，本程序" + RULES_SIGNATURE +
+                            "），重放会走向另一局");
+            break;
+        case 2:
+            if (value == "local")
+                head.game = RecordedGame::Local;
+            else if (value == "auto")
+                head.game = RecordedGame::Automatic;
+            else if (value == "hosted")
+                head.game = RecordedGame::Hosted;
+            else
+                reader.fail("对局类型应为local、auto或hosted");
+            break;
+        case 3:
+            if (value != "normal" && value != "identity") reader.fail("模式应为normal或identity");
+            head.mode = value == "identity" ? Identity : Normal3v3;
+            break;
+        case 4:
+            if (!number || n < 0 || n > 0xFFFFFFFFLL) reader.fail("种子应为0~4294967295的整数");
+            head.opt.seed = static_cast<std::uint32_t>(n);
+            break;
+        case 5:
+            if (!number || n < 1 || n > 1000000) reader.fail("最大轮数应为正整数");
+            head.opt.maxRounds = static_cast<int>(n);
+            break;
+        case 6:
+            if (value != "classic" && value != "strong") reader.fail("电脑玩家应为classic或strong");
+            head.opt.ai = value == "strong" ? StrongAi : ClassicAi;
+            break;
+        case 7:
+            if (!number || n < 0 || n > 63) reader.fail("strong-roles应为0~63");
+            head.opt.strongRoles = static_cast<unsigned>(n);
+            break;
+        case 8:
+            head.opt.fast = flag("fast");
+            break;
+        case 9:
+            head.opt.color = flag("color");
+            break;
+        default:
+            if (!number || n < 0 || n > 5) reader.fail("远程玩家人数应为0~5");
+            head.remotePlayers = static_cast<int>(n);
+            break;
+        }
+    }
+    for (int k = 0; k < 11; ++k)
+        if (!seen[k]) reader.fail("记录头缺少“" + std::string(keys[k]) + "”");
+    head.opt.autoPlay = head.game == RecordedGame::Automatic;
+    if (head.game != RecordedGame::Hosted && head.remotePlayers != 0) reader.fail("只有主机对局才有远程玩家");
+}
+
+RecordEvent readEvent(RecordReader& reader, const std::string& line) {
+    RecordEvent e;
+    e.line = reader.number();
+    e.offset = reader.offset();
+    std::string rest;
+    std::vector<std::string> words = splitWords(line, 3, rest);
+    const std::string& type = words[0];
+    auto seat = [&reader, &words]() {
+        long long n = 0;
+        if (words.size() < 2 || !wholeNumber(words[1], n) || n < 0 || n > 6) reader.fail("座位应为0~6");
+        return static_cast<int>(n) - 1;
+    };
+    auto prompt = [&reader, &words](Prompt& out) {
+        if (words.size() < 3 || !parsePrompt(words[2], out)) reader.fail("无法识别的询问类型");
+    };
+    if (type == "answer") {
+        e.type = RecordEvent::Reply;
+        e.seat = seat();
+        prompt(e.prompt);
+        if (!unescapeAnswer(rest, e.text)) reader.fail("回答中的反斜杠转义无效");
+    } else if (type == "closed" || type == "drop") {
+        e.type = type == "closed" ? RecordEvent::Closed : RecordEvent::Drop;
+        e.seat = seat();
+        prompt(e.prompt);
+        if (!rest.empty()) reader.fail("多余的内容");
+    } else if (type == "back") {
+        e.type = RecordEvent::Back;
+        e.seat = seat();
+        long long n = 0;
+        if (words.size() < 3 || !wholeNumber(words[2], n) || n < 0) reader.fail("取回座位的次序应为非负整数");
+        e.poll = static_cast<long>(n);
+        if (e.seat < 0 || !rest.empty()) reader.fail("取回座位的行格式不对");
+    } else if (type == "end") {
+        e.type = RecordEvent::End;
+        if (!unescapeAnswer(line.size() > 4 ? line.substr(4) : "", e.text)) reader.fail("反斜杠转义无效");
+    } else {
+        reader.fail("无法识别的记录行“" + type + "”");
+    }
+    if (e.type == RecordEvent::Drop && e.seat < 0) reader.fail("断线的必须是某个座位");
+    return e;
+}
+
+} // namespace
+
+std::string promptText(const Prompt& prompt) {
+    std::string name = KIND_NAMES[static_cast<int>(prompt.kind)];
+    if (prompt.kind == PromptKind::Number)
+        name += ":" + std::to_string(prompt.lo) + "-" + std::to_string(prompt.hi);
+    return name;
+}
+
+std::string escapeAnswer(const std::string& text) {
+    static const char HEX[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\\') {
+            out += "\\\\";
+            ++i;
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+            ++i;
+        } else if (std::size_t n = c >= 0x80 ? utf8Length(text, i) : 0) {
+            out.append(text, i, n);
+            i += n;
+        } else {
+            out += "\\x";
+            out += HEX[c >> 4];
+            out += HEX[c & 15];
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool unescapeAnswer(const std::string& text, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == '\\') {
+            out += '\\';
+            ++i;
+        } else if (i + 3 < text.size() && text[i + 1] == 'x' && hexDigit(text[i + 2]) >= 0 &&
+                   hexDigit(text[i + 3]) >= 0) {
+            out += static_cast<char>(hexDigit(text[i + 2]) * 16 + hexDigit(text[i + 3]));
+            i += 3;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+Record parseRecord(std::istream& in, const std::string& path) {
+    Record record;
+    record.path = path;
+    RecordReader reader(in, path);
+    readHead(reader, record.head);
+    std::string line;
+    try {
+        while (reader.next(line)) record.events.push_back(readEvent(reader, line));
+    } catch (const RecordError& e) {
+        record.damage = e.what();
+    }
+    record.lines = reader.number();
+    return record;
+}
+
+Record readRecord(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw RecordError("记录文件 " + path + " 无法打开（不存在或不可读）。");
+    return parseRecord(in, path);
+}
+
+long resumePoint(const Record& record) {
+    for (const RecordEvent& e : record.events) {
+        if (e.type == RecordEvent::End) return -1;
+        if (e.type == RecordEvent::Closed) return e.offset;
+    }
+    std::error_code error;
+    auto size = std::filesystem::file_size(record.path, error);
+    return error ? -1 : static_cast<long>(size);
+}
+
+RecordWriter::RecordWriter(std::ostream& out) : out_(&out) {}
+
+bool RecordWriter::create(const std::string& path) {
+    auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
+    if (!*file) return false;
+    file_ = std::move(file);
+    out_ = file_.get();
+    path_ = path;
+    failed_ = false;
+    return true;
+}
+
+bool RecordWriter::append(const std::string& path) {
+    auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::app);
+    if (!*file) return false;
+    file_ = std::move(file);
+    out_ = file_.get();
+    path_ = path;
+    failed_ = false;
+    return true;
+}
+
+void RecordWriter::head(const RecordHead& head) {
+    const Options& o = head.opt;
+    put(std::string(FORMAT_LINE) + "\nversion " + PROGRAM_VERSION + "\nrules " + RULES_SIGNATURE + "\ngame " +
+        gameName(head.game) + "\nmode " + (head.mode == Identity ? "identity" : "normal") + "\nseed " +
+        std::to_string(o.seed) + "\nmax-rounds " + std::to_string(o.maxRounds) + "\nai " +
+        (o.ai == StrongAi ? "strong" : "classic") + "\nstrong-roles " + std::to_string(o.strongRoles) +
+        "\nfast " + (o.fast ? "1" : "0") + "\ncolor " + (o.color ? "1" : "0") + "\nremote-players " +
+        std::to_string(head.remotePlayers) + "\nanswers");
+}
+
+void RecordWriter::answer(int seat, const Prompt& prompt, const std::string& text) {
+    put("answer " + seatText(seat) + " " + promptText(prompt) + (text.empty() ? "" : " ") +
+        escapeAnswer(text));
+}
+
+void RecordWriter::closed(int seat, const Prompt& prompt) {
+    put("closed " + seatText(seat) + " " + promptText(prompt));
+}
+
+void RecordWriter::drop(int seat, const Prompt& prompt) {
+    put("drop " + seatText(seat) + " " + promptText(prompt));
+}
+
+void RecordWriter::back(int seat, long poll) { put("back " + seatText(seat) + " " + std::to_string(poll)); }
+
+void RecordWriter::end(std::string_view text) {
+    std::string shown = escapeAnswer(trimmed(std::string(text)));
+    put(shown.empty() ? "end" : "end " + shown);
+}
+
+void RecordWriter::put(const std::string& line) {
+    if (!out_ || failed_) return;
+    *out_ << line << '\n';
+    out_->flush();
+    if (*out_) return;
+    failed_ = true;
+    std::cerr << "无法写入记录文件 " << path_ << "，此后的回答不再记录。\n";
+}
+
+Answer RecordingIo::askFor(int p, const Prompt& prompt, std::string& line) {
+    Answer a = inner_.askFor(p, prompt, line);
+    if (a == Answer::Line) {
+        writer_.answer(p, prompt, trimmed(line));
+    } else if (a == Answer::Dropped) {
+        writer_.drop(p, prompt);
+    } else if (!closed_) {
+        closed_ = true;
+        writer_.closed(p, prompt);
+    }
+    return a;
+}
+
+bool RecordingIo::takeBack(int p) {
+    long poll = polls_++;
+    if (!inner_.takeBack(p)) return false;
+    writer_.back(p, poll);
+    return true;
+}
+
+void RecordingIo::farewell(std::string_view text) {
+    writer_.end(text);
+    inner_.farewell(text);
+}
+
+ReplayIo::ReplayIo(const Record& record, std::ostream* out) : record_(record), out_(out) {}
+
+void ReplayIo::goLive(TableIo& live) { liveTable_ = &live; }
+
+// Silent until the game goes live, the text since the last screen clear is kept: the table, the hand
+// and the question, as the player last saw them.
+void ReplayIo::write(std::string_view text) {
+    if (recording_) {
+        recording_->show(-1, text);
+    } else if (out_) {
+        out_->write(text.data(), static_cast<std::streamsize>(text.size()));
+    } else if (liveTable_) {
+        std::size_t clear = text.rfind(CLEAR_SCREEN);
+        if (clear == std::string_view::npos)
+            screen_.append(text.data(), text.size());
+        else
+            screen_.assign(text.data() + clear, text.size() - clear);
+    }
+}
+
+void ReplayIo::showAll(std::string_view text) { write(text); }
+
+// Private text of a seat played over a connection went to its socket, not to the host's console.
+void ReplayIo::show(int p, std::string_view text) {
+    if (p >= 0 && p < 6 && remote_[p]) return;
+    write(text);
+}
+
+// A game that goes live stops before a `closed` line: the player's keyboard is back.
+const RecordEvent* ReplayIo::upcoming() {
+    while (next_ < record_.events.size() && record_.events[next_].type == RecordEvent::End) ++next_;
+    if (next_ >= record_.events.size()) return nullptr;
+    const RecordEvent& e = record_.events[next_];
+    if (liveTable_ && e.type == RecordEvent::Closed) return nullptr;
+    return &e;
+}
+
+void ReplayIo::refuse(const RecordEvent& e, const std::string& why) const {
+    throw RecordError("记录文件 " + record_.path + " 第" + std::to_string(e.line) + "行：" + why + "。");
+}
+
+namespace {
+
+std::string seatName(int p) { return p < 0 ? "控制台" : std::to_string(p + 1) + "号座位"; }
+
+} // namespace
+
+Answer ReplayIo::askFor(int p, const Prompt& prompt, std::string& line) {
+    line.clear();
+    if (recording_) return recording_->askFor(p, prompt, line);
+    bool console = p < 0 || p >= 6 || !remote_[p];
+    if (closed_ && console) return Answer::Closed;
+    const RecordEvent* e = upcoming();
+    if (!e) {
+        if (!record_.damage.empty()) throw RecordError(record_.damage);
+        if (liveTable_) {
+            startLive();
+            return recording_->askFor(p, prompt, line);
+        }
+        throw RecordStop("记录文件 " + record_.path + " 到第" + std::to_string(record_.lines) + "行为止，共" +
+                         std::to_string(next_) + "条；对局停在" + seatName(p) + "的下一个回答前，尚未结束。");
+    }
+    std::string asked = "对局此时询问" + seatName(p) + "（" + promptText(prompt) + "）";
+    if (e->type == RecordEvent::Back) refuse(*e, asked + "，记录却是座位被取回");
+    if (e->seat != p || !samePrompt(e->prompt, prompt))
+        refuse(*e, asked + "，记录却是" + seatName(e->seat) + "（" + promptText(e->prompt) + "）");
+    ++next_;
+    switch (e->type) {
+    case RecordEvent::Drop:
+        if (console) refuse(*e, seatName(p) + "不是远程座位，不会断线");
+        remote_[p] = false;
+        return Answer::Dropped;
+    case RecordEvent::Closed:
+        if (!console) refuse(*e, seatName(p) + "是远程座位，不读本机键盘");
+        closed_ = true;
+        return Answer::Closed;
+    default:
+        line = e->text;
+        return Answer::Line;
+    }
+}
+
+void ReplayIo::seatRemote(int player, int p, std::string_view) {
+    if (recording_) return;
+    if (player >= 0 && player < remotePlayers() && p >= 0 && p < 6) remote_[p] = true;
+}
+
+// The game looks at every decision of a hosted game's seat: the seat comes back at the same look.
+bool ReplayIo::takeBack(int p) {
+    if (recording_) return recording_->takeBack(p);
+    long poll = polls_++;
+    const RecordEvent* e = upcoming();
+    if (!e || e->type != RecordEvent::Back || e->poll > poll) return false;
+    if (e->poll < poll || e->seat != p)
+        refuse(*e, "对局第" + std::to_string(poll) + "次查看时是" + seatName(p) + "，记录中的取回与此不符");
+    ++next_;
+    remote_[p] = true;
+    return true;
+}
+
+void ReplayIo::seatOut(int p) {
+    if (recording_) recording_->seatOut(p);
+}
+
+// The hosted table lets every connection go: whatever follows is the host's own.
+void ReplayIo::farewell(std::string_view text) {
+    if (recording_) {
+        recording_->farewell(text);
+        return;
+    }
+    over_ = true;
+    for (bool& r : remote_) r = false;
+}
+
+void ReplayIo::checkUsedUp() const {
+    if (recording_) return;
+    std::size_t k = next_;
+    while (k < record_.events.size() && record_.events[k].type == RecordEvent::End) ++k;
+    if (k < record_.events.size()) {
+        const RecordEvent& e = record_.events[k];
+        refuse(e, "对局已经结束，记录却还有内容");
+    }
+    if (!record_.damage.empty()) throw RecordError(record_.damage);
+}
+
+// The file is cut before its `closed` line, so the new answers follow the last one read.
+void ReplayIo::startLive() {
+    long point = resumePoint(record_);
+    std::error_code error;
+    if (point >= 0) std::filesystem::resize_file(record_.path, static_cast<std::uintmax_t>(point), error);
+    if (point < 0 || error || !writer_.append(record_.path))
+        throw RecordError("记录文件 " + record_.path + " 无法续写。");
+    recording_ = std::make_unique<RecordingIo>(*liveTable_, writer_);
+    recording_->show(-1, screen_);
+    screen_.clear();
+}
+
+} // namespace kvr

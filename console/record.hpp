@@ -1,0 +1,205 @@
+// A game's record: the settings that shape it and every answer it read, one line each, so that the game
+// can be played again to the same bytes or played on after an interruption. Plain UTF-8 text:
+//
+//   kavrin-record 1               the format
+//   version 0.1.0                 the program that wrote it
+//   rules 76f185ea734d6aae        the rules signature: a program whose play differs refuses the record
+//   game local|auto|hosted, mode, seed, max-rounds, ai, strong-roles, fast, color, remote-players
+//   answers                       the head ends here; what follows is in the order it happened:
+//   answer SEAT KIND TEXT         seat 1..6 (0: the console, nobody in particular) answered TEXT
+//   closed SEAT KIND              the keyboard ended here: every later question at this console too
+//   drop SEAT KIND                the seat's remote player went away when asked this
+//   back SEAT POLL                the seat's player came back at the game's POLL-th look (from 0)
+//   end TEXT                      the game's result was announced
+//
+// KIND is text, command, number:LO-HI, yesno, order or pause. TEXT is the answer without leading and
+// trailing blanks (the game drops them); a backslash is written \\ and a control byte or a byte that is
+// not UTF-8 as \xHH. Lines that are empty or begin with # are comments.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "model/table_io.hpp"
+#include "model/types.hpp"
+
+namespace kvr {
+
+extern const char* const PROGRAM_VERSION;
+// Equal to tests/golden/bench_signature.txt: whatever changes play changes both.
+extern const char* const RULES_SIGNATURE;
+
+enum class RecordedGame { Local, Automatic, Hosted };
+
+// Everything that shapes a game besides the answers.
+struct RecordHead {
+    RecordedGame game = RecordedGame::Local;
+    Mode mode = Normal3v3;
+    Options opt;
+    // Remote players seated when the game began.
+    int remotePlayers = 0;
+};
+
+// One line of a record after its head.
+struct RecordEvent {
+    enum Type { Reply, Closed, Drop, Back, End };
+    Type type = Reply;
+    int seat = -1;
+    Prompt prompt;
+    // The answer of a Reply, the announcement of an End.
+    std::string text;
+    // The take-back poll of a Back.
+    long poll = 0;
+    // Where it stands in the file (1-based) and the byte its line begins at.
+    int line = 0;
+    long offset = 0;
+};
+
+struct Record {
+    std::string path;
+    RecordHead head;
+    std::vector<RecordEvent> events;
+    // Lines in the file.
+    int lines = 0;
+    // Why the line after the last event cannot be used (a line cut short, a line of no known form); empty
+    // when every line could. A replay plays the events before it, then stops with this.
+    std::string damage;
+};
+
+// A record that cannot be used as it stands, or an answer the game refuses at that point. The text names
+// the file and the line.
+struct RecordError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A replay has used every answer of a record and the game asks for one more.
+struct RecordStop : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Reads a record from the file, or from `in` naming it `path`. Throws RecordError when the file cannot
+// be read or its head is not that of a record this program can play; a damaged line after the head ends
+// the events and is kept as the record's damage.
+Record readRecord(const std::string& path);
+Record parseRecord(std::istream& in, const std::string& path);
+
+// The escaped form of an answer, and back; unescape fails on a lone backslash or bad \x.
+std::string escapeAnswer(const std::string& text);
+bool unescapeAnswer(const std::string& text, std::string& out);
+std::string promptText(const Prompt& prompt);
+
+// Writes a record's lines, each one flushed as it is written, so the file holds every answer read even
+// if the program is killed. A failed write is told once on standard error; the game goes on.
+class RecordWriter {
+  public:
+    // Onto a stream the caller keeps (a test's string).
+    explicit RecordWriter(std::ostream& out);
+    // Onto a file: `create` empties it first, `append` adds to what it holds. False when it cannot be
+    // written.
+    RecordWriter() = default;
+    bool create(const std::string& path);
+    bool append(const std::string& path);
+
+    void head(const RecordHead& head);
+    void answer(int seat, const Prompt& prompt, const std::string& text);
+    void closed(int seat, const Prompt& prompt);
+    void drop(int seat, const Prompt& prompt);
+    void back(int seat, long poll);
+    void end(std::string_view text);
+
+  private:
+    void put(const std::string& line);
+
+    std::unique_ptr<std::ostream> file_;
+    std::ostream* out_ = nullptr;
+    std::string path_;
+    bool failed_ = false;
+};
+
+// Wraps the table a game really plays at (this console, a hosted table) and writes every answer it
+// reads, every drop and every take-back to a record.
+class RecordingIo : public TableIo {
+  public:
+    RecordingIo(TableIo& inner, RecordWriter& writer) : inner_(inner), writer_(writer) {}
+
+    void showAll(std::string_view text) override { inner_.showAll(text); }
+    void show(int p, std::string_view text) override { inner_.show(p, text); }
+    Answer ask(int p, std::string& line) override { return askFor(p, Prompt{}, line); }
+    Answer askFor(int p, const Prompt& prompt, std::string& line) override;
+    bool hosted() const override { return inner_.hosted(); }
+    int remotePlayers() const override { return inner_.remotePlayers(); }
+    void seatRemote(int player, int p, std::string_view start) override {
+        inner_.seatRemote(player, p, start);
+    }
+    bool takeBack(int p) override;
+    void seatOut(int p) override { inner_.seatOut(p); }
+    void farewell(std::string_view text) override;
+
+  private:
+    TableIo& inner_;
+    RecordWriter& writer_;
+    long polls_ = 0;
+    bool closed_ = false;
+};
+
+// Plays a record back: every answer, drop and take-back comes from it, in its order. The text the
+// original host's console showed goes to `out` (public text, and private text of every seat not played
+// over a connection); with no stream the game is silent. An answer asked of another seat or of another
+// kind than the record holds at that point throws RecordError; a record used up throws RecordStop,
+// unless the game goes live.
+class ReplayIo : public TableIo {
+  public:
+    ReplayIo(const Record& record, std::ostream* out);
+
+    // Once the record is used up the game goes on at `live`: the screen since its last clear is shown
+    // there, and every new answer is appended to the record's file (cut before its `closed` line, if it
+    // has one). Only for a record of a local game.
+    void goLive(TableIo& live);
+
+    void showAll(std::string_view text) override;
+    void show(int p, std::string_view text) override;
+    Answer ask(int p, std::string& line) override { return askFor(p, Prompt{}, line); }
+    Answer askFor(int p, const Prompt& prompt, std::string& line) override;
+    bool hosted() const override { return record_.head.game == RecordedGame::Hosted; }
+    int remotePlayers() const override { return record_.head.remotePlayers; }
+    void seatRemote(int player, int p, std::string_view start) override;
+    bool takeBack(int p) override;
+    void seatOut(int p) override;
+    void farewell(std::string_view text) override;
+
+    // Throws RecordError when events remain that the game never reached (called once the game is over).
+    void checkUsedUp() const;
+    bool live() const { return recording_ != nullptr; }
+    // Whether the game announced its result: a record that stops after that has told all there was.
+    bool over() const { return over_; }
+    // The answers used so far, and the record's last line.
+    int used() const { return static_cast<int>(next_); }
+
+  private:
+    void write(std::string_view text);
+    const RecordEvent* upcoming();
+    [[noreturn]] void refuse(const RecordEvent& e, const std::string& why) const;
+    void startLive();
+
+    const Record& record_;
+    std::ostream* out_;
+    std::size_t next_ = 0;
+    long polls_ = 0;
+    bool closed_ = false;
+    bool over_ = false;
+    bool remote_[6] = {};
+    // Going live: where, the text shown since the last screen clear, the recording of what follows.
+    TableIo* liveTable_ = nullptr;
+    std::string screen_;
+    RecordWriter writer_;
+    std::unique_ptr<RecordingIo> recording_;
+};
+
+// The point where a local game's record hands over to the player: the first byte of its `closed` line,
+// or the end of the file. -1 when the game already ended there.
+long resumePoint(const Record& record);
+
+} // namespace kvr
