@@ -1,3 +1,4 @@
+#include "ai/players.hpp"
 #include "model/game.hpp"
 
 namespace kvr {
@@ -15,8 +16,15 @@ constexpr int ATTITUDES[2][6][6] = {
 
 // How seat a regards seat b by true roles: 4 self, 3 firm friend, -3 firm foe, -2 and -1 weak foes.
 int Game::attitude(int a, int b) const {
+    if (auditRoles_) auditRoleRead(a);
     if (a == b) return 4;
     return ATTITUDES[mode_][ps_[a].role][ps_[b].role];
+}
+
+// Every true-role question goes through attitude: one asked for a seat whose computer player must not
+// peek is counted.
+void Game::auditRoleRead(int a) const {
+    if (a >= 0 && !ps_[a].human && &computer(a) != &classicPlayer()) ++roleReads_;
 }
 
 SeatList Game::allies(int p) const {

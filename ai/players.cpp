@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "ai/search.hpp"
 #include "ai/strong.hpp"
 #include "model/game.hpp"
 
@@ -97,7 +98,11 @@ class StrongPlayer : public ComputerPlayer {
     }
 
   public:
-    void playPhase(Game& g, int p) const override { g.strongPlay(p); }
+    void playPhase(Game& g, int p) const override { g.playActions(p); }
+    PlayAction nextAction(Game& g, int p, const std::vector<PlayAction>& tried) const override {
+        DecisionClock clock(g.opt_.decisionTimes);
+        return Search::bestMove(g, p, tried);
+    }
     int foe(const Game& g, int p, bool inRange, bool needsCards) const override {
         return decide(g, p, [&](const SeatView& v) {
             return inRange ? strongSlashTarget(v) : strongFoe(v, needsCards);

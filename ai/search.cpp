@@ -126,6 +126,8 @@ void Search::dealWorld(Game& world, int p, const SeatView& v, const RoleBelief& 
     std::vector<Card>& pool = world.deck_;
     for (int q = 0; q < 6; ++q)
         if (q != p) pool.insert(pool.end(), world.ps_[q].hand.begin(), world.ps_[q].hand.end());
+    // In the order of their ids: where the unseen cards really lie must not change what is dealt.
+    std::sort(pool.begin(), pool.end(), [](const Card& a, const Card& b) { return a.id < b.id; });
     // Each hand card is drawn from the unseen ones, a kept type more often than a played one: a random card
     // is taken with a chance in proportion to its weight (weighted sampling without replacement).
     auto take = [&](std::uint64_t excluded) {

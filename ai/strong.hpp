@@ -7,20 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "model/computer_player.hpp"
 #include "model/seat_view.hpp"
 
 namespace kvr {
 
-// One play-phase action: a hand card (with a target, or -1), a converted slash, or the hero skill.
-struct StrongMove {
-    enum Kind { Stop, Card, VirtualSlash, Skill } kind = Stop;
-    int index = -1;
-    int target = -1;
-
-    bool operator==(const StrongMove& o) const {
-        return kind == o.kind && index == o.index && target == o.target;
-    }
-};
+using StrongMove = PlayAction;
 
 // Measures one decision into `sink` (seconds) when it is set; does nothing otherwise.
 class DecisionClock {

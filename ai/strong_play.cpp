@@ -1,6 +1,5 @@
 #include <chrono>
 
-#include "ai/search.hpp"
 #include "ai/strong.hpp"
 #include "model/game.hpp"
 
@@ -17,22 +16,18 @@ DecisionClock::~DecisionClock() {
     sink_->push_back(static_cast<double>(ticks) * Period::num / Period::den);
 }
 
-// The strong play phase: one action per pass, chosen afresh from the seat's view. An action the rules
-// refuse is not offered again until something else has been done.
-void Game::strongPlay(int p) {
+// One action per pass, chosen afresh by the seat's computer player. An action the rules refuse is not
+// offered again until something else has been done.
+void Game::playActions(int p) {
     if (!ps_[p].alive || ended_) return;
-    std::vector<StrongMove> tried;
+    std::vector<PlayAction> tried;
     for (int guard = 60; guard > 0; --guard) {
-        StrongMove m;
-        {
-            DecisionClock clock(opt_.decisionTimes);
-            m = Search::bestMove(*this, p, tried);
-        }
-        if (m.kind == StrongMove::Stop) return;
+        PlayAction m = computer(p).nextAction(*this, p, tried);
+        if (m.kind == PlayAction::Stop) return;
         bool moved = false;
-        if (m.kind == StrongMove::Card)
+        if (m.kind == PlayAction::Card)
             moved = useCard(p, m.index, m.target >= 0 ? Optional<int>(m.target) : Optional<int>());
-        else if (m.kind == StrongMove::VirtualSlash)
+        else if (m.kind == PlayAction::VirtualSlash)
             moved = useVirtualSlash(p);
         else
             moved = activeSkill(p);

@@ -17,12 +17,29 @@ namespace kvr {
 
 class Game;
 
+// One play-phase action: a hand card (with a target, or -1), a converted slash, or the hero's skill.
+struct PlayAction {
+    enum Kind { Stop, Card, VirtualSlash, Skill } kind = Stop;
+    int index = -1;
+    int target = -1;
+
+    bool operator==(const PlayAction& o) const {
+        return kind == o.kind && index == o.index && target == o.target;
+    }
+};
+
 class ComputerPlayer {
   public:
     virtual ~ComputerPlayer() = default;
 
     // The whole play phase of seat p.
     virtual void playPhase(Game& g, int p) const = 0;
+    // For a player that plays its phase one action at a time (Game::playActions): the next action of seat
+    // p; `tried` lists actions the rules refused this phase. The game is not const: a player may use its
+    // own random engine, which the game keeps.
+    virtual PlayAction nextAction(Game& /*g*/, int /*p*/, const std::vector<PlayAction>& /*tried*/) const {
+        return {};
+    }
 
     // The foe to aim a harmful effect at (in slash reach only, or only one with cards, when asked), or -1.
     virtual int foe(const Game& g, int p, bool inRange, bool needsCards) const = 0;

@@ -174,6 +174,7 @@ class Game {
 
     // Computer players
     int attitude(int a, int b) const;
+    void auditRoleRead(int a) const;
     SeatList allies(int p) const;
     SeatList enemies(int p, bool inRange) const;
     int aiAlly(int p, bool wounded) const;
@@ -184,8 +185,8 @@ class Game {
 
     // Who decides for seat p when no person does: the one set for the seat, else the options' kind.
     const ComputerPlayer& computer(int p) const;
-    // The strong computer player's play phase.
-    void strongPlay(int p);
+    // A play phase decided one action at a time by the seat's computer player (nextAction).
+    void playActions(int p);
     // The public record the strong player reads roles from: a harmful act of a at b, help from a to b.
     void noteHarm(int a, int b);
     void noteHelp(int a, int b);
@@ -264,6 +265,10 @@ class Game {
     // Called after every phase and every play-phase action; the simulation tests check the table here.
     std::function<void()> actionHook_;
     PlayCounts counts_;
+    // When set (by tests), every true-role question asked for a seat that is not played by the classic
+    // player is counted in roleReads_: such a player must decide from what its seat can see.
+    bool auditRoles_ = false;
+    mutable long roleReads_ = 0;
     // Computer players set for single seats; null: the options' kind.
     std::array<const ComputerPlayer*, 6> players_{};
     // Each seat's computer player has a random engine of its own, seeded from the game's seed and the

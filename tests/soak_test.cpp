@@ -1,13 +1,15 @@
 // The soak: 100,000 seeded automatic games over both modes and 10,000 games against hostile human
-// answers, every one checked after every action. Run with `ctest -C soak -R soak`; the default run
-// keeps a smaller slice in simulation_test.
+// answers, every one checked after every action, and 4,000 games of strong players audited for peeking. Run
+// with `ctest -C soak -R soak`; the default run keeps a smaller slice in simulation_test.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <iostream>
 #include <map>
 
+#include "ai/players.hpp"
 #include "tests/support/checked_game.hpp"
+#include "tests/support/peek_audit.hpp"
 
 namespace kvr {
 namespace {
@@ -38,6 +40,14 @@ void soak(bool humanSeat, int gamesPerMode, std::uint32_t firstSeed) {
 TEST(Soak, AutomaticGames) { soak(false, 50000, 100001); }
 
 TEST(Soak, HostileHumanGames) { soak(true, 5000, 200001); }
+
+// Thousands of games of both modes with every strong decision audited for peeking.
+TEST(Soak, StrongPlayerNeverPeeks) {
+    PeekAudit a = auditPeeking(strongPlayer(), 300001, 4000);
+    std::cout << a.games << " audited games, " << a.decisions << " decisions\n";
+    EXPECT_EQ(a.differing, 0) << a.first;
+    EXPECT_EQ(a.roleReads, 0);
+}
 
 } // namespace
 } // namespace kvr

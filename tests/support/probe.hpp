@@ -28,6 +28,10 @@ struct GameProbe {
     bool& ended() { return g.ended_; }
     std::string& result() { return g.result_; }
     std::function<void()>& actionHook() { return g.actionHook_; }
+    std::array<std::uint64_t, 6>& playerRng() { return g.playerRng_; }
+    std::array<const ComputerPlayer*, 6>& players() { return g.players_; }
+    bool& auditRoles() { return g.auditRoles_; }
+    long roleReads() const { return g.roleReads_; }
 
     KV_FORWARD(makeDeck)
     KV_FORWARD(drawOne)
@@ -90,7 +94,7 @@ struct GameProbe {
     KV_FORWARD(aiPlay)
     KV_FORWARD(computer)
     KV_FORWARD(viewFor)
-    KV_FORWARD(strongPlay)
+    KV_FORWARD(playActions)
     KV_FORWARD(noteHarm)
     KV_FORWARD(noteHelp)
     KV_FORWARD(paint)
