@@ -91,6 +91,7 @@ class ClassicPlayer : public ComputerPlayer {
 };
 
 class StrongPlayer : public ComputerPlayer {
+  protected:
     // One decision on seat p's view, timed when the game's options ask.
     template <class F> static auto decide(const Game& g, int p, F f) {
         DecisionClock clock(g.opt_.decisionTimes);
@@ -190,8 +191,21 @@ const ComputerPlayer& classicPlayer() {
     return player;
 }
 
+// The strong player without its search: its rules of thumb alone. A search plays its own side with it.
+class ThumbPlayer final : public StrongPlayer {
+  public:
+    PlayAction nextAction(Game& g, int p, const std::vector<PlayAction>& tried) const override {
+        return strongMove(g.viewFor(p), tried);
+    }
+};
+
 const ComputerPlayer& strongPlayer() {
     static const StrongPlayer player;
+    return player;
+}
+
+const ComputerPlayer& rulesOfThumbPlayer() {
+    static const ThumbPlayer player;
     return player;
 }
 

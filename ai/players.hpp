@@ -8,6 +8,8 @@ namespace kvr {
 
 const ComputerPlayer& classicPlayer();
 const ComputerPlayer& strongPlayer();
+// The strong player's rules of thumb without its search.
+const ComputerPlayer& rulesOfThumbPlayer();
 const ComputerPlayer& computerPlayer(AiKind kind);
 
 } // namespace kvr

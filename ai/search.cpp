@@ -144,11 +144,26 @@ void Search::dealWorld(Game& world, int p, const SeatView& v, const RoleBelief& 
         pool.pop_back();
         return taken;
     };
+    // A card the seat saw going into a hand, and not seen leaving it, is dealt there first.
+    std::array<std::size_t, 6> known{};
+    for (std::size_t i = 0; i < pool.size();) {
+        int holder = v.seenIn[static_cast<std::size_t>(pool[i].id)];
+        // A seat seen lacking the card's type since has let it go.
+        if (holder < 0 || holder == p ||
+            known[static_cast<std::size_t>(holder)] >=
+                world.ps_[static_cast<std::size_t>(holder)].hand.size() ||
+            ((v.lacks[static_cast<std::size_t>(holder)] >> pool[i].type) & 1)) {
+            ++i;
+            continue;
+        }
+        world.ps_[static_cast<std::size_t>(holder)].hand[known[static_cast<std::size_t>(holder)]++] = pool[i];
+        pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(i));
+    }
     for (int q = 0; q < 6; ++q) {
         if (q == p) continue;
         std::vector<Card>& hand = world.ps_[q].hand;
         std::size_t constrained = static_cast<std::size_t>(v.lackCount[static_cast<std::size_t>(q)]);
-        for (std::size_t k = 0; k < hand.size() && !pool.empty(); ++k)
+        for (std::size_t k = known[static_cast<std::size_t>(q)]; k < hand.size() && !pool.empty(); ++k)
             hand[k] = take(k < constrained ? v.lacks[static_cast<std::size_t>(q)] : 0);
     }
     std::shuffle(pool.begin(), pool.end(), rng);
@@ -164,11 +179,21 @@ void Search::dealWorld(Game& world, int p, const SeatView& v, const RoleBelief& 
         }
         for (int q = 0; q < 6; ++q) world.ps_[q].role = deal->roles[static_cast<std::size_t>(q)];
     }
-    world.rng_.seed(static_cast<std::uint32_t>(rng()));
+    world.rng_.useOwn(rng());
 }
 
 double Search::tryMove(Game& world, int p, const StrongMove& m) {
     world.simulateWith(classicPlayer());
+    world.rolesOpen_ = true;
+    // The seat's own side plays on as the seat would, by its rules of thumb; everybody else as the classic
+    // player does.
+    const Player& me = world.ps_[static_cast<std::size_t>(p)];
+    for (int q = 0; q < 6; ++q) {
+        Role r = world.ps_[static_cast<std::size_t>(q)].role;
+        bool side = world.mode_ == Normal3v3 ? r == me.role
+                                             : strongRoleWorth(me.role, r, 5) > 0 && me.role != Renegade;
+        if (q == p || side) world.players_[static_cast<std::size_t>(q)] = &rulesOfThumbPlayer();
+    }
     bool moved = true;
     switch (m.kind) {
     case StrongMove::Stop:

@@ -19,7 +19,7 @@ class Search {
     static StrongMove bestMove(Game& g, int p, const std::vector<StrongMove>& tried);
 
     // How many phases and actions each play goes on for.
-    static constexpr long HORIZON = 48;
+    static constexpr long HORIZON = 32;
 
   private:
     // A copy of g with every fact seat p cannot see dealt anew, and its own random engine.

@@ -31,10 +31,13 @@ Optional<Card> Game::takeRandomCard(int p, bool steal, int source) {
         }
         triggerLoseEquip(p, c);
     }
-    if (steal && source >= 0)
+    // The loser knows what it lost; an equipped card was in everybody's sight.
+    if (steal && source >= 0) {
         ps_[source].hand.push_back(c);
-    else
+        noteSeen(k < handSize ? p : -1, c, source);
+    } else {
         throwCard(c);
+    }
     return c;
 }
 

@@ -35,6 +35,7 @@ Card Game::judgment(int who, const std::string& why, const std::function<bool(co
 
     if (ps_[who].hero.id == Lirren) {
         ps_[who].hand.push_back(c);
+        noteSeen(-1, c, who);
         log("Lirren发动【天妒】获得判定牌。", MAGENTA);
     } else {
         throwCard(c);

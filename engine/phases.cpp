@@ -14,6 +14,7 @@ void Game::startSkills(int p) {
             if (!discard_.empty() && discard_.back().id == j.id) {
                 x.hand.push_back(discard_.back());
                 discard_.pop_back();
+                noteSeen(-1, j, p);
             }
             log("Seluna获得黑色洛神牌。", MAGENTA);
         }
@@ -63,6 +64,7 @@ void Game::drawPhase(int p) {
                 int i = roll(0, static_cast<int>(ps_[q].hand.size()) - 1);
                 Card c = takeHand(q, i, true);
                 ps_[p].hand.push_back(c);
+                noteSeen(q, c, p);
             }
             logParts(MAGENTA, x.hero.name, "发动【突袭】获得手牌。");
             return;

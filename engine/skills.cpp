@@ -33,7 +33,11 @@ bool Game::activeSkill(int p) {
             show("交出几张（1~" + std::to_string(x.hand.size()) + "）：");
             count = number(1, static_cast<int>(x.hand.size()), 1);
         }
-        for (int k = 0; k < count && !x.hand.empty(); ++k) ps_[target].hand.push_back(takeHand(p, 0, true));
+        for (int k = 0; k < count && !x.hand.empty(); ++k) {
+            Card given = takeHand(p, 0, true);
+            ps_[target].hand.push_back(given);
+            noteSeen(p, given, target);
+        }
         x.rendeCount += count;
         if (count >= 2) heal(p, 1, "仁德");
         break;
@@ -72,6 +76,7 @@ bool Game::activeSkill(int p) {
             guess = number(1, 4, 1) - 1;
         }
         ps_[target].hand.push_back(gift);
+        noteSeen(-1, gift, target);
         // Only the damage names the target to everybody.
         if (guess != gift.suit) {
             noteHarm(p, target);

@@ -76,6 +76,7 @@ void Game::fireAttack(int from, int to) {
     int shown = roll(0, static_cast<int>(ps_[to].hand.size()) - 1);
     Card c = ps_[to].hand[static_cast<std::size_t>(shown)];
     noteHarm(from, to);
+    noteSeen(-1, c, to);
     logParts(YELLOW, ps_[to].hero.name, "展示", c);
     auto sameSuit = [&c](const Card& h) { return h.suit == c.suit; };
     int index =
@@ -113,6 +114,7 @@ void Game::borrowSword(int from, int armed) {
         x.weapon.reset();
         triggerLoseEquip(armed, w);
         ps_[from].hand.push_back(w);
+        noteSeen(-1, w, from);
         logParts(GREEN, ps_[from].hero.name, "获得了借刀目标的武器。");
         return;
     }

@@ -91,6 +91,8 @@ void Game::reshuffle() {
     ++counts_.reshuffles;
     deck_.swap(discard_);
     discard_.clear();
+    // Whoever saw these cards in a hand before saw them leave it since.
+    for (const Card& c : deck_) noteSeen(-1, c, -1);
     std::shuffle(deck_.begin(), deck_.end(), rng_);
     log("弃牌堆重新洗牌。", CYAN);
 }

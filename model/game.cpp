@@ -38,11 +38,13 @@ Game& Game::operator=(const Game& other) {
     counts_ = other.counts_;
     players_ = other.players_;
     auditRoles_ = other.auditRoles_;
+    rolesOpen_ = other.rolesOpen_;
     roleReads_ = 0;
     playerRng_ = other.playerRng_;
     harm_ = other.harm_;
     help_ = other.help_;
     lacks_ = other.lacks_;
+    seenIn_ = other.seenIn_;
     lackCount_ = other.lackCount_;
     return *this;
 }
@@ -57,6 +59,7 @@ void Game::simulateWith(const ComputerPlayer& player) {
 }
 
 void Game::setup() {
+    for (auto& seen : seenIn_) seen.fill(-1);
     for (std::size_t q = 0; q < playerRng_.size(); ++q)
         playerRng_[q] = (static_cast<std::uint64_t>(opt_.seed) << 3 | q) * 0x9E3779B97F4A7C15ULL;
     makeDeck();

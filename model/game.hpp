@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <random>
@@ -25,9 +26,40 @@ std::vector<Hero> heroBook();
 const std::vector<Hero>& heroRoster();
 std::string cardDescription(CardType t);
 
-// The printed card with serial number `id` (1..166) as the deck creates it, or a default card.
+// The printed card with serial number `id` (1..DECK_SIZE) as the deck creates it, or a default card.
 Card deckCard(int id);
-constexpr int DECK_SIZE = 166;
+
+// The game's random engine: MT19937 seeded with the game's seed. A world a search deals for itself
+// switches to a small engine seeded by the searching player, which costs nothing to seed: seeding and
+// first stirring an MT19937 costs more than the short game a search plays in it. Both give 32-bit values
+// over the same range, so every draw of a real game is MT19937's own.
+class GameRng {
+  public:
+    using result_type = std::mt19937::result_type;
+    static constexpr result_type min() { return std::mt19937::min(); }
+    static constexpr result_type max() { return std::mt19937::max(); }
+
+    explicit GameRng(std::uint32_t seed) : mt_(seed) {}
+    result_type operator()() { return own_ ? next() : mt_(); }
+    // From now on the small engine, from this seed.
+    void useOwn(std::uint64_t seed) {
+        own_ = true;
+        state_ = seed;
+    }
+
+  private:
+    // splitmix64, cut to 32 bits.
+    result_type next() {
+        std::uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return static_cast<result_type>((z ^ (z >> 31)) & 0xffffffffULL);
+    }
+
+    std::mt19937 mt_;
+    bool own_ = false;
+    std::uint64_t state_ = 0;
+};
 
 // Counts kept while a game is played, for statistics about many games; play never reads them.
 struct PlayCounts {
@@ -192,6 +224,7 @@ class Game {
     void noteHelp(int a, int b);
     // Seat q was seen to hold none of these card types when it needed one.
     void noteLacks(int q, std::uint64_t types);
+    void noteSeen(int viewer, const Card& c, int holder);
     void notePlayEnd(int q);
 
     // Console output
@@ -239,7 +272,7 @@ class Game {
 
     Mode mode_;
     Options opt_;
-    std::mt19937 rng_;
+    GameRng rng_;
     std::vector<Player> ps_;
     std::vector<Card> deck_;
     std::vector<Card> discard_;
@@ -268,6 +301,8 @@ class Game {
     // When set (by tests), every true-role question asked for a seat that is not played by the classic
     // player is counted in roleReads_: such a player must decide from what its seat can see.
     bool auditRoles_ = false;
+    // A world a search dealt for itself: its roles are the searcher's guess, open to every seat in it.
+    bool rolesOpen_ = false;
     mutable long roleReads_ = 0;
     // Computer players set for single seats; null: the options' kind.
     std::array<const ComputerPlayer*, 6> players_{};
@@ -281,6 +316,8 @@ class Game {
     // Card types each seat was seen to lack, and how many cards it held then.
     std::array<std::uint64_t, 6> lacks_{};
     std::array<int, 6> lackCount_{};
+    // What each seat saw of where cards went: the hand a card (by id) went into, -1 for none known.
+    std::array<std::array<std::int8_t, DECK_SIZE + 1>, 6> seenIn_{};
 };
 
 } // namespace kvr

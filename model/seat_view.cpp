@@ -34,7 +34,8 @@ SeatView Game::viewFor(int p) const {
         s.defensiveHorse = y.defensiveHorse;
         s.delayed = y.delayed;
         s.chained = y.chained;
-        if (mode_ == Normal3v3 || q == p || y.role == Lord || y.revealed || !y.alive) s.role = y.role;
+        if (rolesOpen_ || mode_ == Normal3v3 || q == p || y.role == Lord || y.revealed || !y.alive)
+            s.role = y.role;
         for (int r = 0; r < 6; ++r) {
             v.distance[static_cast<std::size_t>(q)][static_cast<std::size_t>(r)] = distance(q, r);
             v.reach[static_cast<std::size_t>(q)][static_cast<std::size_t>(r)] = canSlash(q, r);
@@ -43,6 +44,7 @@ SeatView Game::viewFor(int p) const {
     v.harm = harm_;
     v.help = help_;
     v.lacks = lacks_;
+    v.seenIn = seenIn_[static_cast<std::size_t>(p)];
     for (std::size_t q = 0; q < 6; ++q)
         v.lackCount[q] = std::min(lackCount_[q], static_cast<int>(ps_[q].hand.size()));
     return v;
@@ -63,16 +65,39 @@ void Game::noteLacks(int q, std::uint64_t types) {
 }
 
 // What a seat did not play in a whole play phase it had: a peach while hurt, a 无中生有, or equipment for
-// a slot it left empty. Everybody sees the hit points, the slots and the cards played.
+// a slot it left empty. Where teams are public, also a duel or a 过河拆桥 with foes at the table, and a
+// slash it could have aimed at a foe in reach but did not. Everybody sees the hit points, the slots, the
+// teams, the reach and the cards played.
 void Game::notePlayEnd(int q) {
     const Player& x = ps_[static_cast<std::size_t>(q)];
-    std::uint64_t types = std::uint64_t(1) << ExNihilo;
-    if (x.hp < x.maxHp) types |= std::uint64_t(1) << Peach;
+    auto bit = [](CardType t) { return std::uint64_t(1) << t; };
+    std::uint64_t types = bit(ExNihilo);
+    if (x.hp < x.maxHp) types |= bit(Peach);
     for (int t = Crossbow; t < CARD_TYPE_COUNT; ++t) {
         const Optional<Card>* slot = const_cast<Player&>(x).slotFor(cardKind(static_cast<CardType>(t)));
-        if (slot && !*slot) types |= std::uint64_t(1) << t;
+        if (slot && !*slot) types |= bit(static_cast<CardType>(t));
+    }
+    if (mode_ == Normal3v3) {
+        bool foeAlive = false, foeInReach = false;
+        for (int r = 0; r < 6; ++r) {
+            if (!ps_[static_cast<std::size_t>(r)].alive || ps_[static_cast<std::size_t>(r)].role == x.role)
+                continue;
+            foeAlive = true;
+            foeInReach = foeInReach || canSlash(q, r);
+        }
+        if (foeAlive) types |= bit(Duel) | bit(Dismantle);
+        if (foeInReach && !x.usedSlash && !slashLimit(q))
+            types |= bit(Slash) | bit(FireSlash) | bit(ThunderSlash);
     }
     noteLacks(q, types);
+}
+
+// A card seen going into seat `holder`'s hand: by seat `viewer` alone, or (viewer -1) by everybody.
+void Game::noteSeen(int viewer, const Card& c, int holder) {
+    if (c.id < 1 || c.id > DECK_SIZE) return;
+    for (std::size_t v = 0; v < seenIn_.size(); ++v)
+        if (viewer < 0 || static_cast<int>(v) == viewer)
+            seenIn_[v][static_cast<std::size_t>(c.id)] = static_cast<std::int8_t>(holder);
 }
 
 void Game::noteHelp(int a, int b) {

@@ -50,6 +50,9 @@ struct SeatView {
     // cards it holds now it held then.
     std::array<std::uint64_t, 6> lacks{};
     std::array<int, 6> lackCount{};
+    // The seat each card (by id) was last seen going into the hand of, as far as the viewer saw it: shown,
+    // given, taken; -1 when the viewer knows of no hand that holds it.
+    std::array<std::int8_t, DECK_SIZE + 1> seenIn{};
 
     // How the viewer stands to each seat, worked out once per view by the player that reads it.
     mutable std::array<int, 6> stances{};

@@ -37,6 +37,8 @@ enum CardType : int {
     Dilu, Jueying, Hualiu
 };
 constexpr int CARD_TYPE_COUNT = 42;
+// Cards in the deck, with ids 1..DECK_SIZE.
+constexpr int DECK_SIZE = 166;
 
 enum HeroId : int {
     Varnok, Thessil, Korveth, Dravin, Bruhald, Lirren, Seluna, Ormaen, Keldar, Rhoskan, Velisar, Jorvane,
@@ -188,7 +190,7 @@ struct Options {
     // When set, each decision of the strong player is timed (seconds) into it; play is unchanged.
     std::vector<double>* decisionTimes = nullptr;
     // How many games the strong player's search may play out for one decision; fewer is faster and weaker.
-    int searchPlays = 1200;
+    int searchPlays = 900;
 };
 
 const std::string& cardName(CardType t);

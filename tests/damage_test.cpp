@@ -182,7 +182,7 @@ TEST(Damage, GanglieAgainstOneTwoAndThreeCards) {
             t.hero(1, Korveth);
             if (cards >= 1) t.equip(0, Chitu);
             for (int k = 1; k < cards; ++k) t.give(0, Peach);
-            std::mt19937 copy = t.g().rng();
+            GameRng copy = t.g().rng();
             bool rolledOne = std::uniform_int_distribution<int>(0, 1)(copy) == 1;
             t.g().afterDamage(0, 1);
             ASSERT_EQ(t.logged("Korveth触发【刚烈】。"), rolledOne) << seed;
@@ -205,7 +205,7 @@ TEST(CardLoss, RandomPickOverHandAndSeveralEquipment) {
         Table t(Normal3v3, seed);
         std::vector<Card> order{t.give(1, Peach), t.give(1, Dodge), t.equip(1, ZhuqueFan), t.equip(1, Vine),
                                 t.equip(1, Dilu)};
-        std::mt19937 copy = t.g().rng();
+        GameRng copy = t.g().rng();
         int k = std::uniform_int_distribution<int>(0, 4)(copy);
         Optional<Card> got = t.g().takeRandomCard(1, true, 0);
         ASSERT_TRUE(got);

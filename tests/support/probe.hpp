@@ -15,7 +15,7 @@ struct GameProbe {
 
     Mode& mode() { return g.mode_; }
     Options& opt() { return g.opt_; }
-    std::mt19937& rng() { return g.rng_; }
+    GameRng& rng() { return g.rng_; }
     std::vector<Player>& ps() { return g.ps_; }
     Player& seat(int p) { return g.ps_[static_cast<std::size_t>(p)]; }
     std::vector<Card>& deck() { return g.deck_; }
