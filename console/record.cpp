@@ -10,6 +10,9 @@
 namespace kvr {
 
 const char* const PROGRAM_VERSION = "0.1.0";
+// Changes whenever the strong computer player would decide otherwise: its games are not in the rules
+// signature, which the classic player's games make.
+const char* const STRONG_PLAYER_VERSION = "search-1";
 const char* const RULES_SIGNATURE = "76f185ea734d6aae";
 
 namespace {
@@ -129,17 +132,19 @@ void readHead(RecordReader& reader, RecordHead& head) {
     std::string line;
     if (!reader.next(line) || line != FORMAT_LINE)
         reader.fail("这不是卡维林的对局记录（首行应为“kavrin-record 1”）");
-    const char* const keys[] = {"version", "rules",        "game", "mode",  "seed",          "max-rounds",
-                                "ai",      "strong-roles", "fast", "color", "remote-players"};
-    bool seen[11] = {};
+    const char* const keys[] = {"version",        "rules",        "game",         "mode", "seed",
+                                "max-rounds",     "ai",           "strong-roles", "fast", "color",
+                                "remote-players", "strong-player"};
+    bool seen[12] = {};
+    std::string strongVersion;
     for (;;) {
         if (!reader.next(line)) reader.fail("记录头不完整，缺少“answers”一行");
         if (line == "answers") break;
         std::string value;
         std::vector<std::string> words = splitWords(line, 1, value);
         int k = 0;
-        while (k < 11 && words[0] != keys[k]) ++k;
-        if (k == 11) reader.fail("无法识别的记录头“" + words[0] + "”");
+        while (k < 12 && words[0] != keys[k]) ++k;
+        if (k == 12) reader.fail("无法识别的记录头“" + words[0] + "”");
         seen[k] = true;
         long long n = 0;
         bool number = wholeNumber(value, n);
@@ -191,6 +196,9 @@ void readHead(RecordReader& reader, RecordHead& head) {
         case 9:
             head.opt.color = flag("color");
             break;
+        case 11:
+            strongVersion = value;
+            break;
         default:
             if (!number || n < 0 || n > 5) reader.fail("远程玩家人数应为0~5");
             head.remotePlayers = static_cast<int>(n);
@@ -199,6 +207,11 @@ void readHead(RecordReader& reader, RecordHead& head) {
     }
     for (int k = 0; k < 11; ++k)
         if (!seen[k]) reader.fail("记录头缺少“" + std::string(keys[k]) + "”");
+    // The strong player's decisions are part of its games; a record of them needs the same player.
+    if ((head.opt.ai == StrongAi || head.opt.strongRoles != 0) && strongVersion != STRONG_PLAYER_VERSION)
+        reader.fail("记录由电脑玩家不同的版本写成（强电脑玩家" +
+                    (strongVersion.empty() ? "未注明" : strongVersion) + "，本程序" + STRONG_PLAYER_VERSION +
+                    "），重放会走向另一局");
     head.opt.autoPlay = head.game == RecordedGame::Automatic;
     if (head.game != RecordedGame::Hosted && head.remotePlayers != 0) reader.fail("只有主机对局才有远程玩家");
 }
@@ -358,7 +371,10 @@ void RecordWriter::head(const RecordHead& head) {
         std::to_string(o.seed) + "\nmax-rounds " + std::to_string(o.maxRounds) + "\nai " +
         (o.ai == StrongAi ? "strong" : "classic") + "\nstrong-roles " + std::to_string(o.strongRoles) +
         "\nfast " + (o.fast ? "1" : "0") + "\ncolor " + (o.color ? "1" : "0") + "\nremote-players " +
-        std::to_string(head.remotePlayers) + "\nanswers");
+        std::to_string(head.remotePlayers) +
+        (o.ai == StrongAi || o.strongRoles != 0 ? std::string("\nstrong-player ") + STRONG_PLAYER_VERSION
+                                                : "") +
+        "\nanswers");
 }
 
 void RecordWriter::answer(int seat, const Prompt& prompt, const std::string& text) {

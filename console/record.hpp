@@ -31,6 +31,8 @@ namespace kvr {
 extern const char* const PROGRAM_VERSION;
 // Equal to tests/golden/bench_signature.txt: whatever changes play changes both.
 extern const char* const RULES_SIGNATURE;
+// The strong computer player's version: a record of a game it played needs the same one to replay.
+extern const char* const STRONG_PLAYER_VERSION;
 
 enum class RecordedGame { Local, Automatic, Hosted };
 

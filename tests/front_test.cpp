@@ -256,6 +256,10 @@ TEST(Record, RecordedGamesReplayFromTheCommandLine) {
     Proc b = kavrin("--replay " + file);
     EXPECT_TRUE(a.rc == 0 && b.rc == 0 && b.err.empty());
     EXPECT_TRUE(b.out == a.out);
+    Proc strong = kavrin("--auto --seed 7 --no-color --max-rounds 4 --ai strong --record " + file);
+    EXPECT_NE(readFile(file).find("\nstrong-player "), std::string::npos);
+    Proc strongAgain = kavrin("--replay " + file);
+    EXPECT_TRUE(strong.rc == 0 && strongAgain.rc == 0 && strongAgain.out == strong.out) << strongAgain.err;
 
     // Not fast: every pause is an answer too. Cut after the ninth answer, the replay shows the game up to
     // its tenth question.

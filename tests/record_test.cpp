@@ -144,6 +144,8 @@ TEST(Record, DamagedRecordsAreRefused) {
     const std::string signature = "rules " + std::string(RULES_SIGNATURE);
     std::string other = h;
     other.replace(other.find(signature), signature.size(), "rules 0123456789abcdef");
+    std::string strong = h;
+    strong.replace(strong.find("ai classic"), 10, "ai strong");
     const std::pair<std::string, std::string> cases[] = {
         {"", "r.txt 第1行：这不是卡维林的对局记录"},
         {"hello\n", "r.txt 第1行：这不是卡维林的对局记录"},
@@ -157,6 +159,10 @@ TEST(Record, DamagedRecordsAreRefused) {
         {head("kavrin-record 1\nmode normal\nanswers\n"), "r.txt 第3行：记录头缺少“version”"},
         {head("kavrin-record 1\nseed -1\n"), "r.txt 第2行：种子应为0~4294967295的整数"},
         {head("kavrin-record 1\nfast 2\n"), "r.txt 第2行：fast应为0或1"},
+        // A game the strong player took part in names its version, and only that version replays it.
+        {strong, "r.txt 第13行：记录由电脑玩家不同的版本写成（强电脑玩家未注明"},
+        {head(strong.substr(0, strong.size() - 8) + "strong-player search-0\nanswers\n"),
+         "r.txt 第14行：记录由电脑玩家不同的版本写成（强电脑玩家search-0"},
     };
     for (const auto& c : cases) {
         std::istringstream in(c.first);
