@@ -53,9 +53,16 @@ void Game::drawPhase(int p) {
         return;
     }
     if (x.hero.id == Dravin) {
+        // A human in the hidden-role game may take from any other seat: its foes by true role would give
+        // the roles away.
         SeatList victims;
-        for (int q : computer(p).foes(*this, p, false))
-            if (!ps_[q].hand.empty()) victims.push_back(q);
+        if (x.human && mode_ != Normal3v3) {
+            for (int q = 0; q < 6; ++q)
+                if (q != p && ps_[q].alive && !ps_[q].hand.empty()) victims.push_back(q);
+        } else {
+            for (int q : computer(p).foes(*this, p, false))
+                if (!ps_[q].hand.empty()) victims.push_back(q);
+        }
         if (!victims.empty() && (!x.human || askYes(p, "发动突袭代替摸牌？y/n："))) {
             std::shuffle(victims.begin(), victims.end(), rng_);
             std::size_t take = std::min<std::size_t>(2, victims.size());

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "model/game.hpp"
 
 namespace kvr {
@@ -31,7 +33,24 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
     logParts(RED, x.hero.name, "对", ps_[to].hero.name, "使用", c);
 
     SeatList targets{to};
-    if (halberd) {
+    if (halberd && x.human && mode_ != Normal3v3) {
+        // In the hidden-role game a human picks the extra targets: the computer's pick follows true roles.
+        auto extra = [this, p, &targets](int q) {
+            return q != p && ps_[q].alive && canSlash(p, q) &&
+                   std::find(targets.begin(), targets.end(), q) == targets.end();
+        };
+        auto anyExtra = [&extra] {
+            for (int q = 0; q < 6; ++q)
+                if (extra(q)) return true;
+            return false;
+        };
+        while (targets.size() < 3 && anyExtra()) {
+            int q = chooseTarget(p, "方天画戟追加目标", extra, true);
+            if (q < 0) break;
+            targets.push_back(q);
+        }
+        if (targets.size() >= 2) log("方天画戟追加了目标。", MAGENTA);
+    } else if (halberd) {
         for (int q : computer(p).foes(*this, p, true))
             if (q != to && targets.size() < 3) targets.push_back(q);
         if (targets.size() >= 2) log("方天画戟追加了目标。", MAGENTA);

@@ -155,7 +155,7 @@ TEST(ActiveSkill, PreconditionsAndUse) {
 // A human's list for 仁德 and 反间 in the hidden-role game holds every other living seat, even for a
 // Renegade, whose true-role friends are none: a list drawn from true roles would tell the player who is
 // who. 3v3 teams are public and the lists keep to them. A human Nimeri is likewise offered 流离 against a
-// hidden friend's slash, and in 3v3 only against a foe's.
+// hidden friend's slash, and in 3v3 only against a foe's; 突袭 and 方天画戟's extra targets likewise.
 TEST(ActiveSkill, HumanListsTellNoHiddenRole) {
     for (Mode mode : {Identity, Normal3v3}) {
         for (HeroId hero : {Ormaen, Elthar}) {
@@ -177,6 +177,34 @@ TEST(ActiveSkill, HumanListsTellNoHiddenRole) {
         t.answers("n\n0\n");
         t.g().slash(5, 1, Card{0, Slash, Spade, 1});
         EXPECT_EQ(occurrences(t.out(), "发动流离转移杀？"), mode == Identity ? 1u : 0u) << mode;
+
+        // 突袭 with only a teammate holding cards (seat 2 is the Lord's Loyalist, or on the Lord's team):
+        // a human in the hidden-role game is offered it and takes from that seat.
+        Table raid(mode);
+        raid.hero(0, Dravin);
+        raid.human(0);
+        raid.give(2, Slash);
+        raid.answers("y\n");
+        raid.g().drawPhase(0);
+        EXPECT_EQ(raid.seat(2).hand.size(), mode == Identity ? 0u : 1u) << mode;
+        EXPECT_EQ(occurrences(raid.out(), "发动突袭代替摸牌？"), mode == Identity ? 1u : 0u) << mode;
+
+        // A human's last card a slash with 方天画戟: in the hidden-role game the player picks the extra
+        // targets (here the teammate at seat 2, then no more); in 3v3 the computer's pick of foes stands.
+        Table halberd(mode);
+        halberd.human(0);
+        halberd.equip(0, Halberd);
+        halberd.give(0, Slash);
+        halberd.answers("1\n0\n");
+        EXPECT_TRUE(halberd.g().useSlashCard(0, 0, 1));
+        EXPECT_EQ(occurrences(halberd.out(), "方天画戟追加目标（0取消）："), mode == Identity ? 2u : 0u)
+            << mode;
+        EXPECT_TRUE(halberd.logged("方天画戟追加了目标。")) << mode;
+        EXPECT_LT(halberd.seat(mode == Identity ? 2 : 3).hp, halberd.seat(mode == Identity ? 2 : 3).maxHp)
+            << mode;
+        EXPECT_EQ(halberd.seat(mode == Identity ? 3 : 2).hp, halberd.seat(mode == Identity ? 3 : 2).maxHp)
+            << mode;
+        EXPECT_EQ(halberd.conservationFault(), "") << mode;
     }
 }
 
