@@ -64,7 +64,7 @@ void playLocal(Mode mode, const Options& opt, const std::string& recordPath) {
 }
 
 void playHosted(Mode mode, const Options& opt, LanHub& hub, const std::string& recordPath) {
-    HostedTable table(hub, standardConsole(), opt.seed);
+    HostedTable table(hub, standardConsole());
     play(mode, opt, table, recordPath);
 }
 

@@ -2,6 +2,7 @@
 // thread of its own, so that a visitor is answered even while the game waits for somebody's answer.
 #include <algorithm>
 #include <iostream>
+#include <random>
 
 #include "console/text.hpp"
 #include "net/hub.hpp"
@@ -31,9 +32,18 @@ std::string upper(std::string s) {
 
 } // namespace
 
-void LanHub::openDoor(std::uint64_t codeSeed) {
+// The clock and the hub's address are mixed in too, in case the system's entropy source is weak.
+std::uint64_t unpredictableSeed(const void* salt) {
+    std::random_device device;
+    std::uint64_t seed = (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    seed ^= mix(static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    seed ^= mix(static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
+                reinterpret_cast<std::uintptr_t>(salt));
+    return mix(seed);
+}
+
+void LanHub::openDoor() {
     if (doorOpen_.load() || !socketValid(listener_)) return;
-    codeSeed_ = codeSeed;
     doorOpen_.store(true);
     door_ = std::thread(&LanHub::doorLoop, this);
 }

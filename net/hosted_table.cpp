@@ -7,9 +7,9 @@
 namespace kvr {
 
 // The host's reads must not flush its console unlocked: the lock, not the stream's tie, flushes.
-HostedTable::HostedTable(LanHub& hub, ConsoleIo& console, std::uint64_t codeSeed)
+HostedTable::HostedTable(LanHub& hub, ConsoleIo& console)
     : hub_(hub), console_(console), tied_(console.flushOnRead(false)) {
-    hub_.openDoor(codeSeed);
+    hub_.openDoor();
 }
 
 HostedTable::~HostedTable() { console_.flushOnRead(tied_); }

@@ -15,8 +15,8 @@ class LanHub;
 
 class HostedTable : public TableIo {
   public:
-    // Opens the hub's door for the game; seat codes are drawn from `codeSeed`.
-    HostedTable(LanHub& hub, ConsoleIo& console, std::uint64_t codeSeed);
+    // Opens the hub's door for the game.
+    HostedTable(LanHub& hub, ConsoleIo& console);
     ~HostedTable() override;
     HostedTable(const HostedTable&) = delete;
     HostedTable& operator=(const HostedTable&) = delete;

@@ -5,7 +5,9 @@
 
 namespace kvr {
 
-LanHub::LanHub() : socketsReady_(startNetworking()) { seats_.fill(INVALID_NET_SOCKET); }
+LanHub::LanHub() : socketsReady_(startNetworking()), codeSeed_(unpredictableSeed(this)) {
+    seats_.fill(INVALID_NET_SOCKET);
+}
 
 LanHub::~LanHub() {
     closeAll("", 300);

@@ -26,6 +26,9 @@ constexpr int MAX_SPECTATORS = 8;
 // How long a connection made during the game has to give a seat code before it watches.
 constexpr int CODE_WAIT_MS = 5000;
 
+// A number nobody can work out from outside this process, for seat codes.
+std::uint64_t unpredictableSeed(const void* salt);
+
 class LanHub {
   public:
     LanHub();
@@ -50,8 +53,7 @@ class LanHub {
 
     // The game has begun: from now on a connection is greeted, asked for a seat code, and then either
     // waits to take its seat back or watches. The door runs on a thread of its own until closeAll.
-    // Seat codes are drawn from `codeSeed`, never from the game's own random engine.
-    void openDoor(std::uint64_t codeSeed);
+    void openDoor();
     // Seat p is played over connection s; the code that gives seat p back is returned.
     std::string seatPlayer(int p, SocketHandle s);
     // The connection of seat p, invalid when nobody plays it from afar.
@@ -113,6 +115,9 @@ class LanHub {
     std::atomic<bool> doorOpen_{false};
     mutable std::mutex mutex_;
     std::mutex consoleLock_;
+    // Seat codes come from the system's entropy, never from the game's seed or random engine: a seed is
+    // small, may be given on the command line and is written into records, so codes drawn from it could
+    // be worked out by anybody who knows or guesses it.
     std::uint64_t codeSeed_ = 0;
     std::array<SocketHandle, 6> seats_;
     std::array<std::string, 6> codes_;

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "net/hub.hpp"
@@ -257,6 +258,22 @@ TEST(Routing, DropLeavesNothingOfTheSeatOnTheHost) {
 }
 
 // Four dotted decimal parts and nothing else.
+// Seat codes come from no seed anybody could know: two hosts give different codes to the same seat,
+// and one host gives each seat its own code, which stays the seat's while it is played.
+TEST(SeatCodes, UnguessableAndDistinct) {
+    LanHub first, second;
+    std::set<std::string> codes;
+    for (int p = 0; p < 6; ++p) {
+        std::string code = first.seatPlayer(p, INVALID_NET_SOCKET);
+        EXPECT_EQ(code.size(), 6u);
+        EXPECT_EQ(code.find_first_not_of("ABCDEFGHJKLMNPQRSTUVWXYZ23456789"), std::string::npos) << code;
+        EXPECT_EQ(first.seatPlayer(p, INVALID_NET_SOCKET), code);
+        codes.insert(code);
+    }
+    EXPECT_EQ(codes.size(), 6u);
+    EXPECT_NE(second.seatPlayer(0, INVALID_NET_SOCKET), first.seatPlayer(0, INVALID_NET_SOCKET));
+}
+
 TEST(Client, AddressCheck) {
     std::uint32_t a = 0;
     for (const char* good : {"127.0.0.1", "192.168.1.10", "0.0.0.0", "255.255.255.255"})

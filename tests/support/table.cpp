@@ -34,7 +34,7 @@ const Role IDENTITY_ROLES[6] = {Lord, Rebel, Loyalist, Rebel, Renegade, Rebel};
 } // namespace
 
 Table::Table(Mode mode, std::uint32_t seed, LanHub* hub)
-    : hub_(hub), hosted_(hub ? std::make_unique<HostedTable>(*hub, console_, seed) : nullptr),
+    : hub_(hub), hosted_(hub ? std::make_unique<HostedTable>(*hub, console_) : nullptr),
       game_(std::make_unique<Game>(mode, tableOptions(seed), &console_)), probe_{*game_} {
     game_->setup();
     if (hosted_) game_->setIo(hosted_.get());
