@@ -36,7 +36,8 @@ settle() {
       last=$now
     fi
   done
-  T capture-pane -p -e -t "$2" | sed -E 's/127\.0\.0\.1:[0-9]+/127.0.0.1:PORT/' >"$1"
+  T capture-pane -p -e -t "$2" | sed -E -e 's/127\.0\.0\.1:[0-9]+/127.0.0.1:PORT/' \
+    -e 's/座位码：[A-Z0-9]{6}/座位码：CODE/g' >"$1"
 }
 
 # play NAME COMMAND KEYS...: runs COMMAND in a fresh 150x50 pane, types each key followed by Enter
