@@ -1,6 +1,7 @@
 #include "model/seat_view.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "model/game.hpp"
 
@@ -68,15 +69,27 @@ void Game::noteLacks(int q, std::uint64_t types) {
 // a slot it left empty. Where teams are public, also a duel or a 过河拆桥 with foes at the table, and a
 // slash it could have aimed at a foe in reach but did not. Everybody sees the hit points, the slots, the
 // teams, the reach and the cards played.
+namespace {
+
+// The card types each equipment slot takes, in the order of Player::slots().
+constexpr std::array<std::uint64_t, 4> slotTypes() {
+    std::array<std::uint64_t, 4> out{};
+    for (int t = Crossbow; t < CARD_TYPE_COUNT; ++t)
+        out[static_cast<std::size_t>(cardKind(static_cast<CardType>(t)) - Weapon)] |= std::uint64_t(1) << t;
+    return out;
+}
+constexpr std::array<std::uint64_t, 4> SLOT_TYPES = slotTypes();
+
+} // namespace
+
 void Game::notePlayEnd(int q) {
     const Player& x = ps_[static_cast<std::size_t>(q)];
     auto bit = [](CardType t) { return std::uint64_t(1) << t; };
     std::uint64_t types = bit(ExNihilo);
     if (x.hp < x.maxHp) types |= bit(Peach);
-    for (int t = Crossbow; t < CARD_TYPE_COUNT; ++t) {
-        const Optional<Card>* slot = const_cast<Player&>(x).slotFor(cardKind(static_cast<CardType>(t)));
-        if (slot && !*slot) types |= bit(static_cast<CardType>(t));
-    }
+    const std::array<const Optional<Card>*, 4> slots = x.slots();
+    for (std::size_t k = 0; k < slots.size(); ++k)
+        if (!*slots[k]) types |= SLOT_TYPES[k];
     if (mode_ == Normal3v3) {
         bool foeAlive = false, foeInReach = false;
         for (int r = 0; r < 6; ++r) {

@@ -196,7 +196,7 @@ struct Options {
 const std::string& cardName(CardType t);
 
 // Asked on every action: defined here so that they cost a comparison or two.
-inline Kind cardKind(CardType t) {
+constexpr Kind cardKind(CardType t) {
     int v = static_cast<int>(t);
     if (v <= Wine) return Basic;
     if (v <= Nullification) return Trick;
