@@ -165,6 +165,7 @@ void LanHub::greet(SocketHandle s) {
     Visitor v;
     v.s = s;
     v.deadline = Clock::now() + std::chrono::milliseconds(CODE_WAIT_MS);
+    v.nextTry = Clock::now() + std::chrono::milliseconds(CODE_TRY_MS);
     if (static_cast<int>(visitors_.size()) >= MAX_SPECTATORS + 4) {
         v.out = "[观战] 观战席已满（最多8人），连接将关闭。\n";
         flush(v);
@@ -176,23 +177,27 @@ void LanHub::greet(SocketHandle s) {
     visitors_.push_back(v);
 }
 
+// One read a pass at most, so that a visitor who floods the door cannot hold it (and the game, which
+// shares its lock). Lines wait in `in` for their turn; once a visitor has given its seat's code, what it
+// types is kept as its first answers instead.
 bool LanHub::serve(Visitor& v) {
     char buf[MAX_LINE_BYTES];
-    while (socketValid(v.s) && waitReadable(v.s, 0)) {
+    if (socketValid(v.s) && waitReadable(v.s, 0)) {
         long got = receiveSome(v.s, buf, sizeof buf);
         if (got <= 0) return false;
         v.in.append(buf, static_cast<std::size_t>(got));
-        for (std::size_t end = v.in.find('\n'); socketValid(v.s) && end != std::string::npos;
-             end = v.in.find('\n')) {
-            std::string line = v.in.substr(0, end);
-            v.in.erase(0, end + 1);
-            lineFrom(v, line);
-        }
-        // A line without end is no code: whatever it was meant to be, the visitor watches.
-        if (v.in.size() > MAX_LINE_BYTES) {
-            v.in.clear();
-            if (!v.watching) watch(v, "[网络] 座位码不对。\n");
-        }
+    }
+    std::size_t end = v.in.find('\n');
+    if (v.seat < 0 && end != std::string::npos && Clock::now() >= v.nextTry) {
+        std::string line = v.in.substr(0, end);
+        v.in.erase(0, end + 1);
+        v.nextTry = Clock::now() + std::chrono::milliseconds(CODE_TRY_MS);
+        lineFrom(v, line);
+    }
+    // More than a line's worth waiting is no code: whatever it was meant to be, the visitor watches.
+    if (socketValid(v.s) && v.in.size() > MAX_LINE_BYTES) {
+        v.in.clear();
+        if (!v.watching) watch(v, "[网络] 座位码不对。\n");
     }
     if (!socketValid(v.s)) return true;
     if (!v.watching && Clock::now() >= v.deadline) watch(v, nullptr);

@@ -25,6 +25,10 @@ constexpr std::size_t MAX_LINE_BYTES = 4096;
 constexpr int MAX_SPECTATORS = 8;
 // How long a connection made during the game has to give a seat code before it watches.
 constexpr int CODE_WAIT_MS = 5000;
+// A connection's lines are read as seat codes at most one per this many milliseconds, the first one
+// this long after it connected: a person typing a code never notices, a program guessing codes gets
+// nowhere in the length of a game.
+constexpr int CODE_TRY_MS = 1000;
 
 // A number nobody can work out from outside this process, for seat codes.
 std::uint64_t unpredictableSeed(const void* salt);
@@ -89,6 +93,7 @@ class LanHub {
         std::string in;
         std::string out;
         Clock::time_point deadline;
+        Clock::time_point nextTry;
         bool watching = false;
         int seat = -1;
     };

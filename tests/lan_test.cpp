@@ -42,12 +42,12 @@ struct Lobby {
         closeSocket(far[static_cast<std::size_t>(k)]);
         far[static_cast<std::size_t>(k)] = INVALID_NET_SOCKET;
     }
-    // What client k has been sent, read until `needle` shows up or a second passes.
-    std::string received(int k, const std::string& needle) {
+    // What client k has been sent, read until `needle` shows up or `ms` milliseconds pass.
+    std::string received(int k, const std::string& needle, int ms = 1000) {
         SocketHandle s = far[static_cast<std::size_t>(k)];
         setSocketBlocking(s, false);
         std::string got;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         char buf[4096];
         while (got.find(needle) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
             long n = receiveSome(s, buf, sizeof buf);
@@ -272,6 +272,29 @@ TEST(SeatCodes, UnguessableAndDistinct) {
     }
     EXPECT_EQ(codes.size(), 6u);
     EXPECT_NE(second.seatPlayer(0, INVALID_NET_SOCKET), first.seatPlayer(0, INVALID_NET_SOCKET));
+}
+
+// A guesser gets one code a second: three wrong codes sent at once hold the right one back for three
+// seconds more. The right one then seats the connection, and what it typed after the code waits as its
+// first answer.
+TEST(SeatCodes, GuessesAreSlow) {
+    Lobby lobby(0);
+    lobby.hub.openDoor();
+    std::string code = lobby.hub.seatPlayer(1, INVALID_NET_SOCKET);
+    int error = 0;
+    lobby.far.push_back(connectTcp(loopbackAddress(), lobby.hub.port(), error));
+    EXPECT_NE(lobby.received(0, "对局已经开始").find("对局已经开始"), std::string::npos);
+    sendSocketText(lobby.far[0], "AAAAAA\nBBBBBB\nCCCCCC\n" + code + "\n7\n");
+    std::string seen = lobby.received(0, "座位码正确", 2500);
+    EXPECT_NE(seen.find("[网络] 座位码不对。"), std::string::npos);
+    EXPECT_EQ(seen.find("座位码正确"), std::string::npos);
+    EXPECT_FALSE(lobby.hub.takeReturned(1));
+    seen = lobby.received(0, "座位码正确", 6000);
+    ASSERT_NE(seen.find("[网络] 座位码正确"), std::string::npos);
+    ASSERT_TRUE(lobby.hub.takeReturned(1));
+    std::string answer;
+    ASSERT_TRUE(lobby.hub.receiveLine(lobby.hub.seatSocket(1), answer));
+    EXPECT_EQ(answer, "7");
 }
 
 TEST(Client, AddressCheck) {
