@@ -68,16 +68,22 @@ void playHosted(Mode mode, const Options& opt, LanHub& hub, const std::string& r
     play(mode, opt, table, recordPath);
 }
 
+// False, with the reason told on standard error, when the file is no record.
+bool loadRecord(const std::string& path, Record& record) {
+    try {
+        record = readRecord(path);
+        return true;
+    } catch (const RecordError& e) {
+        std::cerr << e.what() << "\n";
+        return false;
+    }
+}
+
 // A record played again with nobody at the keyboard: what the host's console showed goes to standard
 // output; where the record stops or goes wrong is told on standard error.
 int replayFromFile(const std::string& path) {
     Record record;
-    try {
-        record = readRecord(path);
-    } catch (const RecordError& e) {
-        std::cerr << e.what() << "\n";
-        return 1;
-    }
+    if (!loadRecord(path, record)) return 1;
     ReplayIo io(record, &std::cout);
     Game game(record.head.mode, record.head.opt, &io);
     int rc = 0;
@@ -105,12 +111,7 @@ int replayFromFile(const std::string& path) {
 // and plays on, new answers appended to the same file.
 int resumeFromFile(const std::string& path) {
     Record record;
-    try {
-        record = readRecord(path);
-    } catch (const RecordError& e) {
-        std::cerr << e.what() << "\n";
-        return 1;
-    }
+    if (!loadRecord(path, record)) return 1;
     if (!record.damage.empty()) {
         std::cerr << record.damage << "\n";
         return 1;

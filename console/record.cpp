@@ -344,18 +344,12 @@ long resumePoint(const Record& record) {
 
 RecordWriter::RecordWriter(std::ostream& out) : out_(&out) {}
 
-bool RecordWriter::create(const std::string& path) {
-    auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
-    if (!*file) return false;
-    file_ = std::move(file);
-    out_ = file_.get();
-    path_ = path;
-    failed_ = false;
-    return true;
-}
+bool RecordWriter::create(const std::string& path) { return open(path, std::ios::trunc); }
 
-bool RecordWriter::append(const std::string& path) {
-    auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::app);
+bool RecordWriter::append(const std::string& path) { return open(path, std::ios::app); }
+
+bool RecordWriter::open(const std::string& path, std::ios::openmode mode) {
+    auto file = std::make_unique<std::ofstream>(path, std::ios::binary | mode);
     if (!*file) return false;
     file_ = std::move(file);
     out_ = file_.get();

@@ -17,7 +17,7 @@
 // not UTF-8 as \xHH. Lines that are empty or begin with # are comments.
 #pragma once
 
-#include <iosfwd>
+#include <ios>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -113,6 +113,7 @@ class RecordWriter {
     void end(std::string_view text);
 
   private:
+    bool open(const std::string& path, std::ios::openmode mode);
     void put(const std::string& line);
 
     std::unique_ptr<std::ostream> file_;
