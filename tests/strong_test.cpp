@@ -11,6 +11,7 @@
 #include "ai/strong.hpp"
 #include "tests/support/checked_game.hpp"
 #include "tests/support/consistency.hpp"
+#include "tests/support/peek_audit.hpp"
 #include "tests/support/table.hpp"
 
 namespace kvr {
@@ -34,33 +35,6 @@ std::string decisions(GameProbe& g, int p) {
     }
     for (CardType t : {Indulgence, SupplyShortage}) out << " l" << strongLock(v, t);
     return out.str();
-}
-
-// Changes every fact seat p cannot know: the other seats' hands (each keeps its count), the order of
-// the draw pile, and in the hidden-role game the roles still hidden from p.
-void shuffleHidden(GameProbe& g, int p, std::mt19937& rng) {
-    std::vector<Card> pool = g.deck();
-    for (int q = 0; q < 6; ++q)
-        if (q != p) pool.insert(pool.end(), g.seat(q).hand.begin(), g.seat(q).hand.end());
-    std::shuffle(pool.begin(), pool.end(), rng);
-    for (int q = 0; q < 6; ++q) {
-        if (q == p) continue;
-        std::vector<Card>& h = g.seat(q).hand;
-        std::size_t n = h.size();
-        h.assign(pool.end() - static_cast<std::ptrdiff_t>(n), pool.end());
-        pool.resize(pool.size() - n);
-    }
-    g.deck() = pool;
-    if (g.mode() != Identity) return;
-    std::vector<int> hidden;
-    for (int q = 0; q < 6; ++q) {
-        const Player& x = g.seat(q);
-        if (q != p && x.alive && !x.revealed && x.role != Lord) hidden.push_back(q);
-    }
-    std::vector<Role> roles;
-    for (int q : hidden) roles.push_back(g.seat(q).role);
-    std::shuffle(roles.begin(), roles.end(), rng);
-    for (std::size_t k = 0; k < hidden.size(); ++k) g.seat(hidden[k]).role = roles[k];
 }
 
 // A decision that changes when only hidden facts change has peeked. Positions come from strong games
@@ -88,7 +62,7 @@ TEST(StrongPlayer, DecidesTheSameWhateverItCannotSee) {
             if (!g.seat(p).alive) continue;
             std::string before = decisions(g, p);
             for (int k = 0; k < 3; ++k) {
-                shuffleHidden(g, p, rng);
+                redealHidden(game, p, rng);
                 ASSERT_EQ(decisions(g, p), before) << "seed " << seed << " seat " << p;
                 ++compared;
             }

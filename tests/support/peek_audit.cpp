@@ -12,33 +12,6 @@
 namespace kvr {
 namespace {
 
-// Deals anew every fact seat p cannot know.
-void redeal(Game& copy, int p, std::mt19937& rng) {
-    GameProbe g{copy};
-    std::vector<Card> pool = g.deck();
-    for (int q = 0; q < 6; ++q)
-        if (q != p) pool.insert(pool.end(), g.seat(q).hand.begin(), g.seat(q).hand.end());
-    std::shuffle(pool.begin(), pool.end(), rng);
-    for (int q = 0; q < 6; ++q) {
-        if (q == p) continue;
-        std::vector<Card>& h = g.seat(q).hand;
-        std::size_t n = h.size();
-        h.assign(pool.end() - static_cast<std::ptrdiff_t>(n), pool.end());
-        pool.resize(pool.size() - n);
-    }
-    g.deck() = pool;
-    if (g.mode() != Identity) return;
-    std::vector<int> hidden;
-    for (int q = 0; q < 6; ++q) {
-        const Player& x = g.seat(q);
-        if (q != p && x.alive && !x.revealed && x.role != Lord) hidden.push_back(q);
-    }
-    std::vector<Role> roles;
-    for (int q : hidden) roles.push_back(g.seat(q).role);
-    std::shuffle(roles.begin(), roles.end(), rng);
-    for (std::size_t k = 0; k < hidden.size(); ++k) g.seat(hidden[k]).role = roles[k];
-}
-
 std::string text(const PlayAction& a) {
     return std::to_string(a.kind) + ":" + std::to_string(a.index) + ":" + std::to_string(a.target);
 }
@@ -69,7 +42,7 @@ class Audited : public ComputerPlayer {
         for (int k = 0; k < 2; ++k) {
             Game copy(g);
             GameProbe{copy}.playerRng()[static_cast<std::size_t>(p)] = before;
-            redeal(copy, p, rng_);
+            redealHidden(copy, p, rng_);
             auto again = decide(copy);
             if (text(again) == text(made)) continue;
             if (found_.differing++ == 0)
@@ -225,6 +198,32 @@ PeekAudit auditPeeking(const ComputerPlayer& player, std::uint32_t firstSeed, in
 const ComputerPlayer& plantedPeeker() {
     static const Peeker peeker;
     return peeker;
+}
+
+void redealHidden(Game& copy, int p, std::mt19937& rng) {
+    GameProbe g{copy};
+    std::vector<Card> pool = g.deck();
+    for (int q = 0; q < 6; ++q)
+        if (q != p) pool.insert(pool.end(), g.seat(q).hand.begin(), g.seat(q).hand.end());
+    std::shuffle(pool.begin(), pool.end(), rng);
+    for (int q = 0; q < 6; ++q) {
+        if (q == p) continue;
+        std::vector<Card>& h = g.seat(q).hand;
+        std::size_t n = h.size();
+        h.assign(pool.end() - static_cast<std::ptrdiff_t>(n), pool.end());
+        pool.resize(pool.size() - n);
+    }
+    g.deck() = pool;
+    if (g.mode() != Identity) return;
+    std::vector<int> hidden;
+    for (int q = 0; q < 6; ++q) {
+        const Player& x = g.seat(q);
+        if (q != p && x.alive && !x.revealed && x.role != Lord) hidden.push_back(q);
+    }
+    std::vector<Role> roles;
+    for (int q : hidden) roles.push_back(g.seat(q).role);
+    std::shuffle(roles.begin(), roles.end(), rng);
+    for (std::size_t k = 0; k < hidden.size(); ++k) g.seat(hidden[k]).role = roles[k];
 }
 
 } // namespace kvr

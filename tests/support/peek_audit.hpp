@@ -5,11 +5,18 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <string>
 
 #include "model/computer_player.hpp"
 
 namespace kvr {
+
+class Game;
+
+// Deals anew every fact seat p cannot know: the other seats' hands (each keeps its count), the order of
+// the draw pile, and in the hidden-role game the roles still hidden from p.
+void redealHidden(Game& game, int p, std::mt19937& rng);
 
 struct PeekAudit {
     int games = 0;

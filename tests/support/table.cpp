@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tools/autoplay.hpp"
+
 namespace kvr {
 
 Console::Console(const std::string& input)
@@ -19,15 +21,6 @@ void Console::feed(const std::string& input) {
 
 namespace {
 
-Options tableOptions(std::uint32_t seed) {
-    Options opt;
-    opt.autoPlay = true;
-    opt.fast = true;
-    opt.color = false;
-    opt.seed = seed;
-    return opt;
-}
-
 const HeroId DEFAULT_HEROES[6] = {Ormaen, Corvane, Brannoc, Rhoskan, Ranvik, Elthar};
 const Role IDENTITY_ROLES[6] = {Lord, Rebel, Loyalist, Rebel, Renegade, Rebel};
 
@@ -35,7 +28,7 @@ const Role IDENTITY_ROLES[6] = {Lord, Rebel, Loyalist, Rebel, Renegade, Rebel};
 
 Table::Table(Mode mode, std::uint32_t seed, LanHub* hub)
     : hub_(hub), hosted_(hub ? std::make_unique<HostedTable>(*hub, console_) : nullptr),
-      game_(std::make_unique<Game>(mode, tableOptions(seed), &console_)), probe_{*game_} {
+      game_(std::make_unique<Game>(mode, automaticOptions(seed), &console_)), probe_{*game_} {
     game_->setup();
     if (hosted_) game_->setIo(hosted_.get());
     std::vector<Card>& deck = probe_.deck();
