@@ -77,7 +77,7 @@ void LanHub::unseat(int p) {
 }
 
 // The waiting player leaves the door: its connection blocks again as a seat's does, gets what still
-// waited to be sent, and what it typed after its code is its first answers.
+// waited to be sent, and a line it had begun typing is the start of its first answer.
 bool LanHub::takeReturned(int p) {
     Visitor back;
     {
@@ -178,8 +178,8 @@ void LanHub::greet(SocketHandle s) {
 }
 
 // One read a pass at most, so that a visitor who floods the door cannot hold it (and the game, which
-// shares its lock). Lines wait in `in` for their turn; once a visitor has given its seat's code, what it
-// types is kept as its first answers instead.
+// shares its lock). Lines wait in `in` for their turn. Lines typed while waiting for a seat answer
+// nothing: the player has not seen its question yet.
 bool LanHub::serve(Visitor& v) {
     char buf[MAX_LINE_BYTES];
     if (socketValid(v.s) && waitReadable(v.s, 0)) {
@@ -194,6 +194,7 @@ bool LanHub::serve(Visitor& v) {
         v.nextTry = Clock::now() + std::chrono::milliseconds(CODE_TRY_MS);
         lineFrom(v, line);
     }
+    if (v.seat >= 0 && v.in.find('\n') != std::string::npos) v.in.erase(0, v.in.rfind('\n') + 1);
     // More than a line's worth waiting is no code: whatever it was meant to be, the visitor watches.
     if (socketValid(v.s) && v.in.size() > MAX_LINE_BYTES) {
         v.in.clear();
