@@ -8,6 +8,7 @@
 # Usage: console_pane.sh LINUX_KAVRIN KAVRIN_EXE   (Wine ready in the environment: WINEPREFIX, ...;
 # KEEP=1 keeps the captured screens)
 set -euo pipefail
+source "$(dirname "$0")/ports.sh"
 linux=$1
 exe=$2
 work=$(mktemp -d)
@@ -54,28 +55,6 @@ play() {
     T send-keys -t "$name" $key Enter
     settle "$work/$name.$n" "$name"
   done
-}
-
-free_port() {
-  local p
-  for p in $(shuf -i 20000-60000 -n 40); do
-    if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
-      echo "$p"
-      return
-    fi
-  done
-  return 1
-}
-
-# Waits until something listens on PORT (at most 30 s); a test connection would take the seat.
-listening() {
-  local hex i
-  hex=$(printf '%04X' "$1")
-  for i in $(seq 1 150); do
-    grep -q ":$hex 00000000:0000 0A" /proc/net/tcp && return 0
-    sleep 0.2
-  done
-  return 1
 }
 
 # hosted NAME CLIENT KEYS...: a Linux host (its own seat without input) and CLIENT joining it in a pane;

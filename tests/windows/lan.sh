@@ -8,33 +8,12 @@
 # port and the host's list of its own addresses).
 # Usage: lan.sh LINUX_KAVRIN KAVRIN_EXE   (Wine ready in the environment: WINEPREFIX, ...)
 set -euo pipefail
+source "$(dirname "$0")/ports.sh"
 linux=$1
 exe=$2
 work=$(mktemp -d)
 trap '[ -n "${KEEP:-}" ] && echo "kept $work" || rm -rf "$work"' EXIT
 limit=${LIMIT:-120}
-
-free_port() {
-  local p
-  for p in $(shuf -i 20000-60000 -n 40); do
-    if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
-      echo "$p"
-      return
-    fi
-  done
-  return 1
-}
-
-# Waits until something listens on PORT (at most 30 s); a test connection would take a seat.
-listening() {
-  local hex i
-  hex=$(printf '%04X' "$1")
-  for i in $(seq 1 150); do
-    grep -q ":$hex 00000000:0000 0A" /proc/net/tcp && return 0
-    sleep 0.2
-  done
-  return 1
-}
 
 # Waits until FILE contains TEXT, at most SECONDS.
 wait_for() {
