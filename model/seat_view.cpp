@@ -65,10 +65,6 @@ void Game::noteLacks(int q, std::uint64_t types) {
     lackCount_[s] = held;
 }
 
-// What a seat did not play in a whole play phase it had: a peach while hurt, a 无中生有, or equipment for
-// a slot it left empty. Where teams are public, also a duel or a 过河拆桥 with foes at the table, and a
-// slash it could have aimed at a foe in reach but did not. Everybody sees the hit points, the slots, the
-// teams, the reach and the cards played.
 namespace {
 
 // The card types each equipment slot takes, in the order of Player::slots().
@@ -82,6 +78,10 @@ constexpr std::array<std::uint64_t, 4> SLOT_TYPES = slotTypes();
 
 } // namespace
 
+// What a seat did not play in a whole play phase it had: a peach while hurt, a 无中生有, or equipment for
+// a slot it left empty. Where teams are public, also a duel or a 过河拆桥 with foes at the table, and a
+// slash it could have aimed at a foe in reach but did not. Everybody sees the hit points, the slots, the
+// teams, the reach and the cards played.
 void Game::notePlayEnd(int q) {
     const Player& x = ps_[static_cast<std::size_t>(q)];
     auto bit = [](CardType t) { return std::uint64_t(1) << t; };
