@@ -74,7 +74,7 @@ int Game::chooseTarget(int from, const std::string& prompt, const std::function<
     }
     show(out);
     if (candidates.empty()) {
-        log("没有合法目标。", RED);
+        refuse(from, "没有合法目标。", RED);
         return -1;
     }
     show("> ");

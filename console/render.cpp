@@ -22,10 +22,22 @@ LineBuilder& Game::startLine(const char* color) const {
     return line_;
 }
 
-void Game::finishLine(const char* color) const {
+std::string_view Game::closeLine(const char* color) const {
     if (opt_.color && color != nullptr && *color != '\0') line_.append(RESET);
     line_.append("\n");
-    publicMessage(line_.view());
+    return line_.view();
+}
+
+void Game::finishLine(const char* color) const { publicMessage(closeLine(color)); }
+
+void Game::refuse(int p, std::string_view s, const char* color) const {
+    if (p < 0 || p >= static_cast<int>(ps_.size()) || !ps_[p].human) {
+        log(s, color);
+        return;
+    }
+    if (!io_) return;
+    startLine(color).append(s);
+    io_->show(p, closeLine(color));
 }
 
 void Game::addPiece(LineBuilder& out, int n) {

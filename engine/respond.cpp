@@ -65,7 +65,7 @@ bool Game::playDodge(int p, const std::string& why) {
         bool fits =
             c.type == Dodge || (x.hero.id == Jorvane && isSlash(c.type)) || (x.hero.id == Seluna && !c.red());
         if (!fits) {
-            log("该牌不能当闪。", RED);
+            refuse(p, "该牌不能当闪。", RED);
             return false;
         }
         index = n - 1;
@@ -100,7 +100,7 @@ bool Game::playSlashes(int p, const std::string& why, int need) {
             bool fits = isSlash(c.type) || (x.hero.id == Keldar && c.red()) ||
                         (x.hero.id == Jorvane && c.type == Dodge);
             if (!fits) {
-                log("该牌不能当杀。", RED);
+                refuse(p, "该牌不能当杀。", RED);
                 return false;
             }
             z = n - 1;

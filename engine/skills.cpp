@@ -7,7 +7,7 @@ bool Game::activeSkill(int p) {
     activateSeat(p);
     Player& x = ps_[p];
     if (x.activeUsed) {
-        log("本回合主动技能已使用。", RED);
+        refuse(p, "本回合主动技能已使用。", RED);
         return false;
     }
     auto discardAt = [this, p](int i) { throwCard(takeHand(p, i, true)); };
@@ -162,7 +162,7 @@ bool Game::activeSkill(int p) {
     case Jorvane:
         return useVirtualSlash(p);
     default:
-        log("该武将技能为被动触发，无需主动发动。", CYAN);
+        refuse(p, "该武将技能为被动触发，无需主动发动。", CYAN);
         return false;
     }
     x.activeUsed = true;

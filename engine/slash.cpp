@@ -13,7 +13,7 @@ bool anyCard(const Card&) { return true; }
 bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
     Player& x = ps_[p];
     if (slashLimit(p)) {
-        if (x.human) log("杀的次数已达上限。", RED);
+        if (x.human) refuse(p, "杀的次数已达上限。", RED);
         return false;
     }
     int to = forced && *forced >= 0 ? *forced : -1;

@@ -16,7 +16,7 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
         return useSlashCard(p, hi, forced);
     case Dodge:
     case Nullification:
-        if (x.human) log("该牌只能响应时使用。", RED);
+        if (x.human) refuse(p, "该牌只能响应时使用。", RED);
         return false;
     case Peach:
         if (x.hp >= x.maxHp) return false;

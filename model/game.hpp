@@ -241,6 +241,11 @@ class Game {
     }
     LineBuilder& startLine(const char* color) const;
     void finishLine(const char* color) const;
+    // Ends the line being built (colour reset, newline) and returns it.
+    std::string_view closeLine(const char* color) const;
+    // Seat p's own choice refused ("该牌不能当闪。"): a line shaped as a public one, shown to a person's seat
+    // alone, since it tells what the seat holds. A computer seat's refusal stays a public line.
+    void refuse(int p, std::string_view s, const char* color) const;
     static void addPiece(LineBuilder& out, std::string_view s) { out.append(s); }
     static void addPiece(LineBuilder& out, int n);
     void addPiece(LineBuilder& out, const Card& c) const;

@@ -156,6 +156,42 @@ TEST(Routing, PrivateAndPublicText) {
     }
 }
 
+// A wrong choice tells what the seat holds (another slash, a dodge, a nullification): its refusal reaches
+// that seat alone, in the bytes a log line has, and neither the other client nor the host console sees it.
+TEST(Routing, RefusalsReachOnlyTheSeatThatErred) {
+    struct Case {
+        const char* refusal;
+        const char* typed;
+        std::function<void(Table&)> act;
+    };
+    const Case cases[] = {
+        {"杀的次数已达上限。", "",
+         [](Table& t) { t.give(1, Slash), t.seat(1).slashCount = 1, t.g().useCard(1, 0, Optional<int>()); }},
+        {"该牌只能响应时使用。", "", [](Table& t) { t.give(1, Dodge), t.g().useCard(1, 0, Optional<int>()); }},
+        {"该牌不能当闪。", "1\n", [](Table& t) { t.give(1, Peach), t.g().respondDodge(1, "杀"); }},
+        {"该牌不能当杀。", "1\n", [](Table& t) { t.give(1, Peach), t.g().respondSlash(1, "决斗", 1); }},
+        {"没有合法目标。", "",
+         [](Table& t) { t.g().chooseTarget(1, "选", [](int) { return false; }, true); }},
+        {"本回合主动技能已使用。", "", [](Table& t) { t.seat(1).activeUsed = true, t.g().activeSkill(1); }},
+        {"该武将技能为被动触发，无需主动发动。", "", [](Table& t) { t.hero(1, Varnok), t.g().activeSkill(1); }},
+    };
+    for (const Case& c : cases) {
+        Lobby lobby(2);
+        Table t(Identity, 1, &lobby.hub);
+        t.remote(1, lobby.hub.clients()[0]);
+        t.remote(2, lobby.hub.clients()[1]);
+        sendSocketText(lobby.far[0], c.typed);
+        t.g().activateSeat(1);
+        c.act(t);
+        t.g().log("公开一行", "");
+        std::string line = std::string("  -> ") + c.refusal + "\n";
+        EXPECT_NE(lobby.received(0, "公开一行").find(line + "  -> 公开一行\n"), std::string::npos) << c.refusal;
+        EXPECT_EQ(lobby.received(1, "公开一行"), "  -> 公开一行\n") << c.refusal;
+        EXPECT_EQ(t.out().find(c.refusal), std::string::npos) << c.refusal;
+        EXPECT_TRUE(t.seat(1).human) << c.refusal;
+    }
+}
+
 // A typed marker is only text: the seat stays remote and the range prompt goes to it.
 TEST(Routing, TypedMarkerIsNotADisconnect) {
     Lobby lobby(1);

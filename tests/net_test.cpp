@@ -204,7 +204,20 @@ std::vector<std::string> joinArgs(std::uint16_t port) {
     return {"--join", "127.0.0.1", "--port", std::to_string(port)};
 }
 
-// Every public line, in order: a log line may follow an unanswered prompt on the same output line.
+// What the game answers to a person's own wrong choice: shaped as a log line, but shown to that seat alone,
+// since it tells what the seat holds.
+const char* const REFUSALS[] = {"杀的次数已达上限。",   "该牌只能响应时使用。", "该牌不能当闪。",
+                                "该牌不能当杀。",       "没有合法目标。",       "本回合主动技能已使用。",
+                                "该武将技能为被动触发，无需主动发动。"};
+
+bool refusal(const std::string& line) {
+    for (const char* r : REFUSALS)
+        if (line == std::string("  -> ") + r + "\n") return true;
+    return false;
+}
+
+// Every public line, in order: a log line may follow an unanswered prompt on the same output line. A
+// seat's own refusals are left out: they are its private text.
 std::vector<std::string> publicLines(const std::string& out) {
     std::vector<std::string> lines;
     std::size_t at = 0;
@@ -215,7 +228,8 @@ std::vector<std::string> publicLines(const std::string& out) {
         if (next == std::string::npos) return lines;
         std::size_t end = out.find('\n', next);
         if (end == std::string::npos) return lines;
-        lines.push_back(out.substr(next, end + 1 - next));
+        std::string line = out.substr(next, end + 1 - next);
+        if (!refusal(line)) lines.push_back(line);
         at = end + 1;
     }
 }
@@ -495,6 +509,7 @@ TEST(HostedGame, SeatTakenBackAndSpectators) {
             std::string o = c->seen();
             for (const char* part : {"手牌：", "牌序号", "[开局]", "座位码："})
                 EXPECT_EQ(o.find(part), std::string::npos) << part;
+            for (const char* r : REFUSALS) EXPECT_EQ(o.find(r), std::string::npos) << r;
             std::vector<std::string> seen = publicLines(o.substr(o.find("[观战] 你正在观战")));
             ASSERT_FALSE(seen.empty());
             ASSERT_LE(seen.size(), all.size());
