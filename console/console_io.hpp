@@ -3,6 +3,8 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
+#include <string_view>
 
 #include "model/table_io.hpp"
 
@@ -21,10 +23,19 @@ class ConsoleIo : public TableIo {
     Answer readLine(std::string& line);
     // Whether reading flushes the output stream first (a stream's tie); returns the setting it replaced.
     bool flushOnRead(bool on);
+    // Text from outside the game (a hosted game's visitor notices) written while a prompt may be open: it
+    // gets a line of its own, and the unfinished line it interrupted is drawn again after it.
+    void interject(std::string_view text);
 
   private:
+    void write(std::string_view text);
+
     std::istream& in_;
     std::ostream& out_;
+    // What was written since the last newline: the open prompt, when a read waits; not kept when longer
+    // than any prompt.
+    std::string openLine_;
+    bool openLineKept_ = true;
 };
 
 // The console of this process: standard input and standard output.

@@ -248,6 +248,10 @@ RecordEvent readEvent(RecordReader& reader, const std::string& line) {
         if (words.size() < 3 || !wholeNumber(words[2], n) || n < 0) reader.fail("取回座位的次序应为非负整数");
         e.poll = static_cast<long>(n);
         if (e.seat < 0 || !rest.empty()) reader.fail("取回座位的行格式不对");
+    } else if (type == "gone") {
+        e.type = RecordEvent::Gone;
+        e.seat = seat();
+        if (e.seat < 0 || words.size() > 2 || !rest.empty()) reader.fail("开局前离开的行格式不对");
     } else if (type == "end") {
         e.type = RecordEvent::End;
         if (!unescapeAnswer(line.size() > 4 ? line.substr(4) : "", e.text)) reader.fail("反斜杠转义无效");
@@ -386,6 +390,8 @@ void RecordWriter::drop(int seat, const Prompt& prompt) {
 
 void RecordWriter::back(int seat, long poll) { put("back " + seatText(seat) + " " + std::to_string(poll)); }
 
+void RecordWriter::gone(int seat) { put("gone " + seatText(seat)); }
+
 void RecordWriter::end(std::string_view text) {
     std::string shown = escapeAnswer(trimmed(std::string(text)));
     put(shown.empty() ? "end" : "end " + shown);
@@ -411,6 +417,12 @@ Answer RecordingIo::askFor(int p, const Prompt& prompt, std::string& line) {
         writer_.closed(p, prompt);
     }
     return a;
+}
+
+bool RecordingIo::seatRemote(int player, int p, std::string_view start) {
+    if (inner_.seatRemote(player, p, start)) return true;
+    if (inner_.hosted() && player >= 0 && player < inner_.remotePlayers()) writer_.gone(p);
+    return false;
 }
 
 bool RecordingIo::takeBack(int p) {
@@ -489,6 +501,7 @@ Answer ReplayIo::askFor(int p, const Prompt& prompt, std::string& line) {
     }
     std::string asked = "对局此时询问" + seatName(p) + "（" + promptText(prompt) + "）";
     if (e->type == RecordEvent::Back) refuse(*e, asked + "，记录却是座位被取回");
+    if (e->type == RecordEvent::Gone) refuse(*e, asked + "，记录却是玩家开局前离开");
     if (e->seat != p || !samePrompt(e->prompt, prompt))
         refuse(*e, asked + "，记录却是" + seatName(e->seat) + "（" + promptText(e->prompt) + "）");
     ++next_;
@@ -507,9 +520,16 @@ Answer ReplayIo::askFor(int p, const Prompt& prompt, std::string& line) {
     }
 }
 
-void ReplayIo::seatRemote(int player, int p, std::string_view) {
-    if (recording_) return;
-    if (player >= 0 && player < remotePlayers() && p >= 0 && p < 6) remote_[p] = true;
+// A player the record says had left is dealt no seat, as it was not in the game recorded.
+bool ReplayIo::seatRemote(int player, int p, std::string_view) {
+    if (recording_ || player < 0 || player >= remotePlayers() || p < 0 || p >= 6) return false;
+    const RecordEvent* e = upcoming();
+    if (e && e->type == RecordEvent::Gone && e->seat == p) {
+        ++next_;
+        return false;
+    }
+    remote_[p] = true;
+    return true;
 }
 
 // The game looks at every decision of a hosted game's seat: the seat comes back at the same look.

@@ -10,6 +10,7 @@
 //   closed SEAT KIND              the keyboard ended here: every later question at this console too
 //   drop SEAT KIND                the seat's remote player went away when asked this
 //   back SEAT POLL                the seat's player came back at the game's POLL-th look (from 0)
+//   gone SEAT                     the player dealt this seat had left before the game began
 //   end TEXT                      the game's result was announced
 //
 // KIND is text, command, number:LO-HI, yesno, order or pause. TEXT is the answer without leading and
@@ -47,7 +48,7 @@ struct RecordHead {
 
 // One line of a record after its head.
 struct RecordEvent {
-    enum Type { Reply, Closed, Drop, Back, End };
+    enum Type { Reply, Closed, Drop, Back, Gone, End };
     Type type = Reply;
     int seat = -1;
     Prompt prompt;
@@ -110,6 +111,7 @@ class RecordWriter {
     void closed(int seat, const Prompt& prompt);
     void drop(int seat, const Prompt& prompt);
     void back(int seat, long poll);
+    void gone(int seat);
     void end(std::string_view text);
 
   private:
@@ -134,9 +136,7 @@ class RecordingIo : public TableIo {
     Answer askFor(int p, const Prompt& prompt, std::string& line) override;
     bool hosted() const override { return inner_.hosted(); }
     int remotePlayers() const override { return inner_.remotePlayers(); }
-    void seatRemote(int player, int p, std::string_view start) override {
-        inner_.seatRemote(player, p, start);
-    }
+    bool seatRemote(int player, int p, std::string_view start) override;
     bool takeBack(int p) override;
     void seatOut(int p) override { inner_.seatOut(p); }
     void farewell(std::string_view text) override;
@@ -168,7 +168,7 @@ class ReplayIo : public TableIo {
     Answer askFor(int p, const Prompt& prompt, std::string& line) override;
     bool hosted() const override { return record_.head.game == RecordedGame::Hosted; }
     int remotePlayers() const override { return record_.head.remotePlayers; }
-    void seatRemote(int player, int p, std::string_view start) override;
+    bool seatRemote(int player, int p, std::string_view start) override;
     bool takeBack(int p) override;
     void seatOut(int p) override;
     void farewell(std::string_view text) override;

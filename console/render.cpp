@@ -150,11 +150,13 @@ void Game::activateSeat(int p) {
 }
 
 // The computer finishes a play phase it has begun; the player takes over at the seat's next decision
-// after it. The player gets a fresh table and hand, and everybody is told.
+// after it. The player gets a fresh table and hand, and everybody is told. A seat whose old connection
+// went away unnoticed (nothing was asked of it since) is announced as dropped first.
 void Game::takeBack(int p) {
     Player& x = ps_[p];
     if (!x.human && p == current_ && step_ == TurnStep::Play) return;
     if (!io_->takeBack(p)) return;
+    dropSeat(p);
     x.human = true;
     publicMessage("[网络] " + x.hero.name + "重新连线，已取回座位。\n");
     clear();

@@ -164,11 +164,15 @@ void Game::attachNetworkPlayers() {
     for (int seat = 0; seat < 6 && k < joined; ++seat) {
         if (seat == human_) continue;
         Player& x = ps_[seat];
+        std::string player = "远程玩家" + std::to_string(k + 1);
+        if (!io_->seatRemote(k++, seat,
+                             "\n[开局] 你是" + std::to_string(seat + 1) + "号位，武将【" + x.hero.name +
+                                 "】，身份/阵营【" + roleText(x.role) + "】。\n")) {
+            io_->show(-1, player + "在开局前已离开，" + std::to_string(seat + 1) + "号位由AI接管。\n");
+            continue;
+        }
         x.human = true;
-        x.label = "远程玩家" + std::to_string(k + 1);
-        io_->seatRemote(k++, seat,
-                        "\n[开局] 你是" + std::to_string(seat + 1) + "号位，武将【" + x.hero.name +
-                            "】，身份/阵营【" + roleText(x.role) + "】。\n");
+        x.label = player;
     }
 }
 

@@ -42,8 +42,9 @@ class TableIo {
     // Remote players waiting for a seat, in the order they joined.
     virtual int remotePlayers() const { return 0; }
     // The remote player `player` (0-based, in joining order) plays seat p from now on. It is sent
-    // `start` (its seat, hero and role), and what it needs to come back after a drop.
-    virtual void seatRemote(int /*player*/, int /*p*/, std::string_view /*start*/) {}
+    // `start` (its seat, hero and role), and what it needs to come back after a drop. False when that
+    // player left before the game began: nothing is sent, and the seat stays the computer's.
+    virtual bool seatRemote(int /*player*/, int /*p*/, std::string_view /*start*/) { return false; }
     // Whether the remote player of seat p came back (it gave its seat code): the seat is played over its
     // new connection from now on.
     virtual bool takeBack(int /*p*/) { return false; }

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <random>
 
+#include "console/console_io.hpp"
 #include "console/text.hpp"
 #include "net/hub.hpp"
 
@@ -16,6 +17,11 @@ const char CODE_ALPHABET[] = "ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
 constexpr int CODE_LENGTH = 6;
 // A spectator that reads nothing is let go once this much waits for it.
 constexpr std::size_t MAX_PENDING_OUTPUT = 1 << 20;
+// Reads of a visitor's connection in one pass at most: enough to drain a flood and see its end at once,
+// little enough that the door's lock is never held for long.
+constexpr int READS_A_PASS = 64;
+// Told to a connection whose seat a newer connection took back with the same code.
+const char TAKEN_ELSEWHERE[] = "[网络] 另一个连接用同一座位码取回了座位，本连接将关闭。\n";
 
 std::uint64_t mix(std::uint64_t x) {
     x += 0x9e3779b97f4a7c15ULL;
@@ -145,6 +151,7 @@ void LanHub::closeAll(std::string_view text, int ms) {
 void LanHub::doorLoop() {
     while (doorOpen_.load()) {
         for (SocketHandle s = acceptClient(listener_); socketValid(s); s = acceptClient(listener_)) greet(s);
+        std::vector<SocketHandle> supplanted;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             for (Visitor& v : visitors_)
@@ -152,6 +159,14 @@ void LanHub::doorLoop() {
             visitors_.erase(std::remove_if(visitors_.begin(), visitors_.end(),
                                            [](const Visitor& v) { return !socketValid(v.s); }),
                             visitors_.end());
+            supplanted.swap(supplanted_);
+        }
+        for (SocketHandle s : supplanted) {
+            {
+                std::lock_guard<std::mutex> lock(sendLock_);
+                sendSocketText(s, TAKEN_ELSEWHERE);
+            }
+            shutdownSocket(s);
         }
         sleepMilliseconds(50);
     }
@@ -177,16 +192,24 @@ void LanHub::greet(SocketHandle s) {
     visitors_.push_back(v);
 }
 
-// One read a pass at most, so that a visitor who floods the door cannot hold it (and the game, which
-// shares its lock). Lines wait in `in` for their turn. Lines typed while waiting for a seat answer
-// nothing: the player has not seen its question yet.
+// A few reads a pass at most, so that a visitor who floods the door cannot hold it (and the game, which
+// shares its lock), yet one who floods and leaves is gone within a pass or two. More than a line's worth
+// waiting is no code, and is dropped as it comes. Lines wait in `in` for their turn. Lines typed while
+// waiting for a seat answer nothing: the player has not seen its question yet.
 bool LanHub::serve(Visitor& v) {
     char buf[MAX_LINE_BYTES];
-    if (socketValid(v.s) && waitReadable(v.s, 0)) {
+    bool flooded = false;
+    for (int k = 0; k < READS_A_PASS && socketValid(v.s) && waitReadable(v.s, 0); ++k) {
         long got = receiveSome(v.s, buf, sizeof buf);
         if (got <= 0) return false;
         v.in.append(buf, static_cast<std::size_t>(got));
+        if (v.in.size() > MAX_LINE_BYTES) {
+            v.in.clear();
+            flooded = true;
+        }
     }
+    // More than a line's worth waiting is no code: whatever it was meant to be, the visitor watches.
+    if (flooded && !v.watching) watch(v, "[网络] 座位码不对。\n");
     std::size_t end = v.in.find('\n');
     if (v.seat < 0 && end != std::string::npos && Clock::now() >= v.nextTry) {
         std::string line = v.in.substr(0, end);
@@ -195,11 +218,6 @@ bool LanHub::serve(Visitor& v) {
         lineFrom(v, line);
     }
     if (v.seat >= 0 && v.in.find('\n') != std::string::npos) v.in.erase(0, v.in.rfind('\n') + 1);
-    // More than a line's worth waiting is no code: whatever it was meant to be, the visitor watches.
-    if (socketValid(v.s) && v.in.size() > MAX_LINE_BYTES) {
-        v.in.clear();
-        if (!v.watching) watch(v, "[网络] 座位码不对。\n");
-    }
     if (!socketValid(v.s)) return true;
     if (!v.watching && Clock::now() >= v.deadline) watch(v, nullptr);
     return socketValid(v.s) && flush(v);
@@ -222,13 +240,19 @@ void LanHub::lineFrom(Visitor& v, const std::string& line) {
     if (seat == v.seat) return;
     for (Visitor& other : visitors_) {
         if (&other == &v || other.seat != seat) continue;
-        other.out += "[网络] 另一个连接用同一座位码取回了座位，本连接将关闭。\n";
+        other.out += TAKEN_ELSEWHERE;
         flush(other);
         closeSocket(other.s);
         other.s = INVALID_NET_SOCKET;
     }
+    // The seat's connection may still be alive (a phone that changed networks leaves one half-open): the
+    // newer connection wins, and the older one is told why it ends.
     std::size_t p = static_cast<std::size_t>(seat);
-    if (socketValid(seats_[p])) shutdownSocket(seats_[p]);
+    if (socketValid(seats_[p]) &&
+        std::find(supplanted_.begin(), supplanted_.end(), seats_[p]) == supplanted_.end()) {
+        supplanted_.push_back(seats_[p]);
+        notice("[网络] " + std::to_string(seat + 1) + "号座位的座位码在新连接上输入：座位交给新连接，原连接已断开。\n");
+    }
     bool spectator = v.watching && v.seat < 0;
     v.watching = true;
     v.seat = seat;
@@ -251,9 +275,17 @@ void LanHub::watch(Visitor& v, const char* why) {
     notice("[观战] 有观众加入，现有" + std::to_string(spectatorsLocked()) + "人。\n");
 }
 
+void LanHub::noticesTo(ConsoleIo* console) {
+    std::lock_guard<std::mutex> lock(consoleLock_);
+    console_ = console;
+}
+
 void LanHub::notice(const std::string& text) {
     std::lock_guard<std::mutex> lock(consoleLock_);
-    std::cout << text << std::flush;
+    if (console_)
+        console_->interject(text);
+    else
+        std::cout << text << std::flush;
 }
 
 // Sends what it can without waiting; false when the connection failed or the visitor reads nothing.

@@ -9,10 +9,14 @@ namespace kvr {
 // The host's reads must not flush its console unlocked: the lock, not the stream's tie, flushes.
 HostedTable::HostedTable(LanHub& hub, ConsoleIo& console)
     : hub_(hub), console_(console), tied_(console.flushOnRead(false)) {
+    hub_.noticesTo(&console_);
     hub_.openDoor();
 }
 
-HostedTable::~HostedTable() { console_.flushOnRead(tied_); }
+HostedTable::~HostedTable() {
+    hub_.noticesTo(nullptr);
+    console_.flushOnRead(tied_);
+}
 
 // The host sees public lines as they happen, even while a remote seat is thinking.
 void HostedTable::showAll(std::string_view text) {
@@ -52,12 +56,15 @@ Answer HostedTable::ask(int p, std::string& line) {
 
 int HostedTable::remotePlayers() const { return static_cast<int>(hub_.clients().size()); }
 
-void HostedTable::seatRemote(int player, int p, std::string_view start) {
-    if (player < 0 || player >= remotePlayers()) return;
+// A player who left while the host was still choosing is dealt no seat: its code would reach nobody.
+bool HostedTable::seatRemote(int player, int p, std::string_view start) {
+    if (player < 0 || player >= remotePlayers()) return false;
     SocketHandle s = hub_.clients()[static_cast<std::size_t>(player)];
+    if (hub_.connectionEnded(s)) return false;
     std::string code = hub_.seatPlayer(p, s);
     hub_.sendTo(s, start);
     hub_.sendTo(s, "[开局] 座位码：" + code + "。断线后重新加入本局并输入此码，即可取回座位。\n");
+    return true;
 }
 
 bool HostedTable::takeBack(int p) { return hub_.takeReturned(p); }

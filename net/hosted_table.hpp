@@ -26,7 +26,7 @@ class HostedTable : public TableIo {
     Answer ask(int p, std::string& line) override;
     bool hosted() const override { return true; }
     int remotePlayers() const override;
-    void seatRemote(int player, int p, std::string_view start) override;
+    bool seatRemote(int player, int p, std::string_view start) override;
     bool takeBack(int p) override;
     void seatOut(int p) override;
     void farewell(std::string_view text) override;

@@ -1,5 +1,6 @@
 #include "net/hub.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 
@@ -21,9 +22,19 @@ bool LanHub::start(std::uint16_t port) {
     return socketValid(listener_);
 }
 
+namespace {
+
+// What a lobby client may type ahead before its connection's end is no longer looked for.
+constexpr std::size_t MAX_TYPED_AHEAD = 64 * 1024;
+
+} // namespace
+
+// The lobby is full only of players still there: it is checked for leavers before it closes, too.
 void LanHub::waitForClients(int wanted, int seconds) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds < 0 ? 0 : seconds);
-    while (static_cast<int>(clients_.size()) < wanted && std::chrono::steady_clock::now() < deadline) {
+    for (;;) {
+        dropLeavers();
+        if (static_cast<int>(clients_.size()) >= wanted || std::chrono::steady_clock::now() >= deadline) return;
         SocketHandle s = socketValid(listener_) ? acceptClient(listener_) : INVALID_NET_SOCKET;
         if (!socketValid(s)) {
             sleepMilliseconds(100);
@@ -36,11 +47,41 @@ void LanHub::waitForClients(int wanted, int seconds) {
     }
 }
 
+void LanHub::dropLeavers() {
+    auto gone = std::remove_if(clients_.begin(), clients_.end(), [this](SocketHandle s) {
+        if (!connectionEnded(s)) return false;
+        inboxes_.erase(s);
+        closeSocket(s);
+        return true;
+    });
+    if (gone == clients_.end()) return;
+    clients_.erase(gone, clients_.end());
+    std::cout << "客户端已离开，目前远程玩家：" << clients_.size() << "人。\n" << std::flush;
+}
+
+bool LanHub::connectionEnded(SocketHandle s) {
+    Inbox& box = inbox(s);
+    char buf[MAX_LINE_BYTES];
+    while (!box.broken && box.rest.size() < MAX_TYPED_AHEAD && waitReadable(s, 0)) {
+        long got = receiveSome(s, buf, sizeof buf);
+        if (got <= 0)
+            box.broken = true;
+        else
+            box.rest.append(buf, static_cast<std::size_t>(got));
+    }
+    return box.broken;
+}
+
 bool LanHub::sendTo(SocketHandle s, std::string_view text) {
     if (!socketValid(s)) return false;
     Inbox& box = inbox(s);
     if (box.broken) return false;
-    if (sendSocketBytes(s, text.data(), text.size())) return true;
+    bool sent = false;
+    {
+        std::lock_guard<std::mutex> lock(sendLock_);
+        sent = sendSocketBytes(s, text.data(), text.size());
+    }
+    if (sent) return true;
     box.broken = true;
     return false;
 }

@@ -19,6 +19,8 @@
 
 namespace kvr {
 
+class ConsoleIo;
+
 // Longest line kept from a client; the rest of a longer line is dropped up to its newline.
 constexpr std::size_t MAX_LINE_BYTES = 4096;
 // Spectators at most; more are told the room is full.
@@ -42,8 +44,12 @@ class LanHub {
 
     // Listens on every local IPv4 address; false when the socket library or the port can't be had.
     bool start(std::uint16_t port);
-    // Accepts clients until `wanted` have joined or `seconds` have passed, polling every 100 ms.
+    // Accepts clients until `wanted` have joined or `seconds` have passed, polling every 100 ms. A client
+    // whose connection ends meanwhile gives its place up to the next.
     void waitForClients(int wanted, int seconds);
+    // Whether the client's connection has ended. What it sent meanwhile is kept for receiveLine, up to a
+    // limit past which its end is noticed at the next read instead.
+    bool connectionEnded(SocketHandle s);
     const std::vector<SocketHandle>& clients() const { return clients_; }
     // The port listened on (the one the system chose when started on port 0).
     std::uint16_t port() const { return boundPort(listener_); }
@@ -76,9 +82,13 @@ class LanHub {
 
     // Held by whoever writes to the host's console while the door may announce visitors there.
     std::mutex& consoleLock() { return consoleLock_; }
+    // The console a game shows on: the door's notices go there, on a line of their own, without breaking
+    // a prompt that waits there. Null: standard output.
+    void noticesTo(ConsoleIo* console);
 
   private:
-    // Bytes received after the end of the last line read from each client; at most one read's worth.
+    // Bytes received after the end of the last line read from each client: at most one read's worth, or
+    // what a client typed ahead in the lobby.
     struct Inbox {
         std::string rest;
         bool broken = false;
@@ -98,6 +108,8 @@ class LanHub {
         int seat = -1;
     };
 
+    // Lets go of lobby clients whose connections ended.
+    void dropLeavers();
     void doorLoop();
     void greet(SocketHandle s);
     // Handles what a visitor typed and sends what waits for it; false when it is gone.
@@ -120,6 +132,13 @@ class LanHub {
     std::atomic<bool> doorOpen_{false};
     mutable std::mutex mutex_;
     std::mutex consoleLock_;
+    ConsoleIo* console_ = nullptr;
+    // Serialises sends to a player's connection: the game sends to it, and the door tells a connection
+    // whose seat was taken back elsewhere.
+    std::mutex sendLock_;
+    // Connections whose seat a newer connection took back with its code: the door tells each, outside its
+    // lock, and shuts it, so that a game waiting on it goes on at once.
+    std::vector<SocketHandle> supplanted_;
     // Seat codes come from the system's entropy, never from the game's seed or random engine: a seed is
     // small, may be given on the command line and is written into records, so codes drawn from it could
     // be worked out by anybody who knows or guesses it.

@@ -74,6 +74,27 @@ TEST(Input, ChooseTargetAndPause) {
 }
 
 // Only red suits are coloured, and only with colours on; log colours its arrow too.
+// A notice from another thread while a prompt is open gets a line of its own and the prompt is drawn again
+// after it; with no line open it is written as it is; a line too long for a prompt is not drawn again.
+TEST(Render, NoticeRedrawsTheOpenPrompt) {
+    std::istringstream in;
+    std::ostringstream out;
+    ConsoleIo console(in, out);
+    console.show(0, "\n选择武将（输入 1~25）：\n 1.Varnok\n");
+    console.showAll("> ");
+    console.interject("[观战] 有观众加入，现有1人。\n");
+    EXPECT_EQ(out.str(), "\n选择武将（输入 1~25）：\n 1.Varnok\n> \n[观战] 有观众加入，现有1人。\n> ");
+    console.showAll("\n  -> 公开\n");
+    console.interject("[观战] 有观众离开，现有0人。\n");
+    const std::string tail = "> \n  -> 公开\n[观战] 有观众离开，现有0人。\n";
+    EXPECT_EQ(out.str().substr(out.str().size() - tail.size()), tail);
+    out.str("");
+    console.show(0, std::string(600, 'x'));
+    console.show(0, std::string(600, 'y'));
+    console.interject("[观战] 提示\n");
+    EXPECT_EQ(out.str(), std::string(600, 'x') + std::string(600, 'y') + "\n[观战] 提示\n");
+}
+
 TEST(Render, CardsEquipmentAndLog) {
     Table t;
     GameProbe& g = t.g();

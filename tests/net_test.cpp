@@ -246,12 +246,31 @@ std::string recordPath(const char* name) {
     return "/tmp/kvr_net_record_" + std::to_string(getpid()) + "_" + name + ".txt";
 }
 
+// The host's console without the door's notices, which the record does not keep. A notice has a line of its
+// own: when it interrupted an open prompt, a newline comes before it and the prompt is drawn again after it.
+std::string withoutNotices(std::string out) {
+    for (const char* head : {"[观战] 有观众", "号座位的座位码在新连接上输入"}) {
+        for (std::size_t at; (at = out.find(head)) != std::string::npos;) {
+            at = out.rfind('\n', at) + 1;
+            std::size_t end = out.find('\n', at) + 1;
+            if (at >= 2) {
+                std::size_t open = out.rfind('\n', at - 2) + 1;
+                std::string prompt = out.substr(open, at - 1 - open);
+                if (!prompt.empty() && out.compare(end, prompt.size(), prompt) == 0) {
+                    out.erase(at - 1, end + prompt.size() - (at - 1));
+                    continue;
+                }
+            }
+            out.erase(at, end - at);
+        }
+    }
+    return out;
+}
+
 // A host's record replays, with no network and nobody typing, to what the host's console showed from the
-// game's first text on: the lobby's lines come before the game, and the door's visitor notices, which the
-// record does not keep, are left out.
+// game's first text on: the lobby's lines come before the game, and the door's notices are left out.
 void expectReplayOf(const std::string& record, std::string hostOut) {
-    for (std::size_t at; (at = hostOut.find("[观战] 有观众")) != std::string::npos;)
-        hostOut.erase(at, hostOut.find('\n', at) + 1 - at);
+    hostOut = withoutNotices(hostOut);
     Kavrin replay({"--replay", record}, Kavrin::Nothing);
     EXPECT_EQ(replay.finish(30), 0);
     EXPECT_EQ(replay.err(), "");
@@ -521,6 +540,75 @@ TEST(HostedGame, SeatTakenBackAndSpectators) {
     }
 }
 
+// A player who leaves the lobby gives its place up: the next joiner takes it, and no seat is dealt to the
+// connection that ended. One who leaves while the host still chooses its hero is dealt no seat either:
+// the seat is the computer's from the start, the host's console says so, and the record replays it.
+TEST(HostedGame, LobbyLeaversHoldNoSeat) {
+    std::uint16_t port = freePort();
+    std::vector<std::string> args = hostArgs(port, 4, "identity", 51);
+    const std::string record = recordPath("lobby");
+    args.insert(args.end(), {"--record", record});
+    Kavrin host(args, Kavrin::Waiting);
+    ASSERT_TRUE(host.waitFor("目标真人", 10));
+    LineClient first(port, true, 1);
+    ASSERT_TRUE(first.waitFor("第2个真人座位", 5));
+    auto leaves = std::make_unique<LineClient>(port);
+    ASSERT_TRUE(leaves->waitFor("第3个真人座位", 5));
+    leaves->hangUp();
+    ASSERT_TRUE(host.waitFor("客户端已离开，目前远程玩家：1人。\n", 5));
+    LineClient third(port, true, 3);
+    ASSERT_TRUE(third.waitFor("第3个真人座位", 5));
+    auto late = std::make_unique<LineClient>(port);
+    ASSERT_TRUE(late->waitFor("第4个真人座位", 5));
+    ASSERT_TRUE(host.waitFor("选择", 10));
+    late->hangUp();
+    sleepMilliseconds(200);
+    host.startTyping(52);
+    EXPECT_EQ(host.finish(90), 0);
+    std::string h = host.out();
+    EXPECT_EQ(occurrences(h, "客户端已离开"), 1u);
+    EXPECT_EQ(occurrences(h, "在开局前已离开，"), 1u);
+    EXPECT_NE(h.find("远程玩家3在开局前已离开，"), std::string::npos);
+    for (LineClient* c : {&first, &third}) {
+        EXPECT_TRUE(c->waitFor("[对局结束]", 10));
+        EXPECT_EQ(occurrences(c->seen(), "[开局] 你是"), 1u);
+    }
+    EXPECT_EQ(occurrences(slurp(record), "\ngone "), 1u);
+    EXPECT_NE(slurp(record).find("\nremote-players 3\n"), std::string::npos);
+    expectReplayOf(record, h);
+}
+
+// A seat's code given from a new connection while its player is still connected (a phone that changed
+// networks): the new connection takes the seat, and the old one is told why it ends before it ends. The
+// host's console says so, and the game, which had not yet noticed the old connection go, shows the drop
+// before the return.
+TEST(HostedGame, SeatCodeFromAnotherConnection) {
+    std::uint16_t port = freePort();
+    Kavrin host(hostArgs(port, 2, "normal", 61), Kavrin::Waiting);
+    ASSERT_TRUE(host.waitFor("目标真人", 10));
+    LineClient old(port);
+    ASSERT_TRUE(old.waitFor("等待开局", 10));
+    host.type("1\n");
+    ASSERT_TRUE(old.waitFor("。断线后重新加入本局", 20));
+    std::string code = seatCode(old.seen());
+    LineClient fresh(port, true, 62);
+    ASSERT_TRUE(fresh.waitFor("对局已经开始", 5));
+    fresh.send(code + "\n");
+    ASSERT_TRUE(fresh.waitFor("[网络] 座位码正确", 5));
+    ASSERT_TRUE(old.waitFor("[网络] 另一个连接用同一座位码取回了座位，本连接将关闭。\n", 5));
+    for (int k = 0; k < 300 && !old.ended(); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(old.ended());
+    ASSERT_TRUE(host.waitFor("号座位的座位码在新连接上输入：座位交给新连接，原连接已断开。\n", 5));
+    host.startTyping(63);
+    EXPECT_EQ(host.finish(90), 0);
+    std::string h = host.out();
+    std::size_t dropped = h.find("断线，已由AI接管。\n"), back = h.find("重新连线，已取回座位。\n");
+    ASSERT_NE(back, std::string::npos);
+    EXPECT_LT(dropped, back);
+    EXPECT_TRUE(fresh.waitFor("[对局结束]", 10));
+    EXPECT_NE(fresh.seen().find("手牌："), std::string::npos);
+}
+
 // A connection after the lobby has closed is greeted at once, even while the game waits for the host's
 // keyboard; one that says nothing watches after a few seconds; past eight spectators the room is full.
 TEST(HostedGame, LateJoinersAreNeverLeftWaiting) {
@@ -530,6 +618,8 @@ TEST(HostedGame, LateJoinersAreNeverLeftWaiting) {
     LineClient silent(port);
     EXPECT_TRUE(silent.waitFor("对局已经开始", 2));
     EXPECT_TRUE(silent.waitFor("[观战] 你正在观战", 10));
+    // The host's prompt was open: the notice has a line of its own, and the prompt comes again after it.
+    EXPECT_TRUE(host.waitFor("> \n[观战] 有观众加入，现有1人。\n> ", 5));
     std::vector<std::unique_ptr<LineClient>> crowd;
     for (int k = 0; k < 7; ++k) {
         crowd.push_back(std::make_unique<LineClient>(port));
@@ -546,6 +636,33 @@ TEST(HostedGame, LateJoinersAreNeverLeftWaiting) {
     EXPECT_TRUE(ninth.ended());
     crowd.front()->hangUp();
     EXPECT_TRUE(host.waitFor("[观战] 有观众离开，现有7人。", 5));
+    host.kill();
+}
+
+// A spectator that floods the door and then leaves frees its place as soon as it has gone, not once the
+// door has read every byte it sent.
+TEST(HostedGame, FloodingSpectatorLeavesAtOnce) {
+    std::uint16_t port = freePort();
+    Kavrin host(hostArgs(port, 1, "normal", 71), Kavrin::Waiting);
+    ASSERT_TRUE(host.waitFor("选择武将", 10));
+    std::uint32_t address = 0;
+    parseIpv4("127.0.0.1", address);
+    int error = 0;
+    SocketHandle s = connectTcp(address, port, error);
+    ASSERT_TRUE(socketValid(s));
+    sendSocketText(s, "\n");
+    ASSERT_TRUE(host.waitFor("[观战] 有观众加入，现有1人。", 5));
+    setSocketBlocking(s, false);
+    std::string flood(1 << 16, 'x');
+    long sent = 0;
+    for (long n; sent < (8L << 20) && (n = sendSome(s, flood.data(), flood.size())) > 0;) sent += n;
+    EXPECT_GT(sent, 1L << 20);
+    char buf[4096];
+    while (receiveSome(s, buf, sizeof buf) > 0) {
+    }
+    shutdownSending(s);
+    EXPECT_TRUE(host.waitFor("[观战] 有观众离开，现有0人。", 5)) << sent << " bytes sent";
+    closeSocket(s);
     host.kill();
 }
 

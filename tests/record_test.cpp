@@ -205,9 +205,9 @@ TEST(Record, AnswersTheGameRefuses) {
                   "行：对局已经结束，记录却还有内容。");
 }
 
-// A scripted hosted table: seats 2 and 5 are played from afar by seeded answerers, private text of a
-// seat played over a connection never reaches the console, a remote seat drops now and then and comes
-// back a few looks later. The host's console reads `input`.
+// A scripted hosted table: two seats are played from afar by seeded answerers, private text of a seat
+// played over a connection never reaches the console, a remote seat drops now and then and comes back a
+// few looks later, and a player leaves before the game now and then. The host's console reads `input`.
 class ScriptedHost : public TableIo {
   public:
     ScriptedHost(std::istream& in, std::ostream& out, std::uint32_t seed) : console_(in, out), rng_(seed) {}
@@ -228,8 +228,11 @@ class ScriptedHost : public TableIo {
     }
     bool hosted() const override { return true; }
     int remotePlayers() const override { return 2; }
-    void seatRemote(int player, int p, std::string_view) override {
-        if (player >= 0 && player < 2) seated_[p] = true;
+    // Now and then a player has left before the game began.
+    bool seatRemote(int player, int p, std::string_view) override {
+        if (player < 0 || player >= 2 || rng_() % 6 == 0) return false;
+        seated_[p] = true;
+        return true;
     }
     bool takeBack(int p) override {
         if (!dropped_[p] || seated_[p] || rng_() % 25 != 0) return false;
@@ -249,9 +252,10 @@ class ScriptedHost : public TableIo {
 };
 
 // A hosted game's record replays to the host console's bytes: remote seats answer from the record, a
-// dropped seat is the computer's from the same question, and a seat comes back at the same look.
+// dropped seat is the computer's from the same question, a seat comes back at the same look, and a seat
+// whose player left before the game is the computer's from the start.
 TEST(Record, HostedGameWithDropsAndReturns) {
-    int backs = 0, drops = 0;
+    int backs = 0, drops = 0, gone = 0;
     for (std::uint32_t seed = 1; seed <= 60; ++seed) {
         Mode mode = seed % 2 ? Identity : Normal3v3;
         Options opt = humanOptions(seed);
@@ -266,11 +270,14 @@ TEST(Record, HostedGameWithDropsAndReturns) {
         ASSERT_EQ(replayed(record.str()), out.str()) << "seed " << seed;
         backs += host.backs;
         drops += static_cast<int>(occurrences(record.str(), "\ndrop "));
+        gone += static_cast<int>(occurrences(record.str(), "\ngone "));
+        EXPECT_EQ(occurrences(out.str(), "在开局前已离开"), occurrences(record.str(), "\ngone "));
         EXPECT_EQ(occurrences(record.str(), "\nback "), static_cast<std::size_t>(host.backs));
         EXPECT_TRUE(out.str().find("[大厅] 已开局") != std::string::npos);
     }
     EXPECT_GT(backs, 10);
     EXPECT_GT(drops, 10);
+    EXPECT_GT(gone, 5);
 }
 
 std::string slurpFile(const std::string& path) {
