@@ -10,7 +10,10 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 #endif
 
 namespace kvr {
@@ -18,6 +21,7 @@ namespace kvr {
 namespace {
 
 constexpr char32_t CTRL_Z = 0x1a;
+[[maybe_unused]] constexpr char16_t CTRL_D = 0x04;
 
 void appendUtf8(std::string& s, char32_t c) {
     if (c < 0x80) {
@@ -98,19 +102,96 @@ std::string LineEditor::take() {
     return std::exchange(line_, std::string());
 }
 
-KeyboardLines::KeyboardLines(std::function<void(const std::string&)> echo) : echo_(std::move(echo)) {
+namespace {
+
+#ifndef _WIN32
+
+// The terminal as it was before a reader switched it to reading key by key, for whoever gives it back: the
+// reader as it goes, or a handler of a signal that ends or stops the process.
+termios g_savedTerminal;
+volatile std::sig_atomic_t g_terminalChanged = 0;
+const int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct sigaction g_savedActions[4];
+struct sigaction g_savedStop, g_savedContinue;
+
+void keysMode() {
+    termios t = g_savedTerminal;
+    t.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    tcsetattr(0, TCSANOW, &t);
+}
+
+void restoreTerminal() {
+    if (g_terminalChanged) tcsetattr(0, TCSANOW, &g_savedTerminal);
+}
+
+void handle(int sig, void (*handler)(int), struct sigaction* saved) {
+    struct sigaction a {};
+    a.sa_handler = handler;
+    sigemptyset(&a.sa_mask);
+    sigaction(sig, &a, saved);
+}
+
+extern "C" void onEndingSignal(int sig) {
+    restoreTerminal();
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+// Stopped (Ctrl+Z), the shell gets its terminal as it was; continued, the reader gets its keys again.
+extern "C" void onStop(int) {
+    restoreTerminal();
+    signal(SIGTSTP, SIG_DFL);
+    raise(SIGTSTP);
+}
+
+extern "C" void onContinue(int) {
+    if (!g_terminalChanged) return;
+    keysMode();
+    handle(SIGTSTP, onStop, nullptr);
+}
+
+#endif
+
+} // namespace
+
+KeyboardLines::KeyboardLines(Echo echo) : echo_(std::move(echo)) {
 #ifdef _WIN32
     DWORD mode = 0;
-    console_ = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+    keys_ = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+#else
+    keys_ = isatty(0) && tcgetattr(0, &g_savedTerminal) == 0;
+    if (!keys_) return;
+    for (std::size_t i = 0; i < 4; ++i) handle(ENDING_SIGNALS[i], onEndingSignal, &g_savedActions[i]);
+    handle(SIGTSTP, onStop, &g_savedStop);
+    handle(SIGCONT, onContinue, &g_savedContinue);
+    g_terminalChanged = 1;
+    keysMode();
+#endif
+}
+
+KeyboardLines::~KeyboardLines() {
+#ifndef _WIN32
+    if (!keys_) return;
+    restoreTerminal();
+    g_terminalChanged = 0;
+    for (std::size_t i = 0; i < 4; ++i) sigaction(ENDING_SIGNALS[i], &g_savedActions[i], nullptr);
+    sigaction(SIGTSTP, &g_savedStop, nullptr);
+    sigaction(SIGCONT, &g_savedContinue, nullptr);
 #endif
 }
 
 KeyboardLines::Status KeyboardLines::next(std::string& line, int ms) {
     if (ended_) return end(line);
     if (takeBuffered(line)) return Line;
-#ifdef _WIN32
-    if (console_) return consoleLine(line, ms);
-#endif
+    if (keys_) {
+        if (typed_.empty() && !readKeys(ms)) {
+            ended_ = true;
+            return end(line);
+        }
+        return editLine(line);
+    }
     if (!inputReady(ms)) return Waiting;
     // Input is there or has ended, so this read does not block.
     if (std::char_traits<char>::eq_int_type(std::cin.rdbuf()->sgetc(), std::char_traits<char>::eof())) {
@@ -118,6 +199,40 @@ KeyboardLines::Status KeyboardLines::next(std::string& line, int ms) {
         return end(line);
     }
     return takeBuffered(line) ? Line : Waiting;
+}
+
+KeyboardLines::Status KeyboardLines::editLine(std::string& line) {
+    std::string echo;
+    bool done = false;
+    bool endOfInput = false;
+    std::size_t used = 0;
+    while (!done && !endOfInput && used < typed_.size()) {
+        char16_t unit = typed_[used++];
+#ifndef _WIN32
+        // As a terminal reads: Ctrl+D on an empty line ends the input, elsewhere it does nothing.
+        if (unit == CTRL_D) {
+            endOfInput = editor_.line().empty() && partial_.empty();
+            continue;
+        }
+#endif
+        done = editor_.type(unit, echo);
+    }
+    typed_.erase(0, used);
+    if (!echo.empty()) echo_(echo, editor_.line());
+    if (endOfInput) {
+        ended_ = true;
+        return end(line);
+    }
+    if (!done) return Waiting;
+    line = partial_ + editor_.take();
+    partial_.clear();
+    // As the C runtime reads a console: a line starting with Ctrl+Z ends the input.
+    if (!line.empty() && line[0] == '\x1a') {
+        ended_ = true;
+        line.clear();
+        return end(line);
+    }
+    return Line;
 }
 
 // Only what the buffer holds, or what the system says is ready, is taken: in_avail never blocks.
@@ -159,45 +274,25 @@ bool KeyboardLines::inputReady(int ms) {
     }
 }
 
-KeyboardLines::Status KeyboardLines::consoleLine(std::string& line, int ms) {
+bool KeyboardLines::readKeys(int ms) {
     HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
-    if (typed_.empty()) {
-        DWORD wait = WaitForSingleObject(h, static_cast<DWORD>(ms));
-        if (wait == WAIT_TIMEOUT) return Waiting;
-        if (wait != WAIT_OBJECT_0) {
-            ended_ = true;
-            return end(line);
-        }
-        DWORD count = 0;
-        while (GetNumberOfConsoleInputEvents(h, &count) && count > 0) {
-            INPUT_RECORD r;
-            DWORD got = 0;
-            if (!ReadConsoleInputW(h, &r, 1, &got) || got == 0) break;
-            if (r.EventType != KEY_EVENT) continue;
-            const KEY_EVENT_RECORD& k = r.Event.KeyEvent;
-            char16_t unit = static_cast<char16_t>(k.uChar.UnicodeChar);
-            // A character comes with its key going down; one composed with Alt and the number pad comes
-            // as Alt is let go.
-            if (unit == 0 || !(k.bKeyDown || k.wVirtualKeyCode == VK_MENU)) continue;
-            typed_.append(k.bKeyDown && k.wRepeatCount > 1 ? k.wRepeatCount : 1, unit);
-        }
+    DWORD wait = WaitForSingleObject(h, static_cast<DWORD>(ms));
+    if (wait == WAIT_TIMEOUT) return true;
+    if (wait != WAIT_OBJECT_0) return false;
+    DWORD count = 0;
+    while (GetNumberOfConsoleInputEvents(h, &count) && count > 0) {
+        INPUT_RECORD r;
+        DWORD got = 0;
+        if (!ReadConsoleInputW(h, &r, 1, &got) || got == 0) break;
+        if (r.EventType != KEY_EVENT) continue;
+        const KEY_EVENT_RECORD& k = r.Event.KeyEvent;
+        char16_t unit = static_cast<char16_t>(k.uChar.UnicodeChar);
+        // A character comes with its key going down; one composed with Alt and the number pad comes
+        // as Alt is let go.
+        if (unit == 0 || !(k.bKeyDown || k.wVirtualKeyCode == VK_MENU)) continue;
+        typed_.append(k.bKeyDown && k.wRepeatCount > 1 ? k.wRepeatCount : 1, unit);
     }
-    std::string echo;
-    bool done = false;
-    std::size_t used = 0;
-    while (!done && used < typed_.size()) done = editor_.type(typed_[used++], echo);
-    typed_.erase(0, used);
-    if (!echo.empty()) echo_(echo);
-    if (!done) return Waiting;
-    line = partial_ + editor_.take();
-    partial_.clear();
-    // As the C runtime reads a console: a line starting with Ctrl+Z ends the input.
-    if (!line.empty() && line[0] == '\x1a') {
-        ended_ = true;
-        line.clear();
-        return end(line);
-    }
-    return Line;
+    return true;
 }
 
 #else
@@ -206,6 +301,58 @@ bool KeyboardLines::inputReady(int ms) {
     pollfd p{0, POLLIN, 0};
     int r = poll(&p, 1, ms);
     return r > 0 || (r < 0 && errno != EINTR);
+}
+
+bool KeyboardLines::readKeys(int ms) {
+    if (!inputReady(ms)) return true;
+    char buf[256];
+    ssize_t n = read(0, buf, sizeof buf);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return true;
+    if (n <= 0) return false;
+    keysFromTerminal(buf, static_cast<std::size_t>(n));
+    return true;
+}
+
+void KeyboardLines::keysFromTerminal(const char* bytes, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char b = static_cast<unsigned char>(bytes[i]);
+        if (escape_ == 1) {
+            escape_ = b == '[' || b == 'O' ? 2 : 0;
+            continue;
+        }
+        if (escape_ == 2) {
+            if (b >= 0x40 && b <= 0x7e) escape_ = 0;
+            continue;
+        }
+        if (b == 0x1b) {
+            pendingBytes_.clear();
+            escape_ = 1;
+            continue;
+        }
+        // A byte that cannot go on the character begun drops it and starts afresh.
+        if (!pendingBytes_.empty() && (b & 0xc0) != 0x80) pendingBytes_.clear();
+        if (pendingBytes_.empty() && (b & 0xc0) == 0x80) continue;
+        pendingBytes_ += static_cast<char>(b);
+        unsigned char lead = static_cast<unsigned char>(pendingBytes_[0]);
+        std::size_t length = lead < 0x80 ? 1 : lead >= 0xc2 && lead < 0xe0 ? 2 : lead >= 0xe0 && lead < 0xf0 ? 3
+                                                                                 : lead >= 0xf0 && lead < 0xf5 ? 4
+                                                                                                               : 0;
+        if (length == 0) {
+            pendingBytes_.clear();
+            continue;
+        }
+        if (pendingBytes_.size() < length) continue;
+        char32_t c = length == 1 ? lead : lead & (0x7f >> length);
+        for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(pendingBytes_[k]) & 0x3f);
+        pendingBytes_.clear();
+        if (c == 0x7f) c = '\b';
+        if (c >= 0x10000) {
+            typed_ += static_cast<char16_t>(0xd800 + ((c - 0x10000) >> 10));
+            typed_ += static_cast<char16_t>(0xdc00 + ((c - 0x10000) & 0x3ff));
+        } else {
+            typed_ += static_cast<char16_t>(c);
+        }
+    }
 }
 
 #endif

@@ -17,6 +17,8 @@ class LineEditor {
     bool type(char16_t unit, std::string& echo);
     // The line so far, which the editor then forgets.
     std::string take();
+    // The line so far.
+    const std::string& line() const { return line_; }
 
   private:
     std::string line_;
@@ -25,14 +27,21 @@ class LineEditor {
 
 // Reads whole lines from standard input, waiting for at most a given time each call. Lines already in
 // std::cin's buffer (an earlier read may have taken more than it used) come first, then standard input.
-// On a Windows console the keys are read one by one and echoed through `echo`, so the console's own
-// line editor never runs while another thread writes; elsewhere the bytes come as they are and the
-// terminal does the echo.
+// On a Windows console or a terminal the keys are read one by one, edited by a LineEditor and echoed
+// through `echo`, so no line editor of the system's runs while another thread writes, and the program
+// knows what has been typed: it can draw it again after other output. A terminal is given back as it was
+// when the reader goes, or the process is ended or stopped by a signal. From a pipe or a file the bytes
+// come as they are, with no echo.
 class KeyboardLines {
   public:
     enum Status { Line, Waiting, Ended };
+    // What the keys put on the screen, and the line as it stands after them (empty once it was ended).
+    using Echo = std::function<void(const std::string& echo, const std::string& line)>;
 
-    explicit KeyboardLines(std::function<void(const std::string&)> echo);
+    explicit KeyboardLines(Echo echo);
+    ~KeyboardLines();
+    KeyboardLines(const KeyboardLines&) = delete;
+    KeyboardLines& operator=(const KeyboardLines&) = delete;
     // A whole line without its "\n" in `line`, Waiting after `ms` milliseconds without one, Ended when
     // input has ended (std::cin then reports the end too). An unfinished last line is still a line.
     Status next(std::string& line, int ms);
@@ -41,19 +50,28 @@ class KeyboardLines {
     bool takeBuffered(std::string& line);
     bool inputReady(int ms);
     Status end(std::string& line);
-#ifdef _WIN32
-    Status consoleLine(std::string& line, int ms);
+    // Reads the keys that wait, without waiting longer than `ms`, into `typed_`; false on end of input.
+    bool readKeys(int ms);
+    // Edits with what was typed; a Line once Enter came.
+    Status editLine(std::string& line);
+#ifndef _WIN32
+    // Turns the terminal's bytes into the units an editor takes: UTF-8 decoded, Backspace (DEL) as
+    // '\b', escape sequences (arrow and function keys) dropped, Ctrl+D kept for the end of input.
+    void keysFromTerminal(const char* bytes, std::size_t n);
 #endif
 
-    std::function<void(const std::string&)> echo_;
+    Echo echo_;
     std::string partial_;
     bool ended_ = false;
-#ifdef _WIN32
-    // Standard input is a console, whose keys are read one by one.
-    bool console_ = false;
-#endif
+    // Standard input is a console or a terminal, whose keys are read one by one.
+    bool keys_ = false;
     LineEditor editor_;
     std::u16string typed_;
+#ifndef _WIN32
+    // An unfinished UTF-8 character, and where an escape sequence being dropped stands (0: none).
+    std::string pendingBytes_;
+    int escape_ = 0;
+#endif
 };
 
 } // namespace kvr

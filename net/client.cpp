@@ -19,7 +19,8 @@ constexpr int POLL_MS = 50;
 
 // Standard output for the receiver and for the keyboard echo alike: one writer at a time, and only
 // whole characters and escape sequences, so that an echo never lands inside one the host has only
-// half sent.
+// half sent. A line being typed that the host's text has covered is drawn again once that text stands
+// still, so that Backspace takes back what was typed and not the host's new prompt.
 class ClientScreen {
   public:
     void show(const char* data, std::size_t n) {
@@ -28,11 +29,24 @@ class ClientScreen {
         std::size_t whole = completeConsolePrefix(held_);
         std::cout.write(held_.data(), static_cast<std::streamsize>(whole)).flush();
         held_.erase(0, whole);
+        covered_ = !typed_.empty();
     }
-    // Typed text goes out at once, ahead of an unfinished sequence still held back.
-    void echo(const std::string& text) {
+    // Typed text goes out at once, ahead of an unfinished sequence still held back; over covered text
+    // the whole line goes out again.
+    void echo(const std::string& text, const std::string& line) {
         std::lock_guard<std::mutex> lock(mutex_);
-        std::cout.write(text.data(), static_cast<std::streamsize>(text.size())).flush();
+        bool ended = !text.empty() && text.back() == '\n';
+        std::string shown = covered_ ? (ended ? line + "\n" : line) : text;
+        std::cout.write(shown.data(), static_cast<std::streamsize>(shown.size())).flush();
+        typed_ = ended ? std::string() : line;
+        covered_ = false;
+    }
+    // The host's text stands still: the line being typed comes after it.
+    void settle() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!covered_) return;
+        std::cout.write(typed_.data(), static_cast<std::streamsize>(typed_.size())).flush();
+        covered_ = false;
     }
     void finish(const std::string& text) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -43,6 +57,9 @@ class ClientScreen {
   private:
     std::mutex mutex_;
     std::string held_;
+    // The line being typed, and whether the host's text came after it on the screen.
+    std::string typed_;
+    bool covered_ = false;
 };
 
 // Prints what the host sends as it comes (lines and colours are not interpreted), until the connection
@@ -52,7 +69,10 @@ class ClientScreen {
 void receiveClientMessages(SocketHandle sock, std::atomic<bool>& running, ClientScreen& screen) {
     char buf[2048];
     while (running.load()) {
-        if (!waitReadable(sock, POLL_MS)) continue;
+        if (!waitReadable(sock, POLL_MS)) {
+            screen.settle();
+            continue;
+        }
         long got = receiveSome(sock, buf, sizeof buf);
         if (got <= 0) break;
         screen.show(buf, static_cast<std::size_t>(got));
@@ -107,7 +127,8 @@ int runLanClient(const std::string& ip, std::uint16_t port) {
     }
     // The keyboard is read with a time-out, so that the client ends by itself with the connection
     // instead of waiting for one more line.
-    KeyboardLines keyboard([&screen](const std::string& text) { screen.echo(text); });
+    KeyboardLines keyboard(
+        [&screen](const std::string& text, const std::string& line) { screen.echo(text, line); });
     std::string input;
     bool lost = false;
     while (!lost && running.load()) {

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -857,6 +858,75 @@ TEST(Client, ConsoleLineEditing) {
         EXPECT_EQ(echo, c.echo) << c.line;
         EXPECT_EQ(editor.take(), "");
     }
+}
+
+// What a program on the other end of a terminal wrote, read until `needle` has come after `from`.
+bool readTerminal(int master, std::string& screen, const std::string& needle, std::size_t from = 0) {
+    char buf[4096];
+    for (int k = 0; k < 500; ++k) {
+        if (screen.find(needle, from) != std::string::npos) return true;
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 10) <= 0) continue;
+        ssize_t n = read(master, buf, sizeof buf);
+        if (n <= 0) return false;
+        screen.append(buf, static_cast<std::size_t>(n));
+    }
+    return screen.find(needle, from) != std::string::npos;
+}
+
+// On a terminal the client edits the line itself. A line typed before the host's new prompt is drawn again
+// after it, so Backspace takes back what was typed and not the prompt; the line sent is what was typed,
+// arrow keys put nothing in it, and the terminal is given back as it was.
+TEST(Client, TypedLineComesBackAfterHostText) {
+    SocketHandle listener = listenTcp(0);
+    ASSERT_TRUE(socketValid(listener));
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    std::string name = ptsname(master);
+    int slave = open(name.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(slave, &before), 0);
+    std::string port = std::to_string(boundPort(listener));
+    pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        int tty = open(name.c_str(), O_RDWR);
+        dup2(tty, 0), dup2(tty, 1), dup2(tty, 2);
+        execl(KAVRIN_BIN, KAVRIN_BIN, "--join", "127.0.0.1", "--port", port.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    SocketHandle host = INVALID_NET_SOCKET;
+    for (int k = 0; k < 500 && !socketValid(host); ++k) {
+        host = acceptClient(listener);
+        if (!socketValid(host)) sleepMilliseconds(10);
+    }
+    ASSERT_TRUE(socketValid(host));
+    std::string screen;
+    ASSERT_TRUE(readTerminal(master, screen, "连接成功"));
+    sendSocketText(host, "问题一> ");
+    ASSERT_TRUE(readTerminal(master, screen, "问题一> "));
+    ASSERT_EQ(write(master, "12\x1b[D", 5), 5);
+    ASSERT_TRUE(readTerminal(master, screen, "12", screen.find("问题一> ")));
+    sendSocketText(host, "\n新的提示> ");
+    ASSERT_TRUE(readTerminal(master, screen, "新的提示> 12"));
+    ASSERT_EQ(write(master, "\x7f\r", 2), 2);
+    ASSERT_TRUE(readTerminal(master, screen, "新的提示> 12\b \b\r\n")) << screen;
+    char got[16] = {};
+    ASSERT_TRUE(waitReadable(host, 5000));
+    EXPECT_EQ(std::string(got, static_cast<std::size_t>(receiveSome(host, got, sizeof got))), "1\n");
+    closeSocket(host);
+    EXPECT_TRUE(readTerminal(master, screen, "与主机的连接已结束。"));
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    termios after{};
+    ASSERT_EQ(tcgetattr(slave, &after), 0);
+    EXPECT_EQ(after.c_lflag & (ICANON | ECHO), before.c_lflag & (ICANON | ECHO));
+    close(slave), close(master);
+    closeSocket(listener);
 }
 
 } // namespace
