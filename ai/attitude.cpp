@@ -118,7 +118,7 @@ int Game::keepValue(const Card& c, int p) const {
 
 // The hand card p values least, the earliest on ties; -1 for an empty hand.
 int Game::cheapestCard(int p) const {
-    const std::vector<Card>& h = ps_[p].hand;
+    const Hand& h = ps_[p].hand;
     int low = h.empty() ? -1 : 0;
     for (std::size_t i = 1; i < h.size(); ++i)
         if (keepValue(h[i], p) < keepValue(h[static_cast<std::size_t>(low)], p)) low = static_cast<int>(i);

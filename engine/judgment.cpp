@@ -44,8 +44,8 @@ Card Game::judgment(int who, const std::string& why, const std::function<bool(co
 }
 
 void Game::judgmentPhase(int p) {
-    std::vector<Card> zone;
-    zone.swap(ps_[p].delayed);
+    CardList zone = ps_[p].delayed;
+    ps_[p].delayed.clear();
     for (std::size_t k = 0; k < zone.size(); ++k) {
         const Card& card = zone[k];
         // A dead holder, or a decided game, turns over nothing more: the rest goes to the discard pile.

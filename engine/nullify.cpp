@@ -12,12 +12,6 @@ bool targetShown(std::string_view trick, int from, int target) {
            trick == "五谷丰登";
 }
 
-bool holds(const std::vector<Card>& hand, CardType t) {
-    for (const Card& c : hand)
-        if (c.type == t) return true;
-    return false;
-}
-
 } // namespace
 
 // The whole chain of nullifications against one trick on one target; true when it ends cancelled.
@@ -29,7 +23,7 @@ bool Game::nullified(int from, int target, std::string_view trick) {
         for (int k = 0; k < 6 && player < 0; ++k) {
             int seat = start + k < 6 ? start + k : start + k - 6;
             const Player& x = ps_[seat];
-            if (!x.alive || !holds(x.hand, Nullification)) continue;
+            if (!x.alive || !x.hand.has(Nullification)) continue;
             bool plays =
                 x.human ? askYes(seat, "\n" + std::string(trick) + "对" + ps_[target].hero.name +
                                            (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") +

@@ -92,7 +92,7 @@ bool Game::slashLimit(int p) const {
 }
 
 int Game::findCard(int p, CardType t) const {
-    const std::vector<Card>& h = ps_[p].hand;
+    const Hand& h = ps_[p].hand;
     for (std::size_t i = 0; i < h.size(); ++i)
         if (h[i].type == t) return static_cast<int>(i);
     return -1;
@@ -100,7 +100,7 @@ int Game::findCard(int p, CardType t) const {
 
 // A real slash wins over a converted one even at a higher index.
 int Game::findAnySlash(int p) const {
-    const std::vector<Card>& h = ps_[p].hand;
+    const Hand& h = ps_[p].hand;
     for (std::size_t i = 0; i < h.size(); ++i)
         if (isSlash(h[i].type)) return static_cast<int>(i);
     HeroId id = ps_[p].hero.id;
@@ -112,7 +112,7 @@ int Game::findAnySlash(int p) const {
 }
 
 int Game::findDodge(int p) const {
-    const std::vector<Card>& h = ps_[p].hand;
+    const Hand& h = ps_[p].hand;
     for (std::size_t i = 0; i < h.size(); ++i)
         if (h[i].type == Dodge) return static_cast<int>(i);
     HeroId id = ps_[p].hero.id;
@@ -124,7 +124,7 @@ int Game::findDodge(int p) const {
 }
 
 int Game::findSameSuit(int p, Suit s, int except) const {
-    const std::vector<Card>& h = ps_[p].hand;
+    const Hand& h = ps_[p].hand;
     for (std::size_t i = 0; i < h.size(); ++i)
         if (static_cast<int>(i) != except && h[i].suit == s) return static_cast<int>(i);
     return -1;

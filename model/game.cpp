@@ -90,11 +90,6 @@ void Game::makePlayers() {
     std::shuffle(hids.begin(), hids.end(), rng_);
 
     ps_.assign(6, Player{});
-    // Room for the usual hand and zone, so that a game's first draws allocate once.
-    for (Player& x : ps_) {
-        x.hand.reserve(12);
-        x.delayed.reserve(3);
-    }
     const char* const aiNames[6] = {"苍虎机", "赤虎机", "玄虎机", "白虎机", "金虎机", "青虎机"};
     std::vector<Role> roles(6, TeamHan);
     human_ = -1;

@@ -274,8 +274,8 @@ class Game {
     Options opt_;
     GameRng rng_;
     std::vector<Player> ps_;
-    std::vector<Card> deck_;
-    std::vector<Card> discard_;
+    CardList deck_;
+    CardList discard_;
     int human_ = -1;
     // The seat whose turn is in progress (or was last), the step that comes next in it, and the next seat
     // of the round to consider (-1: the round has not begun).
@@ -294,7 +294,7 @@ class Game {
     // The io is a hosted table, where dropped players may come back.
     bool hosted_ = false;
     // Cards shown by Harvest and not yet picked: on the table, in no pile.
-    std::vector<Card> pool_;
+    CardList pool_;
     // Called after every phase and every play-phase action; the simulation tests check the table here.
     std::function<void()> actionHook_;
     PlayCounts counts_;

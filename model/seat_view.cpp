@@ -16,7 +16,7 @@ SeatView Game::viewFor(int p) const {
     v.round = round_;
     v.self = p;
     v.role = x.role;
-    v.hand = x.hand;
+    v.hand.assign(x.hand.begin(), x.hand.end());
     v.drank = x.drank;
     v.activeUsed = x.activeUsed;
     v.slashAllowed = !slashLimit(p);
@@ -33,7 +33,7 @@ SeatView Game::viewFor(int p) const {
         s.armor = y.armor;
         s.offensiveHorse = y.offensiveHorse;
         s.defensiveHorse = y.defensiveHorse;
-        s.delayed = y.delayed;
+        s.delayed.assign(y.delayed.begin(), y.delayed.end());
         s.chained = y.chained;
         if (rolesOpen_ || mode_ == Normal3v3 || q == p || y.role == Lord || y.revealed || !y.alive)
             s.role = y.role;

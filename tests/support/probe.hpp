@@ -18,9 +18,9 @@ struct GameProbe {
     GameRng& rng() { return g.rng_; }
     std::vector<Player>& ps() { return g.ps_; }
     Player& seat(int p) { return g.ps_[static_cast<std::size_t>(p)]; }
-    std::vector<Card>& deck() { return g.deck_; }
-    std::vector<Card>& discard() { return g.discard_; }
-    std::vector<Card>& pool() { return g.pool_; }
+    CardList& deck() { return g.deck_; }
+    CardList& discard() { return g.discard_; }
+    CardList& pool() { return g.pool_; }
     int& human() { return g.human_; }
     int& current() { return g.current_; }
     int& round() { return g.round_; }
