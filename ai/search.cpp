@@ -224,7 +224,7 @@ double Search::score(const Game& world, int p) {
     int others = 0;
     for (int q = 0; q < 6; ++q) others += q != p && world.ps_[static_cast<std::size_t>(q)].alive;
     if (world.ended_) {
-        const std::string& r = world.result_;
+        std::string_view r = world.result_;
         bool won = false;
         if (world.mode_ == Normal3v3)
             won = (r == "汉军获胜！") == (me.role == TeamHan);

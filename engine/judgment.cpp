@@ -3,7 +3,7 @@
 namespace kvr {
 
 // Turns over the top card; one 鬼才 may replace it, 天妒 keeps it. The caller reads the returned card.
-Card Game::judgment(int who, const std::string& why, const std::function<bool(const Card&)>& good) {
+Card Game::judgment(int who, std::string_view why, const std::function<bool(const Card&)>& good) {
     Card c = drawOne();
     logParts(MAGENTA, ps_[who].hero.name, "的【", why, "】判定为", c, good(c) ? "（有利）" : "（不利）");
 

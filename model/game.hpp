@@ -104,7 +104,7 @@ class Game {
 
     // Read-only views for tools that report on played games.
     const PlayCounts& counts() const { return counts_; }
-    const std::string& result() const { return result_; }
+    std::string result() const { return std::string(result_); }
     // Rounds begun, the last one counted whether it was played out or ended the game.
     int roundsPlayed() const { return round_ - 1; }
     const std::vector<Player>& players() const { return ps_; }
@@ -139,7 +139,7 @@ class Game {
     void afterAction();
 
     // Judgments and phases
-    Card judgment(int who, const std::string& why, const std::function<bool(const Card&)>& good);
+    Card judgment(int who, std::string_view why, const std::function<bool(const Card&)>& good);
     void judgmentPhase(int p);
     void startSkills(int p);
     void drawPhase(int p);
@@ -155,10 +155,11 @@ class Game {
     bool useSlashCard(int p, int hi, Optional<int> forced);
     bool useVirtualSlash(int p);
     void slash(int from, int to, Card card, int owner = -1);
-    bool respondDodge(int p, const std::string& why);
-    bool respondSlash(int p, const std::string& why, int need);
-    bool playDodge(int p, const std::string& why);
-    bool playSlashes(int p, const std::string& why, int need);
+    // `why` is shown to a person asked for the card; a computer never reads it.
+    bool respondDodge(int p, std::string_view why);
+    bool respondSlash(int p, std::string_view why, int need);
+    bool playDodge(int p, std::string_view why);
+    bool playSlashes(int p, std::string_view why, int need);
     void payFirstTwo(int p);
     void duel(int from, int to, int damageOwner);
     void aoe(int from, CardType t);
@@ -289,7 +290,8 @@ class Game {
     bool midPlay_ = false;
     int viewSeat_ = -1;
     bool ended_ = false;
-    std::string result_;
+    // One of the result texts, which are literals: a copy or an ended game never allocates for it.
+    std::string_view result_;
     TableIo* io_ = nullptr;
     // The io is a hosted table, where dropped players may come back.
     bool hosted_ = false;

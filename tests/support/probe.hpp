@@ -26,7 +26,7 @@ struct GameProbe {
     int& round() { return g.round_; }
     int& viewSeat() { return g.viewSeat_; }
     bool& ended() { return g.ended_; }
-    std::string& result() { return g.result_; }
+    std::string result() const { return std::string(g.result_); }
     std::function<void()>& actionHook() { return g.actionHook_; }
     std::array<std::uint64_t, 6>& playerRng() { return g.playerRng_; }
     std::array<const ComputerPlayer*, 6>& players() { return g.players_; }
