@@ -27,23 +27,23 @@ void Game::auditRoleRead(int a) const {
     if (a >= 0 && !ps_[a].human && &computer(a) != &classicPlayer()) ++roleReads_;
 }
 
-SeatList Game::allies(int p) const {
+// The seats p regards as friends (sign 1) or foes (sign -1) among `seats` (bit i: seat i), in seat order.
+// The classic player asks this on every action: one row of the attitude table serves every seat.
+SeatList Game::seatsBy(int p, int sign, unsigned seats) const {
     SeatList out;
-    for (int i = 0; i < 6; ++i)
-        if (i != p && ps_[i].alive && attitude(p, i) > 0) out.push_back(i);
+    const int* row = ATTITUDES[mode_][ps_[p].role];
+    for (int i = 0; i < 6; ++i) {
+        if (i == p || !((seats >> i) & 1)) continue;
+        if (auditRoles_) auditRoleRead(p);
+        if (row[ps_[i].role] * sign > 0) out.push_back(i);
+    }
     return out;
 }
 
+SeatList Game::allies(int p) const { return seatsBy(p, 1, livingSeats()); }
+
 SeatList Game::enemies(int p, bool inRange) const {
-    SeatList out;
-    if (inRange) {
-        for (int i : slashable(p))
-            if (attitude(p, i) < 0) out.push_back(i);
-        return out;
-    }
-    for (int i = 0; i < 6; ++i)
-        if (i != p && ps_[i].alive && attitude(p, i) < 0) out.push_back(i);
-    return out;
+    return seatsBy(p, -1, inRange ? slashable(p) : livingSeats());
 }
 
 int Game::aiAlly(int p, bool wounded) const {

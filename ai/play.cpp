@@ -30,8 +30,7 @@ void Game::aiPlay(int p) {
     // One pass; returns whether it did something. Until something is done the hand stays as it is, so
     // the types it holds are read once and only those are looked for.
     auto pass = [&]() -> bool {
-        std::uint64_t held = 0;
-        for (const Card& c : x.hand) held |= std::uint64_t(1) << c.type;
+        const std::uint64_t held = x.hand.types();
         auto findCard = [&](int seat, CardType t) { return (held >> t) & 1 ? this->findCard(seat, t) : -1; };
         int peach = x.hp < x.maxHp ? findCard(p, Peach) : -1;
         if (peach >= 0) return use(peach);

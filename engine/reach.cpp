@@ -7,6 +7,9 @@
 namespace kvr {
 
 namespace {
+constexpr std::uint64_t SLASH_TYPES =
+    (std::uint64_t(1) << Slash) | (std::uint64_t(1) << FireSlash) | (std::uint64_t(1) << ThunderSlash);
+
 // Range of each weapon from QinggangSword to ZhuqueFan; anything else (the Crossbow) reaches 1.
 const int WEAPON_RANGE[] = {2, 2, 2, 3, 3, 3, 4, 5, 2, 4};
 
@@ -72,16 +75,16 @@ bool Game::canSlash(int a, int b) const {
     return true;
 }
 
-// canSlash for every seat at once: the foe lists of the computer ask it for each seat on every action.
-SeatList Game::slashable(int a) const {
-    SeatList out;
+// The foe lists of the computer ask this on every action, and the end of a play phase for every foe.
+unsigned Game::slashable(int a) const {
+    unsigned out = 0;
     if (!ps_[a].alive) return out;
     int reach = range(a);
     unsigned living = livingSeats();
     for (int b = 0; b < 6; ++b) {
         if (b == a || !ps_[b].alive || distance(a, b, living) > reach) continue;
         if (ps_[b].hero.id == Velisar && ps_[b].hand.empty()) continue;
-        out.push_back(b);
+        out |= 1U << b;
     }
     return out;
 }
@@ -93,6 +96,7 @@ bool Game::slashLimit(int p) const {
 
 int Game::findCard(int p, CardType t) const {
     const Hand& h = ps_[p].hand;
+    if (!h.has(t)) return -1;
     for (std::size_t i = 0; i < h.size(); ++i)
         if (h[i].type == t) return static_cast<int>(i);
     return -1;
@@ -101,9 +105,11 @@ int Game::findCard(int p, CardType t) const {
 // A real slash wins over a converted one even at a higher index.
 int Game::findAnySlash(int p) const {
     const Hand& h = ps_[p].hand;
-    for (std::size_t i = 0; i < h.size(); ++i)
-        if (isSlash(h[i].type)) return static_cast<int>(i);
+    if (h.types() & SLASH_TYPES)
+        for (std::size_t i = 0; i < h.size(); ++i)
+            if (isSlash(h[i].type)) return static_cast<int>(i);
     HeroId id = ps_[p].hero.id;
+    if (id != Keldar && id != Jorvane) return -1;
     for (std::size_t i = 0; i < h.size(); ++i) {
         if (id == Keldar && h[i].red()) return static_cast<int>(i);
         if (id == Jorvane && h[i].type == Dodge) return static_cast<int>(i);
@@ -113,9 +119,11 @@ int Game::findAnySlash(int p) const {
 
 int Game::findDodge(int p) const {
     const Hand& h = ps_[p].hand;
-    for (std::size_t i = 0; i < h.size(); ++i)
-        if (h[i].type == Dodge) return static_cast<int>(i);
+    if (h.has(Dodge))
+        for (std::size_t i = 0; i < h.size(); ++i)
+            if (h[i].type == Dodge) return static_cast<int>(i);
     HeroId id = ps_[p].hero.id;
+    if (id != Jorvane && id != Seluna) return -1;
     for (std::size_t i = 0; i < h.size(); ++i) {
         if (id == Jorvane && isSlash(h[i].type)) return static_cast<int>(i);
         if (id == Seluna && !h[i].red()) return static_cast<int>(i);

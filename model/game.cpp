@@ -68,6 +68,7 @@ void Game::setup() {
     for (int seat = 0; seat < 6; ++seat) draw(seat, 4, false);
 
     if (opt_.autoPlay) {
+        if (!io_) return;
         std::string out = "[自动测试] seed=" + std::to_string(opt_.seed) +
                           " 模式=" + (mode_ == Identity ? "身份局" : "普通3v3") + "\n";
         for (int i = 0; i < 6; ++i)

@@ -177,7 +177,8 @@ class Game {
     unsigned livingSeats() const;
     int range(int p) const;
     bool canSlash(int a, int b) const;
-    SeatList slashable(int a) const;
+    // canSlash(a, b) for every b at once: bit b set when a's slash reaches b.
+    unsigned slashable(int a) const;
     bool slashLimit(int p) const;
     int findCard(int p, CardType t) const;
     int findAnySlash(int p) const;
@@ -208,6 +209,7 @@ class Game {
     // Computer players
     int attitude(int a, int b) const;
     void auditRoleRead(int a) const;
+    SeatList seatsBy(int p, int sign, unsigned seats) const;
     SeatList allies(int p) const;
     SeatList enemies(int p, bool inRange) const;
     int aiAlly(int p, bool wounded) const;

@@ -92,11 +92,12 @@ void Game::notePlayEnd(int q) {
         if (!*slots[k]) types |= SLOT_TYPES[k];
     if (mode_ == Normal3v3) {
         bool foeAlive = false, foeInReach = false;
+        const unsigned reach = slashable(q);
         for (int r = 0; r < 6; ++r) {
             if (!ps_[static_cast<std::size_t>(r)].alive || ps_[static_cast<std::size_t>(r)].role == x.role)
                 continue;
             foeAlive = true;
-            foeInReach = foeInReach || canSlash(q, r);
+            foeInReach = foeInReach || ((reach >> r) & 1);
         }
         if (foeAlive) types |= bit(Duel) | bit(Dismantle);
         if (foeInReach && !x.usedSlash && !slashLimit(q))
