@@ -27,29 +27,45 @@ void Game::auditRoleRead(int a) const {
     if (a >= 0 && !ps_[a].human && &computer(a) != &classicPlayer()) ++roleReads_;
 }
 
-// The seats p regards as friends (sign 1) or foes (sign -1) among `seats` (bit i: seat i), in seat order.
-// The classic player asks this on every action: one row of the attitude table serves every seat.
-SeatList Game::seatsBy(int p, int sign, unsigned seats) const {
-    SeatList out;
+// The seats other than p that p regards as friends (sign 1) or foes (sign -1) among `seats` (bit i: seat
+// i). The classic player asks this on every action: one row of the attitude table serves every seat.
+unsigned Game::seatsBy(int p, int sign, unsigned seats) const {
+    seats &= ~(1U << p);
+    unsigned out = 0;
     const int* row = ATTITUDES[mode_][ps_[p].role];
     for (int i = 0; i < 6; ++i) {
-        if (i == p || !((seats >> i) & 1)) continue;
+        if (!((seats >> i) & 1)) continue;
         if (auditRoles_) auditRoleRead(p);
-        if (row[ps_[i].role] * sign > 0) out.push_back(i);
+        if (row[ps_[i].role] * sign > 0) out |= 1U << i;
     }
     return out;
 }
 
-SeatList Game::allies(int p) const { return seatsBy(p, 1, livingSeats()); }
+namespace {
 
-SeatList Game::enemies(int p, bool inRange) const {
+SeatList listOf(unsigned seats) {
+    SeatList out;
+    for (int i = 0; i < 6; ++i)
+        if ((seats >> i) & 1) out.push_back(i);
+    return out;
+}
+
+} // namespace
+
+SeatList Game::allies(int p) const { return listOf(seatsBy(p, 1, livingSeats())); }
+
+SeatList Game::enemies(int p, bool inRange) const { return listOf(foeSeats(p, inRange)); }
+
+unsigned Game::foeSeats(int p, bool inRange) const {
     return seatsBy(p, -1, inRange ? slashable(p) : livingSeats());
 }
 
 int Game::aiAlly(int p, bool wounded) const {
     int best = -1;
     int score = -99999;
-    for (int q : allies(p)) {
+    const unsigned friends = seatsBy(p, 1, livingSeats());
+    for (int q = 0; q < 6; ++q) {
+        if (!((friends >> q) & 1)) continue;
         const Player& x = ps_[q];
         if (wounded && x.hp >= x.maxHp) continue;
         int s = (x.maxHp - x.hp) * 20 - static_cast<int>(x.hand.size());
@@ -66,7 +82,9 @@ int Game::aiAlly(int p, bool wounded) const {
 int Game::aiEnemy(int p, bool inRange, bool needsCards) const {
     int best = -1;
     int score = -99999;
-    for (int q : enemies(p, inRange)) {
+    const unsigned foes = foeSeats(p, inRange);
+    for (int q = 0; q < 6; ++q) {
+        if (!((foes >> q) & 1)) continue;
         const Player& x = ps_[q];
         int cards = totalCards(q);
         if (needsCards && cards == 0) continue;
@@ -119,9 +137,16 @@ int Game::keepValue(const Card& c, int p) const {
 // The hand card p values least, the earliest on ties; -1 for an empty hand.
 int Game::cheapestCard(int p) const {
     const Hand& h = ps_[p].hand;
-    int low = h.empty() ? -1 : 0;
-    for (std::size_t i = 1; i < h.size(); ++i)
-        if (keepValue(h[i], p) < keepValue(h[static_cast<std::size_t>(low)], p)) low = static_cast<int>(i);
+    if (h.empty()) return -1;
+    int low = 0;
+    int lowValue = keepValue(h[0], p);
+    for (std::size_t i = 1; i < h.size(); ++i) {
+        int v = keepValue(h[i], p);
+        if (v < lowValue) {
+            low = static_cast<int>(i);
+            lowValue = v;
+        }
+    }
     return low;
 }
 

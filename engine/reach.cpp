@@ -44,12 +44,6 @@ constexpr std::array<std::uint8_t, 6 * 6 * 64> RING = ringDistances();
 // Living seats counted the short way round, both ends' horses and 马术 applied, never below 1.
 int Game::distance(int a, int b) const { return distance(a, b, livingSeats()); }
 
-unsigned Game::livingSeats() const {
-    unsigned living = 0;
-    for (unsigned i = 0; i < 6; ++i) living |= static_cast<unsigned>(ps_[i].alive) << i;
-    return living;
-}
-
 int Game::distance(int a, int b, unsigned living) const {
     if (a == b) return 0;
     int d = RING[static_cast<std::size_t>((a * 6 + b) * 64) + living];
@@ -77,12 +71,18 @@ bool Game::canSlash(int a, int b) const {
 
 // The foe lists of the computer ask this on every action, and the end of a play phase for every foe.
 unsigned Game::slashable(int a) const {
+    const Player& x = ps_[a];
     unsigned out = 0;
-    if (!ps_[a].alive) return out;
+    if (!x.alive) return out;
     int reach = range(a);
     unsigned living = livingSeats();
+    // distance(a, b), with a's own horse and 马术 counted once.
+    int own = (x.offensiveHorse ? 1 : 0) + (x.hero.id == Feyrin ? 1 : 0);
     for (int b = 0; b < 6; ++b) {
-        if (b == a || !ps_[b].alive || distance(a, b, living) > reach) continue;
+        if (b == a || !ps_[b].alive) continue;
+        int d =
+            RING[static_cast<std::size_t>((a * 6 + b) * 64) + living] - own + (ps_[b].defensiveHorse ? 1 : 0);
+        if (std::max(1, d) > reach) continue;
         if (ps_[b].hero.id == Velisar && ps_[b].hand.empty()) continue;
         out |= 1U << b;
     }

@@ -174,7 +174,11 @@ class Game {
     int distance(int a, int b) const;
     // The same with the set of living seats known (bit i: seat i lives).
     int distance(int a, int b, unsigned living) const;
-    unsigned livingSeats() const;
+    unsigned livingSeats() const {
+        unsigned living = 0;
+        for (unsigned i = 0; i < 6; ++i) living |= static_cast<unsigned>(ps_[i].alive) << i;
+        return living;
+    }
     int range(int p) const;
     bool canSlash(int a, int b) const;
     // canSlash(a, b) for every b at once: bit b set when a's slash reaches b.
@@ -209,7 +213,9 @@ class Game {
     // Computer players
     int attitude(int a, int b) const;
     void auditRoleRead(int a) const;
-    SeatList seatsBy(int p, int sign, unsigned seats) const;
+    unsigned seatsBy(int p, int sign, unsigned seats) const;
+    // The same as sets of seats (bit i: seat i).
+    unsigned foeSeats(int p, bool inRange) const;
     SeatList allies(int p) const;
     SeatList enemies(int p, bool inRange) const;
     int aiAlly(int p, bool wounded) const;

@@ -109,9 +109,11 @@ void Game::notePlayEnd(int q) {
 // A card seen going into seat `holder`'s hand: by seat `viewer` alone, or (viewer -1) by everybody.
 void Game::noteSeen(int viewer, const Card& c, int holder) {
     if (c.id < 1 || c.id > DECK_SIZE) return;
-    for (std::size_t v = 0; v < seenIn_.size(); ++v)
-        if (viewer < 0 || static_cast<int>(v) == viewer)
-            seenIn_[v][static_cast<std::size_t>(c.id)] = static_cast<std::int8_t>(holder);
+    if (viewer >= 0) {
+        if (viewer < 6) seenIn_[static_cast<std::size_t>(viewer)][c.id] = static_cast<std::int8_t>(holder);
+        return;
+    }
+    for (auto& seen : seenIn_) seen[c.id] = static_cast<std::int8_t>(holder);
 }
 
 void Game::noteHelp(int a, int b) {
