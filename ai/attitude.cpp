@@ -1,3 +1,5 @@
+#include <array>
+
 #include "ai/players.hpp"
 #include "model/game.hpp"
 
@@ -11,6 +13,20 @@ constexpr int ATTITUDES[2][6][6] = {
     {{3, -3, 3, -3, 3, -3}, {-3, 3, -3, 3, -3, 3}, {0}, {0}, {0}, {0}},
     {{0}, {0}, {3, 3, 3, 3, -3, -2}, {3, 3, 3, 3, -3, -2}, {3, 3, -3, -3, 3, -1}, {-1, -1, -1, -1, -1, -1}},
 };
+
+// The roles each role regards as friends (row 0) and as foes (row 1), by mode: bit r for role r.
+constexpr std::array<std::array<std::array<unsigned, 6>, 2>, 2> sidedRoles() {
+    std::array<std::array<std::array<unsigned, 6>, 2>, 2> out{};
+    for (int mode = 0; mode < 2; ++mode)
+        for (int a = 0; a < 6; ++a)
+            for (int b = 0; b < 6; ++b) {
+                int s = ATTITUDES[mode][a][b];
+                if (s > 0) out[mode][0][a] |= 1U << b;
+                if (s < 0) out[mode][1][a] |= 1U << b;
+            }
+    return out;
+}
+constexpr auto SIDED_ROLES = sidedRoles();
 
 } // namespace
 
@@ -31,14 +47,13 @@ void Game::auditRoleRead(int a) const {
 // i). The classic player asks this on every action: one row of the attitude table serves every seat.
 unsigned Game::seatsBy(int p, int sign, unsigned seats) const {
     seats &= ~(1U << p);
+    const unsigned roles = SIDED_ROLES[mode_][sign < 0][ps_[p].role];
     unsigned out = 0;
-    const int* row = ATTITUDES[mode_][ps_[p].role];
-    for (int i = 0; i < 6; ++i) {
-        if (!((seats >> i) & 1)) continue;
-        if (auditRoles_) auditRoleRead(p);
-        if (row[ps_[i].role] * sign > 0) out |= 1U << i;
-    }
-    return out;
+    for (unsigned i = 0; i < 6; ++i) out |= ((roles >> ps_[i].role) & 1U) << i;
+    if (auditRoles_)
+        for (int i = 0; i < 6; ++i)
+            if ((seats >> i) & 1) auditRoleRead(p);
+    return out & seats;
 }
 
 namespace {

@@ -144,10 +144,4 @@ bool Game::hasDelayed(int p, CardType t) const {
     return false;
 }
 
-int Game::totalCards(int p) const {
-    const Player& x = ps_[p];
-    return static_cast<int>(x.hand.size()) + x.weapon.has_ + x.armor.has_ + x.offensiveHorse.has_ +
-           x.defensiveHorse.has_;
-}
-
 } // namespace kvr

@@ -189,7 +189,11 @@ class Game {
     int findDodge(int p) const;
     int findSameSuit(int p, Suit s, int except) const;
     bool hasDelayed(int p, CardType t) const;
-    int totalCards(int p) const;
+    int totalCards(int p) const {
+        const Player& x = ps_[p];
+        return static_cast<int>(x.hand.size()) + x.weapon.has_ + x.armor.has_ + x.offensiveHorse.has_ +
+               x.defensiveHorse.has_;
+    }
 
     // Damage, dying and death
     void damage(int from, int to, int amount, Nature nat, std::string_view why, bool spread);
