@@ -90,7 +90,7 @@ void Game::makePlayers() {
     for (std::size_t i = 0; i < hids.size(); ++i) hids[i] = static_cast<int>(i);
     std::shuffle(hids.begin(), hids.end(), rng_);
 
-    ps_.assign(6, Player{});
+    ps_.fill(Player{});
     const char* const aiNames[6] = {"苍虎机", "赤虎机", "玄虎机", "白虎机", "金虎机", "青虎机"};
     std::vector<Role> roles(6, TeamHan);
     human_ = -1;

@@ -107,7 +107,7 @@ class Game {
     std::string result() const { return std::string(result_); }
     // Rounds begun, the last one counted whether it was played out or ended the game.
     int roundsPlayed() const { return round_ - 1; }
-    const std::vector<Player>& players() const { return ps_; }
+    const std::array<Player, 6>& players() const { return ps_; }
 
   private:
     friend struct GameProbe;
@@ -286,7 +286,8 @@ class Game {
     Mode mode_;
     Options opt_;
     GameRng rng_;
-    std::vector<Player> ps_;
+    // In place: a copy of a game allocates nothing for its seats.
+    std::array<Player, 6> ps_;
     CardList deck_;
     CardList discard_;
     int human_ = -1;

@@ -16,7 +16,7 @@ struct GameProbe {
     Mode& mode() { return g.mode_; }
     Options& opt() { return g.opt_; }
     GameRng& rng() { return g.rng_; }
-    std::vector<Player>& ps() { return g.ps_; }
+    std::array<Player, 6>& ps() { return g.ps_; }
     Player& seat(int p) { return g.ps_[static_cast<std::size_t>(p)]; }
     CardList& deck() { return g.deck_; }
     CardList& discard() { return g.discard_; }
