@@ -1,3 +1,5 @@
+#include <array>
+
 #include "ai/players.hpp"
 #include "model/game.hpp"
 
@@ -11,6 +13,20 @@ constexpr int ATTITUDES[2][6][6] = {
     {{3, -3, 3, -3, 3, -3}, {-3, 3, -3, 3, -3, 3}, {0}, {0}, {0}, {0}},
     {{0}, {0}, {3, 3, 3, 3, -3, -2}, {3, 3, 3, 3, -3, -2}, {3, 3, -3, -3, 3, -1}, {-1, -1, -1, -1, -1, -1}},
 };
+
+// The roles each role regards as friends (row 0) and as foes (row 1), by mode: bit r for role r.
+constexpr std::array<std::array<std::array<unsigned, 6>, 2>, 2> sidedRoles() {
+    std::array<std::array<std::array<unsigned, 6>, 2>, 2> out{};
+    for (int mode = 0; mode < 2; ++mode)
+        for (int a = 0; a < 6; ++a)
+            for (int b = 0; b < 6; ++b) {
+                int s = ATTITUDES[mode][a][b];
+                if (s > 0) out[mode][0][a] |= 1U << b;
+                if (s < 0) out[mode][1][a] |= 1U << b;
+            }
+    return out;
+}
+constexpr auto SIDED_ROLES = sidedRoles();
 
 } // namespace
 
@@ -27,29 +43,44 @@ void Game::auditRoleRead(int a) const {
     if (a >= 0 && !ps_[a].human && &computer(a) != &classicPlayer()) ++roleReads_;
 }
 
-SeatList Game::allies(int p) const {
+// The seats other than p that p regards as friends (sign 1) or foes (sign -1) among `seats` (bit i: seat
+// i). The classic player asks this on every action: one row of the attitude table serves every seat.
+unsigned Game::seatsBy(int p, int sign, unsigned seats) const {
+    seats &= ~(1U << p);
+    const unsigned roles = SIDED_ROLES[mode_][sign < 0][ps_[p].role];
+    unsigned out = 0;
+    for (unsigned i = 0; i < 6; ++i) out |= ((roles >> ps_[i].role) & 1U) << i;
+    if (auditRoles_)
+        for (int i = 0; i < 6; ++i)
+            if ((seats >> i) & 1) auditRoleRead(p);
+    return out & seats;
+}
+
+namespace {
+
+SeatList listOf(unsigned seats) {
     SeatList out;
     for (int i = 0; i < 6; ++i)
-        if (i != p && ps_[i].alive && attitude(p, i) > 0) out.push_back(i);
+        if ((seats >> i) & 1) out.push_back(i);
     return out;
 }
 
-SeatList Game::enemies(int p, bool inRange) const {
-    SeatList out;
-    if (inRange) {
-        for (int i : slashable(p))
-            if (attitude(p, i) < 0) out.push_back(i);
-        return out;
-    }
-    for (int i = 0; i < 6; ++i)
-        if (i != p && ps_[i].alive && attitude(p, i) < 0) out.push_back(i);
-    return out;
+} // namespace
+
+SeatList Game::allies(int p) const { return listOf(seatsBy(p, 1, livingSeats())); }
+
+SeatList Game::enemies(int p, bool inRange) const { return listOf(foeSeats(p, inRange)); }
+
+unsigned Game::foeSeats(int p, bool inRange) const {
+    return seatsBy(p, -1, inRange ? slashable(p) : livingSeats());
 }
 
 int Game::aiAlly(int p, bool wounded) const {
     int best = -1;
     int score = -99999;
-    for (int q : allies(p)) {
+    const unsigned friends = seatsBy(p, 1, livingSeats());
+    for (int q = 0; q < 6; ++q) {
+        if (!((friends >> q) & 1)) continue;
         const Player& x = ps_[q];
         if (wounded && x.hp >= x.maxHp) continue;
         int s = (x.maxHp - x.hp) * 20 - static_cast<int>(x.hand.size());
@@ -66,7 +97,9 @@ int Game::aiAlly(int p, bool wounded) const {
 int Game::aiEnemy(int p, bool inRange, bool needsCards) const {
     int best = -1;
     int score = -99999;
-    for (int q : enemies(p, inRange)) {
+    const unsigned foes = foeSeats(p, inRange);
+    for (int q = 0; q < 6; ++q) {
+        if (!((foes >> q) & 1)) continue;
         const Player& x = ps_[q];
         int cards = totalCards(q);
         if (needsCards && cards == 0) continue;
@@ -118,10 +151,17 @@ int Game::keepValue(const Card& c, int p) const {
 
 // The hand card p values least, the earliest on ties; -1 for an empty hand.
 int Game::cheapestCard(int p) const {
-    const std::vector<Card>& h = ps_[p].hand;
-    int low = h.empty() ? -1 : 0;
-    for (std::size_t i = 1; i < h.size(); ++i)
-        if (keepValue(h[i], p) < keepValue(h[static_cast<std::size_t>(low)], p)) low = static_cast<int>(i);
+    const Hand& h = ps_[p].hand;
+    if (h.empty()) return -1;
+    int low = 0;
+    int lowValue = keepValue(h[0], p);
+    for (std::size_t i = 1; i < h.size(); ++i) {
+        int v = keepValue(h[i], p);
+        if (v < lowValue) {
+            low = static_cast<int>(i);
+            lowValue = v;
+        }
+    }
     return low;
 }
 

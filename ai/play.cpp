@@ -7,6 +7,12 @@ namespace kvr {
 
 namespace {
 
+int seatCount(unsigned seats) {
+    int n = 0;
+    for (; seats != 0; seats &= seats - 1) ++n;
+    return n;
+}
+
 constexpr std::uint64_t typeBits(std::initializer_list<CardType> types) {
     std::uint64_t out = 0;
     for (CardType t : types) out |= std::uint64_t(1) << t;
@@ -26,12 +32,15 @@ void Game::aiPlay(int p) {
     auto use = [this, p](int index, Optional<int> target = Optional<int>()) {
         return useCard(p, index, target);
     };
+    // At least as many living friends as foes: worth a harvest for every seat, not an attack on every seat.
+    auto asManyFriends = [this, p]() {
+        return seatCount(seatsBy(p, 1, livingSeats())) >= seatCount(foeSeats(p, false));
+    };
 
     // One pass; returns whether it did something. Until something is done the hand stays as it is, so
     // the types it holds are read once and only those are looked for.
     auto pass = [&]() -> bool {
-        std::uint64_t held = 0;
-        for (const Card& c : x.hand) held |= std::uint64_t(1) << c.type;
+        const std::uint64_t held = x.hand.types();
         auto findCard = [&](int seat, CardType t) { return (held >> t) & 1 ? this->findCard(seat, t) : -1; };
         int peach = x.hp < x.maxHp ? findCard(p, Peach) : -1;
         if (peach >= 0) return use(peach);
@@ -61,7 +70,7 @@ void Game::aiPlay(int p) {
         for (CardType t : {Barbarians, Arrows}) {
             if ((held & typeBits({Barbarians, Arrows})) == 0) break;
             int i = findCard(p, t);
-            if (i < 0 || allies(p).size() >= enemies(p, false).size()) continue;
+            if (i < 0 || asManyFriends()) continue;
             if (use(i)) return true;
             break;
         }
@@ -101,7 +110,7 @@ void Game::aiPlay(int p) {
         if (lightning >= 0 && !hasDelayed(p, Lightning)) return use(lightning);
 
         int harvestCard = findCard(p, Harvest);
-        if (harvestCard >= 0 && allies(p).size() >= enemies(p, false).size()) return use(harvestCard);
+        if (harvestCard >= 0 && asManyFriends()) return use(harvestCard);
 
         int garden = findCard(p, PeachGarden);
         if (garden < 0) return false;

@@ -1,7 +1,7 @@
 #include "ai/players.hpp"
 
 #include <algorithm>
-#include <numeric>
+#include <array>
 
 #include "ai/search.hpp"
 #include "ai/strong.hpp"
@@ -12,7 +12,7 @@ namespace kvr {
 namespace {
 
 // The first hand card that fits, or -1.
-int firstFitting(const std::vector<Card>& hand, const std::function<bool(const Card&)>& fits) {
+int firstFitting(const Hand& hand, const std::function<bool(const Card&)>& fits) {
     for (std::size_t i = 0; i < hand.size(); ++i)
         if (fits(hand[i])) return static_cast<int>(i);
     return -1;
@@ -23,13 +23,21 @@ int firstFitting(const std::vector<Card>& hand, const std::function<bool(const C
 class ClassicPlayer : public ComputerPlayer {
   public:
     // The top cards in the order of their value to seat p, the most valuable drawn first; ties keep
-    // their order.
-    static std::vector<std::size_t> byKeepValue(const Game& g, int p, const std::vector<Card>& top) {
-        std::vector<std::size_t> order(top.size());
-        std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            return g.keepValue(top[a], p) > g.keepValue(top[b], p);
-        });
+    // their order (an insertion sort: five cards at most).
+    static TopOrder byKeepValue(const Game& g, int p, const CardList& top) {
+        TopOrder order{};
+        std::array<int, 5> value{};
+        std::size_t n = std::min(top.size(), order.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            int v = g.keepValue(top[i], p);
+            std::size_t k = i;
+            for (; k > 0 && value[k - 1] < v; --k) {
+                order[k] = order[k - 1];
+                value[k] = value[k - 1];
+            }
+            order[k] = i;
+            value[k] = v;
+        }
         return order;
     }
 
@@ -44,10 +52,10 @@ class ClassicPlayer : public ComputerPlayer {
     int payCard(const Game& g, int p, const std::function<bool(const Card&)>& fits) const override {
         return firstFitting(g.ps_[p].hand, fits);
     }
-    std::vector<std::size_t> arrangeTop(const Game& g, int p, const std::vector<Card>& top) const override {
+    TopOrder arrangeTop(const Game& g, int p, const CardList& top) const override {
         return byKeepValue(g, p, top);
     }
-    std::size_t harvestPick(const Game& g, int p, const std::vector<Card>& pool) const override {
+    std::size_t harvestPick(const Game& g, int p, const CardList& pool) const override {
         std::size_t pick = 0;
         for (std::size_t i = 1; i < pool.size(); ++i)
             if (g.keepValue(pool[i], p) > g.keepValue(pool[pick], p)) pick = i;
@@ -122,10 +130,10 @@ class StrongPlayer : public ComputerPlayer {
     int payCard(const Game& g, int p, const std::function<bool(const Card&)>& fits) const override {
         return decide(g, p, [&](const SeatView& v) { return strongCheapest(v, fits); });
     }
-    std::vector<std::size_t> arrangeTop(const Game& g, int p, const std::vector<Card>& top) const override {
+    TopOrder arrangeTop(const Game& g, int p, const CardList& top) const override {
         return ClassicPlayer::byKeepValue(g, p, top);
     }
-    std::size_t harvestPick(const Game& g, int p, const std::vector<Card>& pool) const override {
+    std::size_t harvestPick(const Game& g, int p, const CardList& pool) const override {
         return decide(g, p, [&](const SeatView& v) {
             std::size_t best = 0;
             for (std::size_t i = 1; i < pool.size(); ++i)

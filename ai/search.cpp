@@ -123,9 +123,10 @@ void Search::dealWorld(Game& world, int p, const SeatView& v, const RoleBelief& 
                        std::uint64_t& state) {
     PlayerRng rng{state};
     auto unit = [&rng] { return static_cast<double>(rng() >> 11) * (1.0 / 9007199254740992.0); };
-    std::vector<Card>& pool = world.deck_;
+    CardList& pool = world.deck_;
     for (int q = 0; q < 6; ++q)
-        if (q != p) pool.insert(pool.end(), world.ps_[q].hand.begin(), world.ps_[q].hand.end());
+        if (q != p)
+            for (const Card& c : world.ps_[q].hand) pool.push_back(c);
     // In the order of their ids: where the unseen cards really lie must not change what is dealt.
     std::sort(pool.begin(), pool.end(), [](const Card& a, const Card& b) { return a.id < b.id; });
     // Each hand card is drawn from the unseen ones, a kept type more often than a played one: a random card
@@ -156,15 +157,16 @@ void Search::dealWorld(Game& world, int p, const SeatView& v, const RoleBelief& 
             ++i;
             continue;
         }
-        world.ps_[static_cast<std::size_t>(holder)].hand[known[static_cast<std::size_t>(holder)]++] = pool[i];
+        world.ps_[static_cast<std::size_t>(holder)].hand.set(known[static_cast<std::size_t>(holder)]++,
+                                                             pool[i]);
         pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(i));
     }
     for (int q = 0; q < 6; ++q) {
         if (q == p) continue;
-        std::vector<Card>& hand = world.ps_[q].hand;
+        Hand& hand = world.ps_[q].hand;
         std::size_t constrained = static_cast<std::size_t>(v.lackCount[static_cast<std::size_t>(q)]);
         for (std::size_t k = known[static_cast<std::size_t>(q)]; k < hand.size() && !pool.empty(); ++k)
-            hand[k] = take(k < constrained ? v.lacks[static_cast<std::size_t>(q)] : 0);
+            hand.set(k, take(k < constrained ? v.lacks[static_cast<std::size_t>(q)] : 0));
     }
     std::shuffle(pool.begin(), pool.end(), rng);
     if (world.mode_ == Identity) {
@@ -222,7 +224,7 @@ double Search::score(const Game& world, int p) {
     int others = 0;
     for (int q = 0; q < 6; ++q) others += q != p && world.ps_[static_cast<std::size_t>(q)].alive;
     if (world.ended_) {
-        const std::string& r = world.result_;
+        std::string_view r = world.result_;
         bool won = false;
         if (world.mode_ == Normal3v3)
             won = (r == "汉军获胜！") == (me.role == TeamHan);

@@ -125,14 +125,16 @@ void Game::table() const {
             out += "[阵亡]";
         out += " 手牌" + std::to_string(x.hand.size()) + " " + equips(x);
         if (x.chained) out += " [连环]";
-        out += " 技【" + x.hero.skills + "】\n";
+        out += " 技【";
+        out += x.hero.skills;
+        out += "】\n";
     }
     out += paint("╚══════════════════════════════════════════════════╝\n", CYAN);
     show(out);
 }
 
 void Game::hand(int p) const {
-    const std::vector<Card>& cards = ps_[p].hand;
+    const Hand& cards = ps_[p].hand;
     std::string out = "\n手牌：\n";
     for (std::size_t i = 0; i < cards.size(); ++i) {
         out += "[" + std::to_string(i + 1) + "]" + padRight(ctext(cards[i]), 18);

@@ -3,7 +3,7 @@
 namespace kvr {
 
 Card Game::takeHand(int p, int i, bool trigger) {
-    std::vector<Card>& h = ps_[p].hand;
+    Hand& h = ps_[p].hand;
     Card c = h[static_cast<std::size_t>(i)];
     h.erase(h.begin() + i);
     if (trigger && h.empty()) triggerEmptyHand(p);
@@ -17,7 +17,7 @@ Optional<Card> Game::takeRandomCard(int p, bool steal, int source) {
     int k = roll(0, total - 1);
     Player& x = ps_[p];
     int handSize = static_cast<int>(x.hand.size());
-    Card c;
+    Card c{};
     if (k < handSize) {
         c = takeHand(p, k, true);
     } else {

@@ -34,7 +34,7 @@ void Game::humanPlay(int p) {
             useVirtualSlash(p);
             activateSeat(p);
         } else if (cmd == "i") {
-            show("【" + ps_[p].hero.skills + "】" + ps_[p].hero.detail + "\n");
+            show(std::string("【") + ps_[p].hero.skills + "】" + ps_[p].hero.detail + "\n");
         } else if (cmd == "h") {
             show("杀默认每回合1次；闪/无懈只在询问时使用；桃治伤；酒强化下一杀。\n"
                  "延时锦囊进入判定区；手牌上限等于当前体力。装备直接输入序号。\n");

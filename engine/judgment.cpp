@@ -3,7 +3,7 @@
 namespace kvr {
 
 // Turns over the top card; one 鬼才 may replace it, 天妒 keeps it. The caller reads the returned card.
-Card Game::judgment(int who, const std::string& why, const std::function<bool(const Card&)>& good) {
+Card Game::judgment(int who, std::string_view why, const std::function<bool(const Card&)>& good) {
     Card c = drawOne();
     logParts(MAGENTA, ps_[who].hero.name, "的【", why, "】判定为", c, good(c) ? "（有利）" : "（不利）");
 
@@ -44,8 +44,8 @@ Card Game::judgment(int who, const std::string& why, const std::function<bool(co
 }
 
 void Game::judgmentPhase(int p) {
-    std::vector<Card> zone;
-    zone.swap(ps_[p].delayed);
+    CardList zone = ps_[p].delayed;
+    ps_[p].delayed.clear();
     for (std::size_t k = 0; k < zone.size(); ++k) {
         const Card& card = zone[k];
         // A dead holder, or a decided game, turns over nothing more: the rest goes to the discard pile.

@@ -11,8 +11,8 @@ void Game::run() {
     }
     std::string roles;
     for (const Player& x : ps_) roles += x.hero.name + "=" + roleText(x.role) + "  ";
-    show("\n================ 对局结束 ================\n" + result_ + "\n身份：" + roles + "\n");
-    if (io_) io_->farewell("\n[对局结束] " + result_ + "\n");
+    show("\n================ 对局结束 ================\n" + std::string(result_) + "\n身份：" + roles + "\n");
+    if (io_) io_->farewell("\n[对局结束] " + std::string(result_) + "\n");
     if (!opt_.autoPlay) pause("按 Enter 继续...");
 }
 

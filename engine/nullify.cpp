@@ -12,12 +12,6 @@ bool targetShown(std::string_view trick, int from, int target) {
            trick == "五谷丰登";
 }
 
-bool holds(const std::vector<Card>& hand, CardType t) {
-    for (const Card& c : hand)
-        if (c.type == t) return true;
-    return false;
-}
-
 } // namespace
 
 // The whole chain of nullifications against one trick on one target; true when it ends cancelled.
@@ -25,11 +19,16 @@ bool Game::nullified(int from, int target, std::string_view trick) {
     bool cancelled = false;
     int start = (from + 1) % 6;
     for (int chains = 12; chains > 0; --chains) {
+        // Read afresh for each play: the last card of a hand can draw another (连营).
+        unsigned holders = 0;
+        for (int s = 0; s < 6; ++s)
+            holders |= static_cast<unsigned>(ps_[s].alive && ps_[s].hand.has(Nullification)) << s;
+        if (holders == 0) return cancelled;
         int player = -1;
         for (int k = 0; k < 6 && player < 0; ++k) {
             int seat = start + k < 6 ? start + k : start + k - 6;
+            if (!((holders >> seat) & 1)) continue;
             const Player& x = ps_[seat];
-            if (!x.alive || !holds(x.hand, Nullification)) continue;
             bool plays =
                 x.human ? askYes(seat, "\n" + std::string(trick) + "对" + ps_[target].hero.name +
                                            (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") +

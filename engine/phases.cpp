@@ -20,10 +20,10 @@ void Game::startSkills(int p) {
         }
     } else if (x.hero.id == Velisar) {
         std::size_t n = std::min<std::size_t>(5, deck_.size());
-        std::vector<Card> top;
+        CardList top;
         for (std::size_t k = 0; k < n; ++k) top.push_back(drawOne());
-        std::vector<std::size_t> order(n);
-        std::iota(order.begin(), order.end(), 0);
+        TopOrder order{};
+        std::iota(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(n), 0);
         if (x.human) {
             std::string out = "【观星】\n";
             for (std::size_t k = 0; k < n; ++k) out += std::to_string(k + 1) + "." + ctext(top[k]) + " ";

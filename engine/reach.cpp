@@ -7,6 +7,9 @@
 namespace kvr {
 
 namespace {
+constexpr std::uint64_t SLASH_TYPES =
+    (std::uint64_t(1) << Slash) | (std::uint64_t(1) << FireSlash) | (std::uint64_t(1) << ThunderSlash);
+
 // Range of each weapon from QinggangSword to ZhuqueFan; anything else (the Crossbow) reaches 1.
 const int WEAPON_RANGE[] = {2, 2, 2, 3, 3, 3, 4, 5, 2, 4};
 
@@ -41,12 +44,6 @@ constexpr std::array<std::uint8_t, 6 * 6 * 64> RING = ringDistances();
 // Living seats counted the short way round, both ends' horses and 马术 applied, never below 1.
 int Game::distance(int a, int b) const { return distance(a, b, livingSeats()); }
 
-unsigned Game::livingSeats() const {
-    unsigned living = 0;
-    for (unsigned i = 0; i < 6; ++i) living |= static_cast<unsigned>(ps_[i].alive) << i;
-    return living;
-}
-
 int Game::distance(int a, int b, unsigned living) const {
     if (a == b) return 0;
     int d = RING[static_cast<std::size_t>((a * 6 + b) * 64) + living];
@@ -72,16 +69,22 @@ bool Game::canSlash(int a, int b) const {
     return true;
 }
 
-// canSlash for every seat at once: the foe lists of the computer ask it for each seat on every action.
-SeatList Game::slashable(int a) const {
-    SeatList out;
-    if (!ps_[a].alive) return out;
+// The foe lists of the computer ask this on every action, and the end of a play phase for every foe.
+unsigned Game::slashable(int a) const {
+    const Player& x = ps_[a];
+    unsigned out = 0;
+    if (!x.alive) return out;
     int reach = range(a);
     unsigned living = livingSeats();
+    // distance(a, b), with a's own horse and 马术 counted once.
+    int own = (x.offensiveHorse ? 1 : 0) + (x.hero.id == Feyrin ? 1 : 0);
     for (int b = 0; b < 6; ++b) {
-        if (b == a || !ps_[b].alive || distance(a, b, living) > reach) continue;
+        if (b == a || !ps_[b].alive) continue;
+        int d =
+            RING[static_cast<std::size_t>((a * 6 + b) * 64) + living] - own + (ps_[b].defensiveHorse ? 1 : 0);
+        if (std::max(1, d) > reach) continue;
         if (ps_[b].hero.id == Velisar && ps_[b].hand.empty()) continue;
-        out.push_back(b);
+        out |= 1U << b;
     }
     return out;
 }
@@ -92,7 +95,8 @@ bool Game::slashLimit(int p) const {
 }
 
 int Game::findCard(int p, CardType t) const {
-    const std::vector<Card>& h = ps_[p].hand;
+    const Hand& h = ps_[p].hand;
+    if (!h.has(t)) return -1;
     for (std::size_t i = 0; i < h.size(); ++i)
         if (h[i].type == t) return static_cast<int>(i);
     return -1;
@@ -100,10 +104,12 @@ int Game::findCard(int p, CardType t) const {
 
 // A real slash wins over a converted one even at a higher index.
 int Game::findAnySlash(int p) const {
-    const std::vector<Card>& h = ps_[p].hand;
-    for (std::size_t i = 0; i < h.size(); ++i)
-        if (isSlash(h[i].type)) return static_cast<int>(i);
+    const Hand& h = ps_[p].hand;
+    if (h.types() & SLASH_TYPES)
+        for (std::size_t i = 0; i < h.size(); ++i)
+            if (isSlash(h[i].type)) return static_cast<int>(i);
     HeroId id = ps_[p].hero.id;
+    if (id != Keldar && id != Jorvane) return -1;
     for (std::size_t i = 0; i < h.size(); ++i) {
         if (id == Keldar && h[i].red()) return static_cast<int>(i);
         if (id == Jorvane && h[i].type == Dodge) return static_cast<int>(i);
@@ -112,10 +118,12 @@ int Game::findAnySlash(int p) const {
 }
 
 int Game::findDodge(int p) const {
-    const std::vector<Card>& h = ps_[p].hand;
-    for (std::size_t i = 0; i < h.size(); ++i)
-        if (h[i].type == Dodge) return static_cast<int>(i);
+    const Hand& h = ps_[p].hand;
+    if (h.has(Dodge))
+        for (std::size_t i = 0; i < h.size(); ++i)
+            if (h[i].type == Dodge) return static_cast<int>(i);
     HeroId id = ps_[p].hero.id;
+    if (id != Jorvane && id != Seluna) return -1;
     for (std::size_t i = 0; i < h.size(); ++i) {
         if (id == Jorvane && isSlash(h[i].type)) return static_cast<int>(i);
         if (id == Seluna && !h[i].red()) return static_cast<int>(i);
@@ -124,7 +132,7 @@ int Game::findDodge(int p) const {
 }
 
 int Game::findSameSuit(int p, Suit s, int except) const {
-    const std::vector<Card>& h = ps_[p].hand;
+    const Hand& h = ps_[p].hand;
     for (std::size_t i = 0; i < h.size(); ++i)
         if (static_cast<int>(i) != except && h[i].suit == s) return static_cast<int>(i);
     return -1;
@@ -134,12 +142,6 @@ bool Game::hasDelayed(int p, CardType t) const {
     for (const Card& c : ps_[p].delayed)
         if (c.type == t) return true;
     return false;
-}
-
-int Game::totalCards(int p) const {
-    const Player& x = ps_[p];
-    return static_cast<int>(x.hand.size()) + x.weapon.has_ + x.armor.has_ + x.offensiveHorse.has_ +
-           x.defensiveHorse.has_;
 }
 
 } // namespace kvr

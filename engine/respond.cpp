@@ -30,21 +30,21 @@ constexpr std::uint64_t SLASHES = bit(Slash) | bit(FireSlash) | bit(ThunderSlash
 
 // One dodge. A seat seen to play none when it needed one holds no card it could have played: everybody
 // may remember that.
-bool Game::respondDodge(int p, const std::string& why) {
+bool Game::respondDodge(int p, std::string_view why) {
     if (playDodge(p, why)) return true;
     noteLacks(p, bit(Dodge) | (ps_[p].hero.id == Jorvane ? SLASHES : 0));
     return false;
 }
 
 // `need` slashes in a row; a seat that falls short is remembered to hold no more.
-bool Game::respondSlash(int p, const std::string& why, int need) {
+bool Game::respondSlash(int p, std::string_view why, int need) {
     if (playSlashes(p, why, need)) return true;
     noteLacks(p, SLASHES | (ps_[p].hero.id == Jorvane ? bit(Dodge) : 0));
     return false;
 }
 
 // The Eight Diagrams roll first, then a card. A computer always answers when it can.
-bool Game::playDodge(int p, const std::string& why) {
+bool Game::playDodge(int p, std::string_view why) {
     activateSeat(p);
     Player& x = ps_[p];
     if (x.armor && x.armor->type == EightDiagrams) {
@@ -56,7 +56,7 @@ bool Game::playDodge(int p, const std::string& why) {
     }
     int index = -1;
     if (x.human) {
-        show("\n" + why + "：出闪（输入牌序号，0放弃）：\n");
+        show("\n" + std::string(why) + "：出闪（输入牌序号，0放弃）：\n");
         hand(p);
         show("> ");
         int n = number(0, static_cast<int>(x.hand.size()), 0);
@@ -79,7 +79,7 @@ bool Game::playDodge(int p, const std::string& why) {
 }
 
 // Cards played before a failed pass stay discarded.
-bool Game::playSlashes(int p, const std::string& why, int need) {
+bool Game::playSlashes(int p, std::string_view why, int need) {
     activateSeat(p);
     if (need <= 0) return true;
     Player& x = ps_[p];
@@ -91,8 +91,8 @@ bool Game::playSlashes(int p, const std::string& why, int need) {
             continue;
         }
         if (x.human) {
-            show("\n" + why + "：需打出杀（第" + std::to_string(i + 1) + "/" + std::to_string(need) +
-                 "张，0放弃）：\n");
+            show("\n" + std::string(why) + "：需打出杀（第" + std::to_string(i + 1) + "/" +
+                 std::to_string(need) + "张，0放弃）：\n");
             hand(p);
             int n = number(0, static_cast<int>(x.hand.size()), 0);
             if (n == 0) return false;

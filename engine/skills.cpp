@@ -16,8 +16,7 @@ bool Game::activeSkill(int p) {
     auto sided = [this, p](int sign) {
         return [this, p, sign](int q) { return mode_ != Normal3v3 || attitude(p, q) * sign > 0; };
     };
-    auto pickTarget = [this, p, &x](const std::string& prompt, const std::function<bool(int)>& legal,
-                                    int aiChoice) {
+    auto pickTarget = [this, p, &x](const char* prompt, const std::function<bool(int)>& legal, int aiChoice) {
         return x.human ? chooseTarget(p, prompt, legal, true) : aiChoice;
     };
 

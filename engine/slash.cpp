@@ -169,7 +169,7 @@ void Game::slash(int from, int to, Card card, int owner) {
 
     if (!unanswerable) {
         int need = a.hero.id == Grathos ? 2 : 1;
-        bool dodged = respondDodge(to, a.hero.name + "的杀");
+        bool dodged = respondDodge(to, ps_[to].human ? a.hero.name + "的杀" : "");
         if (dodged && need == 2) dodged = respondDodge(to, "Grathos无双的第二张闪");
         if (dodged) {
             bool axe = a.weapon && a.weapon->type == Axe && totalCards(from) > 1 &&

@@ -14,14 +14,15 @@ void Game::duel(int from, int to, int damageOwner) {
     for (;;) {
         if (!ps_[attacker].alive || !ps_[defender].alive) return;
         int need = ps_[attacker].hero.id == Grathos ? 2 : 1;
-        if (!respondSlash(defender, "与" + ps_[attacker].hero.name + "的决斗", need)) break;
+        std::string why = ps_[defender].human ? "与" + ps_[attacker].hero.name + "的决斗" : "";
+        if (!respondSlash(defender, why, need)) break;
         std::swap(attacker, defender);
     }
     damage(damageOwner >= 0 ? damageOwner : attacker, defender, 1, Normal, "决斗", true);
 }
 
 void Game::aoe(int from, CardType t) {
-    const std::string name = cardName(t);
+    const std::string& name = cardName(t);
     for (int k = 1; k < 6; ++k) {
         if (ended_) return;
         int seat = (from + k) % 6;

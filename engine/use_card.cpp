@@ -70,7 +70,7 @@ void Game::equipCard(int p, int hi) {
 bool Game::trickTarget(int p, CardType t, int& to) {
     const Player& x = ps_[p];
     auto nearEnough = [this, p](int q) { return ps_[p].hero.id == Miravel || distance(p, q) <= 1; };
-    auto chooseEnemyTarget = [&](const std::string& prompt, bool r, bool cards) {
+    auto chooseEnemyTarget = [&](const char* prompt, bool r, bool cards) {
         if (x.human)
             return chooseTarget(
                 p, prompt, [&](int q) { return (!r || nearEnough(q)) && (!cards || totalCards(q) > 0); },

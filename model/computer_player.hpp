@@ -5,6 +5,7 @@
 // seat of every game, so a copied game shares nothing mutable through them.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -27,6 +28,10 @@ struct PlayAction {
         return kind == o.kind && index == o.index && target == o.target;
     }
 };
+
+// An order of the top cards 观星 looks at, at most five: the first `top.size()` entries are a permutation
+// of their indices.
+using TopOrder = std::array<std::size_t, 5>;
 
 class ComputerPlayer {
   public:
@@ -55,9 +60,9 @@ class ComputerPlayer {
     // The hand card to pay with among those that fit, or -1.
     virtual int payCard(const Game& g, int p, const std::function<bool(const Card&)>& fits) const = 0;
     // The order in which to put the top cards back (a permutation of their indices, first drawn first).
-    virtual std::vector<std::size_t> arrangeTop(const Game& g, int p, const std::vector<Card>& top) const = 0;
+    virtual TopOrder arrangeTop(const Game& g, int p, const CardList& top) const = 0;
     // The card to take from the harvest pool.
-    virtual std::size_t harvestPick(const Game& g, int p, const std::vector<Card>& pool) const = 0;
+    virtual std::size_t harvestPick(const Game& g, int p, const CardList& pool) const = 0;
 
     // Whether to play a nullification now: `cancelled` says the trick stands cancelled at the moment.
     virtual bool nullify(const Game& g, int p, int from, int target, std::string_view trick,

@@ -18,7 +18,8 @@ constexpr std::array<Card, DECK_SIZE> printedDeck() {
     auto add = [&](CardType t, int count) {
         for (int i = 0; i < count; ++i) {
             out[static_cast<std::size_t>(id - 1)] =
-                Card{id, t, static_cast<Suit>(serial % 4), serial % 13 + 1};
+                Card{static_cast<std::uint8_t>(id), t, static_cast<Suit>(serial % 4),
+                     static_cast<std::uint8_t>(serial % 13 + 1)};
             ++id;
             ++serial;
         }
@@ -65,7 +66,6 @@ int Game::roll(int lo, int hi) {
 void Game::makeDeck() {
     deck_.assign(PRINTED.begin(), PRINTED.end());
     discard_.clear();
-    discard_.reserve(DECK_SIZE);
     std::shuffle(deck_.begin(), deck_.end(), rng_);
 }
 

@@ -68,6 +68,7 @@ void Game::setup() {
     for (int seat = 0; seat < 6; ++seat) draw(seat, 4, false);
 
     if (opt_.autoPlay) {
+        if (!io_) return;
         std::string out = "[自动测试] seed=" + std::to_string(opt_.seed) +
                           " 模式=" + (mode_ == Identity ? "身份局" : "普通3v3") + "\n";
         for (int i = 0; i < 6; ++i)
@@ -89,12 +90,7 @@ void Game::makePlayers() {
     for (std::size_t i = 0; i < hids.size(); ++i) hids[i] = static_cast<int>(i);
     std::shuffle(hids.begin(), hids.end(), rng_);
 
-    ps_.assign(6, Player{});
-    // Room for the usual hand and zone, so that a game's first draws allocate once.
-    for (Player& x : ps_) {
-        x.hand.reserve(12);
-        x.delayed.reserve(3);
-    }
+    ps_.fill(Player{});
     const char* const aiNames[6] = {"苍虎机", "赤虎机", "玄虎机", "白虎机", "金虎机", "青虎机"};
     std::vector<Role> roles(6, TeamHan);
     human_ = -1;

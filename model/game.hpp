@@ -104,10 +104,10 @@ class Game {
 
     // Read-only views for tools that report on played games.
     const PlayCounts& counts() const { return counts_; }
-    const std::string& result() const { return result_; }
+    std::string result() const { return std::string(result_); }
     // Rounds begun, the last one counted whether it was played out or ended the game.
     int roundsPlayed() const { return round_ - 1; }
-    const std::vector<Player>& players() const { return ps_; }
+    const std::array<Player, 6>& players() const { return ps_; }
 
   private:
     friend struct GameProbe;
@@ -139,7 +139,7 @@ class Game {
     void afterAction();
 
     // Judgments and phases
-    Card judgment(int who, const std::string& why, const std::function<bool(const Card&)>& good);
+    Card judgment(int who, std::string_view why, const std::function<bool(const Card&)>& good);
     void judgmentPhase(int p);
     void startSkills(int p);
     void drawPhase(int p);
@@ -155,10 +155,11 @@ class Game {
     bool useSlashCard(int p, int hi, Optional<int> forced);
     bool useVirtualSlash(int p);
     void slash(int from, int to, Card card, int owner = -1);
-    bool respondDodge(int p, const std::string& why);
-    bool respondSlash(int p, const std::string& why, int need);
-    bool playDodge(int p, const std::string& why);
-    bool playSlashes(int p, const std::string& why, int need);
+    // `why` is shown to a person asked for the card; a computer never reads it.
+    bool respondDodge(int p, std::string_view why);
+    bool respondSlash(int p, std::string_view why, int need);
+    bool playDodge(int p, std::string_view why);
+    bool playSlashes(int p, std::string_view why, int need);
     void payFirstTwo(int p);
     void duel(int from, int to, int damageOwner);
     void aoe(int from, CardType t);
@@ -173,17 +174,26 @@ class Game {
     int distance(int a, int b) const;
     // The same with the set of living seats known (bit i: seat i lives).
     int distance(int a, int b, unsigned living) const;
-    unsigned livingSeats() const;
+    unsigned livingSeats() const {
+        unsigned living = 0;
+        for (unsigned i = 0; i < 6; ++i) living |= static_cast<unsigned>(ps_[i].alive) << i;
+        return living;
+    }
     int range(int p) const;
     bool canSlash(int a, int b) const;
-    SeatList slashable(int a) const;
+    // canSlash(a, b) for every b at once: bit b set when a's slash reaches b.
+    unsigned slashable(int a) const;
     bool slashLimit(int p) const;
     int findCard(int p, CardType t) const;
     int findAnySlash(int p) const;
     int findDodge(int p) const;
     int findSameSuit(int p, Suit s, int except) const;
     bool hasDelayed(int p, CardType t) const;
-    int totalCards(int p) const;
+    int totalCards(int p) const {
+        const Player& x = ps_[p];
+        return static_cast<int>(x.hand.size()) + x.weapon.has_ + x.armor.has_ + x.offensiveHorse.has_ +
+               x.defensiveHorse.has_;
+    }
 
     // Damage, dying and death
     void damage(int from, int to, int amount, Nature nat, std::string_view why, bool spread);
@@ -207,6 +217,9 @@ class Game {
     // Computer players
     int attitude(int a, int b) const;
     void auditRoleRead(int a) const;
+    unsigned seatsBy(int p, int sign, unsigned seats) const;
+    // The same as sets of seats (bit i: seat i).
+    unsigned foeSeats(int p, bool inRange) const;
     SeatList allies(int p) const;
     SeatList enemies(int p, bool inRange) const;
     int aiAlly(int p, bool wounded) const;
@@ -278,9 +291,10 @@ class Game {
     Mode mode_;
     Options opt_;
     GameRng rng_;
-    std::vector<Player> ps_;
-    std::vector<Card> deck_;
-    std::vector<Card> discard_;
+    // In place: a copy of a game allocates nothing for its seats.
+    std::array<Player, 6> ps_;
+    CardList deck_;
+    CardList discard_;
     int human_ = -1;
     // The seat whose turn is in progress (or was last), the step that comes next in it, and the next seat
     // of the round to consider (-1: the round has not begun).
@@ -294,12 +308,13 @@ class Game {
     bool midPlay_ = false;
     int viewSeat_ = -1;
     bool ended_ = false;
-    std::string result_;
+    // One of the result texts, which are literals: a copy or an ended game never allocates for it.
+    std::string_view result_;
     TableIo* io_ = nullptr;
     // The io is a hosted table, where dropped players may come back.
     bool hosted_ = false;
     // Cards shown by Harvest and not yet picked: on the table, in no pile.
-    std::vector<Card> pool_;
+    CardList pool_;
     // Called after every phase and every play-phase action; the simulation tests check the table here.
     std::function<void()> actionHook_;
     PlayCounts counts_;

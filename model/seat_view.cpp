@@ -16,7 +16,7 @@ SeatView Game::viewFor(int p) const {
     v.round = round_;
     v.self = p;
     v.role = x.role;
-    v.hand = x.hand;
+    v.hand.assign(x.hand.begin(), x.hand.end());
     v.drank = x.drank;
     v.activeUsed = x.activeUsed;
     v.slashAllowed = !slashLimit(p);
@@ -33,7 +33,7 @@ SeatView Game::viewFor(int p) const {
         s.armor = y.armor;
         s.offensiveHorse = y.offensiveHorse;
         s.defensiveHorse = y.defensiveHorse;
-        s.delayed = y.delayed;
+        s.delayed.assign(y.delayed.begin(), y.delayed.end());
         s.chained = y.chained;
         if (rolesOpen_ || mode_ == Normal3v3 || q == p || y.role == Lord || y.revealed || !y.alive)
             s.role = y.role;
@@ -92,11 +92,12 @@ void Game::notePlayEnd(int q) {
         if (!*slots[k]) types |= SLOT_TYPES[k];
     if (mode_ == Normal3v3) {
         bool foeAlive = false, foeInReach = false;
+        const unsigned reach = slashable(q);
         for (int r = 0; r < 6; ++r) {
             if (!ps_[static_cast<std::size_t>(r)].alive || ps_[static_cast<std::size_t>(r)].role == x.role)
                 continue;
             foeAlive = true;
-            foeInReach = foeInReach || canSlash(q, r);
+            foeInReach = foeInReach || ((reach >> r) & 1);
         }
         if (foeAlive) types |= bit(Duel) | bit(Dismantle);
         if (foeInReach && !x.usedSlash && !slashLimit(q))
@@ -108,9 +109,11 @@ void Game::notePlayEnd(int q) {
 // A card seen going into seat `holder`'s hand: by seat `viewer` alone, or (viewer -1) by everybody.
 void Game::noteSeen(int viewer, const Card& c, int holder) {
     if (c.id < 1 || c.id > DECK_SIZE) return;
-    for (std::size_t v = 0; v < seenIn_.size(); ++v)
-        if (viewer < 0 || static_cast<int>(v) == viewer)
-            seenIn_[v][static_cast<std::size_t>(c.id)] = static_cast<std::int8_t>(holder);
+    if (viewer >= 0) {
+        if (viewer < 6) seenIn_[static_cast<std::size_t>(viewer)][c.id] = static_cast<std::int8_t>(holder);
+        return;
+    }
+    for (auto& seen : seenIn_) seen[c.id] = static_cast<std::int8_t>(holder);
 }
 
 void Game::noteHelp(int a, int b) {

@@ -1,9 +1,11 @@
 // The plain records and the card vocabulary that every rule passes around.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,14 +20,14 @@ enum AiKind : int { ClassicAi = 0, StrongAi = 1 };
 
 enum Role : int { TeamHan = 0, TeamChu = 1, Lord = 2, Loyalist = 3, Rebel = 4, Renegade = 5 };
 
-enum Suit : int { Spade = 0, Heart = 1, Club = 2, Diamond = 3 };
+enum Suit : std::uint8_t { Spade = 0, Heart = 1, Club = 2, Diamond = 3 };
 
 enum Nature : int { Normal = 0, Fire = 1, Thunder = 2 };
 
 enum Kind : int { Basic = 0, Trick = 1, Delayed = 2, Weapon = 3, Armor = 4, OffensiveHorse = 5, DefensiveHorse = 6 };
 
 // Each kind's types are contiguous: cardKind tests ranges of these values.
-enum CardType : int {
+enum CardType : std::uint8_t {
     Slash, FireSlash, ThunderSlash, Dodge, Peach, Wine,
     Duel, Barbarians, Arrows, ExNihilo, Steal, Dismantle, PeachGarden, Harvest, FireAttack, IronChain,
     BorrowSword, Nullification,
@@ -49,13 +51,137 @@ constexpr int HERO_COUNT = 25;
 // clang-format on
 
 // One physical card; id 0 marks a virtual card that exists for one use and never reaches a pile.
+// Four bytes with no default values, so that a pile's storage for a whole deck costs nothing until cards
+// are put there; `Card{}` is id 0, a spade Slash of rank 0.
 struct Card {
-    int id = 0;
-    CardType type = Slash;
-    Suit suit = Spade;
-    int rank = 1;
+    std::uint8_t id;
+    CardType type;
+    Suit suit;
+    std::uint8_t rank;
 
     bool red() const { return suit == Heart || suit == Diamond; }
+};
+static_assert(DECK_SIZE < 256, "card ids fit in a byte");
+
+// Cards in order, in storage for a whole deck: adding and removing never touch the heap, and copying or
+// assigning a list copies only the cards it holds. Every card lies in one place, so no list holds more
+// than the deck; a card added beyond that is ignored.
+class CardList {
+  public:
+    CardList() = default;
+    CardList(std::initializer_list<Card> cards) {
+        for (const Card& c : cards) push_back(c);
+    }
+    CardList(const CardList& other) { copy(other); }
+    CardList& operator=(const CardList& other) {
+        if (this != &other) copy(other);
+        return *this;
+    }
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    Card& operator[](std::size_t i) { return cards_[i]; }
+    const Card& operator[](std::size_t i) const { return cards_[i]; }
+    // As std::vector's: throws std::out_of_range past the end.
+    const Card& at(std::size_t i) const {
+        if (i >= size_) throw std::out_of_range("CardList::at");
+        return cards_[i];
+    }
+    Card& front() { return cards_[0]; }
+    const Card& front() const { return cards_[0]; }
+    Card& back() { return cards_[size_ - 1]; }
+    const Card& back() const { return cards_[size_ - 1]; }
+    Card* begin() { return cards_; }
+    Card* end() { return cards_ + size_; }
+    const Card* begin() const { return cards_; }
+    const Card* end() const { return cards_ + size_; }
+
+    void push_back(const Card& c) {
+        if (size_ < DECK_SIZE) cards_[size_++] = c;
+    }
+    void pop_back() { --size_; }
+    void clear() { size_ = 0; }
+    void assign(const Card* first, const Card* last) {
+        clear();
+        for (; first != last; ++first) push_back(*first);
+    }
+    // Removes the card at `at`, keeping the order of the rest; returns where the next card now is.
+    Card* erase(const Card* at) {
+        Card* out = cards_ + (at - cards_);
+        std::copy(out + 1, end(), out);
+        --size_;
+        return out;
+    }
+    void swap(CardList& other) {
+        CardList held = *this;
+        *this = other;
+        other = held;
+    }
+
+  private:
+    void copy(const CardList& other) {
+        size_ = other.size_;
+        std::copy(other.cards_, other.cards_ + size_, cards_);
+    }
+
+    std::size_t size_ = 0;
+    Card cards_[DECK_SIZE];
+};
+
+// A seat's hand: its cards in order, and how many of each type it holds, kept up to date as cards come
+// and go so that the rules and the computer players ask "does it hold one" at the cost of one look.
+// Every change goes through the members below; the cards are read-only from outside.
+class Hand {
+  public:
+    Hand() = default;
+    Hand(std::initializer_list<Card> cards) {
+        for (const Card& c : cards) push_back(c);
+    }
+
+    std::size_t size() const { return cards_.size(); }
+    bool empty() const { return cards_.empty(); }
+    const Card& operator[](std::size_t i) const { return cards_[i]; }
+    const Card& at(std::size_t i) const { return cards_.at(i); }
+    const Card& front() const { return cards_.front(); }
+    const Card& back() const { return cards_.back(); }
+    const Card* begin() const { return cards_.begin(); }
+    const Card* end() const { return cards_.end(); }
+
+    int count(CardType t) const { return counts_[t]; }
+    bool has(CardType t) const { return (types_ >> t) & 1; }
+    // Bit t set: the hand holds a card of type t.
+    std::uint64_t types() const { return types_; }
+
+    void push_back(const Card& c) {
+        if (cards_.size() == DECK_SIZE) return;
+        cards_.push_back(c);
+        if (counts_[c.type]++ == 0) types_ |= std::uint64_t(1) << c.type;
+    }
+    void pop_back() { erase(end() - 1); }
+    const Card* erase(const Card* at) {
+        forget(at->type);
+        return cards_.erase(at);
+    }
+    // The card at position i becomes c.
+    void set(std::size_t i, const Card& c) {
+        forget(cards_[i].type);
+        cards_[i] = c;
+        if (counts_[c.type]++ == 0) types_ |= std::uint64_t(1) << c.type;
+    }
+    void clear() {
+        cards_.clear();
+        counts_.fill(0);
+        types_ = 0;
+    }
+
+  private:
+    void forget(CardType t) {
+        if (--counts_[t] == 0) types_ &= ~(std::uint64_t(1) << t);
+    }
+
+    CardList cards_;
+    std::array<std::uint8_t, CARD_TYPE_COUNT> counts_{};
+    std::uint64_t types_ = 0;
 };
 
 struct Hero {
@@ -64,8 +190,8 @@ struct Hero {
     std::string kingdom;
     bool male = false;
     int hp = 0;
-    std::string skills;
-    // Static text: seats copy their hero with every copy of a game, and this one is long.
+    // Static texts: seats copy their hero with every copy of a game, and these are long.
+    const char* skills = "";
     const char* detail = "";
 };
 
@@ -138,8 +264,8 @@ struct Player {
     Hero hero;
     int hp = 0;
     int maxHp = 0;
-    std::vector<Card> hand;
-    std::vector<Card> delayed;
+    Hand hand;
+    CardList delayed;
     Optional<Card> weapon;
     Optional<Card> armor;
     Optional<Card> offensiveHorse;

@@ -42,11 +42,11 @@ TEST(CardVocabulary, NamesKindsAndRanges) {
 }
 
 TEST(CardVocabulary, DefaultsAndOptional) {
-    Card c;
+    Card c{};
     EXPECT_EQ(c.id, 0);
     EXPECT_EQ(c.type, Slash);
     EXPECT_EQ(c.suit, Spade);
-    EXPECT_EQ(c.rank, 1);
+    EXPECT_EQ(c.rank, 0);
     EXPECT_FALSE(c.red());
 
     Optional<Card> slot = Card{7, Peach, Heart, 5};
@@ -116,7 +116,7 @@ TEST(Deck, SeededShuffleIsReproducible) {
 TEST(Deck, ReshuffleOnlyWhenEmpty) {
     Table t;
     GameProbe& g = t.g();
-    std::vector<Card> all = g.deck();
+    CardList all = g.deck();
     g.deck().assign(all.begin(), all.begin() + 2);
     g.discard().assign(all.begin() + 2, all.begin() + 5);
     g.draw(0, 2, false);
@@ -164,6 +164,35 @@ TEST(Deck, DrawAndThrowEdges) {
     g.throwCard(dia);
     ASSERT_EQ(g.discard().size(), 1u);
     EXPECT_EQ(g.discard().back().type, Slash);
+}
+
+// A hand's counts of card types follow every change, a copy keeps its own, and no list takes more cards
+// than the deck has (the hand's counts stay those of the cards it kept).
+TEST(CardVocabulary, HandCountsFollowEveryChange) {
+    Hand h{Card{1, Slash, Spade, 1}, Card{2, Slash, Heart, 2}, Card{3, Dodge, Club, 3}};
+    EXPECT_EQ(h.count(Slash), 2);
+    h.erase(h.begin());
+    EXPECT_EQ(h.count(Slash), 1);
+    EXPECT_EQ(h[0].id, 2);
+    h.set(0, Card{4, Peach, Heart, 4});
+    EXPECT_FALSE(h.has(Slash));
+    EXPECT_EQ(h.types(), (std::uint64_t(1) << Peach) | (std::uint64_t(1) << Dodge));
+    Hand copy = h;
+    h.pop_back();
+    EXPECT_FALSE(h.has(Dodge));
+    EXPECT_TRUE(copy.has(Dodge) && copy.size() == 2u && copy[1].id == 3);
+    h.clear();
+    EXPECT_TRUE(h.empty() && h.types() == 0 && h.count(Peach) == 0);
+
+    CardList pile;
+    Hand big;
+    for (int i = 0; i <= DECK_SIZE; ++i) {
+        pile.push_back(Card{static_cast<std::uint8_t>(i), Dodge, Spade, 1});
+        big.push_back(Card{static_cast<std::uint8_t>(i), Dodge, Spade, 1});
+    }
+    EXPECT_EQ(pile.size(), static_cast<std::size_t>(DECK_SIZE));
+    EXPECT_EQ(big.count(Dodge), DECK_SIZE);
+    EXPECT_THROW(static_cast<void>(pile.at(DECK_SIZE)), std::out_of_range);
 }
 
 TEST(Roster, TwentyFiveDistinctHeroes) {

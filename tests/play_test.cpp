@@ -243,7 +243,7 @@ TEST(AiPlay, FailuresAndGuard) {
     g.g().actionHook() = [&] {
         ++passes;
         g.hp(0, 1);
-        std::vector<Card>& d = g.g().discard();
+        CardList& d = g.g().discard();
         if (!d.empty()) g.seat(0).hand.push_back(d.back()), d.pop_back();
     };
     g.g().aiPlay(0);

@@ -11,7 +11,8 @@ using Lines = std::vector<std::string>;
 
 std::vector<int> topIds(Table& t) {
     std::vector<int> ids;
-    for (auto it = t.g().deck().rbegin(); ids.size() < 5; ++it) ids.push_back(it->id);
+    const CardList& deck = t.g().deck();
+    for (std::size_t k = deck.size(); ids.size() < 5 && k-- > 0;) ids.push_back(deck[k].id);
     return ids;
 }
 

@@ -18,7 +18,9 @@ std::string played(const std::string& who, bool off) {
 TEST(Nullification, CapPassesAndQuestions) {
     Table t;
     for (int k = 0; k < 7; ++k)
-        for (int p : {2, 3}) t.seat(p).hand.push_back(Card{200 + 2 * k + p, Nullification, Spade, 1});
+        for (int p : {2, 3})
+            t.seat(p).hand.push_back(
+                Card{static_cast<std::uint8_t>(200 + 2 * k + p), Nullification, Spade, 1});
     EXPECT_FALSE(t.g().nullified(0, 1, "决斗"));
     EXPECT_EQ(t.logs().size(), 12u);
     EXPECT_EQ(t.seat(2).hand.size() + t.seat(3).hand.size(), 2u);
@@ -249,7 +251,7 @@ TEST(Harvest, NullifiedSeatsLeaveCardsBehind) {
     EXPECT_EQ(t.seat(0).hand.back().id, ex.id);
     EXPECT_EQ(t.seat(2).hand.back().id, dodge.id);
     EXPECT_EQ(t.seat(4).hand.back().id, peach.id);
-    const std::vector<Card>& d = t.g().discard();
+    const CardList& d = t.g().discard();
     EXPECT_EQ(d.size(), 4u);
     EXPECT_TRUE(d[2].id == duel.id && d[3].id == sl.id);
     EXPECT_EQ(t.conservationFault(), "");

@@ -54,7 +54,7 @@ void playInto(Mode mode, const Options& opt, SinkTable& sink, GameRecord* record
     record->turns = game.counts().turns;
     record->reshuffles = game.counts().reshuffles;
     record->deckExhausted = game.counts().deckExhausted;
-    const std::vector<Player>& seats = game.players();
+    const std::array<Player, 6>& seats = game.players();
     for (std::size_t i = 0; i < record->heroes.size() && i < seats.size(); ++i) {
         record->heroes[i] = seats[i].hero.id;
         record->roles[i] = seats[i].role;

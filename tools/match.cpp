@@ -33,7 +33,7 @@ struct Played {
 
 // Counts, for every living strong seat, the hidden seats whose likeliest role is their true one.
 void scoreReading(const Game& g, unsigned strongRoles, std::size_t at, Played& out) {
-    const std::vector<Player>& ps = g.players();
+    const std::array<Player, 6>& ps = g.players();
     for (int p = 0; p < 6; ++p) {
         if (!ps[static_cast<std::size_t>(p)].alive ||
             ((strongRoles >> ps[static_cast<std::size_t>(p)].role) & 1U) == 0)

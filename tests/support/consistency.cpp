@@ -37,8 +37,27 @@ std::string checkConservation(GameProbe& g) {
     return "";
 }
 
+std::string checkHandCounts(GameProbe& g) {
+    for (int p = 0; p < 6; ++p) {
+        const Hand& h = g.seat(p).hand;
+        std::uint64_t types = 0;
+        for (int t = 0; t < CARD_TYPE_COUNT; ++t) {
+            auto type = static_cast<CardType>(t);
+            int n = 0;
+            for (const Card& c : h) n += c.type == type;
+            if (h.count(type) != n)
+                return "seat " + std::to_string(p + 1) + " hand counts " + std::to_string(h.count(type)) +
+                       " " + cardName(type) + ", holds " + std::to_string(n);
+            if (n > 0) types |= std::uint64_t(1) << t;
+        }
+        if (h.types() != types) return "seat " + std::to_string(p + 1) + " hand's type mask is stale";
+    }
+    return "";
+}
+
 std::string tableFault(GameProbe& g) {
     std::string fault = checkConservation(g);
+    if (fault.empty()) fault = checkHandCounts(g);
     for (int p = 0; p < 6 && fault.empty(); ++p) {
         const Player& x = g.seat(p);
         if (x.alive && (x.hp > x.maxHp || x.hp < 1))

@@ -12,7 +12,10 @@ namespace kvr {
 // (outside a judgment zone, where 国色 turns a diamond into an Indulgence).
 std::string checkConservation(GameProbe& g);
 
-// Conservation, and every living seat within its hit points, every dead seat without cards.
+// Each hand's counts of card types, kept as cards come and go, against a count of its cards.
+std::string checkHandCounts(GameProbe& g);
+
+// Conservation, hand counts, and every living seat within its hit points, every dead seat without cards.
 std::string tableFault(GameProbe& g);
 
 } // namespace kvr

@@ -20,7 +20,7 @@ std::string text(const SeatList& l) {
     for (int q : l) out += std::to_string(q) + ",";
     return out;
 }
-std::string text(const std::vector<std::size_t>& l) {
+std::string text(const TopOrder& l) {
     std::string out;
     for (std::size_t q : l) out += std::to_string(q) + ",";
     return out;
@@ -78,10 +78,10 @@ class Audited : public ComputerPlayer {
     int payCard(const Game& g, int p, const std::function<bool(const Card&)>& fits) const override {
         return check(g, p, "pay", [&](Game& w) { return inner_.payCard(w, p, fits); });
     }
-    std::vector<std::size_t> arrangeTop(const Game& g, int p, const std::vector<Card>& top) const override {
+    TopOrder arrangeTop(const Game& g, int p, const CardList& top) const override {
         return check(g, p, "top", [&](Game& w) { return inner_.arrangeTop(w, p, top); });
     }
-    std::size_t harvestPick(const Game& g, int p, const std::vector<Card>& pool) const override {
+    std::size_t harvestPick(const Game& g, int p, const CardList& pool) const override {
         return check(g, p, "harvest", [&](Game& w) { return inner_.harvestPick(w, p, pool); });
     }
     bool nullify(const Game& g, int p, int from, int target, std::string_view trick,
@@ -143,10 +143,10 @@ class Peeker : public ComputerPlayer {
     int payCard(const Game& g, int p, const std::function<bool(const Card&)>& fits) const override {
         return strongPlayer().payCard(g, p, fits);
     }
-    std::vector<std::size_t> arrangeTop(const Game& g, int p, const std::vector<Card>& top) const override {
+    TopOrder arrangeTop(const Game& g, int p, const CardList& top) const override {
         return strongPlayer().arrangeTop(g, p, top);
     }
-    std::size_t harvestPick(const Game& g, int p, const std::vector<Card>& pool) const override {
+    std::size_t harvestPick(const Game& g, int p, const CardList& pool) const override {
         return strongPlayer().harvestPick(g, p, pool);
     }
     bool nullify(const Game& g, int p, int from, int target, std::string_view trick, bool c) const override {
@@ -202,18 +202,19 @@ const ComputerPlayer& plantedPeeker() {
 
 void redealHidden(Game& copy, int p, std::mt19937& rng) {
     GameProbe g{copy};
-    std::vector<Card> pool = g.deck();
+    CardList& pool = g.deck();
     for (int q = 0; q < 6; ++q)
-        if (q != p) pool.insert(pool.end(), g.seat(q).hand.begin(), g.seat(q).hand.end());
+        if (q != p)
+            for (const Card& c : g.seat(q).hand) pool.push_back(c);
     std::shuffle(pool.begin(), pool.end(), rng);
     for (int q = 0; q < 6; ++q) {
         if (q == p) continue;
-        std::vector<Card>& h = g.seat(q).hand;
+        Hand& h = g.seat(q).hand;
         std::size_t n = h.size();
-        h.assign(pool.end() - static_cast<std::ptrdiff_t>(n), pool.end());
-        pool.resize(pool.size() - n);
+        h.clear();
+        for (const Card* c = pool.end() - n; c != pool.end(); ++c) h.push_back(*c);
+        for (std::size_t k = 0; k < n; ++k) pool.pop_back();
     }
-    g.deck() = pool;
     if (g.mode() != Identity) return;
     std::vector<int> hidden;
     for (int q = 0; q < 6; ++q) {

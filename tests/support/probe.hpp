@@ -16,17 +16,17 @@ struct GameProbe {
     Mode& mode() { return g.mode_; }
     Options& opt() { return g.opt_; }
     GameRng& rng() { return g.rng_; }
-    std::vector<Player>& ps() { return g.ps_; }
+    std::array<Player, 6>& ps() { return g.ps_; }
     Player& seat(int p) { return g.ps_[static_cast<std::size_t>(p)]; }
-    std::vector<Card>& deck() { return g.deck_; }
-    std::vector<Card>& discard() { return g.discard_; }
-    std::vector<Card>& pool() { return g.pool_; }
+    CardList& deck() { return g.deck_; }
+    CardList& discard() { return g.discard_; }
+    CardList& pool() { return g.pool_; }
     int& human() { return g.human_; }
     int& current() { return g.current_; }
     int& round() { return g.round_; }
     int& viewSeat() { return g.viewSeat_; }
     bool& ended() { return g.ended_; }
-    std::string& result() { return g.result_; }
+    std::string result() const { return std::string(g.result_); }
     std::function<void()>& actionHook() { return g.actionHook_; }
     std::array<std::uint64_t, 6>& playerRng() { return g.playerRng_; }
     std::array<const ComputerPlayer*, 6>& players() { return g.players_; }

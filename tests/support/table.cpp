@@ -31,12 +31,12 @@ Table::Table(Mode mode, std::uint32_t seed, LanHub* hub)
       game_(std::make_unique<Game>(mode, automaticOptions(seed), &console_)), probe_{*game_} {
     game_->setup();
     if (hosted_) game_->setIo(hosted_.get());
-    std::vector<Card>& deck = probe_.deck();
+    CardList& deck = probe_.deck();
     for (Player& x : probe_.ps()) {
-        deck.insert(deck.end(), x.hand.begin(), x.hand.end());
+        for (const Card& c : x.hand) deck.push_back(c);
         x = Player{};
     }
-    deck.insert(deck.end(), probe_.discard().begin(), probe_.discard().end());
+    for (const Card& c : probe_.discard()) deck.push_back(c);
     probe_.discard().clear();
     std::sort(deck.begin(), deck.end(), [](const Card& a, const Card& b) { return a.id < b.id; });
     for (int p = 0; p < 6; ++p) {
@@ -82,7 +82,7 @@ void Table::remote(int p, SocketHandle s) {
 }
 
 Card Table::take(const std::function<bool(const Card&)>& match) {
-    auto fromList = [&](std::vector<Card>& list, Card& out) {
+    auto fromList = [&](auto& list, Card& out) {
         for (std::size_t i = 0; i < list.size(); ++i) {
             if (!match(list[i])) continue;
             out = list[i];
@@ -91,7 +91,7 @@ Card Table::take(const std::function<bool(const Card&)>& match) {
         }
         return false;
     };
-    Card c;
+    Card c{};
     if (fromList(probe_.deck(), c) || fromList(probe_.discard(), c)) return c;
     for (Player& x : probe_.ps()) {
         if (fromList(x.hand, c) || fromList(x.delayed, c)) return c;
