@@ -96,8 +96,8 @@ TEST(DrawAndDiscard, PhaseSkills) {
     EXPECT_TRUE(t.g().discard().at(0).id == sl.id && t.g().discard().at(1).id == duel.id);
 }
 
-// 裸衣's bonus is for its turn: after a turn with it, a turn whose draw phase 兵粮寸断 skips and a turn
-// whose human declines it slash for 1, as a turn with it slashes for 2.
+// 裸衣's bonus is for its turn: after a turn with it, a slash in another seat's turn, a turn whose draw
+// phase 兵粮寸断 skips and a turn whose human declines it deal 1, as a slash in a turn with it deals 2.
 TEST(DrawAndDiscard, LuoyiBonusEndsWithItsTurn) {
     Table t;
     t.hero(0, Bruhald);
@@ -112,6 +112,12 @@ TEST(DrawAndDiscard, LuoyiBonusEndsWithItsTurn) {
     };
     t.top(Dodge);
     EXPECT_EQ(slashTurn("y\n"), 2);
+    // Between its turns, seat 2's 借刀杀人 makes Bruhald slash seat 6 (Elthar, 3 hit points).
+    t.equip(0, Crossbow);
+    t.give(0, Slash);
+    t.give(1, BorrowSword);
+    EXPECT_TRUE(t.g().useCard(1, 0, Optional<int>(0)));
+    EXPECT_EQ(t.seat(5).hp, 2);
     t.delay(0, SupplyShortage);
     t.top(Dodge, Spade);
     EXPECT_EQ(slashTurn(""), 1);
