@@ -3,7 +3,7 @@
 //
 //   kavrin-record 1               the format
 //   version 0.1.0                 the program that wrote it
-//   rules 76f185ea734d6aae        the rules signature: a program whose play differs refuses the record
+//   rules 8bacad9386e274f9        the rules signature: a program whose play differs refuses the record
 //   game local|auto|hosted, mode, seed, max-rounds, ai, strong-roles, fast, color, remote-players
 //   answers                       the head ends here; what follows is in the order it happened:
 //   answer SEAT KIND TEXT         seat 1..6 (0: the console, nobody in particular) answered TEXT

@@ -133,7 +133,8 @@ void Game::endPhase(int p) {
         log("Serafae触发【闭月】摸1张。", MAGENTA);
         draw(p, 1, true);
     }
-    x.drank = false;
+    // Wine and 裸衣 last for the turn: a slash or duel in another seat's turn gets neither bonus.
+    x.drank = x.luoyi = false;
     if (x.human) pause("回合结束，按 Enter 继续...");
 }
 

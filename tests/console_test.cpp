@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <functional>
+
 #include "console/win_console.hpp"
 #include "tests/support/table.hpp"
 
@@ -71,6 +74,82 @@ TEST(Input, ChooseTargetAndPause) {
     t.g().pause("按 Enter 继续...");
     EXPECT_EQ(t.g().line(), "y");
     EXPECT_EQ(t.out().substr(t.out().find("目标。\n") + 10), "\n按 Enter 继续...");
+}
+
+// The hero and shown role of every row of the target lists in `out`, in order.
+std::vector<std::pair<std::string, std::string>> listedRoles(const std::string& out) {
+    std::vector<std::pair<std::string, std::string>> rows;
+    std::istringstream in(out);
+    const std::string mark = " 身份";
+    for (std::string line; std::getline(in, line);) {
+        std::size_t dot = line.find('.'), hp = line.find(" HP"), role = line.find(mark);
+        if (line.empty() || !std::isdigit(static_cast<unsigned char>(line[0])) || dot == std::string::npos ||
+            hp == std::string::npos || role == std::string::npos)
+            continue;
+        rows.emplace_back(line.substr(dot + 1, hp - dot - 1), line.substr(role + mark.size()));
+    }
+    return rows;
+}
+
+// In the hidden-role game every list a human picks a seat from shows the Lord as 主公 and every other
+// seat as 未知, whoever chooses (the Lord, a Loyalist, the Renegade) and whatever the list: friends for
+// 仁德, foes for 反间, a slash's and 方天画戟's extra targets, a trick's. True roles would tell the player
+// who is who.
+TEST(Input, HiddenRoleTargetLists) {
+    struct Kind {
+        const char* name;
+        HeroId hero;
+        std::function<void(Table&, int)> open;
+    };
+    const Kind kinds[] = {
+        {"仁德", Ormaen,
+         [](Table& t, int p) {
+             t.give(p, Slash);
+             t.answers("0\n");
+             t.g().activeSkill(p);
+         }},
+        {"反间", Elthar,
+         [](Table& t, int p) {
+             t.give(p, Slash);
+             t.answers("0\n");
+             t.g().activeSkill(p);
+         }},
+        {"杀", Brannoc,
+         [](Table& t, int p) {
+             t.equip(p, Halberd);
+             t.give(p, Slash);
+             t.answers("1\n0\n");
+             t.g().useSlashCard(p, 0, Optional<int>());
+         }},
+        {"过河拆桥", Brannoc,
+         [](Table& t, int p) {
+             for (int q = 0; q < 6; ++q) t.give(q, Dodge);
+             t.give(p, Dismantle);
+             t.answers("0\n");
+             t.g().useCard(p, 1, Optional<int>());
+         }},
+    };
+    for (int chooser : {0, 2, 4}) {
+        for (const Kind& kind : kinds) {
+            SCOPED_TRACE(std::string(kind.name) + " chosen by seat " + std::to_string(chooser));
+            Table t(Identity);
+            // Heroes stay one to a seat, so a row's hero names its seat.
+            for (int q = 0; q < 6; ++q)
+                if (q != chooser && t.seat(q).hero.id == kind.hero) t.hero(q, t.seat(chooser).hero.id);
+            t.hero(chooser, kind.hero);
+            t.human(chooser);
+            kind.open(t, chooser);
+            std::vector<std::pair<std::string, std::string>> rows = listedRoles(t.out());
+            EXPECT_GE(rows.size(), 4u) << t.out();
+            int lordRows = 0;
+            for (const auto& row : rows) {
+                bool lord = row.first == t.seat(0).hero.name;
+                lordRows += lord;
+                EXPECT_EQ(row.second, lord ? "主公" : "未知") << row.first;
+            }
+            EXPECT_EQ(lordRows > 0, chooser != 0);
+        }
+    }
 }
 
 // Only red suits are coloured, and only with colours on; log colours its arrow too.

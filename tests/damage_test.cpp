@@ -172,6 +172,19 @@ TEST(Death, OnlyTheLordPaysForALoyalist) {
     }
 }
 
+// Killing the Renegade rewards nobody, whoever kills it; only a Rebel's death draws its killer 3 cards.
+TEST(Death, TheRenegadesDeathRewardsNobody) {
+    for (int killer : {0, 2, 3}) {
+        Table t(Identity);
+        t.g().die(4, killer);
+        EXPECT_EQ(t.logs(), Lines{"阵亡：Ranvik，身份【内奸】。"}) << killer;
+        EXPECT_EQ(t.g().totalCards(killer), 0) << killer;
+        t.g().die(5, killer);
+        EXPECT_EQ(t.g().totalCards(killer), 3) << killer;
+        EXPECT_FALSE(t.g().ended()) << killer;
+    }
+}
+
 // 刚烈 hurts a source holding fewer than two cards (hand and equipment) and otherwise takes two of them.
 TEST(Damage, GanglieAgainstOneTwoAndThreeCards) {
     for (int cards : {0, 1, 2, 3}) {

@@ -175,6 +175,23 @@ TEST(Record, DamagedRecordsAreRefused) {
         EXPECT_EQ(why.rfind("记录文件 " + c.second, 0), 0u) << why;
         EXPECT_EQ(why.find('\n'), std::string::npos);
     }
+    // Every line of the head but the strong player's version is required, and a head without one is
+    // refused by its name: a record without remote-players would replay a hosted game with every seat local.
+    for (const char* key : {"version", "rules", "game", "mode", "seed", "max-rounds", "ai", "strong-roles",
+                            "fast", "color", "remote-players"}) {
+        std::string text = h;
+        std::size_t at = text.find(std::string("\n") + key + " ");
+        ASSERT_NE(at, std::string::npos) << key;
+        text.erase(at + 1, text.find('\n', at + 1) - at);
+        std::istringstream in(text);
+        std::string why;
+        try {
+            parseRecord(in, "r.txt");
+        } catch (const RecordError& e) {
+            why = e.what();
+        }
+        EXPECT_EQ(why, "记录文件 r.txt 第12行：记录头缺少“" + std::string(key) + "”。") << key;
+    }
     EXPECT_EQ(refusal(h + "answer 0 number:1-25 3\nanswer 1 comm"),
               "记录文件 r.txt 第15行：这一行不完整（文件在行中途结束）。");
     EXPECT_EQ(refusal("\xEF\xBB\xBF" + h + "# a comment\n\nanswer 0 number:1-25 3\r\n"),

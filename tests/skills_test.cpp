@@ -97,6 +97,39 @@ TEST(DrawAndDiscard, PhaseSkills) {
     EXPECT_TRUE(t.g().discard().at(0).id == sl.id && t.g().discard().at(1).id == duel.id);
 }
 
+// 裸衣's bonus is for its turn: after a turn with it, a slash in another seat's turn, a turn whose draw
+// phase 兵粮寸断 skips and a turn whose human declines it deal 1, as a slash in a turn with it deals 2.
+TEST(DrawAndDiscard, LuoyiBonusEndsWithItsTurn) {
+    Table t;
+    t.hero(0, Bruhald);
+    t.human(0);
+    // A turn of Bruhald's slashing seat 2 (Corvane, 4 hit points) with a card given for it: the damage.
+    auto slashTurn = [&t](const std::string& luoyi) {
+        t.hp(1, 4);
+        t.give(0, Slash);
+        t.answers(luoyi + std::to_string(t.seat(0).hand.size()) + "\n1\ne\n");
+        t.g().turn(0);
+        return 4 - t.seat(1).hp;
+    };
+    t.top(Dodge);
+    EXPECT_EQ(slashTurn("y\n"), 2);
+    // Between its turns, seat 2's 借刀杀人 makes Bruhald slash seat 6 (Elthar, 3 hit points).
+    t.equip(0, Crossbow);
+    t.give(0, Slash);
+    t.give(1, BorrowSword);
+    EXPECT_TRUE(t.g().useCard(1, 0, Optional<int>(0)));
+    EXPECT_EQ(t.seat(5).hp, 2);
+    t.delay(0, SupplyShortage);
+    t.top(Dodge, Spade);
+    EXPECT_EQ(slashTurn(""), 1);
+    EXPECT_TRUE(t.logged("Bruhald跳过摸牌阶段。"));
+    t.top(Dodge);
+    t.top(Dodge);
+    EXPECT_EQ(slashTurn("n\n"), 1);
+    EXPECT_EQ(occurrences(t.out(), "发动裸衣少摸1张并增加伤害？"), 2u);
+    EXPECT_EQ(t.conservationFault(), "");
+}
+
 // A failed precondition says nothing, spends nothing and leaves the skill unused (a Renegade has no friend);
 // a success ends with the use message.
 TEST(ActiveSkill, PreconditionsAndUse) {

@@ -210,6 +210,30 @@ TEST(Duel, ExchangesAndOwner) {
     EXPECT_TRUE(t.seat(3).hand.size() == 1u && t.seat(3).hand[0].id == fee.id);
 }
 
+// 借刀杀人's user is never the victim: the armed seat slashes another seat in its reach, and with only the
+// user in reach nothing happens, the armed seat keeping its slash and its weapon.
+TEST(BorrowSword, TheUserIsNeverTheVictim) {
+    Table t;
+    t.equip(1, QinggangSword);
+    t.give(1, Slash);
+    t.give(0, BorrowSword);
+    EXPECT_TRUE(t.g().useCard(0, 0, Optional<int>(1)));
+    EXPECT_TRUE(t.logged("Corvane被迫出杀。"));
+    EXPECT_EQ(t.seat(2).hp, t.seat(2).maxHp - 1);
+    EXPECT_EQ(t.seat(0).hp, t.seat(0).maxHp);
+
+    Table u;
+    u.equip(1, Crossbow);
+    u.equip(2, Dilu);
+    u.give(1, Slash);
+    u.give(0, BorrowSword);
+    EXPECT_TRUE(u.g().useCard(0, 0, Optional<int>(1)));
+    EXPECT_EQ(u.seat(1).hand.size(), 1u);
+    EXPECT_TRUE(u.seat(1).weapon);
+    EXPECT_EQ(u.seat(0).hp, u.seat(0).maxHp);
+    EXPECT_EQ(u.conservationFault(), "");
+}
+
 // Vine opens no nullification window; a death goes on to the next seat; the end of the game stops the round.
 TEST(AreaTricks, VineDeathAndGameEnd) {
     Table t;

@@ -23,6 +23,12 @@ struct GameProbe {
     CardList& pool() { return g.pool_; }
     int& human() { return g.human_; }
     int& current() { return g.current_; }
+    // The game stands in seat p's play phase, as if its turn had begun in the round's order.
+    void inPlayPhase(int p) {
+        g.current_ = p;
+        g.nextSeat_ = p + 1;
+        g.step_ = Game::TurnStep::Play;
+    }
     int& round() { return g.round_; }
     int& viewSeat() { return g.viewSeat_; }
     bool& ended() { return g.ended_; }
