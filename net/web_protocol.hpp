@@ -45,7 +45,9 @@ std::string textMessage(std::string_view text, bool isPublic);
 std::string askMessage(long id, const Prompt& prompt, const std::vector<OptionLabel>& options);
 std::string lobbyMessage(int joined, int wanted);
 // Where this browser stands: "lobby", "waiting" (for the lobby to open or its seat to come back),
-// "player", "watching" or "full"; the seat and its code for a player and one waiting for its seat.
+// "deciding" (its code is being tried), "player", "watching", "full" (no spectator's place) or
+// "replaced" (another connection took its seat); the seat and its code for a player and one waiting
+// for its seat.
 std::string stateMessage(const char* state, int seat, const std::string& code);
 std::string badCodeMessage();
 std::string endMessage(std::string_view result, bool record);

@@ -381,6 +381,7 @@ void WebTable::seatClaimed(int p) {
     for (auto& [id, l] : links_) {
         if (l.seat != p || (l.place != Place::Seat && l.place != Place::Waiting)) continue;
         push(l, textMessage("[网络] 另一个连接用同一座位码取回了座位，本连接将关闭。\n", false));
+        push(l, stateMessage("replaced", p, ""));
         close(l);
     }
     wake();
