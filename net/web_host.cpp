@@ -32,8 +32,9 @@ namespace {
 
 // A request's header at most; a larger one closes the connection. Requests carry no body.
 constexpr std::uint32_t MAX_HEADER_BYTES = 8192;
-// Messages a browser may send in one second; more is a flood, and closes its connection.
-constexpr int MAX_MESSAGES_PER_SECOND = 30;
+// Messages other than answers a browser may send in one second; more is a flood, and closes its
+// connection.
+constexpr int MAX_MESSAGES_PER_SECOND = 20;
 // How long a request may take to arrive, and an unanswered close handshake may hold a connection.
 constexpr auto REQUEST_TIME = std::chrono::seconds(15);
 constexpr auto CLOSE_TIME = std::chrono::seconds(2);
@@ -138,15 +139,17 @@ struct WebHost::Server::Session : std::enable_shared_from_this<Session> {
     void received(ErrorCode ec) {
         if (ec) return end(false);
         if (!ws.got_text()) return end(true);
+        // Each answer needs a question of its own, so only other messages can make a flood.
         auto now = std::chrono::steady_clock::now();
         if (now - burstStart > std::chrono::seconds(1)) {
             burstStart = now;
             burst = 0;
         }
-        if (++burst > MAX_MESSAGES_PER_SECOND) return end(true);
         std::string text = beast::buffers_to_string(buffer.data());
         buffer.consume(buffer.size());
-        if (!server.table.receive(id, parseBrowserMessage(text))) return end(true);
+        WebTable::Received r = server.table.receive(id, parseBrowserMessage(text));
+        if (r == WebTable::Received::Refused) return end(true);
+        if (r != WebTable::Received::Answered && ++burst > MAX_MESSAGES_PER_SECOND) return end(true);
         pump();
         read();
     }

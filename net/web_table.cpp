@@ -42,32 +42,33 @@ int WebTable::connect() {
     return id;
 }
 
-bool WebTable::receive(int id, const BrowserMessage& m) {
+WebTable::Received WebTable::receive(int id, const BrowserMessage& m) {
     std::unique_lock<std::mutex> lock(mutex_);
     Link* l = find(id);
-    if (!l || l->closing) return true;
+    if (!l || l->closing) return Received::Taken;
     switch (m.type) {
     case BrowserMessage::Hello:
-        if (l->place != Place::Hello) return false;
+        if (l->place != Place::Hello) return Received::Refused;
         helloLocked(id, *l, m.code, lock);
-        return true;
+        return Received::Taken;
     case BrowserMessage::Code:
         // Tried at the next tick that the throttle allows; a newer code replaces one not yet tried.
+        if (l->place == Place::Hello) return Received::Refused;
         if (l->place == Place::Deciding || l->place == Place::Waiting || l->place == Place::Watching)
             l->code = m.code;
-        return l->place != Place::Hello;
+        return Received::Taken;
     case BrowserMessage::Answer: {
-        if (l->place != Place::Seat || m.question > l->question) return false;
-        if (m.question < l->question || l->answered) return true;
+        if (l->place != Place::Seat || m.question > l->question) return Received::Refused;
+        if (m.question < l->question || l->answered) return Received::Taken;
         std::string line;
-        if (!answerLine(m, l->prompt, line)) return false;
+        if (!answerLine(m, l->prompt, line)) return Received::Refused;
         l->answer = line;
         l->answered = true;
         answered_.notify_all();
-        return true;
+        return Received::Answered;
     }
     default:
-        return false;
+        return Received::Refused;
     }
 }
 

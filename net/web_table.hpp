@@ -43,8 +43,10 @@ class WebTable {
 
     // The web thread's side. A new browser's id; its first message is a hello.
     int connect();
-    // False when the message is not one this browser may send now: its connection is to be closed.
-    bool receive(int id, const BrowserMessage& m);
+    // What became of a browser's message: it answered the question asked, it was taken or ignored, or it
+    // is not one this browser may send now and its connection is to be closed.
+    enum class Received { Answered, Taken, Refused };
+    Received receive(int id, const BrowserMessage& m);
     void disconnect(int id);
     // Moves what waits for browser `id` into `out`; true when it is to be closed once that is sent.
     bool take(int id, std::vector<std::string>& out);
