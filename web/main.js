@@ -40,7 +40,7 @@ function questionText() {
   const lines = plain(state.said)
     .split("\n")
     .map((l) => l.trim())
-    .filter((l) => l && l !== ">" && !/^\[\d+\]/.test(l) && !/^[╔╚]/.test(l));
+    .filter((l) => l && l !== ">" && l !== "手牌：" && !/^\[\d+\]/.test(l) && !/^[╔╚]/.test(l) && !/^(>\s*)?\d号 /.test(l) && !/^模式:/.test(l));
   return lines.slice(-3).join("\n");
 }
 
@@ -51,6 +51,7 @@ function ask(message) {
   state.cards = shown.cards;
   $("question-text").textContent = questionText();
   $("question").hidden = false;
+  $("question").scrollIntoView({ block: "nearest" });
   redrawHand();
   const first = $("choices").querySelector("button:not(:disabled)") || $("hand").querySelector("button:not(:disabled)");
   if (first) first.focus({ preventScroll: true });
