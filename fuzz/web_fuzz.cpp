@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     kvr::BrowserMessage m = kvr::parseBrowserMessage(text);
     if (size > kvr::MAX_BROWSER_MESSAGE) check(m.type == kvr::BrowserMessage::Bad);
-    if (m.type == kvr::BrowserMessage::Hello || m.type == kvr::BrowserMessage::Code) check(m.code.size() <= 32);
+    if (m.type == kvr::BrowserMessage::Hello || m.type == kvr::BrowserMessage::Code)
+        check(m.code.size() <= 32);
     for (kvr::PromptKind kind : {kvr::PromptKind::Text, kvr::PromptKind::Command, kvr::PromptKind::Number,
                                  kvr::PromptKind::YesNo, kvr::PromptKind::Order, kvr::PromptKind::Pause}) {
         std::string line;

@@ -317,9 +317,10 @@ int LanHub::seatWithCode(const std::string& code) const {
 }
 
 int LanHub::spectatorsLocked() const {
-    return webSpectators_ + static_cast<int>(std::count_if(visitors_.begin(), visitors_.end(), [](const Visitor& v) {
-                               return v.watching && v.seat < 0 && socketValid(v.s);
-                           }));
+    return webSpectators_ +
+           static_cast<int>(std::count_if(visitors_.begin(), visitors_.end(), [](const Visitor& v) {
+               return v.watching && v.seat < 0 && socketValid(v.s);
+           }));
 }
 
 } // namespace kvr

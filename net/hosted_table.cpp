@@ -16,7 +16,8 @@ HostedTable::HostedTable(LanHub& hub, ConsoleIo& console)
     for (SocketHandle s : hub_.clients()) remotes_.push_back(Remote{hub_.ticketOf(s), s, -1});
     if (web_) {
         web_->openDoor();
-        for (const auto& [ticket, id] : web_->lobbyJoiners()) remotes_.push_back(Remote{ticket, INVALID_NET_SOCKET, id});
+        for (const auto& [ticket, id] : web_->lobbyJoiners())
+            remotes_.push_back(Remote{ticket, INVALID_NET_SOCKET, id});
     }
     std::stable_sort(remotes_.begin(), remotes_.end(),
                      [](const Remote& a, const Remote& b) { return a.ticket < b.ticket; });

@@ -34,8 +34,7 @@ void LanHub::attachWeb(WebTable* web) {
 }
 
 int LanHub::joined() const {
-    return static_cast<int>(clients_.size()) +
-           (web_ ? static_cast<int>(web_->lobbyJoiners().size()) : 0);
+    return static_cast<int>(clients_.size()) + (web_ ? static_cast<int>(web_->lobbyJoiners().size()) : 0);
 }
 
 long LanHub::ticketOf(SocketHandle s) const {

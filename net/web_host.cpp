@@ -115,7 +115,8 @@ struct WebHost::Server::Session : std::enable_shared_from_this<Session> {
 
     void run(http::request<http::empty_body> request) {
         beast::get_lowest_layer(ws).expires_never();
-        websocket::stream_base::timeout timeouts = websocket::stream_base::timeout::suggested(beast::role_type::server);
+        websocket::stream_base::timeout timeouts =
+            websocket::stream_base::timeout::suggested(beast::role_type::server);
         timeouts.idle_timeout = IDLE_TIME;
         timeouts.keep_alive_pings = true;
         ws.set_option(timeouts);
@@ -200,7 +201,8 @@ namespace {
 // One HTTP connection: the page's files, the record at the end, or the way into a WebSocket.
 class Page : public std::enable_shared_from_this<Page> {
   public:
-    Page(tcp::socket socket, WebHost::Server& server) : stream_(std::move(socket)), server_(server), slot_(server.open) {}
+    Page(tcp::socket socket, WebHost::Server& server)
+        : stream_(std::move(socket)), server_(server), slot_(server.open) {}
 
     void read() {
         parser_.emplace();
@@ -208,7 +210,8 @@ class Page : public std::enable_shared_from_this<Page> {
         parser_->body_limit(0);
         stream_.expires_after(REQUEST_TIME);
         auto self = shared_from_this();
-        http::async_read(stream_, buffer_, *parser_, [self](ErrorCode ec, std::size_t) { self->received(ec); });
+        http::async_read(stream_, buffer_, *parser_,
+                         [self](ErrorCode ec, std::size_t) { self->received(ec); });
     }
 
   private:
@@ -225,7 +228,8 @@ class Page : public std::enable_shared_from_this<Page> {
     }
 
     void answer(const http::request<http::empty_body>& request) {
-        auto response = std::make_shared<http::response<http::string_body>>(http::status::ok, request.version());
+        auto response =
+            std::make_shared<http::response<http::string_body>>(http::status::ok, request.version());
         response->set(http::field::server, "kavrin");
         response->set(http::field::cache_control, "no-store");
         response->set("X-Content-Type-Options", "nosniff");
@@ -368,7 +372,8 @@ WebTable& WebHost::table() { return *table_; }
 
 std::vector<std::string> pageAddresses(std::uint16_t port) {
     std::vector<std::string> out;
-    for (const std::string& a : localIpv4Addresses()) out.push_back("http://" + a + ":" + std::to_string(port) + "/");
+    for (const std::string& a : localIpv4Addresses())
+        out.push_back("http://" + a + ":" + std::to_string(port) + "/");
     if (out.empty()) out.push_back("http://127.0.0.1:" + std::to_string(port) + "/");
     return out;
 }

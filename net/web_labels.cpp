@@ -134,8 +134,10 @@ std::vector<OptionLabel> optionLabels(std::string_view printed, const Prompt& pr
     switch (prompt.kind) {
     case PromptKind::Number: {
         std::size_t lastLine = text.rfind('\n');
-        std::string_view ask = std::string_view(text).substr(lastLine == std::string::npos ? 0 : lastLine + 1);
-        if (ask.find("几张") != std::string_view::npos || ask.find("张数") != std::string_view::npos) return out;
+        std::string_view ask =
+            std::string_view(text).substr(lastLine == std::string::npos ? 0 : lastLine + 1);
+        if (ask.find("几张") != std::string_view::npos || ask.find("张数") != std::string_view::npos)
+            return out;
         std::map<int, std::string> names = named(text, true, true, true);
         for (int n = prompt.lo; n <= prompt.hi && n - prompt.lo < 200; ++n) {
             auto it = names.find(n);

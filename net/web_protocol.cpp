@@ -68,10 +68,9 @@ Json seat(const SeenSeat& s) {
     add("+1马", s.defensiveHorse);
     Json judged = Json::array();
     for (const Card& c : s.delayed) judged.push_back(card(c));
-    Json out{{"hero", hero.name},     {"kingdom", hero.kingdom}, {"skills", hero.skills},
-             {"alive", s.alive},      {"hp", s.hp},              {"maxHp", s.maxHp},
-             {"hand", s.handCount},   {"equip", equip},          {"judgment", judged},
-             {"chained", s.chained}};
+    Json out{{"hero", hero.name},  {"kingdom", hero.kingdom}, {"skills", hero.skills}, {"alive", s.alive},
+             {"hp", s.hp},         {"maxHp", s.maxHp},        {"hand", s.handCount},   {"equip", equip},
+             {"judgment", judged}, {"chained", s.chained}};
     out["role"] = s.role ? Json(roleName(*s.role)) : Json(nullptr);
     return out;
 }

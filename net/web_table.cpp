@@ -185,7 +185,8 @@ void WebTable::tryCode(int id, const std::string& code, std::unique_lock<std::mu
     l = find(id);
     if (!l || l->closing) return;
     if (seat < 0) {
-        push(*l, textMessage(seat == -2 ? "[网络] 该座位已经出局，你可以观战。\n" : "[网络] 座位码不对。\n", false));
+        push(*l, textMessage(seat == -2 ? "[网络] 该座位已经出局，你可以观战。\n" : "[网络] 座位码不对。\n",
+                             false));
         push(*l, badCodeMessage());
         if (l->place == Place::Deciding) watch(id, lock);
         wake();
@@ -252,7 +253,8 @@ void WebTable::seat(int id, int p, std::string_view start, const std::string& co
     screens_[s].clear();
     push(*l, stateMessage("player", p, code));
     push(*l, textMessage(start, false));
-    push(*l, textMessage("[开局] 座位码：" + code + "。断线后重新加入本局并输入此码，即可取回座位。\n", false));
+    push(*l,
+         textMessage("[开局] 座位码：" + code + "。断线后重新加入本局并输入此码，即可取回座位。\n", false));
     wake();
 }
 
@@ -268,7 +270,8 @@ void WebTable::showAll(std::string_view text) {
     std::string message = textMessage(text, true);
     for (auto& [id, l] : links_) {
         if (l.place == Place::Lobby) unseated.push_back(id);
-        if (l.place == Place::Seat || l.place == Place::Waiting || l.place == Place::Watching) push(l, message);
+        if (l.place == Place::Seat || l.place == Place::Waiting || l.place == Place::Watching)
+            push(l, message);
     }
     for (int id : unseated) watch(id, lock);
     wake();
@@ -310,7 +313,8 @@ void WebTable::refresh(const Views& views) {
         std::lock_guard<std::mutex> lock(mutex_);
         for (int p = 0; p < 6; ++p)
             if (find(seats_[static_cast<std::size_t>(p)])) held.push_back(p);
-        for (const auto& [id, l] : links_) watchers = watchers || l.place == Place::Waiting || l.place == Place::Watching;
+        for (const auto& [id, l] : links_)
+            watchers = watchers || l.place == Place::Waiting || l.place == Place::Watching;
         asked = asked_;
     }
     SeatView v;

@@ -56,20 +56,23 @@ class LabelCheckingTable : public TableIo {
             ++numberQuestions[ask.substr(0, std::min<std::size_t>(ask.size(), 12))];
             bool count = ask.find("几张") != std::string::npos || ask.find("张数") != std::string::npos;
             if (count && !options.empty()) fault("a count has labels");
-            if (!count && static_cast<int>(options.size()) != prompt.hi - prompt.lo + 1) fault("options missing");
+            if (!count && static_cast<int>(options.size()) != prompt.hi - prompt.lo + 1)
+                fault("options missing");
             for (const OptionLabel& o : options)
                 if (o.label.empty()) fault("no label for " + o.value);
         } else if (prompt.kind == PromptKind::Command) {
             std::size_t cards = 0;
             std::set<std::string> keys;
-            for (const OptionLabel& o : options) (o.value[0] >= '0' && o.value[0] <= '9' ? ++cards : 0), keys.insert(o.value);
+            for (const OptionLabel& o : options)
+                (o.value[0] >= '0' && o.value[0] <= '9' ? ++cards : 0), keys.insert(o.value);
             if (game && cards != game->viewFor(p).hand.size()) fault("cards missing");
             for (const char* k : {"s", "v", "i", "h", "e"})
                 if (!keys.count(k)) fault(std::string("no command ") + k);
         } else if (prompt.kind == PromptKind::Order) {
             std::string plain = withoutEscapes(screens_[static_cast<std::size_t>(p + 1)]);
             std::size_t listed = 0;
-            for (std::size_t at = plain.rfind("【观星】"); at != std::string::npos && (at = plain.find(".【", at)) != std::string::npos; ++at)
+            for (std::size_t at = plain.rfind("【观星】");
+                 at != std::string::npos && (at = plain.find(".【", at)) != std::string::npos; ++at)
                 ++listed;
             if (options.size() != listed || listed > 5) fault("order without its cards");
             for (const OptionLabel& o : options)
@@ -82,7 +85,8 @@ class LabelCheckingTable : public TableIo {
         switch (prompt.kind) {
         case PromptKind::Number:
             if (rng_() % 25 == 0) return std::to_string(prompt.hi + 1);
-            return std::to_string(prompt.lo + static_cast<int>(rng_() % static_cast<unsigned>(prompt.hi - prompt.lo + 1)));
+            return std::to_string(
+                prompt.lo + static_cast<int>(rng_() % static_cast<unsigned>(prompt.hi - prompt.lo + 1)));
         case PromptKind::YesNo:
             return rng_() % 2 ? "y" : "n";
         case PromptKind::Command:
@@ -126,23 +130,27 @@ TEST(OptionLabels, EveryQuestionTheGameAsksIsLabelled) {
 // A hand, a numbered list, a menu with its cancel, colours, and a prompt asked again after a wrong
 // answer: the names printed before it still label it.
 TEST(OptionLabels, ReadsEachKindOfNaming) {
-    std::string hand = "\n手牌：\n[1]\x1b[31m【桃 红桃3】\x1b[0m    [2]【杀 黑桃7】      \n\n出闪（输入牌序号，0放弃）：\n";
+    std::string hand =
+        "\n手牌：\n[1]\x1b[31m【桃 红桃3】\x1b[0m    [2]【杀 黑桃7】      \n\n出闪（输入牌序号，0放弃）：\n";
     std::vector<OptionLabel> o = optionLabels(hand + "> 请输入0~2：", Prompt{PromptKind::Number, 0, 2});
     ASSERT_EQ(o.size(), 3u);
     EXPECT_EQ(o[0].label, "放弃");
     EXPECT_EQ(o[1].label, "【桃 红桃3】");
     EXPECT_EQ(o[2].label, "【杀 黑桃7】");
-    o = optionLabels("\n转化杀目标（0取消）：\n1.Varnok HP3 手牌4 距1 身份未知\n2.Korveth HP4 手牌2 距2 身份反贼\n> ",
-                     Prompt{PromptKind::Number, 0, 2});
+    o = optionLabels(
+        "\n转化杀目标（0取消）：\n1.Varnok HP3 手牌4 距1 身份未知\n2.Korveth HP4 手牌2 距2 身份反贼\n> ",
+        Prompt{PromptKind::Number, 0, 2});
     EXPECT_EQ(o[0].label, "取消");
     EXPECT_EQ(o[2].label, "Korveth HP4 手牌2 距2 身份反贼");
     o = optionLabels("选择身份：1随机 2主公 3忠臣 4反贼 5内奸：", Prompt{PromptKind::Number, 1, 5});
     EXPECT_EQ(o[4].label, "内奸");
-    o = optionLabels("可选五谷牌：1.【杀 黑桃7】 2.【闪 红桃2】 \n选择五谷牌 1~2：", Prompt{PromptKind::Number, 1, 2});
+    o = optionLabels("可选五谷牌：1.【杀 黑桃7】 2.【闪 红桃2】 \n选择五谷牌 1~2：",
+                     Prompt{PromptKind::Number, 1, 2});
     EXPECT_EQ(o[1].label, "【闪 红桃2】");
     EXPECT_TRUE(optionLabels(hand + "交出几张（1~2）：", Prompt{PromptKind::Number, 1, 2}).empty());
     // A table screen's "1号" names no option.
-    o = optionLabels("> 1号 Varnok  【主公】 *** 3/3\n弃牌至1张，输入序号：", Prompt{PromptKind::Number, 1, 1});
+    o = optionLabels("> 1号 Varnok  【主公】 *** 3/3\n弃牌至1张，输入序号：",
+                     Prompt{PromptKind::Number, 1, 1});
     EXPECT_EQ(o[0].label, "");
 }
 
@@ -160,13 +168,14 @@ TEST(BrowserMessages, AnswersBecomeTypedLines) {
     m = parseBrowserMessage(R"({"t":"answer","id":7,"value":"杀他"})");
     EXPECT_TRUE(answerLine(m, Prompt{PromptKind::Text, 0, 0}, line) && line == "杀他");
     EXPECT_EQ(parseBrowserMessage(R"({"t":"hello","code":"ab12CD"})").code, "ab12CD");
-    for (const char* bad : {R"({"t":"answer","id":0,"value":1})", R"({"t":"answer","id":1,"value":"a\nb"})",
-                            R"({"t":"answer","id":1,"value":1.5})", R"({"t":"answer","id":1})",
-                            R"({"t":"code","code":""})", R"({"t":"code","code":"<script>"})",
-                            R"({"t":"hello","code":5})", R"({"t":"bye"})", "[]", "{", ""})
+    for (const char* bad :
+         {R"({"t":"answer","id":0,"value":1})", R"({"t":"answer","id":1,"value":"a\nb"})",
+          R"({"t":"answer","id":1,"value":1.5})", R"({"t":"answer","id":1})", R"({"t":"code","code":""})",
+          R"({"t":"code","code":"<script>"})", R"({"t":"hello","code":5})", R"({"t":"bye"})", "[]", "{", ""})
         EXPECT_EQ(parseBrowserMessage(bad).type, BrowserMessage::Bad) << bad;
-    EXPECT_EQ(parseBrowserMessage("{\"t\":\"answer\",\"id\":1,\"value\":\"" + std::string(300, 'x') + "\"}").type,
-              BrowserMessage::Bad);
+    EXPECT_EQ(
+        parseBrowserMessage("{\"t\":\"answer\",\"id\":1,\"value\":\"" + std::string(300, 'x') + "\"}").type,
+        BrowserMessage::Bad);
 }
 
 // A spectator's view carries no hand and no own role; a seat's view carries its own.
@@ -180,7 +189,8 @@ TEST(BrowserMessages, ViewsCarryOnlyWhatTheSeatMayKnow) {
     EXPECT_FALSE(spectator.contains("hand"));
     EXPECT_FALSE(spectator.contains("role"));
     int lord = 0, hidden = 0;
-    for (const auto& s : spectator["seats"]) (s["role"] == "主公" ? ++lord : 0), hidden += s["role"].is_null();
+    for (const auto& s : spectator["seats"])
+        (s["role"] == "主公" ? ++lord : 0), hidden += s["role"].is_null();
     EXPECT_EQ(lord, 1);
     EXPECT_EQ(hidden, 5);
     nlohmann::json seat = nlohmann::json::parse(viewMessage(game.viewFor(2), 2))["view"];

@@ -63,8 +63,18 @@ std::uint16_t freePort() {
 
 std::vector<std::string> hostArgs(std::uint16_t port, int players, const char* mode, int seed,
                                   const std::string& record = "") {
-    std::vector<std::string> args{"--host", "--players", std::to_string(players), "--wait", "20", "--port",
-                                  std::to_string(port), "--fast", "--no-color", "--mode", mode, "--seed",
+    std::vector<std::string> args{"--host",
+                                  "--players",
+                                  std::to_string(players),
+                                  "--wait",
+                                  "20",
+                                  "--port",
+                                  std::to_string(port),
+                                  "--fast",
+                                  "--no-color",
+                                  "--mode",
+                                  mode,
+                                  "--seed",
                                   std::to_string(seed)};
     if (!record.empty()) args.insert(args.end(), {"--record", record});
     return args;
@@ -105,7 +115,9 @@ class Host {
         if (keyboard_ >= 0) close(keyboard_);
         keyboard_ = -1;
     }
-    void type(const std::string& text) { EXPECT_EQ(write(keyboard_, text.data(), text.size()), ssize_t(text.size())); }
+    void type(const std::string& text) {
+        EXPECT_EQ(write(keyboard_, text.data(), text.size()), ssize_t(text.size()));
+    }
     std::string out() const { return slurp(out_); }
     bool waitFor(const std::string& text, int seconds) {
         for (auto end = Clock::now() + std::chrono::seconds(seconds); Clock::now() < end;) {
@@ -142,7 +154,8 @@ class Host {
 // answered, it vanishes at the next one without a close handshake, as a closed tab does.
 class Browser {
   public:
-    Browser(std::uint16_t webPort, const std::string& code, bool plays, std::uint32_t seed = 1, int leaveAfter = -1)
+    Browser(std::uint16_t webPort, const std::string& code, bool plays, std::uint32_t seed = 1,
+            int leaveAfter = -1)
         : plays_(plays), rng_(seed), leaveAfter_(leaveAfter) {
         try {
             tcp::resolver resolver(io_);
@@ -315,7 +328,8 @@ std::vector<std::string> publicLines(const std::string& out) {
     std::size_t at = 0;
     while (true) {
         std::size_t next = std::string::npos;
-        for (const char* head : {"  -> ", "[网络] ", "[大厅] 已开局"}) next = std::min(next, out.find(head, at));
+        for (const char* head : {"  -> ", "[网络] ", "[大厅] 已开局"})
+            next = std::min(next, out.find(head, at));
         if (next == std::string::npos) return lines;
         std::size_t end = out.find('\n', next);
         if (end == std::string::npos) return lines;
@@ -371,7 +385,8 @@ TEST(WebSeats, BrowsersPlayWholeGamesInBothModes) {
             std::string o = host.out();
             std::cerr << o.substr(o.size() > 3000 ? o.size() - 3000 : 0) << "\n----\n";
             auto ms = first.messages();
-            for (std::size_t k = ms.size() > 10 ? ms.size() - 10 : 0; k < ms.size(); ++k) std::cerr << ms[k].dump().substr(0, 300) << "\n";
+            for (std::size_t k = ms.size() > 10 ? ms.size() - 10 : 0; k < ms.size(); ++k)
+                std::cerr << ms[k].dump().substr(0, 300) << "\n";
             std::cerr << "closed " << first.closed() << " " << second.closed() << "\n";
         }
         ASSERT_TRUE(ended);
@@ -384,7 +399,8 @@ TEST(WebSeats, BrowsersPlayWholeGamesInBothModes) {
             int seat = b->seat();
             ASSERT_GE(seat, 0);
             std::string mine = b->texts(false);
-            EXPECT_NE(mine.find("\n[开局] 你是" + std::to_string(seat + 1) + "号位，武将【"), std::string::npos);
+            EXPECT_NE(mine.find("\n[开局] 你是" + std::to_string(seat + 1) + "号位，武将【"),
+                      std::string::npos);
             EXPECT_NE(mine.find("[开局] 座位码：" + b->code() + "。"), std::string::npos);
             EXPECT_EQ(publicLines(b->texts(true)), publicLines(h));
             EXPECT_NE(b->texts(true).find("\n[对局结束] " + resultOf(h) + "\n"), std::string::npos);
@@ -394,7 +410,8 @@ TEST(WebSeats, BrowsersPlayWholeGamesInBothModes) {
                 if (m["t"] != "ask") continue;
                 ++asks;
                 if (m["kind"] == "number" && m["options"].size() > 0) {
-                    EXPECT_EQ(m["options"].size(), static_cast<std::size_t>(m["hi"].get<int>() - m["lo"].get<int>() + 1));
+                    EXPECT_EQ(m["options"].size(),
+                              static_cast<std::size_t>(m["hi"].get<int>() - m["lo"].get<int>() + 1));
                 }
             }
             EXPECT_GT(asks, 0);
@@ -412,14 +429,14 @@ TEST(WebSeats, BrowsersPlayWholeGamesInBothModes) {
         Host replay({"--replay", record}, false);
         EXPECT_EQ(replay.finish(30), 0);
         std::string shown = replay.out();
-        for (std::size_t at; (at = h.find("[观战] 有观众")) != std::string::npos;) h.erase(at, h.find('\n', at) + 1 - at);
+        for (std::size_t at; (at = h.find("[观战] 有观众")) != std::string::npos;)
+            h.erase(at, h.find('\n', at) + 1 - at);
         ASSERT_GE(h.size(), shown.size());
         EXPECT_EQ(h.substr(h.size() - shown.size()), shown);
         EXPECT_NE(shown.find("================ 对局结束 ================"), std::string::npos);
         unlink(record.c_str());
     }
 }
-
 
 // A raw connection to the page's port: what it sends, and everything it gets until the host closes it
 // (or `seconds` pass: then "" and `closed` false).
@@ -465,9 +482,13 @@ TEST(WebSeats, ReloadTakesTheSeatBack) {
     ASSERT_FALSE(code.empty());
     Browser back(web, code, true, 7);
     ASSERT_TRUE(back.waitFor(isState("deciding"), 10));
-    ASSERT_TRUE(back.waitFor([seat](const Json& m) { return m["t"] == "state" && m["state"] == "waiting" && m["seat"] == seat; }, 10));
+    ASSERT_TRUE(back.waitFor(
+        [seat](const Json& m) { return m["t"] == "state" && m["state"] == "waiting" && m["seat"] == seat; },
+        10));
     holds.play();
-    ASSERT_TRUE(back.waitFor([seat](const Json& m) { return m["t"] == "state" && m["state"] == "player" && m["seat"] == seat; }, 30));
+    ASSERT_TRUE(back.waitFor(
+        [seat](const Json& m) { return m["t"] == "state" && m["state"] == "player" && m["seat"] == seat; },
+        30));
     ASSERT_TRUE(back.waitFor(isEnd(), 60));
     EXPECT_EQ(host.finish(30), 0);
     std::string h = host.out();
@@ -476,7 +497,8 @@ TEST(WebSeats, ReloadTakesTheSeatBack) {
     EXPECT_EQ(occurrences(h, "[网络] " + name + "断线，已由AI接管。\n"), 1u);
     EXPECT_EQ(occurrences(h, "[网络] " + name + "重新连线，已取回座位。\n"), 1u);
     std::string mine = back.texts(false);
-    EXPECT_NE(mine.find("座位码正确：轮到" + std::to_string(seat + 1) + "号座位决定时交还给你"), std::string::npos);
+    EXPECT_NE(mine.find("座位码正确：轮到" + std::to_string(seat + 1) + "号座位决定时交还给你"),
+              std::string::npos);
     EXPECT_NE(mine.find("\x1b[2J"), std::string::npos);
     EXPECT_NE(mine.find("手牌："), std::string::npos);
     expectOwnViews(back, seat);
@@ -501,7 +523,8 @@ TEST(WebSeats, SpectatorsSeePublicLinesOnly) {
     for (int k = 0; k < 7; ++k) crowd.push_back(std::make_unique<Browser>(web, "", false));
     int full = 0;
     for (auto& b : crowd) {
-        ASSERT_TRUE(b->waitFor([](const Json& m) { return m["t"] == "state" && m["state"] != "waiting"; }, 10));
+        ASSERT_TRUE(
+            b->waitFor([](const Json& m) { return m["t"] == "state" && m["state"] != "waiting"; }, 10));
         full += b->waitFor(isState("full"), 0);
     }
     EXPECT_EQ(full, 1);
@@ -553,10 +576,14 @@ TEST(WebSeats, BadInputClosesOnlyItsConnection) {
     // WebSocket: too large, binary, not UTF-8, not JSON, JSON that is no message, a second hello, an
     // answer from a spectator, a flood of codes.
     const std::vector<std::pair<std::string, bool>> bad = {
-        {std::string(MAX_BROWSER_MESSAGE + 1, ' '), false}, {"{\"t\":\"hello\"}", true},
-        {"{\"t\":\"code\",\"code\":\"\xff\xfe\"}", false}, {"not json", false},
-        {"[1,2,3]", false}, {"{\"t\":\"answer\",\"id\":1,\"value\":{}}", false},
-        {"{\"t\":\"hello\",\"code\":\"\"}", false}, {"{\"t\":\"answer\",\"id\":1,\"value\":1}", false}};
+        {std::string(MAX_BROWSER_MESSAGE + 1, ' '), false},
+        {"{\"t\":\"hello\"}", true},
+        {"{\"t\":\"code\",\"code\":\"\xff\xfe\"}", false},
+        {"not json", false},
+        {"[1,2,3]", false},
+        {"{\"t\":\"answer\",\"id\":1,\"value\":{}}", false},
+        {"{\"t\":\"hello\",\"code\":\"\"}", false},
+        {"{\"t\":\"answer\",\"id\":1,\"value\":1}", false}};
     for (const auto& [text, binary] : bad) {
         Browser b(web, "", false);
         ASSERT_TRUE(b.waitFor(isState("watching"), 10));
@@ -591,10 +618,12 @@ TEST(WebSeats, BadInputClosesOnlyItsConnection) {
     at.sin_addr.s_addr = address;
     ASSERT_EQ(connect(slow, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
     std::string hello = "{\"t\":\"hello\",\"code\":\"\"}";
-    std::string frame = "\x81" + std::string(1, static_cast<char>(0x80 | hello.size())) + std::string(4, '\0') + hello;
+    std::string frame =
+        "\x81" + std::string(1, static_cast<char>(0x80 | hello.size())) + std::string(4, '\0') + hello;
     sendSocketText(static_cast<SocketHandle>(slow),
                    "GET /ws HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n" + frame);
+                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n" +
+                       frame);
     sleepMilliseconds(300);
     host.release();
     ASSERT_TRUE(player.waitFor(isEnd(), 60));

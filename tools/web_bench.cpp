@@ -88,7 +88,8 @@ void tapLatency(int rounds) {
     player.join();
     std::sort(taps.begin(), taps.end());
     std::cout << "tap to game over loopback: " << taps.size() << " answers, median " << taps[taps.size() / 2]
-              << " ms, 99th percentile " << taps[taps.size() * 99 / 100] << " ms, worst " << taps.back() << " ms\n";
+              << " ms, 99th percentile " << taps[taps.size() * 99 / 100] << " ms, worst " << taps.back()
+              << " ms\n";
 }
 
 long cpuTicks(pid_t pid) {
