@@ -59,7 +59,7 @@ void LanHub::waitForClients(int wanted, int seconds) {
         }
         clients_.push_back(s);
         tickets_[s] = nextJoinTicket();
-        sendTo(s, "[大厅] 已连接主机，你将占据第" + std::to_string(now + 1) + "个真人座位。等待开局...\n");
+        sendTo(s, "[大厅] 已连接主机，你将占据第" + std::to_string(now + 2) + "个真人座位。等待开局...\n");
     }
 }
 
