@@ -245,12 +245,14 @@ void WebTable::seat(int id, int p, std::string_view start, const std::string& co
     std::lock_guard<std::mutex> lock(mutex_);
     std::size_t s = static_cast<std::size_t>(p);
     codes_[s] = code;
+    // A browser that left before its seat was dealt holds it all the same: the seat's first question
+    // finds it gone and hands the seat to the computer, as for a line client.
+    seats_[s] = id;
+    screens_[s].clear();
     Link* l = find(id);
     if (!l) return;
     l->place = Place::Seat;
     l->seat = p;
-    seats_[s] = id;
-    screens_[s].clear();
     push(*l, stateMessage("player", p, code));
     push(*l, textMessage(start, false));
     push(*l,
