@@ -62,6 +62,7 @@ Answer HostedTable::askFor(int p, const Prompt& prompt, std::string& line) {
     refreshViews();
     Answer a = web_->holds(p) ? web_->ask(p, prompt, line) : ask(p, line);
     web_->asking(-1);
+    refreshViews();
     return a;
 }
 

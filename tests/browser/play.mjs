@@ -40,7 +40,7 @@ const webPort = gamePort + 1;
 const record = join(mkdtempSync(join(tmpdir(), "kvr-browser-")), "record.txt");
 const host = spawn(
   kavrin,
-  ["--host", "--players", "2", "--wait", "60", "--port", String(gamePort), "--mode", "normal", "--seed", process.env.KAVRIN_SEED || "17",
+  ["--host", "--players", "2", "--wait", "60", "--port", String(gamePort), "--mode", "normal", "--seed", process.env.KAVRIN_SEED || "22",
    "--no-color", "--record", record],
   { stdio: ["pipe", "pipe", "inherit"] },
 );
@@ -69,18 +69,27 @@ function hostAnswer(shown) {
   if (tail.includes("0放弃") || tail.includes("0取消")) return "0";
   return "1";
 }
-// It answers only while the player's page shows the host's seat (1号) as the one asked, once the
-// host's text has stood still for a moment, so that no answer is typed ahead of its question; after
+// It answers only while the player's page shows the host's seat (1号) as the one asked and the host's
+// text ends with a prompt, once it has stood still for a moment, so that no answer is typed ahead of
+// its question; after
 // the game the test releases it to leave the end screen. Before the player has its seat (the host's
 // choice of hero) there is no page to ask.
-let hostAsked = false;
+// A question that lists the hand after its prompt ends with the listing; a visitor's notice may follow
+// any prompt.
+const prompted = () => {
+  const shown = hostOut.replace(/(\[观战\][^\n]*\n)+$/, "");
+  if (/(> |：|\.\.\.)$/.test(shown)) return true;
+  const tail = shown.slice(-400);
+  return /0(放弃|取消)）?：\n/.test(tail) && tail.lastIndexOf("手牌：") > tail.search(/0(放弃|取消)/);
+};
+// When the page last showed the host's seat as the one asked.
+let hostAskedAt = 0;
 let gated = false;
 const typist = setInterval(() => {
   if (holding || hostExit !== null || hostOut.length === answeredAt || Date.now() - lastChange < 25) return;
-  if (gated && !hostAsked && !released) return;
+  if (gated && !released && (hostAskedAt < lastChange + 20 || !prompted())) return;
   if (hostOut.includes("对局结束 ====") && !released) return;
   answeredAt = hostOut.length;
-  hostAsked = false;
   host.stdin.write(hostAnswer(hostOut) + "\n");
 }, 5);
 
@@ -169,7 +178,7 @@ try {
   gated = true;
   const asker = setInterval(async () => {
     const seat = await player.$eval(".seat.asked", (e) => e.dataset.seat).catch(() => null);
-    if (seat === "0") hostAsked = true;
+    if (seat === "0") hostAskedAt = Date.now();
   }, 20);
   const seatStatus = await statusOf(player);
 
@@ -182,7 +191,6 @@ try {
       const q = await player.$eval("#question", (e) => e.hidden + " " + e.textContent.slice(0, 300)).catch(() => "?");
       throw new Error(`the game did not end in time: ${turn} answers; ${await statusOf(player)}; ${q}; host: ${hostOut.slice(-600)}`);
     }
-    if (process.env.KAVRIN_DEBUG && turn % 20 === 0) console.log(turn, Date.now() - deadline);
     if (!(await answerOnce(player))) {
       await sleep(30);
       continue;
@@ -203,21 +211,16 @@ try {
       // The same touch screen, wider: a change of isMobile or hasTouch would reload the page.
       await player.setViewport({ ...phone, width: 1280, height: 800 });
       await player.screenshot({ path: join(buildDir, "web-desktop.png") });
-      await player.setViewport(phone);
-      const wide = await player.evaluate(() => document.documentElement.scrollWidth);
-      if (wide > 390) fail(`the phone page scrolls sideways: ${wide}px`);
+      for (const width of [360, 390]) {
+        await player.setViewport({ ...phone, width });
+        const wide = await player.evaluate(() => document.documentElement.scrollWidth);
+        if (wide > width) fail(`the page scrolls sideways on a ${width} px phone: ${wide} px`);
+      }
     }
     if (turn === 5 && !reloaded) {
       // The game is held at the host's next question while the page comes back.
       reloaded = true;
       holding = true;
-      if (process.env.KAVRIN_DEBUG) {
-        const cdp = await player.createCDPSession();
-        await cdp.send("Network.enable");
-        let n = 0;
-        cdp.on("Network.webSocketFrameReceived", (e) => n++ < 200 && console.log("IN", e.response.payloadData.slice(0, 150)));
-        cdp.on("Network.webSocketFrameSent", (e) => n++ < 200 && console.log("OUT", e.response.payloadData.slice(0, 150)));
-      }
       await player.reload();
       await until(async () => (await statusOf(player)).includes("座位码正确"), "the seat code taken back");
       holding = false;
@@ -225,17 +228,13 @@ try {
     }
   }
   if (!reloaded) fail(`the game ended before the reload, after ${turn} answers`);
-  if (process.env.KAVRIN_DEBUG) {
-    await player.screenshot({ path: "/tmp/end.png", fullPage: true });
-    console.log(await player.evaluate(() => document.getElementById("log").innerText.slice(0, 3000)));
-  }
   if (!spectator) fail("the game ended before the spectator came");
   const result = await player.$eval("#result", (e) => e.textContent);
   if (!result) fail("no result on the page");
   const roles = await player.$$eval("#roles li", (items) => items.map((i) => i.textContent));
   if (roles.length !== 6 || roles.some((r) => r.endsWith("未知"))) fail("roles not all shown: " + roles);
   if (!(await visible(player, "#record"))) fail("no record to download");
-  const kept = await player.evaluate(async () => (await fetch("/record")).status);
+  const kept = await player.evaluate(async () => (await fetch("/record")).status).catch((e) => `${e.message}; the host's end: ${hostOut.slice(-300)}; exit ${hostExit}`);
   if (kept !== 200) fail("the record is not served: " + kept);
   if (spectator) {
     await until(() => visible(spectator, "#ended"), "the spectator's end", 10_000);
