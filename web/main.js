@@ -35,12 +35,13 @@ function answer(value) {
   redrawHand();
 }
 
-// What the console printed for the question: its last lines, without the hand listing.
+// What the console printed for the question: its last lines, without the table, the hand and the
+// numbered options, which the buttons show.
 function questionText() {
   const lines = plain(state.said)
     .split("\n")
     .map((l) => l.trim())
-    .filter((l) => l && l !== ">" && l !== "手牌：" && !/^\[\d+\]/.test(l) && !/^[╔╚]/.test(l) && !/^(>\s*)?\d号 /.test(l) && !/^模式:/.test(l));
+    .filter((l) => l && l !== ">" && l !== "手牌：" && !/^\[\d+\]/.test(l) && !/^\d+\./.test(l) && !/^[╔╚]/.test(l) && !/^(>\s*)?\d号 /.test(l) && !/^模式:/.test(l));
   return lines.slice(-3).join("\n");
 }
 
