@@ -84,12 +84,14 @@ const prompted = () => {
 };
 // When the page last showed the host's seat as the one asked.
 let hostAskedAt = 0;
+const typed = [];
 let gated = false;
 const typist = setInterval(() => {
   if (holding || hostExit !== null || hostOut.length === answeredAt || Date.now() - lastChange < 25) return;
   if (gated && !released && (hostAskedAt < lastChange + 20 || !prompted())) return;
   if (hostOut.includes("对局结束 ====") && !released) return;
   answeredAt = hostOut.length;
+  typed.push(`${hostAnswer(hostOut)} <- ${JSON.stringify(hostOut.slice(-80))} asked ${hostAskedAt - lastChange}`);
   host.stdin.write(hostAnswer(hostOut) + "\n");
 }, 5);
 
@@ -227,6 +229,11 @@ try {
       await until(async () => (await statusOf(player)) === seatStatus || (await visible(player, "#ended")), "the seat again");
     }
   }
+  // The record first: the host serves it while its end screen waits.
+  const kept = await player
+    .evaluate(async () => (await fetch("/record")).status)
+    .catch((e) => `${e.message}; the host's end: ${hostOut.slice(-300)}; exit ${hostExit}`);
+  if (kept !== 200) fail("the record is not served: " + kept);
   if (!reloaded) fail(`the game ended before the reload, after ${turn} answers`);
   if (!spectator) fail("the game ended before the spectator came");
   const result = await player.$eval("#result", (e) => e.textContent);
@@ -234,8 +241,6 @@ try {
   const roles = await player.$$eval("#roles li", (items) => items.map((i) => i.textContent));
   if (roles.length !== 6 || roles.some((r) => r.endsWith("未知"))) fail("roles not all shown: " + roles);
   if (!(await visible(player, "#record"))) fail("no record to download");
-  const kept = await player.evaluate(async () => (await fetch("/record")).status).catch((e) => `${e.message}; the host's end: ${hostOut.slice(-300)}; exit ${hostExit}`);
-  if (kept !== 200) fail("the record is not served: " + kept);
   if (spectator) {
     await until(() => visible(spectator, "#ended"), "the spectator's end", 10_000);
     if (await visible(spectator, "#mine")) fail("the spectator shows a hand");
@@ -258,5 +263,7 @@ try {
   rmSync(join(record, ".."), { recursive: true, force: true });
 }
 for (const f of failures) console.error("FAIL: " + f);
+// What the host's seat was told last, to tell a harness fault from the program's.
+if (failures.length) console.error(typed.slice(-6).join("\n"));
 console.log(`${failures.length ? 0 : 1} passed, ${failures.length ? 1 : 0} failed`);
 process.exit(failures.length ? 1 : 0);
