@@ -7,7 +7,7 @@ namespace kvr {
 
 const char* const HELP_TEXT =
     "单机：kavrin [--auto] [--mode normal|identity] [--seed N]\n"
-    "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20\n"
+    "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20 [--web-port 9528，0为不开网页]\n"
     "加入：kavrin --join 192.168.1.10 --port 9527\n"
     "电脑玩家：--ai classic（默认）|strong；构建：cmake -S . -B build && cmake --build build；"
     "对局记录：--record 文件，重放 --replay 文件，续玩 --resume 文件\n";
@@ -80,6 +80,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, const Options
             cl.joinIp = args[++i];
         } else if (a == "--port" && hasValue) {
             cl.port = toInt(a, args[++i]);
+        } else if (a == "--web-port" && hasValue) {
+            cl.webPort = toInt(a, args[++i]);
         } else if (a == "--players" && hasValue) {
             cl.humans = std::max(1, std::min(6, toInt(a, args[++i])));
         } else if (a == "--wait" && hasValue) {

@@ -18,6 +18,8 @@ struct CommandLine {
     bool help = false;
     std::string joinIp;
     int port = 9527;
+    // The web page's port: -1 for the game's port + 1, 0 for no page.
+    int webPort = -1;
     int humans = 6;
     int waitSeconds = 20;
     // --record: the game played is written there; --replay, --resume: a record played back or on.

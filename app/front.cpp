@@ -12,6 +12,7 @@
 #include "net/client.hpp"
 #include "net/hosted_table.hpp"
 #include "net/hub.hpp"
+#include "net/web_host.hpp"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -40,9 +41,20 @@ namespace {
 
 // Plays one game at `io`. With a record path the file is written anew and every answer is appended to it
 // as it is read.
-void play(Mode mode, const Options& opt, TableIo& io, const std::string& recordPath) {
+// A hosted table's browsers see the game's views: each seat its own, the others the public one.
+void play(Mode mode, const Options& opt, TableIo& io, const std::string& recordPath,
+          HostedTable* hosted = nullptr) {
+    auto watch = [hosted](const Game& game) {
+        if (!hosted) return;
+        hosted->showViews([&game](int p, SeatView& v) {
+            if (game.players().size() != 6) return false;
+            v = p < 0 ? game.publicView() : game.viewFor(p);
+            return true;
+        });
+    };
     if (recordPath.empty()) {
         Game game(mode, opt, &io);
+        watch(game);
         game.setup();
         game.run();
         return;
@@ -55,6 +67,7 @@ void play(Mode mode, const Options& opt, TableIo& io, const std::string& recordP
     writer.head(RecordHead{kind, mode, opt, io.remotePlayers()});
     RecordingIo recording(io, writer);
     Game game(mode, opt, &recording);
+    watch(game);
     game.setup();
     game.run();
 }
@@ -65,7 +78,19 @@ void playLocal(Mode mode, const Options& opt, const std::string& recordPath) {
 
 void playHosted(Mode mode, const Options& opt, LanHub& hub, const std::string& recordPath) {
     HostedTable table(hub, standardConsole());
-    play(mode, opt, table, recordPath);
+    play(mode, opt, table, recordPath, &table);
+}
+
+// The page for browsers, on its own port (0: none; -1: the game's port + 1); its addresses are shown.
+void servePage(WebHost& web, int gamePort, int webPort) {
+    if (webPort < 0) webPort = gamePort < 65535 ? gamePort + 1 : 0;
+    if (webPort == 0) return;
+    if (!web.start(static_cast<std::uint16_t>(webPort))) {
+        std::cout << "网页端口" << webPort << "无法监听，浏览器无法加入；命令行加入不受影响。\n";
+        return;
+    }
+    std::cout << "手机或电脑的浏览器打开以下地址即可加入或观战，无需安装：\n";
+    for (const std::string& a : pageAddresses(web.port())) std::cout << "  " << a << "\n";
 }
 
 // False, with the reason told on standard error, when the file is no record.
@@ -186,7 +211,7 @@ void joinFlow() {
 }
 
 // Menu choices 3 and 4. A bad answer is a typo: it is named and the menu comes back.
-void hostFlow(Mode mode, const Options& opt, const std::string& recordPath) {
+void hostFlow(Mode mode, const Options& opt, const std::string& recordPath, int webPort) {
     std::string p, w, s;
     if (!ask("端口（默认9527）：", p)) return;
     int port = menuPort(p);
@@ -215,6 +240,8 @@ void hostFlow(Mode mode, const Options& opt, const std::string& recordPath) {
     }
     std::cout << "大厅已开启。其他电脑选择“加入局域网”，输入本机IP与端口" << port << "。\n";
     showAddresses();
+    WebHost web(hub, recordPath);
+    servePage(web, port, webPort);
     std::cout << std::flush;
     hub.waitForClients(wanted - 1, waitFor);
     playHosted(mode, opt, hub, recordPath);
@@ -231,13 +258,15 @@ int hostFromCommandLine(const CommandLine& cl) {
               << " 加入。\n"
               << "等待" << cl.waitSeconds << "秒，目标真人" << cl.humans << "人；不足部分将由AI补充。\n";
     showAddresses();
+    WebHost web(hub, cl.recordPath);
+    servePage(web, cl.port, cl.webPort);
     std::cout << std::flush;
     hub.waitForClients(cl.humans - 1, cl.waitSeconds);
     playHosted(cl.opt.forcedMode.value_or(Identity), cl.opt, hub, cl.recordPath);
     return 0;
 }
 
-void menuLoop(const Options& opt, const std::string& recordPath) {
+void menuLoop(const Options& opt, const std::string& recordPath, int webPort) {
     for (;;) {
         showMenu();
         std::string choice;
@@ -251,7 +280,7 @@ void menuLoop(const Options& opt, const std::string& recordPath) {
         } else if (choice == "1" || choice == "2") {
             playLocal(choice == "1" ? Normal3v3 : Identity, opt, recordPath);
         } else if (choice == "3" || choice == "4") {
-            hostFlow(choice == "3" ? Normal3v3 : Identity, opt, recordPath);
+            hostFlow(choice == "3" ? Normal3v3 : Identity, opt, recordPath, webPort);
         } else if (choice == "5") {
             joinFlow();
         }
@@ -294,7 +323,7 @@ int runFront(const std::vector<std::string>& args) {
         return 1;
     }
     if (!cl.joinIp.empty() || (cl.host && !cl.opt.autoPlay && !cl.tut && !cl.heroes && !cl.cards)) {
-        if (!validPort(cl.port)) {
+        if (!validPort(cl.port) || (cl.webPort != -1 && cl.webPort != 0 && !validPort(cl.webPort))) {
             std::cerr << BAD_PORT_TEXT;
             return 1;
         }
@@ -310,7 +339,7 @@ int runFront(const std::vector<std::string>& args) {
         int guard = guarded([&cl, &rc] { rc = hostFromCommandLine(cl); });
         return guard != 0 ? guard : rc;
     }
-    return guarded([&cl] { menuLoop(cl.opt, cl.recordPath); });
+    return guarded([&cl] { menuLoop(cl.opt, cl.recordPath, cl.webPort); });
 }
 
 } // namespace kvr

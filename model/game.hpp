@@ -94,6 +94,9 @@ class Game {
     bool ended() const { return ended_; }
     // What seat p can know of the table: everything a computer player that must not peek decides from.
     SeatView viewFor(int p) const;
+    // What everybody can know: the public table, the roles that are public, the public record; no hand.
+    // Once the game is over every role is public.
+    SeatView publicView() const;
     // Called after every phase and every play-phase action (the points where a copy may be taken).
     void setActionHook(std::function<void()> hook) { actionHook_ = std::move(hook); }
 

@@ -10,16 +10,27 @@ namespace kvr {
 // Everything seat p may know, and nothing more: its own hand and role, the public table, the roles
 // that are public, and the public record of who harmed or helped whom.
 SeatView Game::viewFor(int p) const {
-    SeatView v;
+    SeatView v = publicView();
     const Player& x = ps_[p];
-    v.mode = mode_;
-    v.round = round_;
     v.self = p;
     v.role = x.role;
     v.hand.assign(x.hand.begin(), x.hand.end());
     v.drank = x.drank;
     v.activeUsed = x.activeUsed;
     v.slashAllowed = !slashLimit(p);
+    v.seats[static_cast<std::size_t>(p)].role = x.role;
+    v.seenIn = seenIn_[static_cast<std::size_t>(p)];
+    return v;
+}
+
+// The seats' public faces and the public record; the viewer's own facts are added by viewFor.
+SeatView Game::publicView() const {
+    SeatView v;
+    v.mode = mode_;
+    v.round = round_;
+    v.drawPile = static_cast<int>(deck_.size());
+    v.discardPile = static_cast<int>(discard_.size());
+    v.current = current_;
     for (int q = 0; q < 6; ++q) {
         const Player& y = ps_[q];
         SeenSeat& s = v.seats[static_cast<std::size_t>(q)];
@@ -35,7 +46,7 @@ SeatView Game::viewFor(int p) const {
         s.defensiveHorse = y.defensiveHorse;
         s.delayed.assign(y.delayed.begin(), y.delayed.end());
         s.chained = y.chained;
-        if (rolesOpen_ || mode_ == Normal3v3 || q == p || y.role == Lord || y.revealed || !y.alive)
+        if (rolesOpen_ || ended_ || mode_ == Normal3v3 || y.role == Lord || y.revealed || !y.alive)
             s.role = y.role;
         for (int r = 0; r < 6; ++r) {
             v.distance[static_cast<std::size_t>(q)][static_cast<std::size_t>(r)] = distance(q, r);
@@ -45,7 +56,7 @@ SeatView Game::viewFor(int p) const {
     v.harm = harm_;
     v.help = help_;
     v.lacks = lacks_;
-    v.seenIn = seenIn_[static_cast<std::size_t>(p)];
+    v.seenIn.fill(-1);
     for (std::size_t q = 0; q < 6; ++q)
         v.lackCount[q] = std::min(lackCount_[q], static_cast<int>(ps_[q].hand.size()));
     return v;

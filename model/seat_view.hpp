@@ -33,6 +33,11 @@ struct SeatView {
     Mode mode = Normal3v3;
     // The round being played (from 1).
     int round = 1;
+    // Public counts and turn: cards in the draw and discard piles, the seat whose turn it is (-1: none yet).
+    int drawPile = 0;
+    int discardPile = 0;
+    int current = -1;
+    // The viewing seat; -1 in a spectator's view, which holds public facts only (no hand, no own role).
     int self = -1;
     Role role = TeamHan;
     std::vector<Card> hand;

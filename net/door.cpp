@@ -7,6 +7,7 @@
 #include "console/console_io.hpp"
 #include "console/text.hpp"
 #include "net/hub.hpp"
+#include "net/web_table.hpp"
 
 namespace kvr {
 
@@ -90,7 +91,11 @@ bool LanHub::takeReturned(int p) {
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = std::find_if(visitors_.begin(), visitors_.end(),
                                [p](const Visitor& v) { return v.seat == p && socketValid(v.s); });
-        if (it == visitors_.end()) return false;
+        if (it == visitors_.end()) {
+            if (!web_ || !web_->takeReturned(p)) return false;
+            seats_[static_cast<std::size_t>(p)] = INVALID_NET_SOCKET;
+            return true;
+        }
         back = *it;
         visitors_.erase(it);
         seats_[static_cast<std::size_t>(p)] = back.s;
@@ -106,6 +111,7 @@ void LanHub::seatOut(int p) {
     if (p < 0 || p >= 6) return;
     std::lock_guard<std::mutex> lock(mutex_);
     out_[static_cast<std::size_t>(p)] = true;
+    if (web_) webSpectators_ += web_->seatOut(p);
     for (Visitor& v : visitors_) {
         if (v.seat != p) continue;
         v.seat = -1;
@@ -238,8 +244,18 @@ void LanHub::lineFrom(Visitor& v, const std::string& line) {
         return;
     }
     if (seat == v.seat) return;
+    yieldSeat(seat, &v);
+    bool spectator = v.watching && v.seat < 0;
+    v.watching = true;
+    v.seat = seat;
+    v.out +=
+        "[网络] 座位码正确：轮到" + std::to_string(seat + 1) + "号座位决定时交还给你，在此之前由AI代打。\n";
+    if (spectator) notice("[观战] 有观众离开，现有" + std::to_string(spectatorsLocked()) + "人。\n");
+}
+
+void LanHub::yieldSeat(int seat, const Visitor* claimant) {
     for (Visitor& other : visitors_) {
-        if (&other == &v || other.seat != seat) continue;
+        if (&other == claimant || other.seat != seat) continue;
         other.out += TAKEN_ELSEWHERE;
         flush(other);
         closeSocket(other.s);
@@ -248,17 +264,39 @@ void LanHub::lineFrom(Visitor& v, const std::string& line) {
     // The seat's connection may still be alive (a phone that changed networks leaves one half-open): the
     // newer connection wins, and the older one is told why it ends.
     std::size_t p = static_cast<std::size_t>(seat);
+    bool held = web_ && web_->holds(seat);
     if (socketValid(seats_[p]) &&
         std::find(supplanted_.begin(), supplanted_.end(), seats_[p]) == supplanted_.end()) {
         supplanted_.push_back(seats_[p]);
-        notice("[网络] " + std::to_string(seat + 1) + "号座位的座位码在新连接上输入：座位交给新连接，原连接已断开。\n");
+        held = true;
     }
-    bool spectator = v.watching && v.seat < 0;
-    v.watching = true;
-    v.seat = seat;
-    v.out +=
-        "[网络] 座位码正确：轮到" + std::to_string(seat + 1) + "号座位决定时交还给你，在此之前由AI代打。\n";
-    if (spectator) notice("[观战] 有观众离开，现有" + std::to_string(spectatorsLocked()) + "人。\n");
+    if (held)
+        notice("[网络] " + std::to_string(seat + 1) + "号座位的座位码在新连接上输入：座位交给新连接，原连接已断开。\n");
+    if (web_) web_->seatClaimed(seat);
+}
+
+int LanHub::claimSeat(const std::string& code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string given = upper(trimmed(code));
+    int seat = given.empty() ? -1 : seatWithCode(given);
+    if (seat < 0) return -1;
+    if (out_[static_cast<std::size_t>(seat)]) return -2;
+    yieldSeat(seat, nullptr);
+    return seat;
+}
+
+bool LanHub::takeSpectatorPlace() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spectatorsLocked() >= MAX_SPECTATORS) return false;
+    ++webSpectators_;
+    notice("[观战] 有观众加入，现有" + std::to_string(spectatorsLocked()) + "人。\n");
+    return true;
+}
+
+void LanHub::leaveSpectatorPlace() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (webSpectators_ > 0) --webSpectators_;
+    notice("[观战] 有观众离开，现有" + std::to_string(spectatorsLocked()) + "人。\n");
 }
 
 void LanHub::watch(Visitor& v, const char* why) {
@@ -314,9 +352,10 @@ int LanHub::seatWithCode(const std::string& code) const {
 }
 
 int LanHub::spectatorsLocked() const {
-    return static_cast<int>(std::count_if(visitors_.begin(), visitors_.end(), [](const Visitor& v) {
-        return v.watching && v.seat < 0 && socketValid(v.s);
-    }));
+    return webSpectators_ +
+           static_cast<int>(std::count_if(visitors_.begin(), visitors_.end(), [](const Visitor& v) {
+               return v.watching && v.seat < 0 && socketValid(v.s);
+           }));
 }
 
 } // namespace kvr

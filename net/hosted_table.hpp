@@ -5,13 +5,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "console/console_io.hpp"
+#include "model/seat_view.hpp"
 #include "model/table_io.hpp"
+#include "net/socket.hpp"
 
 namespace kvr {
 
 class LanHub;
+class WebTable;
 
 class HostedTable : public TableIo {
   public:
@@ -24,6 +29,7 @@ class HostedTable : public TableIo {
     void showAll(std::string_view text) override;
     void show(int p, std::string_view text) override;
     Answer ask(int p, std::string& line) override;
+    Answer askFor(int p, const Prompt& prompt, std::string& line) override;
     bool hosted() const override { return true; }
     int remotePlayers() const override;
     bool seatRemote(int player, int p, std::string_view start) override;
@@ -31,10 +37,26 @@ class HostedTable : public TableIo {
     void seatOut(int p) override;
     void farewell(std::string_view text) override;
 
+    // Where browsers get their views from: `views(p, v)` fills seat p's view, or (p = -1) the public one,
+    // false while there is no table yet. Without it browsers get text and questions only.
+    void showViews(std::function<bool(int, SeatView&)> views) { views_ = std::move(views); }
+
   private:
+    // A remote player: a line client (its socket) or a browser (its id at the web table).
+    struct Remote {
+        long ticket = 0;
+        SocketHandle socket = INVALID_NET_SOCKET;
+        int browser = -1;
+    };
+    void refreshViews();
+
     LanHub& hub_;
     ConsoleIo& console_;
+    WebTable* web_ = nullptr;
     bool tied_ = false;
+    // Remote players in the order they joined, fixed when the game begins.
+    std::vector<Remote> remotes_;
+    std::function<bool(int, SeatView&)> views_;
 };
 
 } // namespace kvr

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <iostream>
 
+#include "net/web_table.hpp"
+
 namespace kvr {
 
 LanHub::LanHub() : socketsReady_(startNetworking()), codeSeed_(unpredictableSeed(this)) {
@@ -29,34 +31,61 @@ constexpr std::size_t MAX_TYPED_AHEAD = 64 * 1024;
 
 } // namespace
 
-// The lobby is full only of players still there: it is checked for leavers before it closes, too.
+long nextJoinTicket() {
+    static std::atomic<long> last{0};
+    return ++last;
+}
+
+void LanHub::attachWeb(WebTable* web) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    web_ = web;
+}
+
+int LanHub::joined() const {
+    return static_cast<int>(clients_.size()) + (web_ ? static_cast<int>(web_->lobbyJoiners().size()) : 0);
+}
+
+long LanHub::ticketOf(SocketHandle s) const {
+    auto it = tickets_.find(s);
+    return it == tickets_.end() ? 0 : it->second;
+}
+
+// Browsers join through the web table meanwhile; they are counted here as they come and go. The lobby is
+// full only of players still there: a line client whose connection ended gives its place up, and the
+// lobby is checked for leavers before it closes, too.
 void LanHub::waitForClients(int wanted, int seconds) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds < 0 ? 0 : seconds);
+    int told = joined();
     for (;;) {
         dropLeavers();
-        if (static_cast<int>(clients_.size()) >= wanted || std::chrono::steady_clock::now() >= deadline) return;
+        if (web_) web_->lobby(static_cast<int>(clients_.size()), wanted);
+        int now = joined();
+        if (now != told)
+            std::cout << (now > told ? "客户端已加入" : "客户端已离开") << "，目前远程玩家：" << now << "人。\n"
+                      << std::flush;
+        told = now;
+        if (now >= wanted || std::chrono::steady_clock::now() >= deadline) break;
         SocketHandle s = socketValid(listener_) ? acceptClient(listener_) : INVALID_NET_SOCKET;
         if (!socketValid(s)) {
             sleepMilliseconds(100);
             continue;
         }
         clients_.push_back(s);
-        sendTo(s, "[大厅] 已连接主机，你将占据第" + std::to_string(clients_.size() + 1) +
-                      "个真人座位。等待开局...\n");
-        std::cout << "客户端已加入，目前远程玩家：" << clients_.size() << "人。\n" << std::flush;
+        tickets_[s] = nextJoinTicket();
+        sendTo(s, "[大厅] 已连接主机，你将占据第" + std::to_string(now + 2) + "个真人座位。等待开局...\n");
     }
 }
 
 void LanHub::dropLeavers() {
-    auto gone = std::remove_if(clients_.begin(), clients_.end(), [this](SocketHandle s) {
-        if (!connectionEnded(s)) return false;
-        inboxes_.erase(s);
-        closeSocket(s);
-        return true;
-    });
-    if (gone == clients_.end()) return;
-    clients_.erase(gone, clients_.end());
-    std::cout << "客户端已离开，目前远程玩家：" << clients_.size() << "人。\n" << std::flush;
+    clients_.erase(std::remove_if(clients_.begin(), clients_.end(),
+                                  [this](SocketHandle s) {
+                                      if (!connectionEnded(s)) return false;
+                                      inboxes_.erase(s);
+                                      tickets_.erase(s);
+                                      closeSocket(s);
+                                      return true;
+                                  }),
+                   clients_.end());
 }
 
 bool LanHub::connectionEnded(SocketHandle s) {

@@ -35,6 +35,12 @@ constexpr int CODE_TRY_MS = 1000;
 // A number nobody can work out from outside this process, for seat codes.
 std::uint64_t unpredictableSeed(const void* salt);
 
+// The order in which players joined a lobby, line clients and browsers alike: each joiner's ticket is
+// larger than every earlier one's.
+long nextJoinTicket();
+
+class WebTable;
+
 class LanHub {
   public:
     LanHub();
@@ -86,6 +92,18 @@ class LanHub {
     // a prompt that waits there. Null: standard output.
     void noticesTo(ConsoleIo* console);
 
+    // Browsers join, come back and watch through a web table; the hub seats them beside its own clients
+    // (first come, first seated), gives their seat codes, and counts them among the eight spectators.
+    void attachWeb(WebTable* web);
+    WebTable* web() const { return web_; }
+    long ticketOf(SocketHandle s) const;
+    // A seat code given by a browser: the seat it opens, whose connection is shut and whose earlier
+    // claimants are let go, as at the door; -1 when no seat has that code, -2 when the seat is out.
+    int claimSeat(const std::string& code);
+    // A browser spectator's place; false when all eight are taken.
+    bool takeSpectatorPlace();
+    void leaveSpectatorPlace();
+
   private:
     // Bytes received after the end of the last line read from each client: at most one read's worth, or
     // what a client typed ahead in the lobby.
@@ -121,6 +139,11 @@ class LanHub {
     void closeVisitor(Visitor& v);
     int seatWithCode(const std::string& code) const;
     int spectatorsLocked() const;
+    // Players in the lobby: line clients and browsers.
+    int joined() const;
+    // Seat p's code was given: its connection is shut so that a game waiting on it goes on at once, and
+    // whoever else waits for it is let go.
+    void yieldSeat(int p, const Visitor* claimant);
 
     SocketHandle listener_ = INVALID_NET_SOCKET;
     std::vector<SocketHandle> clients_;
@@ -149,6 +172,9 @@ class LanHub {
     // Players who came back: they get public lines too, and are closed at the end.
     std::vector<SocketHandle> returners_;
     std::vector<Visitor> visitors_;
+    WebTable* web_ = nullptr;
+    std::map<SocketHandle, long> tickets_;
+    int webSpectators_ = 0;
 };
 
 } // namespace kvr

@@ -69,11 +69,11 @@ game() {
   return $rc
 }
 
-# The port differs between the games, and so do the seat codes (random for every game) and the line
-# that names this machine's addresses (Wine finds none of the machine's own).
+# The port differs between the games, and so do the seat codes (random for every game) and the lines
+# that name this machine's addresses (Wine finds none of the machine's own), the web page's among them.
 normalise() {
   sed -E -e 's/(端口|--port |127\.0\.0\.1:)[0-9]+/\1PORT/g' -e 's/座位码：[A-Z0-9]{6}/座位码：CODE/g' \
-    -e '/^本机IPv4地址：/d' "$1"
+    -e '/^本机IPv4地址：/d' -e '/^  http:\/\//d' -e '/^网页端口/d' "$1"
 }
 
 fail=0

@@ -1,0 +1,434 @@
+#include "net/web_table.hpp"
+
+#include "net/hub.hpp"
+
+namespace kvr {
+
+WebTable::WebTable(LanHub& hub) : hub_(hub) { seats_.fill(-1); }
+
+WebTable::Link* WebTable::find(int id) {
+    auto it = links_.find(id);
+    return it == links_.end() ? nullptr : &it->second;
+}
+
+void WebTable::wake() {
+    if (wake_) wake_();
+}
+
+// A browser whose backlog is full reads nothing: it is let go, and a question waiting on it ends.
+void WebTable::push(Link& l, std::string message) {
+    if (l.closing) return;
+    if (l.outBytes + message.size() > MAX_BROWSER_BACKLOG) {
+        l.out.clear();
+        l.outBytes = 0;
+        close(l);
+        return;
+    }
+    l.outBytes += message.size();
+    l.out.push_back(std::move(message));
+}
+
+// What waits is still sent; then the connection ends.
+void WebTable::close(Link& l) {
+    l.closing = true;
+    answered_.notify_all();
+}
+
+int WebTable::connect() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int id = nextId_++;
+    Link& l = links_[id];
+    l.nextTry = Clock::now() + std::chrono::milliseconds(CODE_TRY_MS);
+    return id;
+}
+
+WebTable::Received WebTable::receive(int id, const BrowserMessage& m) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    Link* l = find(id);
+    if (!l || l->closing) return Received::Taken;
+    switch (m.type) {
+    case BrowserMessage::Hello:
+        if (l->place != Place::Hello) return Received::Refused;
+        helloLocked(id, *l, m.code, lock);
+        return Received::Taken;
+    case BrowserMessage::Code:
+        // Tried at the next tick that the throttle allows; a newer code replaces one not yet tried.
+        if (l->place == Place::Hello) return Received::Refused;
+        if (l->place == Place::Deciding || l->place == Place::Waiting || l->place == Place::Watching)
+            l->code = m.code;
+        return Received::Taken;
+    case BrowserMessage::Answer: {
+        if (l->place != Place::Seat || m.question > l->question) return Received::Refused;
+        if (m.question < l->question || l->answered) return Received::Taken;
+        std::string line;
+        if (!answerLine(m, l->prompt, line)) return Received::Refused;
+        l->answer = line;
+        l->answered = true;
+        answered_.notify_all();
+        return Received::Answered;
+    }
+    default:
+        return Received::Refused;
+    }
+}
+
+void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique_lock<std::mutex>& lock) {
+    if (ended_) {
+        l.place = Place::Watching;
+        push(l, lastPublicView_);
+        push(l, endMessage(endText_, recordKept_));
+        close(l);
+        wake();
+        return;
+    }
+    if (!doorOpen_) {
+        int inLobby = 0;
+        for (const auto& [other, link] : links_) inLobby += link.place == Place::Lobby;
+        if (wanted_ >= 0 && lineClients_ + inLobby < wanted_) {
+            l.place = Place::Lobby;
+            l.ticket = nextJoinTicket();
+            push(l, stateMessage("lobby", -1, ""));
+            push(l, lobbyMessage(lineClients_ + inLobby + 1, wanted_));
+        } else {
+            l.place = Place::Pending;
+            push(l, stateMessage("waiting", -1, ""));
+        }
+        wake();
+        return;
+    }
+    if (!code.empty()) {
+        l.place = Place::Deciding;
+        l.code = code;
+        push(l, stateMessage("deciding", -1, ""));
+        wake();
+        return;
+    }
+    watch(id, lock);
+}
+
+// A spectator's place is the hub's to give: line and browser spectators share the eight.
+void WebTable::watch(int id, std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    bool placed = hub_.takeSpectatorPlace();
+    lock.lock();
+    Link* l = find(id);
+    if (!l || l->closing) {
+        if (placed) {
+            lock.unlock();
+            hub_.leaveSpectatorPlace();
+            lock.lock();
+        }
+        return;
+    }
+    if (!placed) {
+        push(*l, textMessage("[观战] 观战席已满（最多8人），连接将关闭。\n", true));
+        push(*l, stateMessage("full", -1, ""));
+        close(*l);
+    } else {
+        l->place = Place::Watching;
+        l->seat = -1;
+        push(*l, stateMessage("watching", -1, ""));
+        if (!lastPublicView_.empty()) push(*l, lastPublicView_);
+        l->lastView = lastPublicView_;
+    }
+    wake();
+}
+
+void WebTable::disconnect(int id) {
+    bool spectator = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Link* l = find(id);
+        if (!l) return;
+        spectator = l->place == Place::Watching && l->seat < 0;
+        links_.erase(id);
+        answered_.notify_all();
+    }
+    if (spectator) hub_.leaveSpectatorPlace();
+}
+
+bool WebTable::take(int id, std::vector<std::string>& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Link* l = find(id);
+    if (!l) return true;
+    for (std::string& m : l->out) out.push_back(std::move(m));
+    l->out.clear();
+    l->outBytes = 0;
+    return l->closing;
+}
+
+void WebTable::tick() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!doorOpen_ || ended_) return;
+    auto now = Clock::now();
+    std::vector<std::pair<int, std::string>> due;
+    for (auto& [id, l] : links_) {
+        if (l.code.empty() || l.closing || now < l.nextTry) continue;
+        due.emplace_back(id, l.code);
+        l.code.clear();
+        l.nextTry = now + std::chrono::milliseconds(CODE_TRY_MS);
+    }
+    for (auto& [id, code] : due) tryCode(id, code, lock);
+}
+
+// As at the door: a right code makes the browser wait for its seat, watching meanwhile; the seat's
+// connection and earlier claimants are let go by the hub. A wrong code, or one of a seat that is out,
+// leaves the browser watching.
+void WebTable::tryCode(int id, const std::string& code, std::unique_lock<std::mutex>& lock) {
+    Link* l = find(id);
+    if (!l || l->closing) return;
+    bool spectator = l->place == Place::Watching && l->seat < 0;
+    lock.unlock();
+    int seat = hub_.claimSeat(code);
+    if (seat >= 0 && spectator) hub_.leaveSpectatorPlace();
+    lock.lock();
+    l = find(id);
+    if (!l || l->closing) return;
+    if (seat < 0) {
+        push(*l, textMessage(seat == -2 ? "[网络] 该座位已经出局，你可以观战。\n" : "[网络] 座位码不对。\n",
+                             false));
+        push(*l, badCodeMessage());
+        if (l->place == Place::Deciding) watch(id, lock);
+        wake();
+        return;
+    }
+    l->place = Place::Waiting;
+    l->seat = seat;
+    push(*l, textMessage("[网络] 座位码正确：轮到" + std::to_string(seat + 1) +
+                             "号座位决定时交还给你，在此之前由AI代打。\n",
+                         false));
+    push(*l, stateMessage("waiting", seat, codes_[static_cast<std::size_t>(seat)]));
+    if (!lastPublicView_.empty() && l->lastView != lastPublicView_) push(*l, lastPublicView_);
+    l->lastView = lastPublicView_;
+    wake();
+}
+
+void WebTable::lobby(int lineClients, int wanted) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (lineClients == lineClients_ && wanted == wanted_) return;
+    lineClients_ = lineClients;
+    wanted_ = wanted;
+    int inLobby = 0;
+    for (auto& [id, l] : links_) inLobby += l.place == Place::Lobby;
+    for (auto& [id, l] : links_) {
+        if (l.place == Place::Pending && !l.closing && lineClients_ + inLobby < wanted_) {
+            l.place = Place::Lobby;
+            l.ticket = nextJoinTicket();
+            ++inLobby;
+            push(l, stateMessage("lobby", -1, ""));
+        }
+    }
+    for (auto& [id, l] : links_)
+        if (l.place == Place::Lobby) push(l, lobbyMessage(lineClients_ + inLobby, wanted_));
+    wake();
+}
+
+std::vector<std::pair<long, int>> WebTable::lobbyJoiners() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::pair<long, int>> out;
+    for (const auto& [id, l] : links_)
+        if (l.place == Place::Lobby) out.emplace_back(l.ticket, id);
+    return out;
+}
+
+// Browsers that found the lobby full watch the game.
+void WebTable::openDoor() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    doorOpen_ = true;
+    std::vector<int> pending;
+    for (auto& [id, l] : links_)
+        if (l.place == Place::Pending) pending.push_back(id);
+    for (int id : pending) watch(id, lock);
+}
+
+bool WebTable::present(int id) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = links_.find(id);
+    return it != links_.end() && !it->second.closing;
+}
+
+void WebTable::seat(int id, int p, std::string_view start, const std::string& code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::size_t s = static_cast<std::size_t>(p);
+    codes_[s] = code;
+    // A browser that left just as its seat was dealt holds it all the same: the seat's first question
+    // finds it gone and hands the seat to the computer, as for a line client.
+    seats_[s] = id;
+    screens_[s].clear();
+    Link* l = find(id);
+    if (!l) return;
+    l->place = Place::Seat;
+    l->seat = p;
+    push(*l, stateMessage("player", p, code));
+    push(*l, textMessage(start, false));
+    push(*l,
+         textMessage("[开局] 座位码：" + code + "。断线后重新加入本局并输入此码，即可取回座位。\n", false));
+    wake();
+}
+
+bool WebTable::holds(int p) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return p >= 0 && p < 6 && seats_[static_cast<std::size_t>(p)] >= 0;
+}
+
+// Browsers still in the lobby once the seats are dealt found no seat: they watch.
+void WebTable::showAll(std::string_view text) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::vector<int> unseated;
+    std::string message = textMessage(text, true);
+    for (auto& [id, l] : links_) {
+        if (l.place == Place::Lobby) unseated.push_back(id);
+        if (l.place == Place::Seat || l.place == Place::Waiting || l.place == Place::Watching)
+            push(l, message);
+    }
+    for (int id : unseated) watch(id, lock);
+    wake();
+}
+
+void WebTable::show(int p, std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (p < 0 || p >= 6) return;
+    std::size_t s = static_cast<std::size_t>(p);
+    Link* l = find(seats_[s]);
+    if (!l) return;
+    std::string& screen = screens_[s];
+    std::size_t clear = text.rfind("\x1b[2J");
+    if (clear != std::string_view::npos) {
+        screen.clear();
+        text.remove_prefix(clear);
+    }
+    screen.append(text.data(), text.size());
+    if (screen.size() > MAX_SCREEN_BYTES) screen.erase(0, screen.size() - MAX_SCREEN_BYTES / 2);
+    push(*l, textMessage(text, false));
+    wake();
+}
+
+void WebTable::asking(int p) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    asked_ = p;
+}
+
+bool WebTable::over() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ended_;
+}
+
+void WebTable::refresh(const Views& views) {
+    std::vector<int> held;
+    bool watchers = false;
+    int asked = -1;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (int p = 0; p < 6; ++p)
+            if (find(seats_[static_cast<std::size_t>(p)])) held.push_back(p);
+        for (const auto& [id, l] : links_)
+            watchers = watchers || l.place == Place::Waiting || l.place == Place::Watching;
+        asked = asked_;
+    }
+    SeatView v;
+    if (!views(-1, v)) return;
+    std::string shared = viewMessage(v, asked);
+    std::vector<std::string> seen;
+    for (int p : held) seen.push_back(views(p, v) ? viewMessage(v, asked) : shared);
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (std::size_t k = 0; k < held.size(); ++k) {
+        Link* l = find(seats_[static_cast<std::size_t>(held[k])]);
+        if (!l || l->lastView == seen[k]) continue;
+        l->lastView = seen[k];
+        push(*l, seen[k]);
+    }
+    lastPublicView_ = shared;
+    for (auto& [id, l] : links_) {
+        if ((l.place != Place::Waiting && l.place != Place::Watching) || l.lastView == shared) continue;
+        l.lastView = shared;
+        push(l, shared);
+    }
+    wake();
+}
+
+Answer WebTable::ask(int p, const Prompt& prompt, std::string& line) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::size_t s = static_cast<std::size_t>(p);
+    int id = seats_[s];
+    Link* l = find(id);
+    if (!l || l->closing) {
+        seats_[s] = -1;
+        return Answer::Dropped;
+    }
+    long question = ++nextQuestion_;
+    l->question = question;
+    l->prompt = prompt;
+    l->answered = false;
+    push(*l, askMessage(question, prompt, optionLabels(screens_[s], prompt)));
+    wake();
+    answered_.wait(lock, [this, id, question] {
+        Link* x = find(id);
+        return !x || x->closing || (x->question == question && x->answered);
+    });
+    l = find(id);
+    if (!l || l->closing || !l->answered) {
+        seats_[s] = -1;
+        return Answer::Dropped;
+    }
+    line = l->answer;
+    return Answer::Line;
+}
+
+void WebTable::farewell(std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    endText_ = std::string(text);
+    std::string shown = textMessage(text, true);
+    std::string end = endMessage(endText_, recordKept_);
+    for (auto& [id, l] : links_) {
+        if (l.place == Place::Seat || l.place == Place::Waiting || l.place == Place::Watching) push(l, shown);
+        push(l, end);
+        close(l);
+    }
+    seats_.fill(-1);
+    wake();
+}
+
+void WebTable::seatClaimed(int p) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& [id, l] : links_) {
+        if (l.seat != p || (l.place != Place::Seat && l.place != Place::Waiting)) continue;
+        push(l, textMessage("[网络] 另一个连接用同一座位码取回了座位，本连接将关闭。\n", false));
+        push(l, stateMessage("replaced", p, ""));
+        close(l);
+    }
+    wake();
+}
+
+bool WebTable::takeReturned(int p) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& [id, l] : links_) {
+        if (l.place != Place::Waiting || l.seat != p || l.closing) continue;
+        std::size_t s = static_cast<std::size_t>(p);
+        l.place = Place::Seat;
+        seats_[s] = id;
+        screens_[s].clear();
+        l.lastView.clear();
+        push(l, stateMessage("player", p, codes_[s]));
+        wake();
+        return true;
+    }
+    return false;
+}
+
+int WebTable::seatOut(int p) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int watching = 0;
+    for (auto& [id, l] : links_) {
+        if (l.place != Place::Waiting || l.seat != p) continue;
+        l.place = Place::Watching;
+        l.seat = -1;
+        push(l, textMessage("[网络] 你的座位已经出局，现在转为观战。\n", false));
+        push(l, stateMessage("watching", -1, ""));
+        ++watching;
+    }
+    wake();
+    return watching;
+}
+
+} // namespace kvr

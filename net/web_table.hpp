@@ -1,0 +1,140 @@
+// What travels between a hosted game's thread and the web server's thread: each browser's place (in
+// the lobby, playing a seat, waiting for its seat, watching), what waits to be sent to it, and the
+// question its seat is asked. One lock guards it all, and every queue is bounded: a browser that does
+// not read is dropped when its queue is full, and the game thread never waits for a browser except
+// for the answer it asked for.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/seat_view.hpp"
+#include "model/table_io.hpp"
+#include "net/web_protocol.hpp"
+
+namespace kvr {
+
+class LanHub;
+
+// Bytes that may wait for one browser; past this it is dropped.
+constexpr std::size_t MAX_BROWSER_BACKLOG = 1 << 20;
+// A seat's screen kept for reading a question's labels: its text since the last clear, at most this.
+constexpr std::size_t MAX_SCREEN_BYTES = 1 << 15;
+
+class WebTable {
+  public:
+    explicit WebTable(LanHub& hub);
+    WebTable(const WebTable&) = delete;
+    WebTable& operator=(const WebTable&) = delete;
+
+    // Called, from any thread, when a browser has something to read or is to be closed. Set once,
+    // before the first browser connects.
+    void onWake(std::function<void()> wake) { wake_ = std::move(wake); }
+    // The record a browser may download at the end, if the host keeps one.
+    void recordKept(bool kept) { recordKept_ = kept; }
+
+    // The web thread's side. A new browser's id; its first message is a hello.
+    int connect();
+    // What became of a browser's message: it answered the question asked, it was taken or ignored, or it
+    // is not one this browser may send now and its connection is to be closed.
+    enum class Received { Answered, Taken, Refused };
+    Received receive(int id, const BrowserMessage& m);
+    void disconnect(int id);
+    // Moves what waits for browser `id` into `out`; true when it is to be closed once that is sent.
+    bool take(int id, std::vector<std::string>& out);
+    // Deferred seat codes whose time has come are tried; called every 100 ms or so.
+    void tick();
+
+    // The lobby, from the host's waiting loop: line clients joined and players wanted in all.
+    void lobby(int lineClients, int wanted);
+    // Browsers in the lobby, and when each joined (by the hub's join tickets, in order).
+    std::vector<std::pair<long, int>> lobbyJoiners() const;
+
+    // The game thread's side: the game has begun and the door is open.
+    void openDoor();
+    // Whether browser `id` is still connected.
+    bool present(int id) const;
+    // Browser `id` from the lobby plays seat p: it is sent the start text and its seat code.
+    void seat(int id, int p, std::string_view start, const std::string& code);
+    // Whether a browser plays seat p.
+    bool holds(int p) const;
+    void showAll(std::string_view text);
+    void show(int p, std::string_view text);
+    // The seat the game waits on (-1: none), for the views.
+    void asking(int p);
+    // Where views come from: `views(p, v)` fills seat p's view, or with p = -1 the public one; false
+    // while the game has no table yet.
+    using Views = std::function<bool(int, SeatView&)>;
+    // Sends every browser its view if it changed.
+    void refresh(const Views& views);
+    // Whether the game is over (its record may be downloaded).
+    bool over() const;
+    // Seat p's answer from its browser; Dropped when the browser is gone or its seat was taken over.
+    Answer ask(int p, const Prompt& prompt, std::string& line);
+    void farewell(std::string_view text);
+
+    // The hub's side, called under the hub's lock: a seat code for seat p was accepted (its browser,
+    // if any, and browsers waiting for it are let go); a browser waiting for p takes it; p is out.
+    void seatClaimed(int p);
+    bool takeReturned(int p);
+    // Browsers that waited for seat p watch from now on: how many.
+    int seatOut(int p);
+
+  private:
+    enum class Place { Hello, Lobby, Pending, Deciding, Seat, Waiting, Watching, Gone };
+    using Clock = std::chrono::steady_clock;
+    struct Link {
+        Place place = Place::Hello;
+        int seat = -1;
+        long ticket = 0;
+        std::deque<std::string> out;
+        std::size_t outBytes = 0;
+        bool closing = false;
+        // A seat code to try once `nextTry` has come: one guess a second, as at the door.
+        std::string code;
+        Clock::time_point nextTry;
+        // The question asked of its seat, and the answer once given.
+        long question = 0;
+        Prompt prompt;
+        bool answered = false;
+        std::string answer;
+        std::string lastView;
+    };
+
+    void push(Link& l, std::string message);
+    void close(Link& l);
+    void wake();
+    void helloLocked(int id, Link& l, const std::string& code, std::unique_lock<std::mutex>& lock);
+    void tryCode(int id, const std::string& code, std::unique_lock<std::mutex>& lock);
+    void watch(int id, std::unique_lock<std::mutex>& lock);
+    Link* find(int id);
+
+    LanHub& hub_;
+    std::function<void()> wake_;
+    bool recordKept_ = false;
+    mutable std::mutex mutex_;
+    std::condition_variable answered_;
+    std::map<int, Link> links_;
+    int nextId_ = 0;
+    long nextQuestion_ = 0;
+    int lineClients_ = 0;
+    int wanted_ = -1;
+    bool doorOpen_ = false;
+    bool ended_ = false;
+    std::string endText_;
+    int asked_ = -1;
+    std::array<int, 6> seats_;
+    std::array<std::string, 6> codes_;
+    std::array<std::string, 6> screens_;
+    std::string lastPublicView_;
+};
+
+} // namespace kvr

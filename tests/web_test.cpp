@@ -1,0 +1,636 @@
+// Browsers at a hosted game, between a real kavrin host and WebSocket clients (Beast) over 127.0.0.1:
+// seats played to the end in both modes, a reload that takes the seat back, spectators, and every
+// kind of bad input, each of which closes only its own connection while the game goes on.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+#include <nlohmann/json.hpp>
+
+#include "net/socket.hpp"
+#include "net/web_host.hpp"
+#include "net/web_protocol.hpp"
+#include "tests/support/table.hpp"
+
+namespace kvr {
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+using Json = nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+const bool NETWORKING = startNetworking();
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint16_t freePort() {
+    EXPECT_TRUE(NETWORKING);
+    // The web page takes the port after the game's: both must be free.
+    for (;;) {
+        SocketHandle s = listenTcp(0);
+        std::uint16_t port = boundPort(s);
+        SocketHandle next = listenTcp(static_cast<std::uint16_t>(port + 1));
+        closeSocket(s);
+        bool free = socketValid(next);
+        closeSocket(next);
+        if (free && port < 65535) return port;
+    }
+}
+
+std::vector<std::string> hostArgs(std::uint16_t port, int players, const char* mode, int seed,
+                                  const std::string& record = "") {
+    std::vector<std::string> args{"--host",
+                                  "--players",
+                                  std::to_string(players),
+                                  "--wait",
+                                  "20",
+                                  "--port",
+                                  std::to_string(port),
+                                  "--fast",
+                                  "--no-color",
+                                  "--mode",
+                                  mode,
+                                  "--seed",
+                                  std::to_string(seed)};
+    if (!record.empty()) args.insert(args.end(), {"--record", record});
+    return args;
+}
+
+// A kavrin process whose keyboard is a pipe: held (nobody types) or closed (every question at the
+// host's console gets its default answer at once).
+class Host {
+  public:
+    Host(std::vector<std::string> args, bool held) {
+        static int serial = 0;
+        out_ = "/tmp/kvr_web_" + std::to_string(getpid()) + "_" + std::to_string(++serial) + ".out";
+        args.insert(args.begin(), KAVRIN_BIN);
+        int in[2];
+        EXPECT_EQ(pipe(in), 0);
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], 0);
+            int fd = open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(fd, 1);
+            dup2(fd, 2);
+            close(in[0]), close(in[1]);
+            std::vector<char*> argv;
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(KAVRIN_BIN, argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        keyboard_ = in[1];
+        if (!held) release();
+    }
+    ~Host() {
+        if (pid_ > 0) finish(0);
+        unlink(out_.c_str());
+    }
+    void release() {
+        if (keyboard_ >= 0) close(keyboard_);
+        keyboard_ = -1;
+    }
+    void type(const std::string& text) {
+        EXPECT_EQ(write(keyboard_, text.data(), text.size()), ssize_t(text.size()));
+    }
+    std::string out() const { return slurp(out_); }
+    bool waitFor(const std::string& text, int seconds) {
+        for (auto end = Clock::now() + std::chrono::seconds(seconds); Clock::now() < end;) {
+            if (out().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    // The exit code, or -1 when the process had to be killed after `seconds`.
+    int finish(int seconds) {
+        release();
+        int status = 0;
+        for (auto end = Clock::now() + std::chrono::seconds(seconds); waitpid(pid_, &status, WNOHANG) == 0;) {
+            if (Clock::now() > end) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, &status, 0);
+                status = -1;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        pid_ = -1;
+        return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int keyboard_ = -1;
+    std::string out_;
+};
+
+// A browser on its own thread: keeps every message and, while it plays, answers each question with a
+// seeded choice among its options, now and then with a number out of range. `leaveAfter` questions
+// answered, it vanishes at the next one without a close handshake, as a closed tab does.
+class Browser {
+  public:
+    Browser(std::uint16_t webPort, const std::string& code, bool plays, std::uint32_t seed = 1,
+            int leaveAfter = -1)
+        : plays_(plays), rng_(seed), leaveAfter_(leaveAfter) {
+        try {
+            tcp::resolver resolver(io_);
+            asio::connect(ws_.next_layer(), resolver.resolve("127.0.0.1", std::to_string(webPort)));
+            ws_.handshake("127.0.0.1", "/ws");
+            ws_.text(true);
+            ws_.write(asio::buffer(Json{{"t", "hello"}, {"code", code}}.dump()));
+        } catch (const std::exception&) {
+            closed_ = true;
+            return;
+        }
+        thread_ = std::thread([this] { run(); });
+    }
+    ~Browser() { stop(); }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        beast::error_code ignored;
+        ws_.next_layer().close(ignored);
+    }
+    void play() { plays_ = true; }
+    std::vector<Json> messages() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return messages_;
+    }
+    bool closed() const { return closed_; }
+    // Waits until a message satisfies `test`; false after `seconds`.
+    bool waitFor(const std::function<bool(const Json&)>& test, int seconds) {
+        for (auto end = Clock::now() + std::chrono::seconds(seconds);;) {
+            for (const Json& m : messages())
+                if (test(m)) return true;
+            if (Clock::now() >= end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    bool waitClosed(int seconds) {
+        for (auto end = Clock::now() + std::chrono::seconds(seconds); Clock::now() < end && !closed_;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return closed_;
+    }
+    // A message of the test's own making, sent by the browser's thread.
+    void send(std::string text, bool binary = false) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        outgoing_.push_back({std::move(text), binary});
+    }
+    int seat() {
+        for (const Json& m : messages())
+            if (m["t"] == "state" && m["state"] == "player") return m["seat"].get<int>();
+        return -1;
+    }
+    std::string code() {
+        for (const Json& m : messages())
+            if (m["t"] == "state" && m["state"] == "player") return m["code"].get<std::string>();
+        return "";
+    }
+    // Every public text in order, or every private one.
+    std::string texts(bool isPublic) {
+        std::string out;
+        for (const Json& m : messages())
+            if (m["t"] == "text" && m["public"] == isPublic) out += m["text"].get<std::string>();
+        return out;
+    }
+
+  private:
+    void run() {
+        read();
+        while (!stop_ && !closed_) {
+            io_.run_for(std::chrono::milliseconds(10));
+            if (io_.stopped()) io_.restart();
+            write();
+        }
+    }
+    void read() {
+        ws_.async_read(buffer_, [this](beast::error_code ec, std::size_t) {
+            if (ec) {
+                closed_ = true;
+                return;
+            }
+            Json m = Json::parse(beast::buffers_to_string(buffer_.data()), nullptr, false);
+            buffer_.consume(buffer_.size());
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                messages_.push_back(m);
+            }
+            if (m.is_object() && m["t"] == "ask") pending_ = m;
+            write();
+            read();
+        });
+    }
+    void write() {
+        if (writing_ || closed_) return;
+        std::pair<std::string, bool> next;
+        if (plays_ && !pending_.is_null()) {
+            if (leaveAfter_ >= 0 && answered_ >= leaveAfter_) {
+                beast::error_code ignored;
+                ws_.next_layer().close(ignored);
+                closed_ = true;
+                return;
+            }
+            next = {Json{{"t", "answer"}, {"id", pending_["id"]}, {"value", choose(pending_)}}.dump(), false};
+            pending_ = Json();
+            ++answered_;
+        } else {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (outgoing_.empty()) return;
+            next = std::move(outgoing_.front());
+            outgoing_.erase(outgoing_.begin());
+        }
+        writing_ = true;
+        text_ = std::move(next.first);
+        ws_.binary(next.second);
+        ws_.async_write(asio::buffer(text_), [this](beast::error_code ec, std::size_t) {
+            writing_ = false;
+            if (ec) closed_ = true;
+        });
+    }
+    Json choose(const Json& ask) {
+        const std::string kind = ask["kind"];
+        const Json& options = ask["options"];
+        if (kind == "number") {
+            int lo = ask["lo"], hi = ask["hi"];
+            if (rng_() % 20 == 0) return hi + 1;
+            return lo + static_cast<int>(rng_() % static_cast<unsigned>(hi - lo + 1));
+        }
+        if (kind == "yesno") return rng_() % 2 == 0;
+        if (kind == "pause") return "";
+        if (kind == "order") {
+            std::vector<int> order;
+            for (std::size_t k = 0; k < options.size(); ++k) order.push_back(static_cast<int>(k) + 1);
+            std::shuffle(order.begin(), order.end(), rng_);
+            return order;
+        }
+        if (kind == "command") {
+            if (rng_() % 3 == 0 || options.empty()) return "e";
+            const Json& o = options[rng_() % options.size()];
+            std::string v = o["value"];
+            return v[0] >= '0' && v[0] <= '9' ? Json(std::stoi(v)) : Json(v);
+        }
+        return "1";
+    }
+
+    asio::io_context io_;
+    websocket::stream<tcp::socket> ws_{io_};
+    beast::flat_buffer buffer_;
+    std::atomic<bool> plays_;
+    std::mt19937 rng_;
+    int leaveAfter_;
+    int answered_ = 0;
+    Json pending_;
+    bool writing_ = false;
+    std::string text_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> closed_{false};
+    std::mutex mutex_;
+    std::vector<Json> messages_;
+    std::vector<std::pair<std::string, bool>> outgoing_;
+    std::thread thread_;
+};
+
+auto isState(const char* state) {
+    return [state](const Json& m) { return m["t"] == "state" && m["state"] == state; };
+}
+auto isEnd() {
+    return [](const Json& m) { return m["t"] == "end"; };
+}
+
+// Every public line, in order, as net_test reads them.
+std::vector<std::string> publicLines(const std::string& out) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (true) {
+        std::size_t next = std::string::npos;
+        for (const char* head : {"  -> ", "[网络] ", "[大厅] 已开局"})
+            next = std::min(next, out.find(head, at));
+        if (next == std::string::npos) return lines;
+        std::size_t end = out.find('\n', next);
+        if (end == std::string::npos) return lines;
+        lines.push_back(out.substr(next, end + 1 - next));
+        at = end + 1;
+    }
+}
+
+std::string resultOf(const std::string& hostOut) {
+    const std::string banner = "================ 对局结束 ================\n";
+    std::size_t at = hostOut.find(banner);
+    if (at == std::string::npos) return "?";
+    at += banner.size();
+    return hostOut.substr(at, hostOut.find('\n', at) - at);
+}
+
+// What a seat may know and nothing more: every view is its own seat's, with its hand; the seat's hand
+// count matches the hand; no other seat's hand is there.
+void expectOwnViews(Browser& b, int seat) {
+    int views = 0;
+    for (const Json& m : b.messages()) {
+        if (m["t"] != "view") continue;
+        const Json& v = m["view"];
+        if (v["self"] != seat) continue;
+        ++views;
+        ASSERT_TRUE(v.contains("hand"));
+        EXPECT_EQ(v["hand"].size(), v["seats"][static_cast<std::size_t>(seat)]["hand"].get<std::size_t>());
+        for (const Json& s : v["seats"]) EXPECT_FALSE(s.contains("cards"));
+    }
+    EXPECT_GT(views, 0);
+    for (const Json& m : b.messages())
+        if (m["t"] == "view" && m["view"]["self"] != seat) {
+            EXPECT_EQ(m["view"]["self"], -1) << "another seat's view reached seat " << seat;
+            EXPECT_FALSE(m["view"].contains("hand"));
+        }
+}
+
+// Two browsers play a whole game with the host, in both modes: each gets its seat, its start text and
+// code (the same bytes a --join client gets), every public line exactly as the host shows it, its own
+// views only, questions with a label for every option, and the end. The host's record replays.
+TEST(WebSeats, BrowsersPlayWholeGamesInBothModes) {
+    for (const char* mode : {"normal", "identity"}) {
+        SCOPED_TRACE(mode);
+        std::uint16_t port = freePort();
+        const std::string record = "/tmp/kvr_web_record_" + std::to_string(getpid()) + mode;
+        Host host(hostArgs(port, 3, mode, 41, record), false);
+        ASSERT_TRUE(host.waitFor("目标真人", 10));
+        Browser first(static_cast<std::uint16_t>(port + 1), "", true, 1);
+        ASSERT_TRUE(first.waitFor(isState("lobby"), 10));
+        Browser second(static_cast<std::uint16_t>(port + 1), "", true, 2);
+        bool ended = first.waitFor(isEnd(), 20);
+        if (!ended) {
+            std::string o = host.out();
+            std::cerr << o.substr(o.size() > 3000 ? o.size() - 3000 : 0) << "\n----\n";
+            auto ms = first.messages();
+            for (std::size_t k = ms.size() > 10 ? ms.size() - 10 : 0; k < ms.size(); ++k)
+                std::cerr << ms[k].dump().substr(0, 300) << "\n";
+            std::cerr << "closed " << first.closed() << " " << second.closed() << "\n";
+        }
+        ASSERT_TRUE(ended);
+        ASSERT_TRUE(second.waitFor(isEnd(), 10));
+        EXPECT_EQ(host.finish(30), 0);
+        std::string h = host.out();
+        EXPECT_NE(h.find("客户端已加入，目前远程玩家：2人。"), std::string::npos);
+        EXPECT_NE(h.find("浏览器打开以下地址"), std::string::npos);
+        for (Browser* b : {&first, &second}) {
+            int seat = b->seat();
+            ASSERT_GE(seat, 0);
+            std::string mine = b->texts(false);
+            EXPECT_NE(mine.find("\n[开局] 你是" + std::to_string(seat + 1) + "号位，武将【"),
+                      std::string::npos);
+            EXPECT_NE(mine.find("[开局] 座位码：" + b->code() + "。"), std::string::npos);
+            EXPECT_EQ(publicLines(b->texts(true)), publicLines(h));
+            EXPECT_NE(b->texts(true).find("\n[对局结束] " + resultOf(h) + "\n"), std::string::npos);
+            expectOwnViews(*b, seat);
+            int asks = 0;
+            for (const Json& m : b->messages()) {
+                if (m["t"] != "ask") continue;
+                ++asks;
+                if (m["kind"] == "number" && m["options"].size() > 0) {
+                    EXPECT_EQ(m["options"].size(),
+                              static_cast<std::size_t>(m["hi"].get<int>() - m["lo"].get<int>() + 1));
+                }
+            }
+            EXPECT_GT(asks, 0);
+        }
+        EXPECT_NE(first.seat(), second.seat());
+        // The end view shows every role.
+        std::vector<Json> all = first.messages();
+        for (auto it = all.rbegin(); it != all.rend(); ++it) {
+            if ((*it)["t"] != "view") continue;
+            for (const Json& s : (*it)["view"]["seats"]) EXPECT_FALSE(s["role"].is_null());
+            break;
+        }
+        // A browser's answers are kept like a line client's: the record replays to the host's screen.
+        EXPECT_NE(slurp(record).find("\nremote-players 2\n"), std::string::npos);
+        Host replay({"--replay", record}, false);
+        EXPECT_EQ(replay.finish(30), 0);
+        std::string shown = replay.out();
+        for (std::size_t at; (at = h.find("[观战] 有观众")) != std::string::npos;)
+            h.erase(at, h.find('\n', at) + 1 - at);
+        ASSERT_GE(h.size(), shown.size());
+        EXPECT_EQ(h.substr(h.size() - shown.size()), shown);
+        EXPECT_NE(shown.find("================ 对局结束 ================"), std::string::npos);
+        unlink(record.c_str());
+    }
+}
+
+// A raw connection to the page's port: what it sends, and everything it gets until the host closes it
+// (or `seconds` pass: then "" and `closed` false).
+std::string exchange(std::uint16_t port, const std::string& bytes, bool& closed, int seconds = 5) {
+    std::uint32_t address = 0;
+    parseIpv4("127.0.0.1", address);
+    int error = 0;
+    SocketHandle s = connectTcp(address, port, error);
+    EXPECT_TRUE(socketValid(s));
+    sendSocketText(s, bytes);
+    std::string got;
+    char buf[4096];
+    closed = false;
+    for (auto end = Clock::now() + std::chrono::seconds(seconds); Clock::now() < end;) {
+        if (!waitReadable(s, 50)) continue;
+        long n = receiveSome(s, buf, sizeof buf);
+        if (n <= 0) {
+            closed = true;
+            break;
+        }
+        got.append(buf, static_cast<std::size_t>(n));
+    }
+    closeSocket(s);
+    return got;
+}
+
+// A player reloads its page: the old connection vanishes at a question, the seat goes to the computer,
+// and the new page (the code it kept) takes the seat back at the seat's next decision, with a fresh
+// table and hand, and plays to the end. A third browser that holds its first question keeps the game
+// from ending meanwhile.
+TEST(WebSeats, ReloadTakesTheSeatBack) {
+    std::uint16_t port = freePort(), web = static_cast<std::uint16_t>(port + 1);
+    Host host(hostArgs(port, 3, "normal", 52), false);
+    ASSERT_TRUE(host.waitFor("目标真人", 10));
+    Browser leaves(web, "", true, 5, 2);
+    ASSERT_TRUE(leaves.waitFor(isState("lobby"), 10));
+    Browser holds(web, "", false, 6);
+    ASSERT_TRUE(leaves.waitFor(isState("player"), 10));
+    ASSERT_TRUE(holds.waitFor([](const Json& m) { return m["t"] == "ask"; }, 20));
+    leaves.waitClosed(10);
+    int seat = leaves.seat();
+    std::string code = leaves.code();
+    ASSERT_FALSE(code.empty());
+    Browser back(web, code, true, 7);
+    ASSERT_TRUE(back.waitFor(isState("deciding"), 10));
+    ASSERT_TRUE(back.waitFor(
+        [seat](const Json& m) { return m["t"] == "state" && m["state"] == "waiting" && m["seat"] == seat; },
+        10));
+    holds.play();
+    ASSERT_TRUE(back.waitFor(
+        [seat](const Json& m) { return m["t"] == "state" && m["state"] == "player" && m["seat"] == seat; },
+        30));
+    ASSERT_TRUE(back.waitFor(isEnd(), 60));
+    EXPECT_EQ(host.finish(30), 0);
+    std::string h = host.out();
+    std::size_t hero = leaves.texts(false).find("武将【") + 9;
+    std::string name = leaves.texts(false).substr(hero, leaves.texts(false).find("】", hero) - hero);
+    EXPECT_EQ(occurrences(h, "[网络] " + name + "断线，已由AI接管。\n"), 1u);
+    EXPECT_EQ(occurrences(h, "[网络] " + name + "重新连线，已取回座位。\n"), 1u);
+    std::string mine = back.texts(false);
+    EXPECT_NE(mine.find("座位码正确：轮到" + std::to_string(seat + 1) + "号座位决定时交还给你"),
+              std::string::npos);
+    EXPECT_NE(mine.find("\x1b[2J"), std::string::npos);
+    EXPECT_NE(mine.find("手牌："), std::string::npos);
+    expectOwnViews(back, seat);
+    EXPECT_NE(back.texts(true).find("[对局结束] " + resultOf(h)), std::string::npos);
+}
+
+// Spectators who open the page once the game has begun: one without a code watches at once, one with a
+// wrong code watches after its guess; both see every public line once and in order, and public views
+// only. Eight places in all: the ninth is told the room is full.
+TEST(WebSeats, SpectatorsSeePublicLinesOnly) {
+    std::uint16_t port = freePort(), web = static_cast<std::uint16_t>(port + 1);
+    Host host(hostArgs(port, 2, "identity", 63), true);
+    ASSERT_TRUE(host.waitFor("目标真人", 10));
+    Browser player(web, "", true, 8);
+    ASSERT_TRUE(player.waitFor(isState("lobby"), 10));
+    ASSERT_TRUE(host.waitFor("选择身份", 10));
+    Browser plain(web, "", false), guessing(web, "zzzzzz", false);
+    ASSERT_TRUE(plain.waitFor(isState("watching"), 10));
+    ASSERT_TRUE(guessing.waitFor([](const Json& m) { return m["t"] == "badcode"; }, 10));
+    ASSERT_TRUE(guessing.waitFor(isState("watching"), 10));
+    std::vector<std::unique_ptr<Browser>> crowd;
+    for (int k = 0; k < 7; ++k) crowd.push_back(std::make_unique<Browser>(web, "", false));
+    int full = 0;
+    for (auto& b : crowd) {
+        ASSERT_TRUE(
+            b->waitFor([](const Json& m) { return m["t"] == "state" && m["state"] != "waiting"; }, 10));
+        full += b->waitFor(isState("full"), 0);
+    }
+    EXPECT_EQ(full, 1);
+    EXPECT_TRUE(host.waitFor("[观战] 有观众加入，现有8人。", 10));
+    crowd.clear();
+    host.release();
+    ASSERT_TRUE(player.waitFor(isEnd(), 60));
+    ASSERT_TRUE(plain.waitFor(isEnd(), 10));
+    EXPECT_EQ(host.finish(30), 0);
+    std::vector<std::string> lines = publicLines(host.out());
+    for (Browser* b : {&plain, &guessing}) {
+        EXPECT_EQ(publicLines(b->texts(true)), lines);
+        for (const Json& m : b->messages()) {
+            EXPECT_NE(m["t"], "ask");
+            if (m["t"] != "view") continue;
+            EXPECT_EQ(m["view"]["self"], -1);
+            EXPECT_FALSE(m["view"].contains("hand"));
+            EXPECT_FALSE(m["view"].contains("role"));
+        }
+    }
+    EXPECT_EQ(plain.texts(false), "");
+    EXPECT_EQ(guessing.texts(false), "[网络] 座位码不对。\n");
+}
+
+// Bad input of every kind closes its own connection and nothing else: the game goes on to its end for
+// the player, and the page is still served.
+TEST(WebSeats, BadInputClosesOnlyItsConnection) {
+    std::uint16_t port = freePort(), web = static_cast<std::uint16_t>(port + 1);
+    Host host(hostArgs(port, 2, "normal", 74), true);
+    ASSERT_TRUE(host.waitFor("目标真人", 10));
+    Browser player(web, "", true, 9);
+    ASSERT_TRUE(player.waitFor(isState("lobby"), 10));
+    ASSERT_TRUE(host.waitFor("选择武将", 10));
+    bool closed = false;
+    // HTTP: malformed, unknown path, oversized header, a method that is not GET.
+    exchange(web, "GARBAGE\r\n\r\n", closed);
+    EXPECT_TRUE(closed);
+    std::string got = exchange(web, "GET /nope HTTP/1.1\r\nHost: x\r\n\r\n", closed);
+    EXPECT_EQ(got.rfind("HTTP/1.1 404", 0), 0u) << got;
+    EXPECT_TRUE(closed);
+    exchange(web, "GET / HTTP/1.1\r\nX: " + std::string(20000, 'a') + "\r\n\r\n", closed);
+    EXPECT_TRUE(closed);
+    got = exchange(web, "POST / HTTP/1.1\r\nHost: x\r\n\r\n", closed);
+    EXPECT_EQ(got.rfind("HTTP/1.1 405", 0), 0u) << got;
+    exchange(web, "POST / HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n\r\nabc", closed);
+    EXPECT_TRUE(closed);
+    got = exchange(web, "GET /record HTTP/1.1\r\nHost: x\r\n\r\n", closed);
+    EXPECT_EQ(got.rfind("HTTP/1.1 404", 0), 0u) << got;
+    // WebSocket: too large, binary, not UTF-8, not JSON, JSON that is no message, a second hello, an
+    // answer from a spectator, a flood of codes.
+    const std::vector<std::pair<std::string, bool>> bad = {
+        {std::string(MAX_BROWSER_MESSAGE + 1, ' '), false},
+        {"{\"t\":\"hello\"}", true},
+        {"{\"t\":\"code\",\"code\":\"\xff\xfe\"}", false},
+        {"not json", false},
+        {"[1,2,3]", false},
+        {"{\"t\":\"answer\",\"id\":1,\"value\":{}}", false},
+        {"{\"t\":\"hello\",\"code\":\"\"}", false},
+        {"{\"t\":\"answer\",\"id\":1,\"value\":1}", false}};
+    for (const auto& [text, binary] : bad) {
+        Browser b(web, "", false);
+        ASSERT_TRUE(b.waitFor(isState("watching"), 10));
+        b.send(text, binary);
+        EXPECT_TRUE(b.waitClosed(10)) << text.substr(0, 40);
+    }
+    Browser flood(web, "", false);
+    ASSERT_TRUE(flood.waitFor(isState("watching"), 10));
+    for (int k = 0; k < 100; ++k) flood.send("{\"t\":\"code\",\"code\":\"AAAAAA\"}");
+    EXPECT_TRUE(flood.waitClosed(10));
+    // Many connections at once: those past the limit are closed as they come.
+    std::vector<SocketHandle> many;
+    std::uint32_t address = 0;
+    parseIpv4("127.0.0.1", address);
+    for (int k = 0; k < MAX_WEB_CONNECTIONS + 20; ++k) {
+        int error = 0;
+        many.push_back(connectTcp(address, web, error));
+    }
+    sleepMilliseconds(300);
+    int cut = 0;
+    char byte = 0;
+    for (SocketHandle s : many) cut += waitReadable(s, 0) && receiveSome(s, &byte, 1) <= 0;
+    EXPECT_GE(cut, 20);
+    for (SocketHandle s : many) closeSocket(s);
+    // A spectator that never reads, behind a tiny receive buffer.
+    int slow = socket(AF_INET, SOCK_STREAM, 0);
+    int tiny = 1024;
+    setsockopt(slow, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(web);
+    at.sin_addr.s_addr = address;
+    ASSERT_EQ(connect(slow, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    std::string hello = "{\"t\":\"hello\",\"code\":\"\"}";
+    std::string frame =
+        "\x81" + std::string(1, static_cast<char>(0x80 | hello.size())) + std::string(4, '\0') + hello;
+    sendSocketText(static_cast<SocketHandle>(slow),
+                   "GET /ws HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n" +
+                       frame);
+    sleepMilliseconds(300);
+    host.release();
+    ASSERT_TRUE(player.waitFor(isEnd(), 60));
+    EXPECT_EQ(host.finish(30), 0);
+    close(slow);
+    EXPECT_NE(host.out().find("================ 对局结束 ================"), std::string::npos);
+}
+
+} // namespace
+} // namespace kvr

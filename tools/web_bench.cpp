@@ -1,0 +1,156 @@
+// What the web page costs, measured rather than asserted:
+// - a tap: a browser's answer until the game's ask returns it, over loopback, through the real web
+//   server and web table (the game's side played by this program's own thread);
+// - idle load: a real kavrin host with 5 browser seats and 8 browser spectators, waiting for a seat's
+//   answer, sampled for CPU time from /proc;
+// - the page's weight: every embedded file.
+//   kavrin-web-bench [path/to/kavrin]
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/websocket.hpp>
+#include <nlohmann/json.hpp>
+
+#include "net/hub.hpp"
+#include "net/web_assets.hpp"
+#include "net/web_host.hpp"
+#include "net/web_table.hpp"
+
+using namespace kvr;
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+using tcp = asio::ip::tcp;
+using Json = nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Socket {
+    asio::io_context io;
+    beast::websocket::stream<tcp::socket> ws{io};
+    explicit Socket(std::uint16_t port) {
+        tcp::resolver resolver(io);
+        asio::connect(ws.next_layer(), resolver.resolve("127.0.0.1", std::to_string(port)));
+        ws.handshake("127.0.0.1", "/ws");
+        ws.text(true);
+        ws.write(asio::buffer(std::string(R"({"t":"hello","code":""})")));
+    }
+    Json next() {
+        beast::flat_buffer b;
+        ws.read(b);
+        return Json::parse(beast::buffers_to_string(b.data()));
+    }
+};
+
+void tapLatency(int rounds) {
+    LanHub hub;
+    WebHost web(hub, "");
+    if (!web.start(0)) {
+        std::cerr << "cannot listen\n";
+        return;
+    }
+    WebTable& table = web.table();
+    table.lobby(0, 1);
+    Socket browser(web.port());
+    while (table.lobbyJoiners().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    table.openDoor();
+    table.seat(table.lobbyJoiners().front().second, 1, "start\n", "ABCDEF");
+    std::vector<double> taps;
+    Clock::time_point sent;
+    std::thread player([&] {
+        for (int k = 0; k < rounds; ++k) {
+            Json m;
+            do m = browser.next();
+            while (m["t"] != "ask");
+            std::string answer = Json{{"t", "answer"}, {"id", m["id"]}, {"value", 2}}.dump();
+            sent = Clock::now();
+            browser.ws.write(asio::buffer(answer));
+        }
+    });
+    std::string line;
+    for (int k = 0; k < rounds; ++k) {
+        table.show(1, "\n选择目标（0取消）：\n1.Varnok HP4\n2.Korveth HP3\n> ");
+        if (table.ask(1, Prompt{PromptKind::Number, 0, 2}, line) != Answer::Line) break;
+        taps.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+    }
+    player.join();
+    std::sort(taps.begin(), taps.end());
+    std::cout << "tap to game over loopback: " << taps.size() << " answers, median " << taps[taps.size() / 2]
+              << " ms, 99th percentile " << taps[taps.size() * 99 / 100] << " ms, worst " << taps.back()
+              << " ms\n";
+}
+
+long cpuTicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string all((std::istreambuf_iterator<char>(in)), {});
+    std::istringstream fields(all.substr(all.rfind(')') + 2));
+    std::string f;
+    long utime = 0, stime = 0;
+    for (int k = 3; k <= 15 && fields >> f; ++k) {
+        if (k == 14) utime = std::stol(f);
+        if (k == 15) stime = std::stol(f);
+    }
+    return utime + stime;
+}
+
+void idleLoad(const char* kavrin) {
+    SocketHandle probe = listenTcp(0);
+    std::uint16_t port = boundPort(probe);
+    closeSocket(probe);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 1);
+        std::string p = std::to_string(port);
+        execl(kavrin, kavrin, "--host", "--players", "6", "--wait", "30", "--port", p.c_str(), "--fast",
+              "--mode", "normal", "--seed", "5", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::uint16_t webPort = static_cast<std::uint16_t>(port + 1);
+    std::vector<std::unique_ptr<Socket>> seats, spectators;
+    for (int k = 0; k < 5; ++k) seats.push_back(std::make_unique<Socket>(webPort));
+    // The host's own keyboard is /dev/null: the game runs until a browser seat is asked, and waits.
+    bool asked = false;
+    while (!asked)
+        for (auto& s : seats) {
+            if (!s->ws.next_layer().available()) continue;
+            asked = asked || s->next()["t"] == "ask";
+        }
+    for (int k = 0; k < 8; ++k) spectators.push_back(std::make_unique<Socket>(webPort));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    long before = cpuTicks(pid);
+    auto start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    long used = cpuTicks(pid) - before;
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    double share = 100.0 * static_cast<double>(used) / static_cast<double>(sysconf(_SC_CLK_TCK)) / seconds;
+    std::cout << "host waiting for a browser seat, 5 browser seats and 8 spectators: " << share
+              << "% of a core over " << seconds << " s\n";
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    startNetworking();
+    std::size_t bytes = 0;
+    for (const WebAsset& a : webAssets()) bytes += a.size;
+    std::cout << "page weight: " << bytes << " bytes in " << webAssets().size() << " files\n";
+    tapLatency(2000);
+    if (argc > 1) idleLoad(argv[1]);
+    return 0;
+}
