@@ -79,8 +79,8 @@ function hostAnswer(shown) {
 const prompted = () => {
   const shown = hostOut.replace(/(\[观战\][^\n]*\n)+$/, "");
   if (/(> |：|\.\.\.)$/.test(shown)) return true;
-  const tail = shown.slice(-400);
-  return /0(放弃|取消)）?：\n/.test(tail) && tail.lastIndexOf("手牌：") > tail.search(/0(放弃|取消)/);
+  // Nothing but the hand's listing may follow such a prompt: a log line after it means it was answered.
+  return /0(放弃|取消)）?：\n\n手牌：\n(\[\d+\][^\n]*\n)*\n?$/.test(shown.slice(-600));
 };
 // When the page last showed the host's seat as the one asked.
 let hostAskedAt = 0;
