@@ -13,7 +13,7 @@ void Game::setIo(TableIo* io) {
 }
 
 // Every member but the io, the action hook and the log line's buffer, which belong to one game object.
-Game::Game(const Game& other) : mode_(other.mode_), opt_(other.opt_), rng_(other.rng_) { *this = other; }
+Game::Game(const Game& other) : mode_(other.mode_), opt_(other.opt_), rng_(0) { *this = other; }
 
 Game& Game::operator=(const Game& other) {
     if (this == &other) return *this;

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "console/colors.hpp"
 #include "console/line_builder.hpp"
 #include "model/computer_player.hpp"
+#include "model/rng.hpp"
 #include "model/seat_view.hpp"
 #include "model/table_io.hpp"
 #include "model/types.hpp"
@@ -28,38 +28,6 @@ std::string cardDescription(CardType t);
 
 // The printed card with serial number `id` (1..DECK_SIZE) as the deck creates it, or a default card.
 Card deckCard(int id);
-
-// The game's random engine: MT19937 seeded with the game's seed. A world a search deals for itself
-// switches to a small engine seeded by the searching player, which costs nothing to seed: seeding and
-// first stirring an MT19937 costs more than the short game a search plays in it. Both give 32-bit values
-// over the same range, so every draw of a real game is MT19937's own.
-class GameRng {
-  public:
-    using result_type = std::mt19937::result_type;
-    static constexpr result_type min() { return std::mt19937::min(); }
-    static constexpr result_type max() { return std::mt19937::max(); }
-
-    explicit GameRng(std::uint32_t seed) : mt_(seed) {}
-    result_type operator()() { return own_ ? next() : mt_(); }
-    // From now on the small engine, from this seed.
-    void useOwn(std::uint64_t seed) {
-        own_ = true;
-        state_ = seed;
-    }
-
-  private:
-    // splitmix64, cut to 32 bits.
-    result_type next() {
-        std::uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return static_cast<result_type>((z ^ (z >> 31)) & 0xffffffffULL);
-    }
-
-    std::mt19937 mt_;
-    bool own_ = false;
-    std::uint64_t state_ = 0;
-};
 
 // Counts kept while a game is played, for statistics about many games; play never reads them.
 struct PlayCounts {
@@ -174,10 +142,14 @@ class Game {
     int distance(int a, int b) const;
     // The same with the set of living seats known (bit i: seat i lives).
     int distance(int a, int b, unsigned living) const;
+    // Bit i set when `has` holds for seat i: written out for the six seats, as it is asked on every action.
+    template <class F> unsigned seatsWhere(F has) const {
+        return static_cast<unsigned>(has(ps_[0])) | static_cast<unsigned>(has(ps_[1])) << 1 |
+               static_cast<unsigned>(has(ps_[2])) << 2 | static_cast<unsigned>(has(ps_[3])) << 3 |
+               static_cast<unsigned>(has(ps_[4])) << 4 | static_cast<unsigned>(has(ps_[5])) << 5;
+    }
     unsigned livingSeats() const {
-        unsigned living = 0;
-        for (unsigned i = 0; i < 6; ++i) living |= static_cast<unsigned>(ps_[i].alive) << i;
-        return living;
+        return seatsWhere([](const Player& x) { return x.alive; });
     }
     int range(int p) const;
     bool canSlash(int a, int b) const;
@@ -217,6 +189,8 @@ class Game {
     // Computer players
     int attitude(int a, int b) const;
     void auditRoleRead(int a) const;
+    // One audited read for each seat in `seats`.
+    void auditRoleReads(int a, unsigned seats) const;
     unsigned seatsBy(int p, int sign, unsigned seats) const;
     // The same as sets of seats (bit i: seat i).
     unsigned foeSeats(int p, bool inRange) const;

@@ -255,6 +255,17 @@ class SeatList {
     std::size_t size_ = 0;
 };
 
+// The lowest seat in a non-empty set of seats (bit i: seat i).
+inline int firstSeat(unsigned seats) {
+#if defined(__GNUC__)
+    return __builtin_ctz(seats);
+#else
+    int i = 0;
+    while (!((seats >> i) & 1U)) ++i;
+    return i;
+#endif
+}
+
 struct Player {
     std::string label;
     bool human = false;

@@ -112,6 +112,32 @@ TEST(Deck, SeededShuffleIsReproducible) {
     EXPECT_EQ(std::set<int>(a.begin(), a.end()).size(), 166u);
 }
 
+// The lazily made engine draws std::mt19937's numbers: past the first and later twists of the whole state,
+// from seeds whose first elements differ only in high bits, and in a copy taken before its state is seeded
+// through, which goes on with the same numbers without touching the original.
+TEST(Deck, EngineDrawsMt19937Numbers) {
+    for (std::uint32_t seed : {0U, 1U, 5489U, 0x80000000U, 0xffffffffU}) {
+        std::mt19937 reference(seed);
+        Mt19937 lazy(seed);
+        for (int i = 0; i < 2000; ++i) ASSERT_EQ(lazy(), reference()) << "seed " << seed << " draw " << i;
+    }
+    Mt19937 original(1234);
+    std::mt19937 reference(1234);
+    for (int i = 0; i < 100; ++i) original();
+    reference.discard(100);
+    Mt19937 copy(original);
+    Mt19937 assigned(99);
+    for (int i = 0; i < 700; ++i) assigned();
+    assigned = copy;
+    for (int i = 0; i < 1500; ++i) {
+        std::uint32_t want = static_cast<std::uint32_t>(reference());
+        ASSERT_EQ(copy(), want) << "draw " << i;
+        ASSERT_EQ(assigned(), want) << "draw " << i;
+    }
+    for (int i = 0; i < 1500; ++i) original();
+    EXPECT_EQ(original(), copy());
+}
+
 // The pile empties mid-draw: the last card does not reshuffle, the next draw does, once.
 TEST(Deck, ReshuffleOnlyWhenEmpty) {
     Table t;
