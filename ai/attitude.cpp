@@ -43,17 +43,18 @@ void Game::auditRoleRead(int a) const {
     if (a >= 0 && !ps_[a].human && &computer(a) != &classicPlayer()) ++roleReads_;
 }
 
+// Every read of the set counts as one read for each seat in it.
+void Game::auditRoleReads(int a, unsigned seats) const {
+    for (; seats != 0; seats &= seats - 1) auditRoleRead(a);
+}
+
 // The seats other than p that p regards as friends (sign 1) or foes (sign -1) among `seats` (bit i: seat
 // i). The classic player asks this on every action: one row of the attitude table serves every seat.
 unsigned Game::seatsBy(int p, int sign, unsigned seats) const {
     seats &= ~(1U << p);
+    if (auditRoles_) auditRoleReads(p, seats);
     const unsigned roles = SIDED_ROLES[mode_][sign < 0][ps_[p].role];
-    unsigned out = 0;
-    for (unsigned i = 0; i < 6; ++i) out |= ((roles >> ps_[i].role) & 1U) << i;
-    if (auditRoles_)
-        for (int i = 0; i < 6; ++i)
-            if ((seats >> i) & 1) auditRoleRead(p);
-    return out & seats;
+    return seats & seatsWhere([roles](const Player& x) { return (roles >> x.role) & 1U; });
 }
 
 namespace {
@@ -78,9 +79,8 @@ unsigned Game::foeSeats(int p, bool inRange) const {
 int Game::aiAlly(int p, bool wounded) const {
     int best = -1;
     int score = -99999;
-    const unsigned friends = seatsBy(p, 1, livingSeats());
-    for (int q = 0; q < 6; ++q) {
-        if (!((friends >> q) & 1)) continue;
+    for (unsigned friends = seatsBy(p, 1, livingSeats()); friends != 0; friends &= friends - 1) {
+        int q = firstSeat(friends);
         const Player& x = ps_[q];
         if (wounded && x.hp >= x.maxHp) continue;
         int s = (x.maxHp - x.hp) * 20 - static_cast<int>(x.hand.size());
@@ -97,9 +97,8 @@ int Game::aiAlly(int p, bool wounded) const {
 int Game::aiEnemy(int p, bool inRange, bool needsCards) const {
     int best = -1;
     int score = -99999;
-    const unsigned foes = foeSeats(p, inRange);
-    for (int q = 0; q < 6; ++q) {
-        if (!((foes >> q) & 1)) continue;
+    for (unsigned foes = foeSeats(p, inRange); foes != 0; foes &= foes - 1) {
+        int q = firstSeat(foes);
         const Player& x = ps_[q];
         int cards = totalCards(q);
         if (needsCards && cards == 0) continue;

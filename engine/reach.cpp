@@ -39,6 +39,21 @@ constexpr std::array<std::uint8_t, 6 * 6 * 64> ringDistances() {
 
 constexpr std::array<std::uint8_t, 6 * 6 * 64> RING = ringDistances();
 
+// The seats other than a that live within t of a the short way round (bit b: seat b), for every set of
+// living seats and t up to 7 (a reach of 5 with a horse and 马术); index (a * 64 + set) * 8 + t.
+constexpr std::array<std::uint8_t, 6 * 64 * 8> nearSeats() {
+    std::array<std::uint8_t, 6 * 64 * 8> out{};
+    for (int a = 0; a < 6; ++a)
+        for (int set = 0; set < 64; ++set)
+            for (int t = 0; t < 8; ++t)
+                for (int b = 0; b < 6; ++b)
+                    if (b != a && ((set >> b) & 1) && RING[static_cast<std::size_t>((a * 6 + b) * 64 + set)] <= t)
+                        out[static_cast<std::size_t>((a * 64 + set) * 8 + t)] |= static_cast<std::uint8_t>(1 << b);
+    return out;
+}
+
+constexpr std::array<std::uint8_t, 6 * 64 * 8> NEAR = nearSeats();
+
 } // namespace
 
 // Living seats counted the short way round, both ends' horses and 马术 applied, never below 1.
@@ -69,24 +84,18 @@ bool Game::canSlash(int a, int b) const {
     return true;
 }
 
-// The foe lists of the computer ask this on every action, and the end of a play phase for every foe.
+// The foe lists of the computer ask this on every action. Seat b is in reach when distance(a, b), the
+// ring's count less a's own horse and 马术 plus b's defensive horse, is within a's range: when the ring's
+// count is within range + a's bonus, one less for a seat with a defensive horse.
 unsigned Game::slashable(int a) const {
     const Player& x = ps_[a];
-    unsigned out = 0;
-    if (!x.alive) return out;
-    int reach = range(a);
-    unsigned living = livingSeats();
-    // distance(a, b), with a's own horse and 马术 counted once.
-    int own = (x.offensiveHorse ? 1 : 0) + (x.hero.id == Feyrin ? 1 : 0);
-    for (int b = 0; b < 6; ++b) {
-        if (b == a || !ps_[b].alive) continue;
-        int d =
-            RING[static_cast<std::size_t>((a * 6 + b) * 64) + living] - own + (ps_[b].defensiveHorse ? 1 : 0);
-        if (std::max(1, d) > reach) continue;
-        if (ps_[b].hero.id == Velisar && ps_[b].hand.empty()) continue;
-        out |= 1U << b;
-    }
-    return out;
+    if (!x.alive) return 0;
+    const int within = range(a) + (x.offensiveHorse ? 1 : 0) + (x.hero.id == Feyrin ? 1 : 0);
+    const std::size_t row = static_cast<std::size_t>(a * 64 + static_cast<int>(livingSeats())) * 8;
+    const unsigned guarded = seatsWhere([](const Player& y) { return y.defensiveHorse.has_; });
+    const unsigned sheltered = seatsWhere([](const Player& y) { return y.hero.id == Velisar && y.hand.empty(); });
+    const unsigned near = (NEAR[row + within] & ~guarded) | (NEAR[row + within - 1] & guarded);
+    return near & ~sheltered;
 }
 
 bool Game::slashLimit(int p) const {

@@ -91,16 +91,9 @@ void Game::notePlayEnd(int q) {
     for (std::size_t k = 0; k < slots.size(); ++k)
         if (!*slots[k]) types |= SLOT_TYPES[k];
     if (mode_ == Normal3v3) {
-        bool foeAlive = false, foeInReach = false;
-        const unsigned reach = slashable(q);
-        for (int r = 0; r < 6; ++r) {
-            if (!ps_[static_cast<std::size_t>(r)].alive || ps_[static_cast<std::size_t>(r)].role == x.role)
-                continue;
-            foeAlive = true;
-            foeInReach = foeInReach || ((reach >> r) & 1);
-        }
-        if (foeAlive) types |= bit(Duel) | bit(Dismantle);
-        if (foeInReach && !x.usedSlash && !slashLimit(q))
+        const unsigned foes = seatsWhere([&x](const Player& y) { return y.alive && y.role != x.role; });
+        if (foes != 0) types |= bit(Duel) | bit(Dismantle);
+        if (!x.usedSlash && !slashLimit(q) && (slashable(q) & foes) != 0)
             types |= bit(Slash) | bit(FireSlash) | bit(ThunderSlash);
     }
     noteLacks(q, types);
