@@ -37,17 +37,6 @@ int Game::attitude(int a, int b) const {
     return ATTITUDES[mode_][ps_[a].role][ps_[b].role];
 }
 
-// Every true-role question goes through attitude: one asked for a seat whose computer player must not
-// peek is counted.
-void Game::auditRoleRead(int a) const {
-    if (a >= 0 && !ps_[a].human && &computer(a) != &classicPlayer()) ++roleReads_;
-}
-
-// Every read of the set counts as one read for each seat in it.
-void Game::auditRoleReads(int a, unsigned seats) const {
-    for (; seats != 0; seats &= seats - 1) auditRoleRead(a);
-}
-
 // The seats other than p that p regards as friends (sign 1) or foes (sign -1) among `seats` (bit i: seat
 // i). The classic player asks this on every action: one row of the attitude table serves every seat.
 unsigned Game::seatsBy(int p, int sign, unsigned seats) const {

@@ -68,8 +68,9 @@ bool Game::useVirtualSlash(int p) {
         return (x.hero.id == Keldar && c.red()) || (x.hero.id == Jorvane && c.type == Dodge);
     };
     int hi = -1;
-    for (std::size_t i = 0; i < x.hand.size() && hi < 0; ++i)
-        if (convertible(x.hand[i])) hi = static_cast<int>(i);
+    if (x.hero.id == Keldar || x.hero.id == Jorvane)
+        for (std::size_t i = 0; i < x.hand.size() && hi < 0; ++i)
+            if (convertible(x.hand[i])) hi = static_cast<int>(i);
     auto legal = [this, p](int q) { return q != p && canSlash(p, q); };
 
     if (hi < 0) {

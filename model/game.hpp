@@ -135,6 +135,8 @@ class Game {
     void fireAttack(int from, int to);
     void borrowSword(int from, int armed);
     bool nullified(int from, int target, std::string_view trick);
+    // A person's answer in the chain: play a nullification now?
+    bool askNullify(int seat, int target, std::string_view trick, bool cancelled);
     void placeDelayed(int from, int to, Card c);
     bool askYes(int p, const std::string& question);
 
