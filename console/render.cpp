@@ -46,6 +46,12 @@ void Game::addPiece(LineBuilder& out, int n) {
     out.append(digits, static_cast<std::size_t>(r.ptr - digits));
 }
 
+void Game::addPiece(LineBuilder& out, unsigned n) {
+    char digits[16];
+    std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, n);
+    out.append(digits, static_cast<std::size_t>(r.ptr - digits));
+}
+
 // The card text; a red card is painted red inside whatever colour surrounds it.
 void Game::addPiece(LineBuilder& out, const Card& c) const {
     static const char* const RANKS[14] = {"",  "A", "2", "3",  "4", "5", "6",
@@ -74,7 +80,7 @@ std::string Game::ctext(const Card& c) const {
     return std::string(text.view());
 }
 
-std::string Game::roleText(Role r) {
+std::string_view Game::roleName(Role r) {
     switch (r) {
     case TeamHan:
         return "汉军";

@@ -69,11 +69,9 @@ void Game::setup() {
 
     if (opt_.autoPlay) {
         if (!io_) return;
-        std::string out = "[自动测试] seed=" + std::to_string(opt_.seed) +
-                          " 模式=" + (mode_ == Identity ? "身份局" : "普通3v3") + "\n";
-        for (int i = 0; i < 6; ++i)
-            out += std::to_string(i + 1) + "号 " + ps_[i].hero.name + "/" + roleText(ps_[i].role) + "\n";
-        show(out);
+        textOf("[自动测试] seed=", opt_.seed, " 模式=", mode_ == Identity ? "身份局" : "普通3v3", "\n");
+        for (int i = 0; i < 6; ++i) addPieces(line_, i + 1, "号 ", ps_[i].hero.name, "/", roleName(ps_[i].role), "\n");
+        show(line_.view());
         return;
     }
     activateSeat(human_);

@@ -228,6 +228,15 @@ class Game {
         (addPiece(out, pieces), ...);
         finishLine(color);
     }
+    // Text for a screen from the same pieces, built in the log line's buffer: good until the next line.
+    template <class... Pieces> std::string_view textOf(const Pieces&... pieces) const {
+        line_.clear();
+        addPieces(line_, pieces...);
+        return line_.view();
+    }
+    template <class... Pieces> void addPieces(LineBuilder& out, const Pieces&... pieces) const {
+        (addPiece(out, pieces), ...);
+    }
     LineBuilder& startLine(const char* color) const;
     void finishLine(const char* color) const;
     // Ends the line being built (colour reset, newline) and returns it.
@@ -237,10 +246,12 @@ class Game {
     void refuse(int p, std::string_view s, const char* color) const;
     static void addPiece(LineBuilder& out, std::string_view s) { out.append(s); }
     static void addPiece(LineBuilder& out, int n);
+    static void addPiece(LineBuilder& out, unsigned n);
     void addPiece(LineBuilder& out, const Card& c) const;
     void clear() const;
     std::string ctext(const Card& c) const;
-    static std::string roleText(Role r);
+    static std::string roleText(Role r) { return std::string(roleName(r)); }
+    static std::string_view roleName(Role r);
     std::string shownRole(int p) const;
     std::string equips(const Player& x) const;
     void table() const;
