@@ -41,27 +41,33 @@ void Game::refuse(int p, std::string_view s, const char* color) const {
 }
 
 void Game::addPiece(LineBuilder& out, int n) {
-    char digits[16];
+    if (n >= 0 && n < 10) {
+        char digit = static_cast<char>('0' + n);
+        out.append(&digit, 1);
+        return;
+    }
+    char digits[32];
     std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, n);
     out.append(digits, static_cast<std::size_t>(r.ptr - digits));
 }
 
 void Game::addPiece(LineBuilder& out, unsigned n) {
-    char digits[16];
+    char digits[32];
     std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, n);
     out.append(digits, static_cast<std::size_t>(r.ptr - digits));
 }
 
 // The card text; a red card is painted red inside whatever colour surrounds it.
 void Game::addPiece(LineBuilder& out, const Card& c) const {
-    static const char* const RANKS[14] = {"",  "A", "2", "3",  "4", "5", "6",
-                                          "7", "8", "9", "10", "J", "Q", "K"};
+    static constexpr std::string_view RANKS[14] = {"",  "A", "2", "3",  "4", "5", "6",
+                                                   "7", "8", "9", "10", "J", "Q", "K"};
+    static constexpr std::string_view SUITS[4] = {"黑桃", "红桃", "梅花", "方块"};
     bool painted = opt_.color && c.red();
     if (painted) out.append(RED);
     out.append("【");
-    out.append(cardName(c.type));
+    out.append(cardNameView(c.type));
     out.append(" ");
-    out.append(suitName(c.suit));
+    out.append(SUITS[c.suit & 3]);
     if (c.rank >= 1 && c.rank <= 13)
         out.append(RANKS[c.rank]);
     else

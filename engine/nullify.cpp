@@ -50,13 +50,13 @@ bool Game::askNullify(int seat, int target, std::string_view trick, bool cancell
 }
 
 void Game::placeDelayed(int from, int to, Card c) {
-    if (nullified(from, to, cardName(c.type))) {
+    if (nullified(from, to, cardNameView(c.type))) {
         throwCard(c);
         return;
     }
     if (c.type != Lightning) noteHarm(from, to);
     ps_[to].delayed.push_back(c);
-    logParts(MAGENTA, cardName(c.type), "进入", ps_[to].hero.name, "的判定区。");
+    logParts(MAGENTA, cardNameView(c.type), "进入", ps_[to].hero.name, "的判定区。");
 }
 
 } // namespace kvr

@@ -22,7 +22,7 @@ void Game::duel(int from, int to, int damageOwner) {
 }
 
 void Game::aoe(int from, CardType t) {
-    const std::string& name = cardName(t);
+    const std::string_view name = cardNameView(t);
     for (int k = 1; k < 6; ++k) {
         if (ended_) return;
         int seat = (from + k) % 6;

@@ -331,6 +331,8 @@ struct Options {
 };
 
 const std::string& cardName(CardType t);
+// The same name without a string: for text built piece by piece.
+std::string_view cardNameView(CardType t);
 
 // Asked on every action: defined here so that they cost a comparison or two.
 constexpr Kind cardKind(CardType t) {
