@@ -84,9 +84,13 @@ int Game::aiAlly(int p, bool wounded) const {
 // Prefers a hurt foe low on hit points and rich in cards; Rebels go for the Lord and the
 // Renegade spares a Lord at 2 hit points or fewer.
 int Game::aiEnemy(int p, bool inRange, bool needsCards) const {
+    return aiEnemyAmong(p, foeSeats(p, inRange), needsCards);
+}
+
+int Game::aiEnemyAmong(int p, unsigned foes, bool needsCards) const {
     int best = -1;
     int score = -99999;
-    for (unsigned foes = foeSeats(p, inRange); foes != 0; foes &= foes - 1) {
+    for (; foes != 0; foes &= foes - 1) {
         int q = firstSeat(foes);
         const Player& x = ps_[q];
         int cards = totalCards(q);

@@ -44,16 +44,6 @@ void Game::playOn(long actions) {
     }
 }
 
-bool Game::halted() const { return haltAt_ >= 0 && counts_.actions >= haltAt_; }
-
-// A play phase that goes on after an action asks here whether play halts; the phase then goes on from
-// its next action when play resumes.
-bool Game::haltsMidPlay() {
-    if (!halted()) return false;
-    midPlay_ = true;
-    return true;
-}
-
 // Begins seat p's turn and plays its steps.
 void Game::turn(int p) {
     ++counts_.turns;
@@ -173,11 +163,6 @@ void Game::checkWin() {
     if (han && chu) return;
     ended_ = true;
     result_ = han ? "汉军获胜！" : "楚军获胜！";
-}
-
-void Game::afterAction() {
-    ++counts_.actions;
-    if (actionHook_) actionHook_();
 }
 
 } // namespace kvr

@@ -98,19 +98,6 @@ unsigned Game::slashable(int a) const {
     return near & ~sheltered;
 }
 
-bool Game::slashLimit(int p) const {
-    const Player& x = ps_[p];
-    return x.slashCount > 0 && x.hero.id != Rhoskan && !(x.weapon && x.weapon->type == Crossbow);
-}
-
-int Game::findCard(int p, CardType t) const {
-    const Hand& h = ps_[p].hand;
-    if (!h.has(t)) return -1;
-    for (std::size_t i = 0; i < h.size(); ++i)
-        if (h[i].type == t) return static_cast<int>(i);
-    return -1;
-}
-
 // A real slash wins over a converted one even at a higher index.
 int Game::findAnySlash(int p) const {
     const Hand& h = ps_[p].hand;

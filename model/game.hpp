@@ -98,13 +98,22 @@ class Game {
     // Game loop
     // The step of a turn that comes next.
     enum class TurnStep { Start, Judgment, Draw, Play, Discard, End, Done };
-    bool halted() const;
-    bool haltsMidPlay();
+    bool halted() const { return haltAt_ >= 0 && counts_.actions >= haltAt_; }
+    // A play phase that goes on after an action asks here whether play halts; the phase then goes on from
+    // its next action when play resumes.
+    bool haltsMidPlay() {
+        if (!halted()) return false;
+        midPlay_ = true;
+        return true;
+    }
     void turn(int p);
     void playSteps(int p);
     void endPhase(int p);
     void checkWin();
-    void afterAction();
+    void afterAction() {
+        ++counts_.actions;
+        if (actionHook_) actionHook_();
+    }
 
     // Judgments and phases
     Card judgment(int who, std::string_view why, const std::function<bool(const Card&)>& good);
@@ -157,8 +166,18 @@ class Game {
     bool canSlash(int a, int b) const;
     // canSlash(a, b) for every b at once: bit b set when a's slash reaches b.
     unsigned slashable(int a) const;
-    bool slashLimit(int p) const;
-    int findCard(int p, CardType t) const;
+    bool slashLimit(int p) const {
+        const Player& x = ps_[p];
+        return x.slashCount > 0 && x.hero.id != Rhoskan && !(x.weapon && x.weapon->type == Crossbow);
+    }
+    // The first hand card of type t, or -1.
+    int findCard(int p, CardType t) const {
+        const Hand& h = ps_[p].hand;
+        if (!h.has(t)) return -1;
+        for (std::size_t i = 0; i < h.size(); ++i)
+            if (h[i].type == t) return static_cast<int>(i);
+        return -1;
+    }
     int findAnySlash(int p) const;
     int findDodge(int p) const;
     int findSameSuit(int p, Suit s, int except) const;
@@ -200,6 +219,8 @@ class Game {
     SeatList enemies(int p, bool inRange) const;
     int aiAlly(int p, bool wounded) const;
     int aiEnemy(int p, bool inRange, bool needsCards) const;
+    // The same among a set of p's foes already read.
+    int aiEnemyAmong(int p, unsigned foes, bool needsCards) const;
     int keepValue(const Card& c, int p) const;
     int cheapestCard(int p) const;
     void aiPlay(int p);
