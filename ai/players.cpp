@@ -234,8 +234,7 @@ void Game::auditRoleReads(int a, unsigned seats) const {
 
 // A seat's own player, else the options choose: the strong player for every computer seat, or for
 // seats of the roles listed.
-const ComputerPlayer& Game::computer(int p) const {
-    if (const ComputerPlayer* own = players_[static_cast<std::size_t>(p)]) return *own;
+const ComputerPlayer& Game::computerByOptions(int p) const {
     bool strong = opt_.ai == StrongAi || ((opt_.strongRoles >> ps_[p].role) & 1U) != 0;
     return strong ? strongPlayer() : classicPlayer();
 }

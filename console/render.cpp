@@ -156,13 +156,6 @@ void Game::hand(int p) const {
     show(out);
 }
 
-// From here on prompts and private screen text address seat p. A hosted seat whose player came back is
-// theirs again here, before anything is asked of it.
-void Game::activateSeat(int p) {
-    viewSeat_ = p;
-    if (hosted_ && p >= 0 && p < static_cast<int>(ps_.size())) takeBack(p);
-}
-
 // The computer finishes a play phase it has begun; the player takes over at the seat's next decision
 // after it. The player gets a fresh table and hand, and everybody is told. A seat whose old connection
 // went away unnoticed (nothing was asked of it since) is announced as dropped first.

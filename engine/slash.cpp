@@ -170,7 +170,9 @@ void Game::slash(int from, int to, Card card, int owner) {
 
     if (!unanswerable) {
         int need = a.hero.id == Grathos ? 2 : 1;
-        bool dodged = respondDodge(to, ps_[to].human ? a.hero.name + "的杀" : "");
+        std::string why;
+        if (ps_[to].human) why = a.hero.name + "的杀";
+        bool dodged = respondDodge(to, why);
         if (dodged && need == 2) dodged = respondDodge(to, "Grathos无双的第二张闪");
         if (dodged) {
             bool axe = a.weapon && a.weapon->type == Axe && totalCards(from) > 1 &&

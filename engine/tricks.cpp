@@ -14,7 +14,8 @@ void Game::duel(int from, int to, int damageOwner) {
     for (;;) {
         if (!ps_[attacker].alive || !ps_[defender].alive) return;
         int need = ps_[attacker].hero.id == Grathos ? 2 : 1;
-        std::string why = ps_[defender].human ? "与" + ps_[attacker].hero.name + "的决斗" : "";
+        std::string why;
+        if (ps_[defender].human) why = "与" + ps_[attacker].hero.name + "的决斗";
         if (!respondSlash(defender, why, need)) break;
         std::swap(attacker, defender);
     }

@@ -55,12 +55,6 @@ std::string rankName(int r) {
     }
 }
 
-const char* natureName(Nature n) {
-    if (n == Fire) return "火焰";
-    if (n == Thunder) return "雷电";
-    return "普通";
-}
-
 bool helpfulTrick(std::string_view trick) {
     return trick == "无中生有" || trick == "桃园结义" || trick == "五谷丰登";
 }

@@ -226,7 +226,11 @@ class Game {
     void aiPlay(int p);
 
     // Who decides for seat p when no person does: the one set for the seat, else the options' kind.
-    const ComputerPlayer& computer(int p) const;
+    const ComputerPlayer& computer(int p) const {
+        const ComputerPlayer* own = players_[static_cast<std::size_t>(p)];
+        return own ? *own : computerByOptions(p);
+    }
+    const ComputerPlayer& computerByOptions(int p) const;
     // A play phase decided one action at a time by the seat's computer player (nextAction).
     void playActions(int p);
     // The public record the strong player reads roles from: a harmful act of a at b, help from a to b.
@@ -290,7 +294,12 @@ class Game {
     // Seats and where text goes
     void attachNetworkPlayers();
     void dropSeat(int p);
-    void activateSeat(int p);
+    // From here on prompts and private screen text address seat p. A hosted seat whose player came back is
+    // theirs again here, before anything is asked of it.
+    void activateSeat(int p) {
+        viewSeat_ = p;
+        if (hosted_ && p >= 0 && p < 6) takeBack(p);
+    }
     void takeBack(int p);
     void publicMessage(std::string_view text) const;
     // Private text for the seat addressed last.

@@ -87,9 +87,10 @@ void Game::notePlayEnd(int q) {
     auto bit = [](CardType t) { return std::uint64_t(1) << t; };
     std::uint64_t types = bit(ExNihilo);
     if (x.hp < x.maxHp) types |= bit(Peach);
-    const std::array<const Optional<Card>*, 4> slots = x.slots();
-    for (std::size_t k = 0; k < slots.size(); ++k)
-        if (!*slots[k]) types |= SLOT_TYPES[k];
+    if (!x.weapon) types |= SLOT_TYPES[0];
+    if (!x.armor) types |= SLOT_TYPES[1];
+    if (!x.offensiveHorse) types |= SLOT_TYPES[2];
+    if (!x.defensiveHorse) types |= SLOT_TYPES[3];
     if (mode_ == Normal3v3) {
         const unsigned foes = seatsWhere([&x](const Player& y) { return y.alive && y.role != x.role; });
         if (foes != 0) types |= bit(Duel) | bit(Dismantle);

@@ -356,7 +356,11 @@ inline Nature slashNature(CardType t) {
 
 const char* suitName(Suit s);
 std::string rankName(int r);
-const char* natureName(Nature n);
+inline const char* natureName(Nature n) {
+    if (n == Fire) return "火焰";
+    if (n == Thunder) return "雷电";
+    return "普通";
+}
 // Whether a trick of this name does its target good.
 bool helpfulTrick(std::string_view trick);
 
