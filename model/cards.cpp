@@ -1,3 +1,5 @@
+#include <ostream>
+
 #include "model/types.hpp"
 
 namespace kvr {
@@ -54,6 +56,8 @@ std::string rankName(int r) {
         return std::to_string(r);
     }
 }
+
+std::ostream& operator<<(std::ostream& out, const ShortText& text) { return out << text.view(); }
 
 bool helpfulTrick(std::string_view trick) {
     return trick == "无中生有" || trick == "桃园结义" || trick == "五谷丰登";

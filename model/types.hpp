@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -184,10 +185,67 @@ class Hand {
     std::uint64_t types_ = 0;
 };
 
+// A short text kept in place: a hero's name, a kingdom, a seat's label. Seats are copied with every copy
+// of a game, and copying one of these copies a few bytes and never touches the heap. A longer text is cut
+// at the last whole UTF-8 character that fits.
+class ShortText {
+  public:
+    static constexpr std::size_t CAPACITY = 31;
+
+    ShortText() = default;
+    ShortText(std::string_view s) { assign(s); }
+    ShortText(const char* s) { assign(s); }
+    ShortText(const std::string& s) { assign(s); }
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const char* data() const { return text_; }
+    std::string_view view() const { return {text_, size_}; }
+    operator std::string_view() const { return view(); }
+    operator std::string() const { return std::string(view()); }
+
+    friend bool operator==(const ShortText& a, const ShortText& b) { return a.view() == b.view(); }
+    friend bool operator==(const ShortText& a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(std::string_view a, const ShortText& b) { return a == b.view(); }
+    friend bool operator==(const ShortText& a, const char* b) { return a.view() == b; }
+    friend bool operator==(const char* a, const ShortText& b) { return a == b.view(); }
+    friend bool operator==(const ShortText& a, const std::string& b) { return a.view() == b; }
+    friend bool operator==(const std::string& a, const ShortText& b) { return a == b.view(); }
+    friend bool operator!=(const ShortText& a, const ShortText& b) { return !(a == b); }
+    friend bool operator!=(const ShortText& a, const char* b) { return !(a == b); }
+    friend bool operator!=(const ShortText& a, std::string_view b) { return !(a == b); }
+    friend bool operator!=(std::string_view a, const ShortText& b) { return !(a == b); }
+    friend bool operator<(const ShortText& a, const ShortText& b) { return a.view() < b.view(); }
+
+    friend std::string operator+(std::string a, const ShortText& b) { return a.append(b.view()); }
+    friend std::string operator+(const char* a, const ShortText& b) { return std::string(a).append(b.view()); }
+    friend std::string operator+(const ShortText& a, const char* b) { return std::string(a.view()).append(b); }
+    friend std::string operator+(const ShortText& a, const std::string& b) {
+        return std::string(a.view()).append(b);
+    }
+
+  private:
+    void assign(std::string_view s) {
+        std::size_t n = s.size();
+        if (n > CAPACITY) {
+            n = CAPACITY;
+            // Back to the start of the character that would be cut.
+            while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+        }
+        for (std::size_t i = 0; i < n; ++i) text_[i] = s[i];
+        size_ = static_cast<std::uint8_t>(n);
+    }
+
+    char text_[CAPACITY] = {};
+    std::uint8_t size_ = 0;
+};
+
+std::ostream& operator<<(std::ostream& out, const ShortText& text);
+
 struct Hero {
     HeroId id = Varnok;
-    std::string name;
-    std::string kingdom;
+    ShortText name;
+    ShortText kingdom;
     bool male = false;
     int hp = 0;
     // Static texts: seats copy their hero with every copy of a game, and these are long.
@@ -267,7 +325,7 @@ inline int firstSeat(unsigned seats) {
 }
 
 struct Player {
-    std::string label;
+    ShortText label;
     bool human = false;
     bool alive = true;
     bool revealed = false;
