@@ -44,6 +44,7 @@ Card Game::judgment(int who, std::string_view why, const std::function<bool(cons
 }
 
 void Game::judgmentPhase(int p) {
+    if (ps_[p].delayed.empty()) return;
     CardList zone = ps_[p].delayed;
     ps_[p].delayed.clear();
     for (std::size_t k = 0; k < zone.size(); ++k) {

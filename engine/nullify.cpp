@@ -14,8 +14,7 @@ bool targetShown(std::string_view trick, int from, int target) {
 
 } // namespace
 
-// The whole chain of nullifications against one trick on one target; true when it ends cancelled.
-bool Game::nullified(int from, int target, std::string_view trick) {
+bool Game::nullificationChain(int from, int target, std::string_view trick) {
     bool cancelled = false;
     int start = from + 1 < 6 ? from + 1 : 0;
     for (int chains = 12; chains > 0; --chains) {

@@ -143,7 +143,13 @@ class Game {
     void harvest(int from);
     void fireAttack(int from, int to);
     void borrowSword(int from, int armed);
-    bool nullified(int from, int target, std::string_view trick);
+    // The whole chain of nullifications against one trick on one target; true when it ends cancelled.
+    // Most tricks meet no nullification at all: that is told here, inline.
+    bool nullified(int from, int target, std::string_view trick) {
+        return seatsWhere([](const Player& x) { return x.alive && x.hand.has(Nullification); }) != 0 &&
+               nullificationChain(from, target, trick);
+    }
+    bool nullificationChain(int from, int target, std::string_view trick);
     // A person's answer in the chain: play a nullification now?
     bool askNullify(int seat, int target, std::string_view trick, bool cancelled);
     void placeDelayed(int from, int to, Card c);
