@@ -103,9 +103,10 @@ void Game::aiPlay(int p) {
                 if (isSlash(x.hand[static_cast<std::size_t>(o)].type)) return use(o, t);
                 return useVirtualSlash(p);
             }
-            // Without a card that serves as a slash only the Serpent Spear can make one; it picks its own
-            // target.
-            if (o < 0 && useVirtualSlash(p)) return true;
+            // Without a card that serves as a slash only the Serpent Spear can make one, from two cards; it
+            // picks its own target.
+            if (o < 0 && x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2 && useVirtualSlash(p))
+                return true;
         }
 
         int chain = findCard(p, IronChain);
