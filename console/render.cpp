@@ -14,14 +14,6 @@ std::string Game::paint(std::string s, const char* code) const {
 // A public event line: every seat sees it once.
 void Game::log(std::string_view s, const char* color) const { logParts(color, s); }
 
-// The colour wraps the arrow as well as the text.
-LineBuilder& Game::startLine(const char* color) const {
-    line_.clear();
-    if (opt_.color && color != nullptr && *color != '\0') line_.append(color);
-    line_.append("  -> ");
-    return line_;
-}
-
 std::string_view Game::closeLine(const char* color) const {
     if (opt_.color && color != nullptr && *color != '\0') line_.append(RESET);
     line_.append("\n");

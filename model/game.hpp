@@ -268,7 +268,13 @@ class Game {
     template <class... Pieces> void addPieces(LineBuilder& out, const Pieces&... pieces) const {
         (addPiece(out, pieces), ...);
     }
-    LineBuilder& startLine(const char* color) const;
+    // The colour wraps the arrow as well as the text.
+    LineBuilder& startLine(const char* color) const {
+        line_.clear();
+        if (opt_.color && color != nullptr && *color != '\0') line_.append(color);
+        line_.append("  -> ", 5);
+        return line_;
+    }
     void finishLine(const char* color) const;
     // Ends the line being built (colour reset, newline) and returns it.
     std::string_view closeLine(const char* color) const;
