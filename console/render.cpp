@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <charconv>
 
 #include "console/text.hpp"
@@ -49,13 +50,13 @@ void Game::addPiece(LineBuilder& out, unsigned n) {
     out.append(digits, static_cast<std::size_t>(r.ptr - digits));
 }
 
-// The card text; a red card is painted red inside whatever colour surrounds it.
-void Game::addPiece(LineBuilder& out, const Card& c) const {
-    static constexpr std::string_view RANKS[14] = {"",  "A", "2", "3",  "4", "5", "6",
-                                                   "7", "8", "9", "10", "J", "Q", "K"};
-    static constexpr std::string_view SUITS[4] = {"黑桃", "红桃", "梅花", "方块"};
-    bool painted = opt_.color && c.red();
-    if (painted) out.append(RED);
+namespace {
+
+constexpr std::string_view RANKS[14] = {"", "A", "2", "3", "4", "5", "6", "7", "8", "9", "10", "J", "Q", "K"};
+constexpr std::string_view SUITS[4] = {"黑桃", "红桃", "梅花", "方块"};
+
+// 【name suit rank】 without colour.
+void addCardText(LineBuilder& out, const Card& c) {
     out.append("【");
     out.append(cardNameView(c.type));
     out.append(" ");
@@ -65,6 +66,44 @@ void Game::addPiece(LineBuilder& out, const Card& c) const {
     else
         out.append(rankName(c.rank));
     out.append("】");
+}
+
+// The text of every printed card as the deck makes it, by id: a line names a card as one piece.
+struct PrintedCardTexts {
+    LineBuilder text;
+    std::array<std::uint16_t, DECK_SIZE + 2> at{};
+
+    PrintedCardTexts() {
+        for (int id = 1; id <= DECK_SIZE; ++id) {
+            at[static_cast<std::size_t>(id)] = static_cast<std::uint16_t>(text.view().size());
+            addCardText(text, deckCard(id));
+        }
+        at[DECK_SIZE + 1] = static_cast<std::uint16_t>(text.view().size());
+    }
+    std::string_view operator[](int id) const {
+        std::size_t from = at[static_cast<std::size_t>(id)];
+        return text.view().substr(from, at[static_cast<std::size_t>(id) + 1] - from);
+    }
+};
+
+const PrintedCardTexts& printedCardTexts() {
+    static const PrintedCardTexts texts;
+    return texts;
+}
+
+} // namespace
+
+// The card text; a red card is painted red inside whatever colour surrounds it. A printed card as the deck
+// made it is one piece; a converted or virtual card is built from its parts.
+void Game::addPiece(LineBuilder& out, const Card& c) const {
+    bool painted = opt_.color && c.red();
+    if (painted) out.append(RED);
+    const Card printed = deckCard(c.id);
+    if (c.id >= 1 && c.id <= DECK_SIZE && printed.type == c.type && printed.suit == c.suit &&
+        printed.rank == c.rank)
+        out.append(printedCardTexts()[c.id]);
+    else
+        addCardText(out, c);
     if (painted) out.append(RESET);
 }
 
