@@ -73,6 +73,8 @@ class Game {
     // Read-only views for tools that report on played games.
     const PlayCounts& counts() const { return counts_; }
     std::string result() const { return std::string(result_); }
+    // The same without a copy: one of the result texts, which are literals.
+    std::string_view resultText() const { return result_; }
     // Rounds begun, the last one counted whether it was played out or ended the game.
     int roundsPlayed() const { return round_ - 1; }
     const std::array<Player, 6>& players() const { return ps_; }
