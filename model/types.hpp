@@ -213,6 +213,9 @@ class ShortText {
     friend bool operator==(const std::string& a, const ShortText& b) { return a == b.view(); }
     friend bool operator!=(const ShortText& a, const ShortText& b) { return !(a == b); }
     friend bool operator!=(const ShortText& a, const char* b) { return !(a == b); }
+    friend bool operator!=(const char* a, const ShortText& b) { return !(a == b); }
+    friend bool operator!=(const ShortText& a, const std::string& b) { return !(a == b); }
+    friend bool operator!=(const std::string& a, const ShortText& b) { return !(a == b); }
     friend bool operator!=(const ShortText& a, std::string_view b) { return !(a == b); }
     friend bool operator!=(std::string_view a, const ShortText& b) { return !(a == b); }
     friend bool operator<(const ShortText& a, const ShortText& b) { return a.view() < b.view(); }

@@ -221,6 +221,33 @@ TEST(CardVocabulary, HandCountsFollowEveryChange) {
     EXPECT_THROW(static_cast<void>(pile.at(DECK_SIZE)), std::out_of_range);
 }
 
+// Names and labels are kept in place: a text longer than the room is cut before the character that does
+// not fit whole, never inside one; equal texts compare equal however they are held, and join onto strings.
+TEST(Roster, ShortTexts) {
+    const std::string han = "远";  // three bytes in UTF-8
+    std::string long10;
+    for (int i = 0; i < 11; ++i) long10 += han;
+    ShortText cut(long10);
+    EXPECT_EQ(cut.size(), 30u);
+    EXPECT_EQ(cut, long10.substr(0, 30));
+    ShortText ascii(std::string(40, 'a'));
+    EXPECT_EQ(ascii.size(), ShortText::CAPACITY);
+    ShortText name("Varnok");
+    const std::string same = "Varnok";
+    EXPECT_TRUE(name == "Varnok" && "Varnok" == name && name == same && same == name &&
+                name == ShortText(same) && name != "Varnoka" && !(name != same));
+    EXPECT_EQ(name + "摸了" + name, "Varnok摸了Varnok");
+    EXPECT_EQ("[" + name, "[Varnok");
+    EXPECT_EQ(std::string("x") + name + std::string("y"), "xVarnoky");
+    EXPECT_EQ(std::string(name), "Varnok");
+    Player a;
+    a.label = "远程玩家" + std::to_string(12);
+    Player b = a;
+    a.label = "你";
+    EXPECT_EQ(b.label, "远程玩家12");
+    EXPECT_TRUE(ShortText().empty());
+}
+
 TEST(Roster, TwentyFiveDistinctHeroes) {
     std::vector<Hero> hb = heroBook();
     ASSERT_EQ(hb.size(), 25u);
