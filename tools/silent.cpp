@@ -52,7 +52,10 @@ SilentRun silentRun(int games) {
     for (int first = 0; first < games; first += BATCH) {
         int n = std::min(BATCH, games - first);
         starts.clear();
-        for (int k = 0; k < n; ++k) starts.push_back(benchStart(first + k));
+        for (int k = 0; k < n; ++k) {
+            starts.emplace_back(benchMode(first + k), automaticOptions(benchSeed(first + k)), nullptr);
+            starts.back().setup();
+        }
         std::clock_t cpuBegan = std::clock();
         auto began = Clock::now();
         for (int k = 0; k < n; ++k) {
