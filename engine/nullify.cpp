@@ -20,7 +20,7 @@ bool Game::nullificationChain(int from, int target, std::string_view trick) {
     for (int chains = 12; chains > 0; --chains) {
         // Read afresh for each play: the last card of a hand can draw another (连营).
         const unsigned holders =
-            seatsWhere([](const Player& x) { return x.alive && x.hand.has(Nullification); });
+            seatsWhere([](const Player& x) { return x.alive & x.hand.has(Nullification); });
         if (holders == 0) return cancelled;
         int player = -1;
         for (int k = 0; k < 6 && player < 0; ++k) {
