@@ -87,58 +87,55 @@ int Game::aiEnemy(int p, bool inRange, bool needsCards) const {
     return aiEnemyAmong(p, foeSeats(p, inRange), needsCards);
 }
 
+// The score is summed from facts without branches: which foe is best is as good as random.
 int Game::aiEnemyAmong(int p, unsigned foes, bool needsCards) const {
     int best = -1;
     int score = -99999;
+    const bool rebel = ps_[p].role == Rebel;
+    const bool renegade = ps_[p].role == Renegade;
     for (; foes != 0; foes &= foes - 1) {
         int q = firstSeat(foes);
         const Player& x = ps_[q];
         int cards = totalCards(q);
-        if (needsCards && cards == 0) continue;
-        int s = 4 * cards + 20 * (x.maxHp - x.hp) - 5 * x.hp;
-        if (mode_ == Identity && x.role == Lord) {
-            if (ps_[p].role == Rebel) s += 100;
-            if (ps_[p].role == Renegade && x.hp <= 2) s -= 150;
-        }
-        if (s > score) {
-            best = q;
-            score = s;
-        }
+        bool lord = (mode_ == Identity) & (x.role == Lord);
+        int s = 4 * cards + 20 * (x.maxHp - x.hp) - 5 * x.hp + 100 * (lord & rebel) -
+                150 * (lord & renegade & (x.hp <= 2));
+        bool better = (s > score) & !(needsCards & (cards == 0));
+        best = better ? q : best;
+        score = better ? s : score;
     }
     return best;
 }
 
+namespace {
+
+// What a card is worth keeping by its type alone; a peach is worth more to the hurt, and a weapon or armour
+// less to a seat that has one (below).
+constexpr std::array<std::uint8_t, 256> keepValues() {
+    std::array<std::uint8_t, 256> out{};
+    for (int t = 0; t < 256; ++t) {
+        Kind k = cardKind(static_cast<CardType>(t));
+        int v = k == Armor ? 70 : k == Weapon ? 65 : k == OffensiveHorse || k == DefensiveHorse ? 60 : 62;
+        if (t == Peach) v = 80;
+        if (t == Dodge) v = 75;
+        if (t == Wine) v = 65;
+        if (t <= ThunderSlash) v = 55;
+        if (t == ExNihilo) v = 95;
+        if (t == Nullification) v = 82;
+        out[static_cast<std::size_t>(t)] = static_cast<std::uint8_t>(v);
+    }
+    return out;
+}
+constexpr std::array<std::uint8_t, 256> KEEP_VALUES = keepValues();
+
+} // namespace
+
+// Summed without branches: the discard phase asks this of every card in hand.
 int Game::keepValue(const Card& c, int p) const {
     const Player& x = ps_[p];
-    switch (c.type) {
-    case Peach:
-        return x.hp < x.maxHp ? 100 : 80;
-    case Dodge:
-        return 75;
-    case Wine:
-        return 65;
-    case Slash:
-    case FireSlash:
-    case ThunderSlash:
-        return 55;
-    case ExNihilo:
-        return 95;
-    case Nullification:
-        return 82;
-    default:
-        break;
-    }
-    switch (cardKind(c.type)) {
-    case Armor:
-        return x.armor ? 35 : 70;
-    case Weapon:
-        return x.weapon ? 32 : 65;
-    case OffensiveHorse:
-    case DefensiveHorse:
-        return 60;
-    default:
-        return 62;
-    }
+    const Kind k = cardKind(c.type);
+    return KEEP_VALUES[c.type] + 20 * ((c.type == Peach) & (x.hp < x.maxHp)) -
+           35 * ((k == Armor) & x.armor.has_) - 33 * ((k == Weapon) & x.weapon.has_);
 }
 
 // The hand card p values least, the earliest on ties; -1 for an empty hand.

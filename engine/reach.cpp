@@ -10,8 +10,17 @@ namespace {
 constexpr std::uint64_t SLASH_TYPES =
     (std::uint64_t(1) << Slash) | (std::uint64_t(1) << FireSlash) | (std::uint64_t(1) << ThunderSlash);
 
-// Range of each weapon from QinggangSword to ZhuqueFan; anything else (the Crossbow) reaches 1.
-const int WEAPON_RANGE[] = {2, 2, 2, 3, 3, 3, 4, 5, 2, 4};
+// Range of each weapon from QinggangSword to ZhuqueFan; anything else (the Crossbow) reaches 1. Indexed by
+// every value of a card type's byte, so that reading it needs no test.
+constexpr std::array<std::uint8_t, 256> weaponRanges() {
+    constexpr int ranges[] = {2, 2, 2, 3, 3, 3, 4, 5, 2, 4};
+    std::array<std::uint8_t, 256> out{};
+    for (int t = 0; t < 256; ++t)
+        out[static_cast<std::size_t>(t)] =
+            static_cast<std::uint8_t>(t >= QinggangSword && t <= ZhuqueFan ? ranges[t - QinggangSword] : 1);
+    return out;
+}
+constexpr std::array<std::uint8_t, 256> WEAPON_RANGES = weaponRanges();
 
 // Living seats from a to b counted the short way round, b counted when it lives, for every set of
 // living seats (bit i: seat i lives); index (a * 6 + b) * 64 + set.
@@ -70,10 +79,7 @@ int Game::distance(int a, int b, unsigned living) const {
 
 int Game::range(int p) const {
     const Player& x = ps_[p];
-    if (!x.weapon) return 1;
-    CardType t = x.weapon->type;
-    if (t < QinggangSword || t > ZhuqueFan) return 1;
-    return WEAPON_RANGE[t - QinggangSword];
+    return x.weapon ? WEAPON_RANGES[x.weapon->type] : 1;
 }
 
 bool Game::canSlash(int a, int b) const {

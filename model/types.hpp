@@ -396,18 +396,24 @@ const std::string& cardName(CardType t);
 std::string_view cardNameView(CardType t);
 
 // Asked on every action: defined here so that they cost a comparison or two.
-constexpr Kind cardKind(CardType t) {
-    int v = static_cast<int>(t);
-    if (v <= Wine) return Basic;
-    if (v <= Nullification) return Trick;
-    if (v <= SupplyShortage) return Delayed;
-    if (v <= ZhuqueFan) return Weapon;
-    if (v <= SilverLion) return Armor;
-    if (v <= Zixing) return OffensiveHorse;
-    return DefensiveHorse;
+// A table for every value a card type's byte can hold, so that asking costs one read and no branch.
+constexpr std::array<Kind, 256> cardKinds() {
+    std::array<Kind, 256> out{};
+    for (int v = 0; v < 256; ++v)
+        out[static_cast<std::size_t>(v)] = v <= Wine             ? Basic
+                                           : v <= Nullification  ? Trick
+                                           : v <= SupplyShortage ? Delayed
+                                           : v <= ZhuqueFan      ? Weapon
+                                           : v <= SilverLion     ? Armor
+                                           : v <= Zixing         ? OffensiveHorse
+                                                                 : DefensiveHorse;
+    return out;
 }
+constexpr std::array<Kind, 256> CARD_KINDS = cardKinds();
+constexpr Kind cardKind(CardType t) { return CARD_KINDS[t]; }
 
-inline bool isSlash(CardType t) { return t == Slash || t == FireSlash || t == ThunderSlash; }
+// The three slashes come first in CardType.
+inline bool isSlash(CardType t) { return t <= ThunderSlash; }
 
 inline Nature slashNature(CardType t) {
     if (t == FireSlash) return Fire;
