@@ -51,12 +51,18 @@ void Game::aiPlay(int p) {
         int peach = x.hp < x.maxHp ? findCard(p, Peach) : -1;
         if (peach >= 0) return use(peach);
 
-        for (std::size_t i = 0; (held & EQUIPMENT) != 0 && i < x.hand.size(); ++i) {
-            const Optional<Card>* slot = x.slotFor(cardKind(x.hand[i].type));
-            if (slot == nullptr || *slot) continue;
-            if (use(static_cast<int>(i))) return true;
-            break;
-        }
+        // The first equipment card for an empty slot.
+        const std::uint64_t forEmptySlots = (held & EQUIPMENT) == 0 ? 0
+                                           : (x.weapon ? 0 : typesOfKind(Weapon)) |
+                                                 (x.armor ? 0 : typesOfKind(Armor)) |
+                                                 (x.offensiveHorse ? 0 : typesOfKind(OffensiveHorse)) |
+                                                 (x.defensiveHorse ? 0 : typesOfKind(DefensiveHorse));
+        if ((held & forEmptySlots) != 0)
+            for (std::size_t i = 0; i < x.hand.size(); ++i)
+                if ((forEmptySlots >> x.hand[i].type) & 1) {
+                    if (use(static_cast<int>(i))) return true;
+                    break;
+                }
 
         int exNihilo = findCard(p, ExNihilo);
         if (exNihilo >= 0) return use(exNihilo);

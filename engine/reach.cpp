@@ -79,7 +79,8 @@ int Game::distance(int a, int b, unsigned living) const {
 
 int Game::range(int p) const {
     const Player& x = ps_[p];
-    return x.weapon ? WEAPON_RANGES[x.weapon->type] : 1;
+    // Without a weapon the index is 0, a Slash's: range 1.
+    return WEAPON_RANGES[static_cast<std::size_t>(x.weapon.has_) * x.weapon->type];
 }
 
 bool Game::canSlash(int a, int b) const {

@@ -89,7 +89,13 @@ class Game {
     // Deck and piles
     void makeDeck();
     Card drawOne();
-    void draw(int p, int n, bool say);
+    // Say is known where draw is called: the line is built only when asked, without a branch at run time.
+    void draw(int p, int n, bool say) {
+        if (!drawCards(p, n)) return;
+        if (say) logParts(CYAN, ps_[p].hero.name, "摸了", n, "张牌。");
+    }
+    // The cards themselves; false for a dead seat, which draws nothing.
+    bool drawCards(int p, int n);
     void reshuffle();
     void throwCard(Card c);
     int roll(int lo, int hi);

@@ -60,8 +60,7 @@ void Game::noteHarm(int a, int b) {
 void Game::noteLacks(int q, std::uint64_t types) {
     std::size_t s = static_cast<std::size_t>(q);
     int held = static_cast<int>(ps_[s].hand.size());
-    if (lackCount_[s] < held) lacks_[s] = 0;
-    lacks_[s] |= types;
+    lacks_[s] = (lacks_[s] & (std::uint64_t(0) - (lackCount_[s] >= held))) | types;
     lackCount_[s] = held;
 }
 

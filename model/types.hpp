@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <iosfwd>
 #include <stdexcept>
@@ -109,7 +110,7 @@ class CardList {
     // Removes the card at `at`, keeping the order of the rest; returns where the next card now is.
     Card* erase(const Card* at) {
         Card* out = cards_ + (at - cards_);
-        std::copy(out + 1, end(), out);
+        std::memmove(out, out + 1, static_cast<std::size_t>(end() - out - 1) * sizeof(Card));
         --size_;
         return out;
     }
@@ -122,7 +123,7 @@ class CardList {
   private:
     void copy(const CardList& other) {
         size_ = other.size_;
-        std::copy(other.cards_, other.cards_ + size_, cards_);
+        std::memcpy(cards_, other.cards_, size_ * sizeof(Card));
     }
 
     std::size_t size_ = 0;
@@ -156,7 +157,8 @@ class Hand {
     void push_back(const Card& c) {
         if (cards_.size() == DECK_SIZE) return;
         cards_.push_back(c);
-        if (counts_[c.type]++ == 0) types_ |= std::uint64_t(1) << c.type;
+        ++counts_[c.type];
+        types_ |= std::uint64_t(1) << c.type;
     }
     void pop_back() { erase(end() - 1); }
     const Card* erase(const Card* at) {
@@ -167,7 +169,8 @@ class Hand {
     void set(std::size_t i, const Card& c) {
         forget(cards_[i].type);
         cards_[i] = c;
-        if (counts_[c.type]++ == 0) types_ |= std::uint64_t(1) << c.type;
+        ++counts_[c.type];
+        types_ |= std::uint64_t(1) << c.type;
     }
     void clear() {
         cards_.clear();
@@ -176,8 +179,10 @@ class Hand {
     }
 
   private:
+    // Without a branch: whether a hand still holds a type is as good as random.
     void forget(CardType t) {
-        if (--counts_[t] == 0) types_ &= ~(std::uint64_t(1) << t);
+        --counts_[t];
+        types_ &= ~(static_cast<std::uint64_t>(counts_[t] == 0) << t);
     }
 
     CardList cards_;
@@ -411,6 +416,14 @@ constexpr std::array<Kind, 256> cardKinds() {
 }
 constexpr std::array<Kind, 256> CARD_KINDS = cardKinds();
 constexpr Kind cardKind(CardType t) { return CARD_KINDS[t]; }
+
+// The card types of kind k (bit t: type t).
+constexpr std::uint64_t typesOfKind(Kind k) {
+    std::uint64_t out = 0;
+    for (int t = 0; t < CARD_TYPE_COUNT; ++t)
+        if (cardKind(static_cast<CardType>(t)) == k) out |= std::uint64_t(1) << t;
+    return out;
+}
 
 // The three slashes come first in CardType.
 inline bool isSlash(CardType t) { return t <= ThunderSlash; }
