@@ -111,7 +111,7 @@ void Game::aiPlay(int p) {
             }
             // Without a card that serves as a slash only the Serpent Spear can make one, from two cards; it
             // picks its own target.
-            if (o < 0 && x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2 && useVirtualSlash(p))
+            if (o < 0 && x.wields(SerpentSpear) && x.hand.size() >= 2 && useVirtualSlash(p))
                 return true;
         }
 

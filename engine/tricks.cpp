@@ -29,7 +29,7 @@ void Game::aoe(int from, CardType t) {
         int seat = (from + k) % 6;
         Player& x = ps_[seat];
         if (!x.alive) continue;
-        if (x.armor && x.armor->type == Vine) {
+        if (x.wears(Vine)) {
             logParts(BLUE, "藤甲令", x.hero.name, "免疫", name, "。");
             continue;
         }

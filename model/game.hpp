@@ -183,7 +183,7 @@ class Game {
     unsigned slashable(int a) const;
     bool slashLimit(int p) const {
         const Player& x = ps_[p];
-        return (x.slashCount > 0) & (x.hero.id != Rhoskan) & !(x.weapon.has_ & (x.weapon->type == Crossbow));
+        return (x.slashCount > 0) & (x.hero.id != Rhoskan) & !x.wields(Crossbow);
     }
     // The first hand card of type t, or -1.
     int findCard(int p, CardType t) const {

@@ -357,6 +357,10 @@ struct Player {
     int slashCount = 0;
     int rendeCount = 0;
 
+    // Whether the seat's weapon (armour) is of type t, asked without a branch.
+    bool wields(CardType t) const { return weapon.has_ & (weapon.value_.type == t); }
+    bool wears(CardType t) const { return armor.has_ & (armor.value_.type == t); }
+
     // The equipment slots in their fixed order: weapon, armour, offensive horse, defensive horse.
     std::array<Optional<Card>*, 4> slots() { return {&weapon, &armor, &offensiveHorse, &defensiveHorse}; }
     std::array<const Optional<Card>*, 4> slots() const {
