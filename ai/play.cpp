@@ -7,12 +7,6 @@ namespace kvr {
 
 namespace {
 
-int seatCount(unsigned seats) {
-    int n = 0;
-    for (; seats != 0; seats &= seats - 1) ++n;
-    return n;
-}
-
 constexpr std::uint64_t typeBits(std::initializer_list<CardType> types) {
     std::uint64_t out = 0;
     for (CardType t : types) out |= std::uint64_t(1) << t;

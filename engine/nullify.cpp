@@ -23,9 +23,11 @@ bool Game::nullificationChain(int from, int target, std::string_view trick) {
             seatsWhere([](const Player& x) { return x.alive & x.hand.has(Nullification); });
         if (holders == 0) return cancelled;
         int player = -1;
-        for (int k = 0; k < 6 && player < 0; ++k) {
+        // The holders in seat order from `start`, round the table.
+        const unsigned fromStart = ((holders >> start) | (holders << (6 - start))) & 63U;
+        for (unsigned left = fromStart; left != 0 && player < 0; left &= left - 1) {
+            int k = firstSeat(left);
             int seat = start + k < 6 ? start + k : start + k - 6;
-            if (!((holders >> seat) & 1)) continue;
             bool plays = ps_[seat].human ? askNullify(seat, target, trick, cancelled)
                                          : computer(seat).nullify(*this, seat, from, target, trick, cancelled);
             if (plays) player = seat;

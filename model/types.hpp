@@ -332,6 +332,17 @@ inline int firstSeat(unsigned seats) {
 #endif
 }
 
+// How many seats a set holds.
+inline int seatCount(unsigned seats) {
+#if defined(__GNUC__)
+    return __builtin_popcount(seats);
+#else
+    int n = 0;
+    for (; seats != 0; seats &= seats - 1) ++n;
+    return n;
+#endif
+}
+
 struct Player {
     ShortText label;
     bool human = false;
