@@ -91,15 +91,15 @@ int Game::aiEnemy(int p, bool inRange, bool needsCards) const {
 int Game::aiEnemyAmong(int p, unsigned foes, bool needsCards) const {
     int best = -1;
     int score = -99999;
+    // Only a Rebel or the Renegade of the hidden-role game weighs the Lord apart: the same for every foe.
+    const bool lordApart = mode_ == Identity && (ps_[p].role == Rebel || ps_[p].role == Renegade);
     const bool rebel = ps_[p].role == Rebel;
-    const bool renegade = ps_[p].role == Renegade;
     for (; foes != 0; foes &= foes - 1) {
         int q = firstSeat(foes);
         const Player& x = ps_[q];
         int cards = totalCards(q);
-        bool lord = (mode_ == Identity) & (x.role == Lord);
-        int s = 4 * cards + 20 * (x.maxHp - x.hp) - 5 * x.hp + 100 * (lord & rebel) -
-                150 * (lord & renegade & (x.hp <= 2));
+        int s = 4 * cards + 20 * (x.maxHp - x.hp) - 5 * x.hp;
+        if (lordApart && x.role == Lord) s += rebel ? 100 : (x.hp <= 2 ? -150 : 0);
         bool better = (s > score) & !(needsCards & (cards == 0));
         best = better ? q : best;
         score = better ? s : score;

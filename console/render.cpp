@@ -21,8 +21,6 @@ std::string_view Game::closeLine(const char* color) const {
     return line_.view();
 }
 
-void Game::finishLine(const char* color) const { publicMessage(closeLine(color)); }
-
 void Game::refuse(int p, std::string_view s, const char* color) const {
     if (p < 0 || p >= static_cast<int>(ps_.size()) || !ps_[p].human) {
         log(s, color);
@@ -33,12 +31,7 @@ void Game::refuse(int p, std::string_view s, const char* color) const {
     io_->show(p, closeLine(color));
 }
 
-void Game::addPiece(LineBuilder& out, int n) {
-    if (n >= 0 && n < 10) {
-        char digit = static_cast<char>('0' + n);
-        out.append(&digit, 1);
-        return;
-    }
+void Game::addNumber(LineBuilder& out, int n) {
     char digits[32];
     std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, n);
     out.append(digits, static_cast<std::size_t>(r.ptr - digits));

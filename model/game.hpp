@@ -284,14 +284,27 @@ class Game {
         line_.append("  -> ", 5);
         return line_;
     }
-    void finishLine(const char* color) const;
+    // logParts has checked that there is an io.
+    void finishLine(const char* color) const {
+        if (opt_.color && color != nullptr && *color != '\0') line_.append(RESET);
+        line_.append("\n", 1);
+        io_->showAll(line_.view());
+    }
     // Ends the line being built (colour reset, newline) and returns it.
     std::string_view closeLine(const char* color) const;
     // Seat p's own choice refused ("该牌不能当闪。"): a line shaped as a public one, shown to a person's seat
     // alone, since it tells what the seat holds. A computer seat's refusal stays a public line.
     void refuse(int p, std::string_view s, const char* color) const;
     static void addPiece(LineBuilder& out, std::string_view s) { out.append(s); }
-    static void addPiece(LineBuilder& out, int n);
+    static void addPiece(LineBuilder& out, int n) {
+        if (n >= 0 && n < 10) {
+            char digit = static_cast<char>('0' + n);
+            out.append(&digit, 1);
+        } else {
+            addNumber(out, n);
+        }
+    }
+    static void addNumber(LineBuilder& out, int n);
     static void addPiece(LineBuilder& out, unsigned n);
     void addPiece(LineBuilder& out, const Card& c) const;
     void clear() const;

@@ -123,7 +123,7 @@ class CardList {
   private:
     void copy(const CardList& other) {
         size_ = other.size_;
-        std::memcpy(cards_, other.cards_, size_ * sizeof(Card));
+        std::copy(other.cards_, other.cards_ + size_, cards_);
     }
 
     std::size_t size_ = 0;
@@ -332,16 +332,15 @@ inline int firstSeat(unsigned seats) {
 #endif
 }
 
-// How many seats a set holds.
-inline int seatCount(unsigned seats) {
-#if defined(__GNUC__)
-    return __builtin_popcount(seats);
-#else
-    int n = 0;
-    for (; seats != 0; seats &= seats - 1) ++n;
-    return n;
-#endif
+// How many seats a set holds: one read of a table of the 64 sets.
+constexpr std::array<std::uint8_t, 64> seatCounts() {
+    std::array<std::uint8_t, 64> out{};
+    for (unsigned s = 0; s < 64; ++s)
+        for (unsigned i = 0; i < 6; ++i) out[s] = static_cast<std::uint8_t>(out[s] + ((s >> i) & 1U));
+    return out;
 }
+constexpr std::array<std::uint8_t, 64> SEAT_COUNTS = seatCounts();
+inline int seatCount(unsigned seats) { return SEAT_COUNTS[seats & 63U]; }
 
 struct Player {
     ShortText label;
