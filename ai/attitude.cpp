@@ -92,14 +92,14 @@ int Game::aiEnemyAmong(int p, unsigned foes, bool needsCards) const {
     int best = -1;
     int score = -99999;
     // Only a Rebel or the Renegade of the hidden-role game weighs the Lord apart: the same for every foe.
-    const bool lordApart = mode_ == Identity && (ps_[p].role == Rebel || ps_[p].role == Renegade);
-    const bool rebel = ps_[p].role == Rebel;
+    const int lordBonus = mode_ == Identity && ps_[p].role == Rebel ? 100 : 0;
+    const int weakLordMalus = mode_ == Identity && ps_[p].role == Renegade ? 150 : 0;
     for (; foes != 0; foes &= foes - 1) {
         int q = firstSeat(foes);
         const Player& x = ps_[q];
         int cards = totalCards(q);
         int s = 4 * cards + 20 * (x.maxHp - x.hp) - 5 * x.hp;
-        if (lordApart && x.role == Lord) s += rebel ? 100 : (x.hp <= 2 ? -150 : 0);
+        s += (x.role == Lord) * (lordBonus - weakLordMalus * (x.hp <= 2));
         bool better = (s > score) & !(needsCards & (cards == 0));
         best = better ? q : best;
         score = better ? s : score;

@@ -69,12 +69,9 @@ constexpr std::array<std::uint8_t, 6 * 64 * 8> NEAR = nearSeats();
 int Game::distance(int a, int b) const { return distance(a, b, livingSeats()); }
 
 int Game::distance(int a, int b, unsigned living) const {
-    if (a == b) return 0;
-    int d = RING[static_cast<std::size_t>((a * 6 + b) * 64) + living];
-    if (ps_[a].offensiveHorse) --d;
-    if (ps_[a].hero.id == Feyrin) --d;
-    if (ps_[b].defensiveHorse) ++d;
-    return std::max(1, d);
+    int d = RING[static_cast<std::size_t>((a * 6 + b) * 64) + living] - ps_[a].offensiveHorse.has_ -
+            (ps_[a].hero.id == Feyrin) + ps_[b].defensiveHorse.has_;
+    return a == b ? 0 : std::max(1, d);
 }
 
 int Game::range(int p) const {
