@@ -46,11 +46,11 @@ void Game::aiPlay(int p) {
         if (peach >= 0) return use(peach);
 
         // The first equipment card for an empty slot.
-        const std::uint64_t forEmptySlots = (held & EQUIPMENT) == 0 ? 0
-                                           : (x.weapon ? 0 : typesOfKind(Weapon)) |
-                                                 (x.armor ? 0 : typesOfKind(Armor)) |
-                                                 (x.offensiveHorse ? 0 : typesOfKind(OffensiveHorse)) |
-                                                 (x.defensiveHorse ? 0 : typesOfKind(DefensiveHorse));
+        std::uint64_t forEmptySlots = 0;
+        if ((held & EQUIPMENT) != 0)
+            forEmptySlots = (x.weapon ? 0 : typesOfKind(Weapon)) | (x.armor ? 0 : typesOfKind(Armor)) |
+                            (x.offensiveHorse ? 0 : typesOfKind(OffensiveHorse)) |
+                            (x.defensiveHorse ? 0 : typesOfKind(DefensiveHorse));
         if ((held & forEmptySlots) != 0)
             for (std::size_t i = 0; i < x.hand.size(); ++i)
                 if ((forEmptySlots >> x.hand[i].type) & 1) {
@@ -105,8 +105,7 @@ void Game::aiPlay(int p) {
             }
             // Without a card that serves as a slash only the Serpent Spear can make one, from two cards; it
             // picks its own target.
-            if (o < 0 && x.wields(SerpentSpear) && x.hand.size() >= 2 && useVirtualSlash(p))
-                return true;
+            if (o < 0 && x.wields(SerpentSpear) && x.hand.size() >= 2 && useVirtualSlash(p)) return true;
         }
 
         int chain = findCard(p, IronChain);

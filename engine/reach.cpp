@@ -56,8 +56,10 @@ constexpr std::array<std::uint8_t, 6 * 64 * 8> nearSeats() {
         for (int set = 0; set < 64; ++set)
             for (int t = 0; t < 8; ++t)
                 for (int b = 0; b < 6; ++b)
-                    if (b != a && ((set >> b) & 1) && RING[static_cast<std::size_t>((a * 6 + b) * 64 + set)] <= t)
-                        out[static_cast<std::size_t>((a * 64 + set) * 8 + t)] |= static_cast<std::uint8_t>(1 << b);
+                    if (b != a && ((set >> b) & 1) &&
+                        RING[static_cast<std::size_t>((a * 6 + b) * 64 + set)] <= t)
+                        out[static_cast<std::size_t>((a * 64 + set) * 8 + t)] |=
+                            static_cast<std::uint8_t>(1 << b);
     return out;
 }
 
@@ -98,7 +100,8 @@ unsigned Game::slashable(int a) const {
     const std::size_t row = static_cast<std::size_t>(a * 64 + static_cast<int>(livingSeats())) * 8;
     const unsigned guarded = seatsWhere([](const Player& y) { return y.defensiveHorse.has_; });
     // 空城 is rare: the hero is asked first, a branch that is nearly always taken the same way.
-    const unsigned sheltered = seatsWhere([](const Player& y) { return y.hero.id == Velisar && y.hand.empty(); });
+    const unsigned sheltered =
+        seatsWhere([](const Player& y) { return y.hero.id == Velisar && y.hand.empty(); });
     const unsigned near = (NEAR[row + within] & ~guarded) | (NEAR[row + within - 1] & guarded);
     return near & ~sheltered;
 }

@@ -70,7 +70,8 @@ void Game::setup() {
     if (opt_.autoPlay) {
         if (!io_) return;
         textOf("[自动测试] seed=", opt_.seed, " 模式=", mode_ == Identity ? "身份局" : "普通3v3", "\n");
-        for (int i = 0; i < 6; ++i) addPieces(line_, i + 1, "号 ", ps_[i].hero.name, "/", roleName(ps_[i].role), "\n");
+        for (int i = 0; i < 6; ++i)
+            addPieces(line_, i + 1, "号 ", ps_[i].hero.name, "/", roleName(ps_[i].role), "\n");
         show(line_.view());
         return;
     }

@@ -226,8 +226,12 @@ class ShortText {
     friend bool operator<(const ShortText& a, const ShortText& b) { return a.view() < b.view(); }
 
     friend std::string operator+(std::string a, const ShortText& b) { return a.append(b.view()); }
-    friend std::string operator+(const char* a, const ShortText& b) { return std::string(a).append(b.view()); }
-    friend std::string operator+(const ShortText& a, const char* b) { return std::string(a.view()).append(b); }
+    friend std::string operator+(const char* a, const ShortText& b) {
+        return std::string(a).append(b.view());
+    }
+    friend std::string operator+(const ShortText& a, const char* b) {
+        return std::string(a.view()).append(b);
+    }
     friend std::string operator+(const ShortText& a, const std::string& b) {
         return std::string(a.view()).append(b);
     }

@@ -221,9 +221,13 @@ TEST(Render, CardTextsAndLongLines) {
     GameProbe& g = t.g();
     for (int id = 1; id <= DECK_SIZE; ++id) {
         Card c = deckCard(id);
-        std::string rank = c.rank == 1 ? "A" : c.rank == 11 ? "J" : c.rank == 12 ? "Q" : c.rank == 13 ? "K"
-                                                                                      : std::to_string(c.rank);
-        ASSERT_EQ(g.ctext(c), "【" + cardName(c.type) + " " + suitName(c.suit) + rank + "】") << "card " << id;
+        std::string rank = c.rank == 1    ? "A"
+                           : c.rank == 11 ? "J"
+                           : c.rank == 12 ? "Q"
+                           : c.rank == 13 ? "K"
+                                          : std::to_string(c.rank);
+        ASSERT_EQ(g.ctext(c), "【" + cardName(c.type) + " " + suitName(c.suit) + rank + "】")
+            << "card " << id;
     }
     Card diamond = deckCard(4);
     ASSERT_EQ(diamond.suit, Diamond);

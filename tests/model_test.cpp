@@ -224,7 +224,7 @@ TEST(CardVocabulary, HandCountsFollowEveryChange) {
 // Names and labels are kept in place: a text longer than the room is cut before the character that does
 // not fit whole, never inside one; equal texts compare equal however they are held, and join onto strings.
 TEST(Roster, ShortTexts) {
-    const std::string han = "远";  // three bytes in UTF-8
+    const std::string han = "远"; // three bytes in UTF-8
     std::string long10;
     for (int i = 0; i < 11; ++i) long10 += han;
     ShortText cut(long10);

@@ -101,8 +101,8 @@ int runSilentBench(int games) {
 
     std::cout << "silent games " << games << " signature " << std::hex << run.signature << std::dec
               << " games/s " << static_cast<long>(games / (run.seconds > 0 ? run.seconds : 1e-9))
-              << " (by processor time " << static_cast<long>(games / (run.cpuSeconds > 0 ? run.cpuSeconds : 1e-9))
-              << ")\n"
+              << " (by processor time "
+              << static_cast<long>(games / (run.cpuSeconds > 0 ? run.cpuSeconds : 1e-9)) << ")\n"
               << "copy " << sizeof(Game) << " bytes + " << heap << " on the heap: new "
               << static_cast<long>(copyNs) << " ns, assigned " << static_cast<long>(assignNs) << " ns ("
               << sink % 2 << ")\n";
