@@ -37,23 +37,13 @@ int Game::attitude(int a, int b) const {
     return ATTITUDES[mode_][ps_[a].role][ps_[b].role];
 }
 
-// Every true-role question goes through attitude: one asked for a seat whose computer player must not
-// peek is counted.
-void Game::auditRoleRead(int a) const {
-    if (a >= 0 && !ps_[a].human && &computer(a) != &classicPlayer()) ++roleReads_;
-}
-
 // The seats other than p that p regards as friends (sign 1) or foes (sign -1) among `seats` (bit i: seat
 // i). The classic player asks this on every action: one row of the attitude table serves every seat.
 unsigned Game::seatsBy(int p, int sign, unsigned seats) const {
     seats &= ~(1U << p);
+    if (auditRoles_) auditRoleReads(p, seats);
     const unsigned roles = SIDED_ROLES[mode_][sign < 0][ps_[p].role];
-    unsigned out = 0;
-    for (unsigned i = 0; i < 6; ++i) out |= ((roles >> ps_[i].role) & 1U) << i;
-    if (auditRoles_)
-        for (int i = 0; i < 6; ++i)
-            if ((seats >> i) & 1) auditRoleRead(p);
-    return out & seats;
+    return seats & seatsWhere([roles](const Player& x) { return (roles >> x.role) & 1U; });
 }
 
 namespace {
@@ -78,9 +68,8 @@ unsigned Game::foeSeats(int p, bool inRange) const {
 int Game::aiAlly(int p, bool wounded) const {
     int best = -1;
     int score = -99999;
-    const unsigned friends = seatsBy(p, 1, livingSeats());
-    for (int q = 0; q < 6; ++q) {
-        if (!((friends >> q) & 1)) continue;
+    for (unsigned friends = seatsBy(p, 1, livingSeats()); friends != 0; friends &= friends - 1) {
+        int q = firstSeat(friends);
         const Player& x = ps_[q];
         if (wounded && x.hp >= x.maxHp) continue;
         int s = (x.maxHp - x.hp) * 20 - static_cast<int>(x.hand.size());
@@ -95,58 +84,58 @@ int Game::aiAlly(int p, bool wounded) const {
 // Prefers a hurt foe low on hit points and rich in cards; Rebels go for the Lord and the
 // Renegade spares a Lord at 2 hit points or fewer.
 int Game::aiEnemy(int p, bool inRange, bool needsCards) const {
+    return aiEnemyAmong(p, foeSeats(p, inRange), needsCards);
+}
+
+// The score is summed from facts without branches: which foe is best is as good as random.
+int Game::aiEnemyAmong(int p, unsigned foes, bool needsCards) const {
     int best = -1;
     int score = -99999;
-    const unsigned foes = foeSeats(p, inRange);
-    for (int q = 0; q < 6; ++q) {
-        if (!((foes >> q) & 1)) continue;
+    // Only a Rebel or the Renegade of the hidden-role game weighs the Lord apart: the same for every foe.
+    const int lordBonus = mode_ == Identity && ps_[p].role == Rebel ? 100 : 0;
+    const int weakLordMalus = mode_ == Identity && ps_[p].role == Renegade ? 150 : 0;
+    for (; foes != 0; foes &= foes - 1) {
+        int q = firstSeat(foes);
         const Player& x = ps_[q];
         int cards = totalCards(q);
-        if (needsCards && cards == 0) continue;
         int s = 4 * cards + 20 * (x.maxHp - x.hp) - 5 * x.hp;
-        if (mode_ == Identity && x.role == Lord) {
-            if (ps_[p].role == Rebel) s += 100;
-            if (ps_[p].role == Renegade && x.hp <= 2) s -= 150;
-        }
-        if (s > score) {
-            best = q;
-            score = s;
-        }
+        s += (x.role == Lord) * (lordBonus - weakLordMalus * (x.hp <= 2));
+        bool better = (s > score) & !(needsCards & (cards == 0));
+        best = better ? q : best;
+        score = better ? s : score;
     }
     return best;
 }
 
+namespace {
+
+// What a card is worth keeping by its type alone; a peach is worth more to the hurt, and a weapon or armour
+// less to a seat that has one (below).
+constexpr std::array<std::uint8_t, 256> keepValues() {
+    std::array<std::uint8_t, 256> out{};
+    for (int t = 0; t < 256; ++t) {
+        Kind k = cardKind(static_cast<CardType>(t));
+        int v = k == Armor ? 70 : k == Weapon ? 65 : k == OffensiveHorse || k == DefensiveHorse ? 60 : 62;
+        if (t == Peach) v = 80;
+        if (t == Dodge) v = 75;
+        if (t == Wine) v = 65;
+        if (t <= ThunderSlash) v = 55;
+        if (t == ExNihilo) v = 95;
+        if (t == Nullification) v = 82;
+        out[static_cast<std::size_t>(t)] = static_cast<std::uint8_t>(v);
+    }
+    return out;
+}
+constexpr std::array<std::uint8_t, 256> KEEP_VALUES = keepValues();
+
+} // namespace
+
+// Summed without branches: the discard phase asks this of every card in hand.
 int Game::keepValue(const Card& c, int p) const {
     const Player& x = ps_[p];
-    switch (c.type) {
-    case Peach:
-        return x.hp < x.maxHp ? 100 : 80;
-    case Dodge:
-        return 75;
-    case Wine:
-        return 65;
-    case Slash:
-    case FireSlash:
-    case ThunderSlash:
-        return 55;
-    case ExNihilo:
-        return 95;
-    case Nullification:
-        return 82;
-    default:
-        break;
-    }
-    switch (cardKind(c.type)) {
-    case Armor:
-        return x.armor ? 35 : 70;
-    case Weapon:
-        return x.weapon ? 32 : 65;
-    case OffensiveHorse:
-    case DefensiveHorse:
-        return 60;
-    default:
-        return 62;
-    }
+    const Kind k = cardKind(c.type);
+    return KEEP_VALUES[c.type] + 20 * ((c.type == Peach) & (x.hp < x.maxHp)) -
+           35 * ((k == Armor) & x.armor.has_) - 33 * ((k == Weapon) & x.weapon.has_);
 }
 
 // The hand card p values least, the earliest on ties; -1 for an empty hand.

@@ -221,10 +221,20 @@ const ComputerPlayer& computerPlayer(AiKind kind) {
     return kind == StrongAi ? strongPlayer() : classicPlayer();
 }
 
+// Every true-role question goes through attitude: one asked for a seat whose computer player must not
+// peek is counted. Kept apart from the questions themselves, which are asked on every action.
+void Game::auditRoleRead(int a) const {
+    if (a >= 0 && !ps_[a].human && &computer(a) != &classicPlayer()) ++roleReads_;
+}
+
+// Every read of a set of seats counts as one read for each seat in it.
+void Game::auditRoleReads(int a, unsigned seats) const {
+    for (; seats != 0; seats &= seats - 1) auditRoleRead(a);
+}
+
 // A seat's own player, else the options choose: the strong player for every computer seat, or for
 // seats of the roles listed.
-const ComputerPlayer& Game::computer(int p) const {
-    if (const ComputerPlayer* own = players_[static_cast<std::size_t>(p)]) return *own;
+const ComputerPlayer& Game::computerByOptions(int p) const {
     bool strong = opt_.ai == StrongAi || ((opt_.strongRoles >> ps_[p].role) & 1U) != 0;
     return strong ? strongPlayer() : classicPlayer();
 }

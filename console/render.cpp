@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <charconv>
 
 #include "console/text.hpp"
@@ -14,21 +15,11 @@ std::string Game::paint(std::string s, const char* code) const {
 // A public event line: every seat sees it once.
 void Game::log(std::string_view s, const char* color) const { logParts(color, s); }
 
-// The colour wraps the arrow as well as the text.
-LineBuilder& Game::startLine(const char* color) const {
-    line_.clear();
-    if (opt_.color && color != nullptr && *color != '\0') line_.append(color);
-    line_.append("  -> ");
-    return line_;
-}
-
 std::string_view Game::closeLine(const char* color) const {
     if (opt_.color && color != nullptr && *color != '\0') line_.append(RESET);
     line_.append("\n");
     return line_.view();
 }
-
-void Game::finishLine(const char* color) const { publicMessage(closeLine(color)); }
 
 void Game::refuse(int p, std::string_view s, const char* color) const {
     if (p < 0 || p >= static_cast<int>(ps_.size()) || !ps_[p].human) {
@@ -40,27 +31,72 @@ void Game::refuse(int p, std::string_view s, const char* color) const {
     io_->show(p, closeLine(color));
 }
 
-void Game::addPiece(LineBuilder& out, int n) {
-    char digits[16];
+void Game::addNumber(LineBuilder& out, int n) {
+    char digits[32];
     std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, n);
     out.append(digits, static_cast<std::size_t>(r.ptr - digits));
 }
 
-// The card text; a red card is painted red inside whatever colour surrounds it.
-void Game::addPiece(LineBuilder& out, const Card& c) const {
-    static const char* const RANKS[14] = {"",  "A", "2", "3",  "4", "5", "6",
-                                          "7", "8", "9", "10", "J", "Q", "K"};
-    bool painted = opt_.color && c.red();
-    if (painted) out.append(RED);
+void Game::addPiece(LineBuilder& out, unsigned n) {
+    char digits[32];
+    std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, n);
+    out.append(digits, static_cast<std::size_t>(r.ptr - digits));
+}
+
+namespace {
+
+constexpr std::string_view RANKS[14] = {"", "A", "2", "3", "4", "5", "6", "7", "8", "9", "10", "J", "Q", "K"};
+constexpr std::string_view SUITS[4] = {"黑桃", "红桃", "梅花", "方块"};
+
+// 【name suit rank】 without colour.
+void addCardText(LineBuilder& out, const Card& c) {
     out.append("【");
-    out.append(cardName(c.type));
+    out.append(cardNameView(c.type));
     out.append(" ");
-    out.append(suitName(c.suit));
+    out.append(SUITS[c.suit & 3]);
     if (c.rank >= 1 && c.rank <= 13)
         out.append(RANKS[c.rank]);
     else
         out.append(rankName(c.rank));
     out.append("】");
+}
+
+// The text of every printed card as the deck makes it, by id: a line names a card as one piece.
+struct PrintedCardTexts {
+    LineBuilder text;
+    std::array<std::uint16_t, DECK_SIZE + 2> at{};
+
+    PrintedCardTexts() {
+        for (int id = 1; id <= DECK_SIZE; ++id) {
+            at[static_cast<std::size_t>(id)] = static_cast<std::uint16_t>(text.view().size());
+            addCardText(text, deckCard(id));
+        }
+        at[DECK_SIZE + 1] = static_cast<std::uint16_t>(text.view().size());
+    }
+    std::string_view operator[](int id) const {
+        std::size_t from = at[static_cast<std::size_t>(id)];
+        return text.view().substr(from, at[static_cast<std::size_t>(id) + 1] - from);
+    }
+};
+
+const PrintedCardTexts& printedCardTexts() {
+    static const PrintedCardTexts texts;
+    return texts;
+}
+
+} // namespace
+
+// The card text; a red card is painted red inside whatever colour surrounds it. A printed card as the deck
+// made it is one piece; a converted or virtual card is built from its parts.
+void Game::addPiece(LineBuilder& out, const Card& c) const {
+    bool painted = opt_.color && c.red();
+    if (painted) out.append(RED);
+    const Card printed = deckCard(c.id);
+    if (c.id >= 1 && c.id <= DECK_SIZE && printed.type == c.type && printed.suit == c.suit &&
+        printed.rank == c.rank)
+        out.append(printedCardTexts()[c.id]);
+    else
+        addCardText(out, c);
     if (painted) out.append(RESET);
 }
 
@@ -74,7 +110,7 @@ std::string Game::ctext(const Card& c) const {
     return std::string(text.view());
 }
 
-std::string Game::roleText(Role r) {
+std::string_view Game::roleName(Role r) {
     switch (r) {
     case TeamHan:
         return "汉军";
@@ -142,13 +178,6 @@ void Game::hand(int p) const {
     }
     out += "\n";
     show(out);
-}
-
-// From here on prompts and private screen text address seat p. A hosted seat whose player came back is
-// theirs again here, before anything is asked of it.
-void Game::activateSeat(int p) {
-    viewSeat_ = p;
-    if (hosted_ && p >= 0 && p < static_cast<int>(ps_.size())) takeBack(p);
 }
 
 // The computer finishes a play phase it has begun; the player takes over at the seat's next decision

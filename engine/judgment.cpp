@@ -7,9 +7,12 @@ Card Game::judgment(int who, std::string_view why, const std::function<bool(cons
     Card c = drawOne();
     logParts(MAGENTA, ps_[who].hero.name, "的【", why, "】判定为", c, good(c) ? "（有利）" : "（不利）");
 
-    for (int i = 0; i < 6; ++i) {
+    // The seats that could change the card: read as one set, as there rarely is one.
+    const unsigned menders =
+        seatsWhere([](const Player& x) { return x.alive & (x.hero.id == Thessil) & !x.hand.empty(); });
+    for (unsigned left = menders; left != 0; left &= left - 1) {
+        int i = firstSeat(left);
         Player& g = ps_[i];
-        if (!g.alive || g.hero.id != Thessil || g.hand.empty()) continue;
         bool now = good(c);
         int pick = -1;
         for (std::size_t k = 0; k < g.hand.size() && pick < 0; ++k)
@@ -44,6 +47,7 @@ Card Game::judgment(int who, std::string_view why, const std::function<bool(cons
 }
 
 void Game::judgmentPhase(int p) {
+    if (ps_[p].delayed.empty()) return;
     CardList zone = ps_[p].delayed;
     ps_[p].delayed.clear();
     for (std::size_t k = 0; k < zone.size(); ++k) {

@@ -9,10 +9,11 @@ void Game::run() {
         clear();
         table();
     }
-    std::string roles;
-    for (const Player& x : ps_) roles += x.hero.name + "=" + roleText(x.role) + "  ";
-    show("\n================ 对局结束 ================\n" + std::string(result_) + "\n身份：" + roles + "\n");
-    if (io_) io_->farewell("\n[对局结束] " + std::string(result_) + "\n");
+    textOf("\n================ 对局结束 ================\n", result_, "\n身份：");
+    for (const Player& x : ps_) addPieces(line_, x.hero.name, "=", roleName(x.role), "  ");
+    line_.append("\n");
+    show(line_.view());
+    if (io_) io_->farewell(textOf("\n[对局结束] ", result_, "\n"));
     if (!opt_.autoPlay) pause("按 Enter 继续...");
 }
 
@@ -30,7 +31,7 @@ void Game::playOn(long actions) {
                 result_ = "达到最大轮数，平局。";
                 return;
             }
-            if (opt_.autoPlay && io_) show("\n======== 第" + std::to_string(round_) + "轮 ========\n");
+            if (opt_.autoPlay && io_) show(textOf("\n======== 第", round_, "轮 ========\n"));
             nextSeat_ = 0;
         } else if (nextSeat_ >= 6) {
             ++round_;
@@ -41,16 +42,6 @@ void Game::playOn(long actions) {
         }
         if (ended_) ++round_;
     }
-}
-
-bool Game::halted() const { return haltAt_ >= 0 && counts_.actions >= haltAt_; }
-
-// A play phase that goes on after an action asks here whether play halts; the phase then goes on from
-// its next action when play resumes.
-bool Game::haltsMidPlay() {
-    if (!halted()) return false;
-    midPlay_ = true;
-    return true;
 }
 
 // Begins seat p's turn and plays its steps.
@@ -172,11 +163,6 @@ void Game::checkWin() {
     if (han && chu) return;
     ended_ = true;
     result_ = han ? "汉军获胜！" : "楚军获胜！";
-}
-
-void Game::afterAction() {
-    ++counts_.actions;
-    if (actionHook_) actionHook_();
 }
 
 } // namespace kvr

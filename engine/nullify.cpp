@@ -14,26 +14,23 @@ bool targetShown(std::string_view trick, int from, int target) {
 
 } // namespace
 
-// The whole chain of nullifications against one trick on one target; true when it ends cancelled.
-bool Game::nullified(int from, int target, std::string_view trick) {
+bool Game::nullificationChain(int from, int target, std::string_view trick) {
     bool cancelled = false;
-    int start = (from + 1) % 6;
+    int start = from + 1 < 6 ? from + 1 : 0;
     for (int chains = 12; chains > 0; --chains) {
         // Read afresh for each play: the last card of a hand can draw another (连营).
-        unsigned holders = 0;
-        for (int s = 0; s < 6; ++s)
-            holders |= static_cast<unsigned>(ps_[s].alive && ps_[s].hand.has(Nullification)) << s;
+        const unsigned holders =
+            seatsWhere([](const Player& x) { return x.alive & x.hand.has(Nullification); });
         if (holders == 0) return cancelled;
         int player = -1;
-        for (int k = 0; k < 6 && player < 0; ++k) {
+        // The holders in seat order from `start`, round the table.
+        const unsigned fromStart = ((holders >> start) | (holders << (6 - start))) & 63U;
+        for (unsigned left = fromStart; left != 0 && player < 0; left &= left - 1) {
+            int k = firstSeat(left);
             int seat = start + k < 6 ? start + k : start + k - 6;
-            if (!((holders >> seat) & 1)) continue;
-            const Player& x = ps_[seat];
-            bool plays =
-                x.human ? askYes(seat, "\n" + std::string(trick) + "对" + ps_[target].hero.name +
-                                           (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") +
-                                           " y/n：")
-                        : computer(seat).nullify(*this, seat, from, target, trick, cancelled);
+            bool plays = ps_[seat].human
+                             ? askNullify(seat, target, trick, cancelled)
+                             : computer(seat).nullify(*this, seat, from, target, trick, cancelled);
             if (plays) player = seat;
         }
         if (player < 0) return cancelled;
@@ -44,19 +41,24 @@ bool Game::nullified(int from, int target, std::string_view trick) {
             (cancelled == good ? noteHarm(player, target) : noteHelp(player, target));
         logParts(MAGENTA, ps_[player].hero.name, "使用【无懈可击】，当前锦囊",
                  cancelled ? "无效。" : "恢复生效。");
-        start = (player + 1) % 6;
+        start = player + 1 < 6 ? player + 1 : 0;
     }
     return cancelled;
 }
 
+bool Game::askNullify(int seat, int target, std::string_view trick, bool cancelled) {
+    return askYes(seat, "\n" + std::string(trick) + "对" + ps_[target].hero.name +
+                            (cancelled ? "已被无懈，是否反无懈？" : "即将生效，是否无懈？") + " y/n：");
+}
+
 void Game::placeDelayed(int from, int to, Card c) {
-    if (nullified(from, to, cardName(c.type))) {
+    if (nullified(from, to, cardNameView(c.type))) {
         throwCard(c);
         return;
     }
     if (c.type != Lightning) noteHarm(from, to);
     ps_[to].delayed.push_back(c);
-    logParts(MAGENTA, cardName(c.type), "进入", ps_[to].hero.name, "的判定区。");
+    logParts(MAGENTA, cardNameView(c.type), "进入", ps_[to].hero.name, "的判定区。");
 }
 
 } // namespace kvr

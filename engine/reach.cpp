@@ -10,8 +10,17 @@ namespace {
 constexpr std::uint64_t SLASH_TYPES =
     (std::uint64_t(1) << Slash) | (std::uint64_t(1) << FireSlash) | (std::uint64_t(1) << ThunderSlash);
 
-// Range of each weapon from QinggangSword to ZhuqueFan; anything else (the Crossbow) reaches 1.
-const int WEAPON_RANGE[] = {2, 2, 2, 3, 3, 3, 4, 5, 2, 4};
+// Range of each weapon from QinggangSword to ZhuqueFan; anything else (the Crossbow) reaches 1. Indexed by
+// every value of a card type's byte, so that reading it needs no test.
+constexpr std::array<std::uint8_t, 256> weaponRanges() {
+    constexpr int ranges[] = {2, 2, 2, 3, 3, 3, 4, 5, 2, 4};
+    std::array<std::uint8_t, 256> out{};
+    for (int t = 0; t < 256; ++t)
+        out[static_cast<std::size_t>(t)] =
+            static_cast<std::uint8_t>(t >= QinggangSword && t <= ZhuqueFan ? ranges[t - QinggangSword] : 1);
+    return out;
+}
+constexpr std::array<std::uint8_t, 256> WEAPON_RANGES = weaponRanges();
 
 // Living seats from a to b counted the short way round, b counted when it lives, for every set of
 // living seats (bit i: seat i lives); index (a * 6 + b) * 64 + set.
@@ -39,26 +48,38 @@ constexpr std::array<std::uint8_t, 6 * 6 * 64> ringDistances() {
 
 constexpr std::array<std::uint8_t, 6 * 6 * 64> RING = ringDistances();
 
+// The seats other than a that live within t of a the short way round (bit b: seat b), for every set of
+// living seats and t up to 7 (a reach of 5 with a horse and 马术); index (a * 64 + set) * 8 + t.
+constexpr std::array<std::uint8_t, 6 * 64 * 8> nearSeats() {
+    std::array<std::uint8_t, 6 * 64 * 8> out{};
+    for (int a = 0; a < 6; ++a)
+        for (int set = 0; set < 64; ++set)
+            for (int t = 0; t < 8; ++t)
+                for (int b = 0; b < 6; ++b)
+                    if (b != a && ((set >> b) & 1) &&
+                        RING[static_cast<std::size_t>((a * 6 + b) * 64 + set)] <= t)
+                        out[static_cast<std::size_t>((a * 64 + set) * 8 + t)] |=
+                            static_cast<std::uint8_t>(1 << b);
+    return out;
+}
+
+constexpr std::array<std::uint8_t, 6 * 64 * 8> NEAR = nearSeats();
+
 } // namespace
 
 // Living seats counted the short way round, both ends' horses and 马术 applied, never below 1.
 int Game::distance(int a, int b) const { return distance(a, b, livingSeats()); }
 
 int Game::distance(int a, int b, unsigned living) const {
-    if (a == b) return 0;
-    int d = RING[static_cast<std::size_t>((a * 6 + b) * 64) + living];
-    if (ps_[a].offensiveHorse) --d;
-    if (ps_[a].hero.id == Feyrin) --d;
-    if (ps_[b].defensiveHorse) ++d;
-    return std::max(1, d);
+    int d = RING[static_cast<std::size_t>((a * 6 + b) * 64) + living] - ps_[a].offensiveHorse.has_ -
+            (ps_[a].hero.id == Feyrin) + ps_[b].defensiveHorse.has_;
+    return a == b ? 0 : std::max(1, d);
 }
 
 int Game::range(int p) const {
     const Player& x = ps_[p];
-    if (!x.weapon) return 1;
-    CardType t = x.weapon->type;
-    if (t < QinggangSword || t > ZhuqueFan) return 1;
-    return WEAPON_RANGE[t - QinggangSword];
+    // Without a weapon the index is 0, a Slash's: range 1.
+    return WEAPON_RANGES[static_cast<std::size_t>(x.weapon.has_) * x.weapon->type];
 }
 
 bool Game::canSlash(int a, int b) const {
@@ -69,37 +90,20 @@ bool Game::canSlash(int a, int b) const {
     return true;
 }
 
-// The foe lists of the computer ask this on every action, and the end of a play phase for every foe.
+// The foe lists of the computer ask this on every action. Seat b is in reach when distance(a, b), the
+// ring's count less a's own horse and 马术 plus b's defensive horse, is within a's range: when the ring's
+// count is within range + a's bonus, one less for a seat with a defensive horse.
 unsigned Game::slashable(int a) const {
     const Player& x = ps_[a];
-    unsigned out = 0;
-    if (!x.alive) return out;
-    int reach = range(a);
-    unsigned living = livingSeats();
-    // distance(a, b), with a's own horse and 马术 counted once.
-    int own = (x.offensiveHorse ? 1 : 0) + (x.hero.id == Feyrin ? 1 : 0);
-    for (int b = 0; b < 6; ++b) {
-        if (b == a || !ps_[b].alive) continue;
-        int d =
-            RING[static_cast<std::size_t>((a * 6 + b) * 64) + living] - own + (ps_[b].defensiveHorse ? 1 : 0);
-        if (std::max(1, d) > reach) continue;
-        if (ps_[b].hero.id == Velisar && ps_[b].hand.empty()) continue;
-        out |= 1U << b;
-    }
-    return out;
-}
-
-bool Game::slashLimit(int p) const {
-    const Player& x = ps_[p];
-    return x.slashCount > 0 && x.hero.id != Rhoskan && !(x.weapon && x.weapon->type == Crossbow);
-}
-
-int Game::findCard(int p, CardType t) const {
-    const Hand& h = ps_[p].hand;
-    if (!h.has(t)) return -1;
-    for (std::size_t i = 0; i < h.size(); ++i)
-        if (h[i].type == t) return static_cast<int>(i);
-    return -1;
+    if (!x.alive) return 0;
+    const int within = range(a) + (x.offensiveHorse ? 1 : 0) + (x.hero.id == Feyrin ? 1 : 0);
+    const std::size_t row = static_cast<std::size_t>(a * 64 + static_cast<int>(livingSeats())) * 8;
+    const unsigned guarded = seatsWhere([](const Player& y) { return y.defensiveHorse.has_; });
+    // 空城 is rare: the hero is asked first, a branch that is nearly always taken the same way.
+    const unsigned sheltered =
+        seatsWhere([](const Player& y) { return y.hero.id == Velisar && y.hand.empty(); });
+    const unsigned near = (NEAR[row + within] & ~guarded) | (NEAR[row + within - 1] & guarded);
+    return near & ~sheltered;
 }
 
 // A real slash wins over a converted one even at a higher index.

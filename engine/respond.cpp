@@ -47,7 +47,7 @@ bool Game::respondSlash(int p, std::string_view why, int need) {
 bool Game::playDodge(int p, std::string_view why) {
     activateSeat(p);
     Player& x = ps_[p];
-    if (x.armor && x.armor->type == EightDiagrams) {
+    if (x.wears(EightDiagrams)) {
         if (roll(0, 1) == 1) {
             logParts(GREEN, x.hero.name, "的八卦阵判定成功，视为闪。");
             return true;
@@ -85,7 +85,7 @@ bool Game::playSlashes(int p, std::string_view why, int need) {
     Player& x = ps_[p];
     for (int i = 0; i < need; ++i) {
         int z = findAnySlash(p);
-        if (z < 0 && x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2) {
+        if (z < 0 && x.wields(SerpentSpear) && x.hand.size() >= 2) {
             payFirstTwo(p);
             logParts(MAGENTA, x.hero.name, "发动丈八蛇矛，以两牌当杀。");
             continue;

@@ -26,7 +26,7 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
     }
     if (to < 0 || to == p || !canSlash(p, to)) return false;
 
-    bool halberd = x.weapon && x.weapon->type == Halberd && x.hand.size() == 1;
+    bool halberd = x.wields(Halberd) && x.hand.size() == 1;
     Card c = takeHand(p, hi, true);
     ++x.slashCount;
     x.usedSlash = true;
@@ -68,12 +68,13 @@ bool Game::useVirtualSlash(int p) {
         return (x.hero.id == Keldar && c.red()) || (x.hero.id == Jorvane && c.type == Dodge);
     };
     int hi = -1;
-    for (std::size_t i = 0; i < x.hand.size() && hi < 0; ++i)
-        if (convertible(x.hand[i])) hi = static_cast<int>(i);
+    if (x.hero.id == Keldar || x.hero.id == Jorvane)
+        for (std::size_t i = 0; i < x.hand.size() && hi < 0; ++i)
+            if (convertible(x.hand[i])) hi = static_cast<int>(i);
     auto legal = [this, p](int q) { return q != p && canSlash(p, q); };
 
     if (hi < 0) {
-        if (!(x.weapon && x.weapon->type == SerpentSpear && x.hand.size() >= 2)) return false;
+        if (!(x.wields(SerpentSpear) && x.hand.size() >= 2)) return false;
         int to =
             x.human ? chooseTarget(p, "丈八蛇矛杀目标", legal, true) : computer(p).foe(*this, p, true, false);
         if (to < 0) return false;
@@ -137,9 +138,9 @@ void Game::slash(int from, int to, Card card, int owner) {
     }
     Player& t = ps_[to];
 
-    bool ignore = a.weapon && a.weapon->type == QinggangSword;
+    bool ignore = a.wields(QinggangSword);
     Nature nat = slashNature(card.type);
-    if (card.type == Slash && a.weapon && a.weapon->type == ZhuqueFan) nat = Fire;
+    if (card.type == Slash && a.wields(ZhuqueFan)) nat = Fire;
 
     if (!ignore && t.armor) {
         if (t.armor->type == RenwangShield && !card.red() && nat == Normal) {
@@ -152,7 +153,7 @@ void Game::slash(int from, int to, Card card, int owner) {
         }
     }
 
-    if (a.weapon && a.weapon->type == DoubleSword && a.hero.male != t.hero.male) {
+    if (a.wields(DoubleSword) && a.hero.male != t.hero.male) {
         if (t.hand.empty())
             draw(from, 1, true);
         else if (!t.human || askYes(to, "雌雄双股剑：弃1牌？否则对方摸1。y/n："))
@@ -169,17 +170,19 @@ void Game::slash(int from, int to, Card card, int owner) {
 
     if (!unanswerable) {
         int need = a.hero.id == Grathos ? 2 : 1;
-        bool dodged = respondDodge(to, ps_[to].human ? a.hero.name + "的杀" : "");
+        std::string why;
+        if (ps_[to].human) why = a.hero.name + "的杀";
+        bool dodged = respondDodge(to, why);
         if (dodged && need == 2) dodged = respondDodge(to, "Grathos无双的第二张闪");
         if (dodged) {
-            bool axe = a.weapon && a.weapon->type == Axe && totalCards(from) > 1 &&
+            bool axe = a.wields(Axe) && totalCards(from) > 1 &&
                        (!a.human || askYes(from, "弃2牌发动贯石斧强制命中？y/n："));
             if (axe) {
                 throwRandom(from, 2);
                 log("贯石斧令杀仍然命中！", RED);
             } else {
                 logParts(CYAN, t.hero.name, "闪避了杀。");
-                if (a.weapon && a.weapon->type == GreenDragon) {
+                if (a.wields(GreenDragon)) {
                     int o = findAnySlash(from);
                     if (o >= 0 && (!a.human || askYes(from, "青龙偃月刀追杀？y/n："))) {
                         Card chase = takeHand(from, o, true);
@@ -194,8 +197,8 @@ void Game::slash(int from, int to, Card card, int owner) {
 
     int amount = a.drank ? 2 : 1;
     a.drank = false;
-    if (a.weapon && a.weapon->type == GudingBlade && t.hand.empty()) ++amount;
-    if (a.weapon && a.weapon->type == IceSword && totalCards(to) > 1 &&
+    if (a.wields(GudingBlade) && t.hand.empty()) ++amount;
+    if (a.wields(IceSword) && totalCards(to) > 1 &&
         (a.human ? askYes(from, "寒冰剑：防止伤害并弃目标2牌？y/n：")
                  : computer(from).iceSword(*this, from, to))) {
         throwRandom(to, 2);
@@ -205,7 +208,7 @@ void Game::slash(int from, int to, Card card, int owner) {
     damage(from, to, amount, nat, "杀", true);
     if (!t.alive) return;
 
-    if (a.weapon && a.weapon->type == KylinBow) {
+    if (a.wields(KylinBow)) {
         Optional<Card>& horse = t.offensiveHorse ? t.offensiveHorse : t.defensiveHorse;
         if (horse) {
             bool offensive = &horse == &t.offensiveHorse;

@@ -14,7 +14,8 @@ void Game::duel(int from, int to, int damageOwner) {
     for (;;) {
         if (!ps_[attacker].alive || !ps_[defender].alive) return;
         int need = ps_[attacker].hero.id == Grathos ? 2 : 1;
-        std::string why = ps_[defender].human ? "与" + ps_[attacker].hero.name + "的决斗" : "";
+        std::string why;
+        if (ps_[defender].human) why = "与" + ps_[attacker].hero.name + "的决斗";
         if (!respondSlash(defender, why, need)) break;
         std::swap(attacker, defender);
     }
@@ -22,13 +23,13 @@ void Game::duel(int from, int to, int damageOwner) {
 }
 
 void Game::aoe(int from, CardType t) {
-    const std::string& name = cardName(t);
+    const std::string_view name = cardNameView(t);
     for (int k = 1; k < 6; ++k) {
         if (ended_) return;
         int seat = (from + k) % 6;
         Player& x = ps_[seat];
         if (!x.alive) continue;
-        if (x.armor && x.armor->type == Vine) {
+        if (x.wears(Vine)) {
             logParts(BLUE, "藤甲令", x.hero.name, "免疫", name, "。");
             continue;
         }

@@ -62,7 +62,7 @@ void Game::equipCard(int p, int hi) {
         triggerLoseEquip(p, old);
     }
     slot = c;
-    logParts(BLUE, x.hero.name, "装备【", cardName(c.type), "】。");
+    logParts(BLUE, x.hero.name, "装备【", cardNameView(c.type), "】。");
 }
 
 // Chooses the target of a trick of type t unless `to` already names one, then applies the tests that

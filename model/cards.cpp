@@ -1,9 +1,11 @@
+#include <ostream>
+
 #include "model/types.hpp"
 
 namespace kvr {
 
 namespace {
-const char* const CARD_NAMES[CARD_TYPE_COUNT] = {
+constexpr std::string_view CARD_NAMES[CARD_TYPE_COUNT] = {
     "杀",       "火杀",     "雷杀",     "闪",         "桃",         "酒",       "决斗",
     "南蛮入侵", "万箭齐发", "无中生有", "顺手牵羊",   "过河拆桥",   "桃园结义", "五谷丰登",
     "火攻",     "铁索连环", "借刀杀人", "无懈可击",   "闪电",       "乐不思蜀", "兵粮寸断",
@@ -19,6 +21,12 @@ const std::string& cardName(CardType t) {
     int v = static_cast<int>(t);
     if (v < 0 || v >= CARD_TYPE_COUNT) return unknown;
     return names[static_cast<std::size_t>(v)];
+}
+
+std::string_view cardNameView(CardType t) {
+    int v = static_cast<int>(t);
+    if (v < 0 || v >= CARD_TYPE_COUNT) return "未知牌";
+    return CARD_NAMES[v];
 }
 
 const char* suitName(Suit s) {
@@ -49,11 +57,7 @@ std::string rankName(int r) {
     }
 }
 
-const char* natureName(Nature n) {
-    if (n == Fire) return "火焰";
-    if (n == Thunder) return "雷电";
-    return "普通";
-}
+std::ostream& operator<<(std::ostream& out, const ShortText& text) { return out << text.view(); }
 
 bool helpfulTrick(std::string_view trick) {
     return trick == "无中生有" || trick == "桃园结义" || trick == "五谷丰登";

@@ -76,11 +76,11 @@ Card Game::drawOne() {
     return c;
 }
 
-void Game::draw(int p, int n, bool say) {
+bool Game::drawCards(int p, int n) {
     Player& x = ps_[p];
-    if (!x.alive) return;
+    if (!x.alive) return false;
     for (int i = 0; i < n; ++i) x.hand.push_back(drawOne());
-    if (say) logParts(CYAN, x.hero.name, "摸了", n, "张牌。");
+    return true;
 }
 
 void Game::reshuffle() {

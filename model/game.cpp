@@ -13,7 +13,7 @@ void Game::setIo(TableIo* io) {
 }
 
 // Every member but the io, the action hook and the log line's buffer, which belong to one game object.
-Game::Game(const Game& other) : mode_(other.mode_), opt_(other.opt_), rng_(other.rng_) { *this = other; }
+Game::Game(const Game& other) : mode_(other.mode_), opt_(other.opt_), rng_(0) { *this = other; }
 
 Game& Game::operator=(const Game& other) {
     if (this == &other) return *this;
@@ -69,11 +69,10 @@ void Game::setup() {
 
     if (opt_.autoPlay) {
         if (!io_) return;
-        std::string out = "[自动测试] seed=" + std::to_string(opt_.seed) +
-                          " 模式=" + (mode_ == Identity ? "身份局" : "普通3v3") + "\n";
+        textOf("[自动测试] seed=", opt_.seed, " 模式=", mode_ == Identity ? "身份局" : "普通3v3", "\n");
         for (int i = 0; i < 6; ++i)
-            out += std::to_string(i + 1) + "号 " + ps_[i].hero.name + "/" + roleText(ps_[i].role) + "\n";
-        show(out);
+            addPieces(line_, i + 1, "号 ", ps_[i].hero.name, "/", roleName(ps_[i].role), "\n");
+        show(line_.view());
         return;
     }
     activateSeat(human_);

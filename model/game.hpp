@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "console/colors.hpp"
 #include "console/line_builder.hpp"
 #include "model/computer_player.hpp"
+#include "model/rng.hpp"
 #include "model/seat_view.hpp"
 #include "model/table_io.hpp"
 #include "model/types.hpp"
@@ -28,38 +28,6 @@ std::string cardDescription(CardType t);
 
 // The printed card with serial number `id` (1..DECK_SIZE) as the deck creates it, or a default card.
 Card deckCard(int id);
-
-// The game's random engine: MT19937 seeded with the game's seed. A world a search deals for itself
-// switches to a small engine seeded by the searching player, which costs nothing to seed: seeding and
-// first stirring an MT19937 costs more than the short game a search plays in it. Both give 32-bit values
-// over the same range, so every draw of a real game is MT19937's own.
-class GameRng {
-  public:
-    using result_type = std::mt19937::result_type;
-    static constexpr result_type min() { return std::mt19937::min(); }
-    static constexpr result_type max() { return std::mt19937::max(); }
-
-    explicit GameRng(std::uint32_t seed) : mt_(seed) {}
-    result_type operator()() { return own_ ? next() : mt_(); }
-    // From now on the small engine, from this seed.
-    void useOwn(std::uint64_t seed) {
-        own_ = true;
-        state_ = seed;
-    }
-
-  private:
-    // splitmix64, cut to 32 bits.
-    result_type next() {
-        std::uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return static_cast<result_type>((z ^ (z >> 31)) & 0xffffffffULL);
-    }
-
-    std::mt19937 mt_;
-    bool own_ = false;
-    std::uint64_t state_ = 0;
-};
 
 // Counts kept while a game is played, for statistics about many games; play never reads them.
 struct PlayCounts {
@@ -108,6 +76,8 @@ class Game {
     // Read-only views for tools that report on played games.
     const PlayCounts& counts() const { return counts_; }
     std::string result() const { return std::string(result_); }
+    // The same without a copy: one of the result texts, which are literals.
+    std::string_view resultText() const { return result_; }
     // Rounds begun, the last one counted whether it was played out or ended the game.
     int roundsPlayed() const { return round_ - 1; }
     const std::array<Player, 6>& players() const { return ps_; }
@@ -122,7 +92,13 @@ class Game {
     // Deck and piles
     void makeDeck();
     Card drawOne();
-    void draw(int p, int n, bool say);
+    // Say is known where draw is called: the line is built only when asked, without a branch at run time.
+    void draw(int p, int n, bool say) {
+        if (!drawCards(p, n)) return;
+        if (say) logParts(CYAN, ps_[p].hero.name, "摸了", n, "张牌。");
+    }
+    // The cards themselves; false for a dead seat, which draws nothing.
+    bool drawCards(int p, int n);
     void reshuffle();
     void throwCard(Card c);
     int roll(int lo, int hi);
@@ -133,13 +109,22 @@ class Game {
     // Game loop
     // The step of a turn that comes next.
     enum class TurnStep { Start, Judgment, Draw, Play, Discard, End, Done };
-    bool halted() const;
-    bool haltsMidPlay();
+    bool halted() const { return haltAt_ >= 0 && counts_.actions >= haltAt_; }
+    // A play phase that goes on after an action asks here whether play halts; the phase then goes on from
+    // its next action when play resumes.
+    bool haltsMidPlay() {
+        if (!halted()) return false;
+        midPlay_ = true;
+        return true;
+    }
     void turn(int p);
     void playSteps(int p);
     void endPhase(int p);
     void checkWin();
-    void afterAction();
+    void afterAction() {
+        ++counts_.actions;
+        if (actionHook_) actionHook_();
+    }
 
     // Judgments and phases
     Card judgment(int who, std::string_view why, const std::function<bool(const Card&)>& good);
@@ -169,7 +154,15 @@ class Game {
     void harvest(int from);
     void fireAttack(int from, int to);
     void borrowSword(int from, int armed);
-    bool nullified(int from, int target, std::string_view trick);
+    // The whole chain of nullifications against one trick on one target; true when it ends cancelled.
+    // Most tricks meet no nullification at all: that is told here, inline.
+    bool nullified(int from, int target, std::string_view trick) {
+        return seatsWhere([](const Player& x) { return x.alive & x.hand.has(Nullification); }) != 0 &&
+               nullificationChain(from, target, trick);
+    }
+    bool nullificationChain(int from, int target, std::string_view trick);
+    // A person's answer in the chain: play a nullification now?
+    bool askNullify(int seat, int target, std::string_view trick, bool cancelled);
     void placeDelayed(int from, int to, Card c);
     bool askYes(int p, const std::string& question);
 
@@ -177,17 +170,32 @@ class Game {
     int distance(int a, int b) const;
     // The same with the set of living seats known (bit i: seat i lives).
     int distance(int a, int b, unsigned living) const;
+    // Bit i set when `has` holds for seat i: written out for the six seats, as it is asked on every action.
+    // The predicates join plain reads with & rather than &&: no branch to mispredict.
+    template <class F> unsigned seatsWhere(F has) const {
+        return static_cast<unsigned>(has(ps_[0])) | static_cast<unsigned>(has(ps_[1])) << 1 |
+               static_cast<unsigned>(has(ps_[2])) << 2 | static_cast<unsigned>(has(ps_[3])) << 3 |
+               static_cast<unsigned>(has(ps_[4])) << 4 | static_cast<unsigned>(has(ps_[5])) << 5;
+    }
     unsigned livingSeats() const {
-        unsigned living = 0;
-        for (unsigned i = 0; i < 6; ++i) living |= static_cast<unsigned>(ps_[i].alive) << i;
-        return living;
+        return seatsWhere([](const Player& x) { return x.alive; });
     }
     int range(int p) const;
     bool canSlash(int a, int b) const;
     // canSlash(a, b) for every b at once: bit b set when a's slash reaches b.
     unsigned slashable(int a) const;
-    bool slashLimit(int p) const;
-    int findCard(int p, CardType t) const;
+    bool slashLimit(int p) const {
+        const Player& x = ps_[p];
+        return (x.slashCount > 0) & (x.hero.id != Rhoskan) & !x.wields(Crossbow);
+    }
+    // The first hand card of type t, or -1.
+    int findCard(int p, CardType t) const {
+        const Hand& h = ps_[p].hand;
+        if (!h.has(t)) return -1;
+        for (std::size_t i = 0; i < h.size(); ++i)
+            if (h[i].type == t) return static_cast<int>(i);
+        return -1;
+    }
     int findAnySlash(int p) const;
     int findDodge(int p) const;
     int findSameSuit(int p, Suit s, int except) const;
@@ -220,6 +228,8 @@ class Game {
     // Computer players
     int attitude(int a, int b) const;
     void auditRoleRead(int a) const;
+    // One audited read for each seat in `seats`.
+    void auditRoleReads(int a, unsigned seats) const;
     unsigned seatsBy(int p, int sign, unsigned seats) const;
     // The same as sets of seats (bit i: seat i).
     unsigned foeSeats(int p, bool inRange) const;
@@ -227,12 +237,18 @@ class Game {
     SeatList enemies(int p, bool inRange) const;
     int aiAlly(int p, bool wounded) const;
     int aiEnemy(int p, bool inRange, bool needsCards) const;
+    // The same among a set of p's foes already read.
+    int aiEnemyAmong(int p, unsigned foes, bool needsCards) const;
     int keepValue(const Card& c, int p) const;
     int cheapestCard(int p) const;
     void aiPlay(int p);
 
     // Who decides for seat p when no person does: the one set for the seat, else the options' kind.
-    const ComputerPlayer& computer(int p) const;
+    const ComputerPlayer& computer(int p) const {
+        const ComputerPlayer* own = players_[static_cast<std::size_t>(p)];
+        return own ? *own : computerByOptions(p);
+    }
+    const ComputerPlayer& computerByOptions(int p) const;
     // A play phase decided one action at a time by the seat's computer player (nextAction).
     void playActions(int p);
     // The public record the strong player reads roles from: a harmful act of a at b, help from a to b.
@@ -255,19 +271,49 @@ class Game {
         (addPiece(out, pieces), ...);
         finishLine(color);
     }
-    LineBuilder& startLine(const char* color) const;
-    void finishLine(const char* color) const;
+    // Text for a screen from the same pieces, built in the log line's buffer: good until the next line.
+    template <class... Pieces> std::string_view textOf(const Pieces&... pieces) const {
+        line_.clear();
+        addPieces(line_, pieces...);
+        return line_.view();
+    }
+    template <class... Pieces> void addPieces(LineBuilder& out, const Pieces&... pieces) const {
+        (addPiece(out, pieces), ...);
+    }
+    // The colour wraps the arrow as well as the text.
+    LineBuilder& startLine(const char* color) const {
+        line_.clear();
+        if (opt_.color && color != nullptr && *color != '\0') line_.append(color);
+        line_.append("  -> ", 5);
+        return line_;
+    }
+    // logParts has checked that there is an io.
+    void finishLine(const char* color) const {
+        if (opt_.color && color != nullptr && *color != '\0') line_.append(RESET);
+        line_.append("\n", 1);
+        io_->showAll(line_.view());
+    }
     // Ends the line being built (colour reset, newline) and returns it.
     std::string_view closeLine(const char* color) const;
     // Seat p's own choice refused ("该牌不能当闪。"): a line shaped as a public one, shown to a person's seat
     // alone, since it tells what the seat holds. A computer seat's refusal stays a public line.
     void refuse(int p, std::string_view s, const char* color) const;
     static void addPiece(LineBuilder& out, std::string_view s) { out.append(s); }
-    static void addPiece(LineBuilder& out, int n);
+    static void addPiece(LineBuilder& out, int n) {
+        if (n >= 0 && n < 10) {
+            char digit = static_cast<char>('0' + n);
+            out.append(&digit, 1);
+        } else {
+            addNumber(out, n);
+        }
+    }
+    static void addNumber(LineBuilder& out, int n);
+    static void addPiece(LineBuilder& out, unsigned n);
     void addPiece(LineBuilder& out, const Card& c) const;
     void clear() const;
     std::string ctext(const Card& c) const;
-    static std::string roleText(Role r);
+    static std::string roleText(Role r) { return std::string(roleName(r)); }
+    static std::string_view roleName(Role r);
     std::string shownRole(int p) const;
     std::string equips(const Player& x) const;
     void table() const;
@@ -285,7 +331,12 @@ class Game {
     // Seats and where text goes
     void attachNetworkPlayers();
     void dropSeat(int p);
-    void activateSeat(int p);
+    // From here on prompts and private screen text address seat p. A hosted seat whose player came back is
+    // theirs again here, before anything is asked of it.
+    void activateSeat(int p) {
+        viewSeat_ = p;
+        if (hosted_ && p >= 0 && p < 6) takeBack(p);
+    }
     void takeBack(int p);
     void publicMessage(std::string_view text) const;
     // Private text for the seat addressed last.

@@ -71,8 +71,7 @@ void Game::noteHarm(int a, int b) {
 void Game::noteLacks(int q, std::uint64_t types) {
     std::size_t s = static_cast<std::size_t>(q);
     int held = static_cast<int>(ps_[s].hand.size());
-    if (lackCount_[s] < held) lacks_[s] = 0;
-    lacks_[s] |= types;
+    lacks_[s] = (lacks_[s] & (std::uint64_t(0) - (lackCount_[s] >= held))) | types;
     lackCount_[s] = held;
 }
 
@@ -96,22 +95,15 @@ constexpr std::array<std::uint64_t, 4> SLOT_TYPES = slotTypes();
 void Game::notePlayEnd(int q) {
     const Player& x = ps_[static_cast<std::size_t>(q)];
     auto bit = [](CardType t) { return std::uint64_t(1) << t; };
-    std::uint64_t types = bit(ExNihilo);
-    if (x.hp < x.maxHp) types |= bit(Peach);
-    const std::array<const Optional<Card>*, 4> slots = x.slots();
-    for (std::size_t k = 0; k < slots.size(); ++k)
-        if (!*slots[k]) types |= SLOT_TYPES[k];
+    // Each term is a mask chosen by a fact, without a branch: the facts are as good as random.
+    auto when = [](bool fact, std::uint64_t types) { return types & (std::uint64_t(0) - fact); };
+    std::uint64_t types = bit(ExNihilo) | when(x.hp < x.maxHp, bit(Peach)) | when(!x.weapon, SLOT_TYPES[0]) |
+                          when(!x.armor, SLOT_TYPES[1]) | when(!x.offensiveHorse, SLOT_TYPES[2]) |
+                          when(!x.defensiveHorse, SLOT_TYPES[3]);
     if (mode_ == Normal3v3) {
-        bool foeAlive = false, foeInReach = false;
-        const unsigned reach = slashable(q);
-        for (int r = 0; r < 6; ++r) {
-            if (!ps_[static_cast<std::size_t>(r)].alive || ps_[static_cast<std::size_t>(r)].role == x.role)
-                continue;
-            foeAlive = true;
-            foeInReach = foeInReach || ((reach >> r) & 1);
-        }
-        if (foeAlive) types |= bit(Duel) | bit(Dismantle);
-        if (foeInReach && !x.usedSlash && !slashLimit(q))
+        const unsigned foes = seatsWhere([&x](const Player& y) { return y.alive & (y.role != x.role); });
+        if (foes != 0) types |= bit(Duel) | bit(Dismantle);
+        if (!x.usedSlash && !slashLimit(q) && (slashable(q) & foes) != 0)
             types |= bit(Slash) | bit(FireSlash) | bit(ThunderSlash);
     }
     noteLacks(q, types);

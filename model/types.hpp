@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -108,7 +110,13 @@ class CardList {
     // Removes the card at `at`, keeping the order of the rest; returns where the next card now is.
     Card* erase(const Card* at) {
         Card* out = cards_ + (at - cards_);
-        std::copy(out + 1, end(), out);
+        const std::size_t tail = static_cast<std::size_t>(end() - out - 1);
+        // A hand's tail is short: moved as one block of eight cards, which needs no call, when the storage
+        // goes on that far (what lands past the last card is never read).
+        if (tail <= 8 && out + 9 <= cards_ + DECK_SIZE)
+            std::memmove(out, out + 1, 8 * sizeof(Card));
+        else
+            std::memmove(out, out + 1, tail * sizeof(Card));
         --size_;
         return out;
     }
@@ -155,7 +163,8 @@ class Hand {
     void push_back(const Card& c) {
         if (cards_.size() == DECK_SIZE) return;
         cards_.push_back(c);
-        if (counts_[c.type]++ == 0) types_ |= std::uint64_t(1) << c.type;
+        ++counts_[c.type];
+        types_ |= std::uint64_t(1) << c.type;
     }
     void pop_back() { erase(end() - 1); }
     const Card* erase(const Card* at) {
@@ -166,7 +175,8 @@ class Hand {
     void set(std::size_t i, const Card& c) {
         forget(cards_[i].type);
         cards_[i] = c;
-        if (counts_[c.type]++ == 0) types_ |= std::uint64_t(1) << c.type;
+        ++counts_[c.type];
+        types_ |= std::uint64_t(1) << c.type;
     }
     void clear() {
         cards_.clear();
@@ -175,8 +185,10 @@ class Hand {
     }
 
   private:
+    // Without a branch: whether a hand still holds a type is as good as random.
     void forget(CardType t) {
-        if (--counts_[t] == 0) types_ &= ~(std::uint64_t(1) << t);
+        --counts_[t];
+        types_ &= ~(static_cast<std::uint64_t>(counts_[t] == 0) << t);
     }
 
     CardList cards_;
@@ -184,10 +196,74 @@ class Hand {
     std::uint64_t types_ = 0;
 };
 
+// A short text kept in place: a hero's name, a kingdom, a seat's label. Seats are copied with every copy
+// of a game, and copying one of these copies a few bytes and never touches the heap. A longer text is cut
+// at the last whole UTF-8 character that fits.
+class ShortText {
+  public:
+    static constexpr std::size_t CAPACITY = 31;
+
+    ShortText() = default;
+    ShortText(std::string_view s) { assign(s); }
+    ShortText(const char* s) { assign(s); }
+    ShortText(const std::string& s) { assign(s); }
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const char* data() const { return text_; }
+    std::string_view view() const { return {text_, size_}; }
+    operator std::string_view() const { return view(); }
+    operator std::string() const { return std::string(view()); }
+
+    friend bool operator==(const ShortText& a, const ShortText& b) { return a.view() == b.view(); }
+    friend bool operator==(const ShortText& a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(std::string_view a, const ShortText& b) { return a == b.view(); }
+    friend bool operator==(const ShortText& a, const char* b) { return a.view() == b; }
+    friend bool operator==(const char* a, const ShortText& b) { return a == b.view(); }
+    friend bool operator==(const ShortText& a, const std::string& b) { return a.view() == b; }
+    friend bool operator==(const std::string& a, const ShortText& b) { return a == b.view(); }
+    friend bool operator!=(const ShortText& a, const ShortText& b) { return !(a == b); }
+    friend bool operator!=(const ShortText& a, const char* b) { return !(a == b); }
+    friend bool operator!=(const char* a, const ShortText& b) { return !(a == b); }
+    friend bool operator!=(const ShortText& a, const std::string& b) { return !(a == b); }
+    friend bool operator!=(const std::string& a, const ShortText& b) { return !(a == b); }
+    friend bool operator!=(const ShortText& a, std::string_view b) { return !(a == b); }
+    friend bool operator!=(std::string_view a, const ShortText& b) { return !(a == b); }
+    friend bool operator<(const ShortText& a, const ShortText& b) { return a.view() < b.view(); }
+
+    friend std::string operator+(std::string a, const ShortText& b) { return a.append(b.view()); }
+    friend std::string operator+(const char* a, const ShortText& b) {
+        return std::string(a).append(b.view());
+    }
+    friend std::string operator+(const ShortText& a, const char* b) {
+        return std::string(a.view()).append(b);
+    }
+    friend std::string operator+(const ShortText& a, const std::string& b) {
+        return std::string(a.view()).append(b);
+    }
+
+  private:
+    void assign(std::string_view s) {
+        std::size_t n = s.size();
+        if (n > CAPACITY) {
+            n = CAPACITY;
+            // Back to the start of the character that would be cut.
+            while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+        }
+        for (std::size_t i = 0; i < n; ++i) text_[i] = s[i];
+        size_ = static_cast<std::uint8_t>(n);
+    }
+
+    char text_[CAPACITY] = {};
+    std::uint8_t size_ = 0;
+};
+
+std::ostream& operator<<(std::ostream& out, const ShortText& text);
+
 struct Hero {
     HeroId id = Varnok;
-    std::string name;
-    std::string kingdom;
+    ShortText name;
+    ShortText kingdom;
     bool male = false;
     int hp = 0;
     // Static texts: seats copy their hero with every copy of a game, and these are long.
@@ -255,8 +331,29 @@ class SeatList {
     std::size_t size_ = 0;
 };
 
+// The lowest seat in a non-empty set of seats (bit i: seat i).
+inline int firstSeat(unsigned seats) {
+#if defined(__GNUC__)
+    return __builtin_ctz(seats);
+#else
+    int i = 0;
+    while (!((seats >> i) & 1U)) ++i;
+    return i;
+#endif
+}
+
+// How many seats a set holds: one read of a table of the 64 sets.
+constexpr std::array<std::uint8_t, 64> seatCounts() {
+    std::array<std::uint8_t, 64> out{};
+    for (unsigned s = 0; s < 64; ++s)
+        for (unsigned i = 0; i < 6; ++i) out[s] = static_cast<std::uint8_t>(out[s] + ((s >> i) & 1U));
+    return out;
+}
+constexpr std::array<std::uint8_t, 64> SEAT_COUNTS = seatCounts();
+inline int seatCount(unsigned seats) { return SEAT_COUNTS[seats & 63U]; }
+
 struct Player {
-    std::string label;
+    ShortText label;
     bool human = false;
     bool alive = true;
     bool revealed = false;
@@ -279,6 +376,10 @@ struct Player {
     bool usedSlash = false;
     int slashCount = 0;
     int rendeCount = 0;
+
+    // Whether the seat's weapon (armour) is of type t, asked without a branch.
+    bool wields(CardType t) const { return weapon.has_ & (weapon.value_.type == t); }
+    bool wears(CardType t) const { return armor.has_ & (armor.value_.type == t); }
 
     // The equipment slots in their fixed order: weapon, armour, offensive horse, defensive horse.
     std::array<Optional<Card>*, 4> slots() { return {&weapon, &armor, &offensiveHorse, &defensiveHorse}; }
@@ -320,20 +421,36 @@ struct Options {
 };
 
 const std::string& cardName(CardType t);
+// The same name without a string: for text built piece by piece.
+std::string_view cardNameView(CardType t);
 
 // Asked on every action: defined here so that they cost a comparison or two.
-constexpr Kind cardKind(CardType t) {
-    int v = static_cast<int>(t);
-    if (v <= Wine) return Basic;
-    if (v <= Nullification) return Trick;
-    if (v <= SupplyShortage) return Delayed;
-    if (v <= ZhuqueFan) return Weapon;
-    if (v <= SilverLion) return Armor;
-    if (v <= Zixing) return OffensiveHorse;
-    return DefensiveHorse;
+// A table for every value a card type's byte can hold, so that asking costs one read and no branch.
+constexpr std::array<Kind, 256> cardKinds() {
+    std::array<Kind, 256> out{};
+    for (int v = 0; v < 256; ++v)
+        out[static_cast<std::size_t>(v)] = v <= Wine             ? Basic
+                                           : v <= Nullification  ? Trick
+                                           : v <= SupplyShortage ? Delayed
+                                           : v <= ZhuqueFan      ? Weapon
+                                           : v <= SilverLion     ? Armor
+                                           : v <= Zixing         ? OffensiveHorse
+                                                                 : DefensiveHorse;
+    return out;
+}
+constexpr std::array<Kind, 256> CARD_KINDS = cardKinds();
+constexpr Kind cardKind(CardType t) { return CARD_KINDS[t]; }
+
+// The card types of kind k (bit t: type t).
+constexpr std::uint64_t typesOfKind(Kind k) {
+    std::uint64_t out = 0;
+    for (int t = 0; t < CARD_TYPE_COUNT; ++t)
+        if (cardKind(static_cast<CardType>(t)) == k) out |= std::uint64_t(1) << t;
+    return out;
 }
 
-inline bool isSlash(CardType t) { return t == Slash || t == FireSlash || t == ThunderSlash; }
+// The three slashes come first in CardType.
+inline bool isSlash(CardType t) { return t <= ThunderSlash; }
 
 inline Nature slashNature(CardType t) {
     if (t == FireSlash) return Fire;
@@ -343,7 +460,11 @@ inline Nature slashNature(CardType t) {
 
 const char* suitName(Suit s);
 std::string rankName(int r);
-const char* natureName(Nature n);
+inline const char* natureName(Nature n) {
+    if (n == Fire) return "火焰";
+    if (n == Thunder) return "雷电";
+    return "普通";
+}
 // Whether a trick of this name does its target good.
 bool helpfulTrick(std::string_view trick);
 

@@ -213,6 +213,38 @@ TEST(Render, CardsEquipmentAndLog) {
     EXPECT_EQ(t.out().substr(t.out().size() - 7), "\x1b[2J\x1b[H");
 }
 
+// A printed card is named from a text made once for the deck: it must be the one built from its parts, for
+// every card. A card converted by a skill (a diamond as 乐不思蜀) or a virtual one is named as it stands. A
+// line longer than any before grows the line's buffer and keeps what was built.
+TEST(Render, CardTextsAndLongLines) {
+    Table t;
+    GameProbe& g = t.g();
+    for (int id = 1; id <= DECK_SIZE; ++id) {
+        Card c = deckCard(id);
+        std::string rank = c.rank == 1    ? "A"
+                           : c.rank == 11 ? "J"
+                           : c.rank == 12 ? "Q"
+                           : c.rank == 13 ? "K"
+                                          : std::to_string(c.rank);
+        ASSERT_EQ(g.ctext(c), "【" + cardName(c.type) + " " + suitName(c.suit) + rank + "】")
+            << "card " << id;
+    }
+    Card diamond = deckCard(4);
+    ASSERT_EQ(diamond.suit, Diamond);
+    Card converted = diamond;
+    converted.type = Indulgence;
+    EXPECT_EQ(g.ctext(converted), "【乐不思蜀 方块4】");
+    EXPECT_EQ(g.ctext(Card{0, Slash, Spade, 1}), "【杀 黑桃A】");
+    EXPECT_EQ(g.ctext(Card{7, Slash, Club, 0}), "【杀 梅花0】");
+
+    t.clearOut();
+    g.log("短。", "");
+    const std::string tail(700, 'x');
+    g.logParts("", "长", converted, tail);
+    g.log("短。", "");
+    EXPECT_EQ(t.out(), "  -> 短。\n  -> 长【乐不思蜀 方块4】" + tail + "\n  -> 短。\n");
+}
+
 // Every seat has a row: dead seats keep hand, equipment and chain; hidden roles show to their seat only.
 TEST(Render, TableView) {
     Table t(Identity);

@@ -112,6 +112,32 @@ TEST(Deck, SeededShuffleIsReproducible) {
     EXPECT_EQ(std::set<int>(a.begin(), a.end()).size(), 166u);
 }
 
+// The lazily made engine draws std::mt19937's numbers: past the first and later twists of the whole state,
+// from seeds whose first elements differ only in high bits, and in a copy taken before its state is seeded
+// through, which goes on with the same numbers without touching the original.
+TEST(Deck, EngineDrawsMt19937Numbers) {
+    for (std::uint32_t seed : {0U, 1U, 5489U, 0x80000000U, 0xffffffffU}) {
+        std::mt19937 reference(seed);
+        Mt19937 lazy(seed);
+        for (int i = 0; i < 2000; ++i) ASSERT_EQ(lazy(), reference()) << "seed " << seed << " draw " << i;
+    }
+    Mt19937 original(1234);
+    std::mt19937 reference(1234);
+    for (int i = 0; i < 100; ++i) original();
+    reference.discard(100);
+    Mt19937 copy(original);
+    Mt19937 assigned(99);
+    for (int i = 0; i < 700; ++i) assigned();
+    assigned = copy;
+    for (int i = 0; i < 1500; ++i) {
+        std::uint32_t want = static_cast<std::uint32_t>(reference());
+        ASSERT_EQ(copy(), want) << "draw " << i;
+        ASSERT_EQ(assigned(), want) << "draw " << i;
+    }
+    for (int i = 0; i < 1500; ++i) original();
+    EXPECT_EQ(original(), copy());
+}
+
 // The pile empties mid-draw: the last card does not reshuffle, the next draw does, once.
 TEST(Deck, ReshuffleOnlyWhenEmpty) {
     Table t;
@@ -193,6 +219,33 @@ TEST(CardVocabulary, HandCountsFollowEveryChange) {
     EXPECT_EQ(pile.size(), static_cast<std::size_t>(DECK_SIZE));
     EXPECT_EQ(big.count(Dodge), DECK_SIZE);
     EXPECT_THROW(static_cast<void>(pile.at(DECK_SIZE)), std::out_of_range);
+}
+
+// Names and labels are kept in place: a text longer than the room is cut before the character that does
+// not fit whole, never inside one; equal texts compare equal however they are held, and join onto strings.
+TEST(Roster, ShortTexts) {
+    const std::string han = "远"; // three bytes in UTF-8
+    std::string long10;
+    for (int i = 0; i < 11; ++i) long10 += han;
+    ShortText cut(long10);
+    EXPECT_EQ(cut.size(), 30u);
+    EXPECT_EQ(cut, long10.substr(0, 30));
+    ShortText ascii(std::string(40, 'a'));
+    EXPECT_EQ(ascii.size(), ShortText::CAPACITY);
+    ShortText name("Varnok");
+    const std::string same = "Varnok";
+    EXPECT_TRUE(name == "Varnok" && "Varnok" == name && name == same && same == name &&
+                name == ShortText(same) && name != "Varnoka" && !(name != same));
+    EXPECT_EQ(name + "摸了" + name, "Varnok摸了Varnok");
+    EXPECT_EQ("[" + name, "[Varnok");
+    EXPECT_EQ(std::string("x") + name + std::string("y"), "xVarnoky");
+    EXPECT_EQ(std::string(name), "Varnok");
+    Player a;
+    a.label = "远程玩家" + std::to_string(12);
+    Player b = a;
+    a.label = "你";
+    EXPECT_EQ(b.label, "远程玩家12");
+    EXPECT_TRUE(ShortText().empty());
 }
 
 TEST(Roster, TwentyFiveDistinctHeroes) {

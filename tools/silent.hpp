@@ -18,8 +18,9 @@ void playSilently(Game& scratch, const Game& start);
 struct SilentRun {
     // A hash of every game's result and length: silent play is as reproducible as printed play.
     std::uint64_t signature = 0;
-    // Copying and playing only.
+    // Copying and playing only: by the clock, and by the processor time the bench was given.
     double seconds = 0;
+    double cpuSeconds = 0;
 };
 
 // The first `games` games of the bench's list, each copied at its start and played silently.

@@ -105,6 +105,7 @@ struct GameProbe {
     KV_FORWARD(noteHelp)
     KV_FORWARD(paint)
     KV_FORWARD(log)
+    KV_FORWARD(logParts)
     KV_FORWARD(clear)
     KV_FORWARD(ctext)
     KV_FORWARD(shownRole)
