@@ -110,25 +110,6 @@ std::string Game::ctext(const Card& c) const {
     return std::string(text.view());
 }
 
-std::string_view Game::roleName(Role r) {
-    switch (r) {
-    case TeamHan:
-        return "汉军";
-    case TeamChu:
-        return "楚军";
-    case Lord:
-        return "主公";
-    case Loyalist:
-        return "忠臣";
-    case Rebel:
-        return "反贼";
-    case Renegade:
-        return "内奸";
-    default:
-        return "未知";
-    }
-}
-
 std::string Game::shownRole(int p) const {
     const Player& x = ps_[p];
     if (x.revealed || mode_ == Normal3v3 || p == viewSeat_) return roleText(x.role);

@@ -42,6 +42,25 @@ const char* suitName(Suit s) {
     }
 }
 
+std::string_view roleName(Role r) {
+    switch (r) {
+    case TeamHan:
+        return "汉军";
+    case TeamChu:
+        return "楚军";
+    case Lord:
+        return "主公";
+    case Loyalist:
+        return "忠臣";
+    case Rebel:
+        return "反贼";
+    case Renegade:
+        return "内奸";
+    default:
+        return "未知";
+    }
+}
+
 std::string rankName(int r) {
     switch (r) {
     case 1:

@@ -313,7 +313,6 @@ class Game {
     void clear() const;
     std::string ctext(const Card& c) const;
     static std::string roleText(Role r) { return std::string(roleName(r)); }
-    static std::string_view roleName(Role r);
     std::string shownRole(int p) const;
     std::string equips(const Player& x) const;
     void table() const;

@@ -459,6 +459,8 @@ inline Nature slashNature(CardType t) {
 }
 
 const char* suitName(Suit s);
+// A role or team as the players call it ("主公", "汉军"); "未知" for no role.
+std::string_view roleName(Role r);
 std::string rankName(int r);
 inline const char* natureName(Nature n) {
     if (n == Fire) return "火焰";

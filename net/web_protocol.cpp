@@ -22,23 +22,6 @@ Json card(const Card& c) {
                 {"red", c.red()}};
 }
 
-std::string roleName(Role r) {
-    switch (r) {
-    case TeamHan:
-        return "汉军";
-    case TeamChu:
-        return "楚军";
-    case Lord:
-        return "主公";
-    case Loyalist:
-        return "忠臣";
-    case Rebel:
-        return "反贼";
-    default:
-        return "内奸";
-    }
-}
-
 const char* kindName(PromptKind k) {
     switch (k) {
     case PromptKind::Text:
@@ -71,7 +54,7 @@ Json seat(const SeenSeat& s) {
     Json out{{"hero", hero.name},  {"kingdom", hero.kingdom}, {"skills", hero.skills}, {"alive", s.alive},
              {"hp", s.hp},         {"maxHp", s.maxHp},        {"hand", s.handCount},   {"equip", equip},
              {"judgment", judged}, {"chained", s.chained}};
-    out["role"] = s.role ? Json(roleName(*s.role)) : Json(nullptr);
+    out["role"] = s.role ? Json(std::string(roleName(*s.role))) : Json(nullptr);
     return out;
 }
 
@@ -93,7 +76,7 @@ std::string viewMessage(const SeatView& v, int asked) {
         Json hand = Json::array();
         for (const Card& c : v.hand) hand.push_back(card(c));
         view["hand"] = hand;
-        view["role"] = roleName(v.role);
+        view["role"] = std::string(roleName(v.role));
     }
     return dump(Json{{"t", "view"}, {"view", view}});
 }

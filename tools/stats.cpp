@@ -13,11 +13,6 @@ namespace {
 
 const char* const DRAW = "达到最大轮数，平局。";
 
-std::string roleName(Role r) {
-    static const char* const NAMES[] = {"汉军", "楚军", "主公", "忠臣", "反贼", "内奸"};
-    return NAMES[r];
-}
-
 std::string percent(long long part, long long whole) {
     std::ostringstream s;
     s << std::fixed << std::setprecision(1) << std::setw(5) << (whole > 0 ? 100.0 * part / whole : 0.0)
