@@ -20,15 +20,11 @@
 
 #include "console/keyboard.hpp"
 #include "net/socket.hpp"
+#include "tests/support/hosting.hpp"
 #include "tests/support/table.hpp"
 
 namespace kvr {
 namespace {
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A typist whose reader has gone must not kill the test with SIGPIPE.
 const bool NETWORKING = startNetworking();
@@ -185,22 +181,6 @@ class Kavrin {
     std::unique_ptr<Typist> typist_;
 };
 
-std::vector<std::string> hostArgs(std::uint16_t port, int players, const char* mode, int seed) {
-    return {"--host",
-            "--players",
-            std::to_string(players),
-            "--wait",
-            "20",
-            "--port",
-            std::to_string(port),
-            "--fast",
-            "--no-color",
-            "--mode",
-            mode,
-            "--seed",
-            std::to_string(seed)};
-}
-
 std::vector<std::string> joinArgs(std::uint16_t port) {
     return {"--join", "127.0.0.1", "--port", std::to_string(port)};
 }
@@ -333,9 +313,8 @@ TEST(HostedGame, ZeroToFiveRemotePlayers) {
 // record of the game replays to the host's bytes.
 TEST(HostedGame, KilledClientIsReplaced) {
     std::uint16_t port = freePort();
-    std::vector<std::string> args = hostArgs(port, 3, "normal", 11);
     const std::string record = recordPath("killed");
-    args.insert(args.end(), {"--record", record});
+    std::vector<std::string> args = hostArgs(port, 3, "normal", 11, record);
     Kavrin host(args, Kavrin::Nothing);
     ASSERT_TRUE(host.waitFor("目标真人", 10));
     Kavrin dies(joinArgs(port), Kavrin::Paced, 5), stays(joinArgs(port), Kavrin::Paced, 6);
@@ -488,9 +467,8 @@ TEST(HostedGame, SeatTakenBackAndSpectators) {
     for (const char* mode : {"normal", "identity"}) {
         SCOPED_TRACE(mode);
         std::uint16_t port = freePort();
-        std::vector<std::string> args = hostArgs(port, 3, mode, 31);
         const std::string record = recordPath(mode);
-        args.insert(args.end(), {"--record", record});
+        std::vector<std::string> args = hostArgs(port, 3, mode, 31, record);
         Kavrin host(args, Kavrin::Waiting);
         ASSERT_TRUE(host.waitFor("目标真人", 10));
         Kavrin stays(joinArgs(port), Kavrin::Paced, 132);
@@ -546,9 +524,8 @@ TEST(HostedGame, SeatTakenBackAndSpectators) {
 // the seat is the computer's from the start, the host's console says so, and the record replays it.
 TEST(HostedGame, LobbyLeaversHoldNoSeat) {
     std::uint16_t port = freePort();
-    std::vector<std::string> args = hostArgs(port, 4, "identity", 51);
     const std::string record = recordPath("lobby");
-    args.insert(args.end(), {"--record", record});
+    std::vector<std::string> args = hostArgs(port, 4, "identity", 51, record);
     Kavrin host(args, Kavrin::Waiting);
     ASSERT_TRUE(host.waitFor("目标真人", 10));
     LineClient first(port, true, 1);

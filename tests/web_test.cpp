@@ -28,6 +28,7 @@
 #include "net/socket.hpp"
 #include "net/web_host.hpp"
 #include "net/web_protocol.hpp"
+#include "tests/support/hosting.hpp"
 #include "tests/support/table.hpp"
 
 namespace kvr {
@@ -42,11 +43,6 @@ using Clock = std::chrono::steady_clock;
 
 const bool NETWORKING = startNetworking();
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::uint16_t freePort() {
     EXPECT_TRUE(NETWORKING);
     // The web page takes the port after the game's: both must be free.
@@ -59,25 +55,6 @@ std::uint16_t freePort() {
         closeSocket(next);
         if (free && port < 65535) return port;
     }
-}
-
-std::vector<std::string> hostArgs(std::uint16_t port, int players, const char* mode, int seed,
-                                  const std::string& record = "") {
-    std::vector<std::string> args{"--host",
-                                  "--players",
-                                  std::to_string(players),
-                                  "--wait",
-                                  "20",
-                                  "--port",
-                                  std::to_string(port),
-                                  "--fast",
-                                  "--no-color",
-                                  "--mode",
-                                  mode,
-                                  "--seed",
-                                  std::to_string(seed)};
-    if (!record.empty()) args.insert(args.end(), {"--record", record});
-    return args;
 }
 
 // A kavrin process whose keyboard is a pipe: held (nobody types) or closed (every question at the
