@@ -22,6 +22,7 @@ bool Game::rescue(int dying) {
 bool Game::offerSave(int saver, int dying) {
     activateSeat(saver);
     Player& s = ps_[saver];
+    if (tape_.replaying) tapeReady(saver, Question::Save);
     int index = findCard(saver, Peach);
     if (index < 0 && s.hero.id == Mendrel && current_ != saver)
         for (std::size_t i = 0; i < s.hand.size() && index < 0; ++i)

@@ -4,7 +4,9 @@ namespace kvr {
 
 // Turns over the top card; one 鬼才 may replace it, 天妒 keeps it. The caller reads the returned card.
 Card Game::judgment(int who, std::string_view why, const std::function<bool(const Card&)>& good) {
+    if (tape_.replaying) tapeJudgmentBefore();
     Card c = drawOne();
+    if (tape_.usable || tape_.replaying) tapeJudgmentAfter(c);
     logParts(MAGENTA, ps_[who].hero.name, "的【", why, "】判定为", c, good(c) ? "（有利）" : "（不利）");
 
     for (int i = 0; i < 6; ++i) {

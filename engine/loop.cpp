@@ -176,6 +176,7 @@ void Game::checkWin() {
 
 void Game::afterAction() {
     ++counts_.actions;
+    if (tape_.wanted || tape_.replaying) tapeBoundary();
     if (actionHook_) actionHook_();
 }
 

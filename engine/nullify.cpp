@@ -20,6 +20,7 @@ bool Game::nullified(int from, int target, std::string_view trick) {
     int start = (from + 1) % 6;
     for (int chains = 12; chains > 0; --chains) {
         // Read afresh for each play: the last card of a hand can draw another (连营).
+        if (tape_.replaying) tapeNullifyReady();
         unsigned holders = 0;
         for (int s = 0; s < 6; ++s)
             holders |= static_cast<unsigned>(ps_[s].alive && ps_[s].hand.has(Nullification)) << s;

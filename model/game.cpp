@@ -46,6 +46,7 @@ Game& Game::operator=(const Game& other) {
     lacks_ = other.lacks_;
     seenIn_ = other.seenIn_;
     lackCount_ = other.lackCount_;
+    tape_ = other.tape_;
     return *this;
 }
 

@@ -46,6 +46,7 @@ SeatView Game::viewFor(int p) const {
     v.help = help_;
     v.lacks = lacks_;
     v.seenIn = seenIn_[static_cast<std::size_t>(p)];
+    v.deckCount = static_cast<int>(deck_.size());
     for (std::size_t q = 0; q < 6; ++q)
         v.lackCount[q] = std::min(lackCount_[q], static_cast<int>(ps_[q].hand.size()));
     return v;

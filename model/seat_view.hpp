@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <vector>
 
@@ -53,6 +54,13 @@ struct SeatView {
     // The seat each card (by id) was last seen going into the hand of, as far as the viewer saw it: shown,
     // given, taken; -1 when the viewer knows of no hand that holds it.
     std::array<std::int8_t, DECK_SIZE + 1> seenIn{};
+    // Cards in the draw pile.
+    int deckCount = 0;
+    // The ids of the cards the viewer cannot see (the other hands and the draw pile): filled for a player
+    // that deals worlds (SeatDesk), empty otherwise.
+    std::bitset<DECK_SIZE + 1> unseen;
+    // The view at the last action boundary rather than now (a reaction world is dealt from it).
+    bool fromBoundary = false;
 
     // How the viewer stands to each seat, worked out once per view by the player that reads it.
     mutable std::array<int, 6> stances{};

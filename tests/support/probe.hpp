@@ -78,6 +78,7 @@ struct GameProbe {
     KV_FORWARD(findSameSuit)
     KV_FORWARD(hasDelayed)
     KV_FORWARD(totalCards)
+    KV_FORWARD(resumeHere)
     KV_FORWARD(damage)
     KV_FORWARD(afterDamage)
     KV_FORWARD(heal)

@@ -1,0 +1,151 @@
+// Questions inside an action: a copy resumed at one plays on exactly as the original does, and the
+// strong player's searched answers where one answer decides the game.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <sstream>
+
+#include "ai/players.hpp"
+#include "console/console_io.hpp"
+#include "tests/support/checked_game.hpp"
+#include "tests/support/probe.hpp"
+#include "tests/support/table.hpp"
+
+namespace kvr {
+namespace {
+
+// An automatic game whose transcript goes to `out`.
+struct PrintedGame {
+    std::istringstream in;
+    std::ostringstream out;
+    ConsoleIo console{in, out};
+    Game game;
+    explicit PrintedGame(Mode mode, const Options& opt) : game(mode, opt, &console) {}
+};
+
+// The strong player at every seat; at some of its answers inside an action, a copy is resumed there with
+// the same answer and played to its end, and its transcript kept.
+class Resumer : public ComputerPlayer {
+  public:
+    Resumer(const Game*& original, int every) : original_(original), every_(every) {}
+
+    struct Copy {
+        std::string text;
+        std::size_t from = 0;
+        std::string question;
+    };
+    mutable std::vector<Copy> copies;
+    mutable std::size_t boundaryText = 0;
+    mutable const std::ostringstream* originalOut = nullptr;
+    mutable Mode mode = Normal3v3;
+
+    void playPhase(Game& g, int p) const override { strongPlayer().playPhase(g, p); }
+    PlayAction nextAction(Game& g, int p, const std::vector<PlayAction>& tried) const override {
+        return strongPlayer().nextAction(g, p, tried);
+    }
+    int foe(const Game& g, int p, bool r, bool c) const override { return strongPlayer().foe(g, p, r, c); }
+    SeatList foes(const Game& g, int p, bool r) const override { return strongPlayer().foes(g, p, r); }
+    int ally(const Game& g, int p, bool w) const override { return strongPlayer().ally(g, p, w); }
+    int stance(const Game& g, int p, int q) const override { return strongPlayer().stance(g, p, q); }
+    int discard(const Game& g, int p) const override {
+        int i = strongPlayer().discard(g, p);
+        resume(g, "discard", g.players()[static_cast<std::size_t>(p)].hand[static_cast<std::size_t>(i)].id);
+        return i;
+    }
+    int payCard(const Game& g, int p, const std::function<bool(const Card&)>& f) const override {
+        return strongPlayer().payCard(g, p, f);
+    }
+    TopOrder arrangeTop(const Game& g, int p, const CardList& top) const override {
+        return strongPlayer().arrangeTop(g, p, top);
+    }
+    std::size_t harvestPick(const Game& g, int p, const CardList& pool) const override {
+        return strongPlayer().harvestPick(g, p, pool);
+    }
+    bool nullify(const Game& g, int p, int from, int target, std::string_view trick, bool c) const override {
+        bool out = strongPlayer().nullify(g, p, from, target, trick, c);
+        resume(g, "nullify", out);
+        return out;
+    }
+    bool save(const Game& g, int p, int dying) const override {
+        bool out = strongPlayer().save(g, p, dying);
+        resume(g, "save", out);
+        return out;
+    }
+    int passSlash(const Game& g, int p, int from, const SeatList& c) const override {
+        int out = strongPlayer().passSlash(g, p, from, c);
+        resume(g, "pass", out);
+        return out;
+    }
+    bool iceSword(const Game& g, int p, int t) const override { return strongPlayer().iceSword(g, p, t); }
+    SeatList chain(const Game& g, int p) const override { return strongPlayer().chain(g, p); }
+    int armedFoe(const Game& g, int p) const override { return strongPlayer().armedFoe(g, p); }
+    int victim(const Game& g, int p, int a, const SeatList& l) const override {
+        return strongPlayer().victim(g, p, a, l);
+    }
+    int lockTarget(const Game& g, int p, CardType t) const override {
+        return strongPlayer().lockTarget(g, p, t);
+    }
+    void malePair(const Game& g, int p, const SeatList& m, int& a, int& b) const override {
+        strongPlayer().malePair(g, p, m, a, b);
+    }
+    int answerCard(const Game& g, int p, CardType need, int offered) const override {
+        int out = strongPlayer().answerCard(g, p, need, offered);
+        if (offered >= 0)
+            resume(g, need == Dodge ? "dodge" : "slash",
+                   out < 0 ? -1
+                           : g.players()[static_cast<std::size_t>(p)].hand[static_cast<std::size_t>(out)].id);
+        return out;
+    }
+
+  private:
+    // Only in the original game, at every `every_`-th question.
+    void resume(const Game& g, const char* question, int answer) const {
+        if (&g != original_ || ++asked_ % every_ != 0) return;
+        PrintedGame copy(mode, Options{});
+        GameProbe probe{const_cast<Game&>(g)};
+        if (!probe.resumeHere(copy.game, answer)) return;
+        copy.game.playOn(-1);
+        copies.push_back(Copy{copy.out.str(), boundaryText, question});
+    }
+
+    const Game*& original_;
+    int every_;
+    mutable int asked_ = 0;
+};
+
+// Copies resumed at dodges, slashes, nullifications, saves, 流离 and discards all through seeded games of
+// both modes play on to the original's own transcript, from the action the question came in.
+TEST(Reaction, ResumedCopyPlaysOnAsTheOriginal) {
+    int compared = 0;
+    std::set<std::string> kinds;
+    for (std::uint32_t seed = 300; seed < 312; ++seed) {
+        Mode mode = seed % 2 == 0 ? Normal3v3 : Identity;
+        Options opt = checkedOptions(seed, false);
+        opt.ai = StrongAi;
+        opt.searchPlays = 12;
+        const Game* original = nullptr;
+        Resumer resumer(original, 3);
+        resumer.mode = mode;
+        PrintedGame game(mode, opt);
+        original = &game.game;
+        GameProbe g{game.game};
+        g.players().fill(&resumer);
+        g.actionHook() = [&] { resumer.boundaryText = game.out.str().size(); };
+        game.game.setup();
+        game.game.playOn(-1);
+        std::string whole = game.out.str();
+        for (const Resumer::Copy& c : resumer.copies) {
+            ASSERT_LE(c.from, whole.size());
+            ASSERT_EQ(c.text, whole.substr(c.from)) << "seed " << seed << " at a " << c.question;
+            kinds.insert(c.question);
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 40);
+    std::printf("compared %d kinds %zu\n", compared, kinds.size());
+    for (const char* k : {"dodge", "slash", "nullify", "save", "discard"}) EXPECT_EQ(kinds.count(k), 1u) << k;
+}
+
+} // namespace
+} // namespace kvr
