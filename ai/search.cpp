@@ -1,7 +1,10 @@
 #include "ai/search.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "ai/belief.hpp"
@@ -291,8 +294,19 @@ StrongMove Search::bestMove(SeatDesk& d, const std::vector<StrongMove>& tried) {
 // last action boundary, dealt from the seat's view there (its roles from the belief of now), playing the
 // action again up to the question. A world whose replay went astray before the question tells nothing
 // and is left out for every answer.
+struct DebugCounts {
+    std::atomic<long> worlds{0}, failed{0}, searches{0}, changed{0};
+    ~DebugCounts() {
+        if (std::getenv("KV_STATS"))
+            std::fprintf(stderr, "searches %ld changed %ld worlds %ld failed %ld\n", searches.load(),
+                         changed.load(), worlds.load(), failed.load());
+    }
+};
+DebugCounts debugCounts;
 int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) {
-    if (answers.size() < 2 || !d.resumable()) return answers.empty() ? -1 : answers.front();
+    if (answers.size() >= 2 && d.resumable()) ++debugCounts.searches;
+    if (std::getenv("KV_NOREACT") || answers.size() < 2 || !d.resumable())
+        return answers.empty() ? -1 : answers.front();
     const SeatView& at = d.boundaryView();
     const int p = d.seat();
     std::uint64_t& state = d.rng();
@@ -315,11 +329,13 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) 
                 castWorld(world, p);
                 world.playOn(HORIZON);
                 if (world.replayFailed()) {
+                    ++debugCounts.failed;
                     fine = false;
                     break;
                 }
                 scores[k] = score(world, p);
             }
+            ++debugCounts.worlds;
             if (!fine) continue;
             for (std::size_t k : alive) total[k] += scores[k];
         }
@@ -327,6 +343,7 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) 
                          [&total](std::size_t a, std::size_t b) { return total[a] > total[b]; });
         alive.resize((alive.size() + 1) / 2);
     }
+    if (alive.front() != 0) ++debugCounts.changed;
     return answers[alive.front()];
 }
 

@@ -86,11 +86,71 @@ class ThumbSeat : public SeatPlayer {
     int answerCard(SeatDesk&, CardType, int offered) const override { return offered; }
 };
 
-// The rules of thumb, with the play phase and the reactions that decide games searched.
+// Plays for a searched answer: a share of the decision's budget, the answer having fewer candidates.
+int reactionPlays(const SeatDesk& d) { return std::max(24, d.plays() / 3); }
+
+bool identityUnsure(const SeatView& v, int q) {
+    if (v.mode != Identity || q == v.self) return false;
+    int st = strongStance(v, q);
+    return st >= -1 && st <= 1;
+}
+
+// The rules of thumb, with the play phase and the reactions that decide games searched: a save or a
+// nullification whose beneficiary the seat cannot place, a nullification of a trick aimed at the seat
+// itself, a card kept or played in a duel or against a slash when the seat can afford the hit, 流离's
+// new target, and the discard at the end of the turn. Elsewhere the rule of thumb answers.
 class StrongSeat final : public ThumbSeat {
   public:
     PlayAction nextAction(SeatDesk& d, const std::vector<PlayAction>& tried) const override {
         return Search::bestMove(d, tried);
+    }
+    bool save(SeatDesk& d, int dying) const override {
+        bool rule = ThumbSeat::save(d, dying);
+        if (dying == d.seat() || !(identityUnsure(d.view(), dying) || d.view().role == Renegade)) return rule;
+        return Search::bestAnswer(d, {rule ? 1 : 0, rule ? 0 : 1}, reactionPlays(d)) != 0;
+    }
+    bool nullify(SeatDesk& d, int from, int target, std::string_view trick, bool cancelled) const override {
+        bool rule = ThumbSeat::nullify(d, from, target, trick, cancelled);
+        const SeatView& v = d.view();
+        bool mine = target == v.self && !helpfulTrick(trick);
+        if (!mine && !identityUnsure(v, target)) return rule;
+        return Search::bestAnswer(d, {rule ? 1 : 0, rule ? 0 : 1}, reactionPlays(d)) != 0;
+    }
+    int answerCard(SeatDesk& d, CardType, int offered) const override {
+        const SeatView& v = d.view();
+        if (offered < 0 || v.me().hp < 3) return offered;
+        int id = v.hand[static_cast<std::size_t>(offered)].id;
+        return Search::bestAnswer(d, {id, -1}, reactionPlays(d)) < 0 ? -1 : offered;
+    }
+    int passSlash(SeatDesk& d, int from, const SeatList& candidates) const override {
+        int rule = ThumbSeat::passSlash(d, from, candidates);
+        if (candidates.empty()) return rule;
+        std::vector<int> answers{rule};
+        if (rule >= 0) answers.push_back(-1);
+        for (int q : candidates)
+            if (q != rule && strongStance(d.view(), q) <= 0) answers.push_back(q);
+        return Search::bestAnswer(d, answers, reactionPlays(d));
+    }
+    // The rule's card first, then the cheapest card of each other type, at most four.
+    int discard(SeatDesk& d) const override {
+        const SeatView& v = d.view();
+        int rule = strongDiscard(v);
+        if (rule < 0) return rule;
+        std::vector<std::pair<int, std::size_t>> byWorth;
+        for (std::size_t i = 0; i < v.hand.size(); ++i) byWorth.emplace_back(strongKeep(v, v.hand[i]), i);
+        std::stable_sort(byWorth.begin(), byWorth.end());
+        std::vector<int> answers{v.hand[static_cast<std::size_t>(rule)].id};
+        std::vector<CardType> types{v.hand[static_cast<std::size_t>(rule)].type};
+        for (const auto& [worth, i] : byWorth) {
+            if (answers.size() >= 4) break;
+            if (std::find(types.begin(), types.end(), v.hand[i].type) != types.end()) continue;
+            types.push_back(v.hand[i].type);
+            answers.push_back(v.hand[i].id);
+        }
+        int id = Search::bestAnswer(d, answers, reactionPlays(d));
+        for (std::size_t i = 0; i < v.hand.size(); ++i)
+            if (v.hand[i].id == id) return static_cast<int>(i);
+        return rule;
     }
 };
 

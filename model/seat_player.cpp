@@ -12,11 +12,14 @@ template <class F> auto SeatPlayerAdapter::ask(const Game& cg, int p, Question q
     Game& g = const_cast<Game&>(cg);
     if (!g.tape_.world) g.tape_.wanted = true;
     std::vector<double>* sink = g.opt_.decisionTimes;
+    if (!sink) {
+        SeatDesk desk(g, p, q);
+        return f(desk);
+    }
     auto start = std::chrono::steady_clock::now();
     SeatDesk desk(g, p, q);
     auto out = f(desk);
-    if (sink)
-        sink->push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    sink->push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     return out;
 }
 

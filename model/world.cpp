@@ -63,8 +63,9 @@ bool Game::worldFor(const SeatView& v, const HiddenDeal& deal, Game& into, const
     if (mine != theirs) return false;
 
     into = *from;
-    into.tape_.clear();
-    into.tape_.replaying = false;
+    // A world keeps no tape: it never resumes inside an action of its own.
+    into.tape_ = ReactionTape();
+    into.tape_.world = true;
     std::size_t k = 0;
     for (std::size_t q = 0; q < 6; ++q) {
         if (static_cast<int>(q) == p) continue;
