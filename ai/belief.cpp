@@ -29,7 +29,23 @@ double actLikelihood(const SeatView& v, int actor, int target, Role ra, Role rb,
     return v.harm[a][b] * std::log(harm) - harm * exposure + v.help[a][b] * std::log(help) - help * exposure;
 }
 
+// Whether a seat of role a saves a dying seat of role b when it can: the Lord's side its own, a Rebel the
+// Rebels.
+bool savesFor(Role a, Role b) { return (isLordSide(a) && isLordSide(b)) || (a == Rebel && b == Rebel); }
+
+// The chance that one hand card could save another seat: a peach (kept more than its share), or for
+// Mendrel any red card.
+double saveShare(const SeatView& v, int s) { return v.at(s).hero == Mendrel ? 0.55 : 0.13; }
+
 } // namespace
+
+bool isLordSide(Role r) { return r == Lord || r == Loyalist; }
+
+// A seat that passed over a dying seat it would save held no save: as likely as its cards being none.
+double passLikelihood(const SeatView& v, const std::array<Role, 6>& roles, int s, int dying) {
+    if (!savesFor(roles[static_cast<std::size_t>(s)], roles[static_cast<std::size_t>(dying)])) return 0;
+    return v.passedOverCount[static_cast<std::size_t>(s)] * std::log(1 - saveShare(v, s));
+}
 
 Role RoleBelief::likeliest(int q) const {
     const std::array<double, 6>& c = chance[static_cast<std::size_t>(q)];
@@ -74,6 +90,8 @@ RoleBelief roleBelief(const SeatView& v) {
                     if (a == b || a == v.self || !involvesHidden) continue;
                     logChance += actLikelihood(v, a, b, d.roles[static_cast<std::size_t>(a)],
                                                d.roles[static_cast<std::size_t>(b)], exposure);
+                    if ((v.passedOver[static_cast<std::size_t>(a)] >> b) & 1)
+                        logChance += passLikelihood(v, d.roles, a, b);
                 }
             d.chance = logChance;
             best = std::max(best, logChance);

@@ -23,6 +23,11 @@ struct RoleBelief {
     Role likeliest(int q) const;
 };
 
+bool isLordSide(Role r);
+// The log-likelihood that seat s passed over the dying seat without saving it, given the roles: 0 when
+// it would not save that seat anyway, else the chance that none of its cards could.
+double passLikelihood(const SeatView& v, const std::array<Role, 6>& roles, int s, int dying);
+
 // The viewer's belief. In the team game every role is known and the one deal is certain.
 RoleBelief roleBelief(const SeatView& v);
 

@@ -48,9 +48,6 @@ bool hasDelayedSeen(const SeenSeat& s, CardType t) {
     return false;
 }
 
-// How strongly a seat's hand leans to the kept types: 1 as measured over all hands.
-double handBoost(const SeatView&, int) { return 1.0; }
-
 int cardsOf(const SeenSeat& s) {
     return s.handCount + (s.weapon ? 1 : 0) + (s.armor ? 1 : 0) + (s.offensiveHorse ? 1 : 0) +
            (s.defensiveHorse ? 1 : 0);
@@ -128,18 +125,36 @@ void Search::deal(const SeatView& v, const RoleBelief& belief, std::uint64_t& st
     PlayerRng rng{state};
     auto unit = [&rng] { return static_cast<double>(rng() >> 11) * (1.0 / 9007199254740992.0); };
     const int p = v.self;
+    // The roles first: what a seat's hand can hold depends on whom it would have saved.
+    for (std::size_t q = 0; q < 6; ++q) {
+        const Optional<Role>& r = v.seats[q].role;
+        out.roles[q] = static_cast<int>(q) == p ? v.role : r ? *r : Lord;
+    }
+    if (v.mode == Identity) {
+        double pick = unit();
+        const RoleBelief::Deal* d = &belief.deals.back();
+        for (const RoleBelief::Deal& each : belief.deals) {
+            if (pick < each.chance) {
+                d = &each;
+                break;
+            }
+            pick -= each.chance;
+        }
+        out.roles = d->roles;
+    }
     // In the order of their ids: where the unseen cards really lie must not change what is dealt.
     CardList pool;
     for (int id = 1; id <= DECK_SIZE; ++id)
         if (v.unseen.test(static_cast<std::size_t>(id))) pool.push_back(deckCard(id));
     // Each hand card is drawn from the unseen ones, a kept type more often than a played one: a random card
-    // is taken with a chance in proportion to its weight (weighted sampling without replacement).
-    auto take = [&](std::uint64_t excluded, double boost) {
+    // is taken with a chance in proportion to its weight (weighted sampling without replacement). A card
+    // kept through a discard leans harder to the kept types.
+    auto take = [&](std::uint64_t excluded, bool kept) {
         for (int tries = 0; tries < 200; ++tries) {
             std::size_t i = static_cast<std::size_t>(rng() % pool.size());
             const Card& c = pool[i];
-            double weight = boost == 1.0 ? KEPT[c.type] : std::pow(KEPT[c.type], boost);
-            double most = boost == 1.0 ? KEPT_MOST : std::pow(KEPT_MOST, boost);
+            double weight = kept ? KEPT[c.type] * KEPT[c.type] : KEPT[c.type];
+            double most = kept ? KEPT_MOST * KEPT_MOST : KEPT_MOST;
             if (((excluded >> c.type) & 1) || unit() * most > weight) continue;
             Card taken = c;
             pool[i] = pool.back();
@@ -149,6 +164,18 @@ void Search::deal(const SeatView& v, const RoleBelief& belief, std::uint64_t& st
         Card taken = pool.back();
         pool.pop_back();
         return taken;
+    };
+    // What seat q's first k cards cannot be: the types it was seen to lack, and a save for a seat it
+    // passed over dying that it would have saved under the dealt roles.
+    const std::array<Role, 6>& roles = out.roles;
+    auto excluded = [&](int q, std::size_t k) {
+        const std::size_t s = static_cast<std::size_t>(q);
+        std::uint64_t types = k < static_cast<std::size_t>(v.lackCount[s]) ? v.lacks[s] : 0;
+        if (k < static_cast<std::size_t>(v.passedOverCount[s]))
+            for (int d = 0; d < 6; ++d)
+                if (((v.passedOver[s] >> d) & 1) && passLikelihood(v, roles, q, d) < 0)
+                    types |= std::uint64_t(1) << Peach;
+        return types;
     };
     std::array<CardList, 6> dealt;
     // A card the seat saw going into a hand, and not seen leaving it, is dealt there first.
@@ -169,32 +196,15 @@ void Search::deal(const SeatView& v, const RoleBelief& belief, std::uint64_t& st
         if (q == p) continue;
         CardList& hand = dealt[static_cast<std::size_t>(q)];
         std::size_t count = static_cast<std::size_t>(v.at(q).handCount);
-        std::size_t constrained = static_cast<std::size_t>(v.lackCount[static_cast<std::size_t>(q)]);
-        double boost = handBoost(v, q);
+        std::size_t kept = static_cast<std::size_t>(v.keptCount[static_cast<std::size_t>(q)]);
         for (std::size_t k = hand.size(); k < count && !pool.empty(); ++k)
-            hand.push_back(take(k < constrained ? v.lacks[static_cast<std::size_t>(q)] : 0, boost));
+            hand.push_back(take(excluded(q, k), k < kept));
     }
     std::shuffle(pool.begin(), pool.end(), rng);
     out.cards.clear();
     for (int q = 0; q < 6; ++q)
         for (const Card& c : dealt[static_cast<std::size_t>(q)]) out.cards.push_back(c.id);
     for (const Card& c : pool) out.cards.push_back(c.id);
-    for (std::size_t q = 0; q < 6; ++q) {
-        const Optional<Role>& r = v.seats[q].role;
-        out.roles[q] = static_cast<int>(q) == p ? v.role : r ? *r : Lord;
-    }
-    if (v.mode == Identity) {
-        double pick = unit();
-        const RoleBelief::Deal* d = &belief.deals.back();
-        for (const RoleBelief::Deal& each : belief.deals) {
-            if (pick < each.chance) {
-                d = &each;
-                break;
-            }
-            pick -= each.chance;
-        }
-        out.roles = d->roles;
-    }
     out.seed = rng();
 }
 
@@ -210,7 +220,14 @@ void Search::castWorld(Game& world, int p) {
     }
 }
 
+namespace {
+std::atomic<long> playsDone{0};
+}
+
+long strongPlaysDone() { return playsDone.load(); }
+
 double Search::tryMove(Game& world, int p, const StrongMove& m) {
+    playsDone.fetch_add(1, std::memory_order_relaxed);
     castWorld(world, p);
     if (!world.playAction(p, m)) return -std::numeric_limits<double>::infinity();
     if (!world.ended()) world.playOn(HORIZON);
@@ -326,6 +343,7 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) 
             bool fine = true;
             for (std::size_t k : alive) {
                 if (!d.reactionWorld(hidden, answers[k], world)) return answers.front();
+                playsDone.fetch_add(1, std::memory_order_relaxed);
                 castWorld(world, p);
                 world.playOn(HORIZON);
                 if (world.replayFailed()) {

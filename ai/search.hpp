@@ -15,6 +15,9 @@ namespace kvr {
 
 class Game;
 
+// Plays (games played out in worlds) by every search in this process so far.
+long strongPlaysDone();
+
 class Search {
   public:
     // The action the desk's seat takes next in its play phase; `tried` lists actions the rules refused.

@@ -27,6 +27,15 @@ class DecisionClock {
     long long start_ = 0;
 };
 
+// The strong player thinks for a budget in milliseconds, counted in plays (games a search plays out) so
+// that a game stays reproducible from its seed: a budget buys STRONG_PLAYS_PER_MS plays a millisecond,
+// the count measured on the machine the defaults were tuned on (`kavrin-bench --calibrate` measures it
+// on another; `--plays-per-ms` uses that count instead).
+constexpr int STRONG_PLAYS_PER_MS = 300;
+constexpr int STRONG_THINK_MS = 3;
+// The plays a decision may spend for a budget of `thinkMs` at `playsPerMs`; at least one a candidate.
+int strongPlaysFor(int thinkMs, int playsPerMs = STRONG_PLAYS_PER_MS);
+
 // What a seat of role r is to a viewer of role `mine` (others: the living seats besides the viewer): 3 a
 // firm friend, -3 a firm foe, between them weaker friends and foes.
 int strongRoleWorth(Role mine, Role r, int others);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 
 #include "ai/strong.hpp"
@@ -14,6 +15,11 @@ DecisionClock::~DecisionClock() {
     long long ticks = std::chrono::steady_clock::now().time_since_epoch().count() - start_;
     using Period = std::chrono::steady_clock::period;
     sink_->push_back(static_cast<double>(ticks) * Period::num / Period::den);
+}
+
+int strongPlaysFor(int thinkMs, int playsPerMs) {
+    long plays = static_cast<long>(std::max(0, thinkMs)) * std::max(1, playsPerMs);
+    return static_cast<int>(std::min(10000000L, std::max(8L, plays)));
 }
 
 // One action per pass, chosen afresh by the seat's computer player. An action the rules refuse is not

@@ -13,6 +13,8 @@ bool Game::rescue(int dying) {
                 gave = true;
             else if (seat == dying)
                 noteLacks(dying, std::uint64_t(1) << Peach | std::uint64_t(1) << Wine);
+            else if (ps_[seat].alive)
+                notePassedOver(seat, dying);
         }
         if (!gave) break;
     }

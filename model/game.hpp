@@ -289,6 +289,9 @@ class Game {
     // Seat q was seen to hold none of these card types when it needed one.
     void noteLacks(int q, std::uint64_t types);
     void noteSeen(int viewer, const Card& c, int holder);
+    // Seat q passed over the dying seat without saving it; seat q kept its hand through a discard.
+    void notePassedOver(int q, int dying);
+    void noteKept(int q);
     void notePlayEnd(int q);
 
     // Console output
@@ -387,6 +390,10 @@ class Game {
     // Card types each seat was seen to lack, and how many cards it held then.
     std::array<std::uint64_t, 6> lacks_{};
     std::array<int, 6> lackCount_{};
+    // Dying seats each seat passed over and how many cards it held then; cards kept through a discard.
+    std::array<std::uint8_t, 6> passedOver_{};
+    std::array<int, 6> passedOverCount_{};
+    std::array<int, 6> keptCount_{};
     // What each seat saw of where cards went: the hand a card (by id) went into, -1 for none known.
     std::array<std::array<std::int8_t, DECK_SIZE + 1>, 6> seenIn_{};
     // See ReactionTape; the players' questions change it through a const game.

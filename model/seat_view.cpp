@@ -47,6 +47,12 @@ SeatView Game::viewFor(int p) const {
     v.lacks = lacks_;
     v.seenIn = seenIn_[static_cast<std::size_t>(p)];
     v.deckCount = static_cast<int>(deck_.size());
+    v.passedOver = passedOver_;
+    for (std::size_t q = 0; q < 6; ++q) {
+        int held = static_cast<int>(ps_[q].hand.size());
+        v.passedOverCount[q] = std::min(passedOverCount_[q], held);
+        v.keptCount[q] = std::min(keptCount_[q], held);
+    }
     for (std::size_t q = 0; q < 6; ++q)
         v.lackCount[q] = std::min(lackCount_[q], static_cast<int>(ps_[q].hand.size()));
     return v;
@@ -116,6 +122,17 @@ void Game::noteSeen(int viewer, const Card& c, int holder) {
     }
     for (auto& seen : seenIn_) seen[c.id] = static_cast<std::int8_t>(holder);
 }
+
+// Like a sighting of lacks: a seat that holds more cards than at its last pass starts afresh.
+void Game::notePassedOver(int q, int dying) {
+    std::size_t s = static_cast<std::size_t>(q);
+    int held = static_cast<int>(ps_[s].hand.size());
+    if (passedOverCount_[s] < held) passedOver_[s] = 0;
+    passedOver_[s] = static_cast<std::uint8_t>(passedOver_[s] | 1U << dying);
+    passedOverCount_[s] = held;
+}
+
+void Game::noteKept(int q) { keptCount_[static_cast<std::size_t>(q)] = static_cast<int>(ps_[q].hand.size()); }
 
 void Game::noteHelp(int a, int b) {
     if (a >= 0 && b >= 0 && a != b) ++help_[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)];

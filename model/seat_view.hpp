@@ -54,6 +54,13 @@ struct SeatView {
     // The seat each card (by id) was last seen going into the hand of, as far as the viewer saw it: shown,
     // given, taken; -1 when the viewer knows of no hand that holds it.
     std::array<std::int8_t, DECK_SIZE + 1> seenIn{};
+    // Dying seats each seat was seen to pass over in a rescue without saving (bit d: seat d), and how
+    // many of the cards it holds now it held then: it held no save for them, or would not give it.
+    std::array<std::uint8_t, 6> passedOver{};
+    std::array<int, 6> passedOverCount{};
+    // How many of the cards each seat holds now it kept through its last discard at the end of a turn:
+    // the ones it chose to keep.
+    std::array<int, 6> keptCount{};
     // Cards in the draw pile.
     int deckCount = 0;
     // The ids of the cards the viewer cannot see (the other hands and the draw pile): filled for a player

@@ -147,5 +147,128 @@ TEST(Reaction, ResumedCopyPlaysOnAsTheOriginal) {
     for (const char* k : {"dodge", "slash", "nullify", "save", "discard"}) EXPECT_EQ(kinds.count(k), 1u) << k;
 }
 
+// The strong player's searched answers where one answer decides the game. Each position is a table whose
+// strong seat plays a search that resumes at the question: the game keeps a tape from the boundary taken
+// before the action, as a game with a strong seat does.
+struct Decisive {
+    Table t;
+    explicit Decisive(Mode mode, unsigned strongRoles) : t(mode) {
+        t.g().opt().strongRoles = strongRoles;
+        t.g().opt().searchPlays = 120;
+    }
+    void kill(int p) {
+        t.seat(p).alive = false;
+        t.seat(p).revealed = true;
+    }
+    // Seat p's play phase begins at an action boundary.
+    void boundaryInPlay(int p) {
+        t.g().inPlayPhase(p);
+        t.g().tape().wanted = true;
+        t.g().afterAction();
+        ASSERT_TRUE(t.g().tape().usable);
+    }
+};
+
+// A dodge keeps the last seat of a team alive: a drunk fire slash on 藤甲 deals 3 to a seat of 3.
+TEST(Reaction, DodgesTheSlashThatWouldKill) {
+    Decisive d(Normal3v3, 1U << TeamHan);
+    Table& t = d.t;
+    d.kill(2);
+    d.kill(4);
+    t.hero(0, Ostrel);
+    t.hp(0, 3);
+    t.equip(0, Vine);
+    Card dodge = t.give(0, Dodge);
+    t.hero(1, Rhoskan);
+    t.seat(1).drank = true;
+    t.give(1, FireSlash);
+    d.boundaryInPlay(1);
+    ASSERT_TRUE(t.g().useCard(1, 0, Optional<int>(0)));
+    EXPECT_TRUE(t.seat(0).alive);
+    EXPECT_EQ(t.seat(0).hp, 3);
+    EXPECT_TRUE(t.logged("Ostrel打出【闪】。")) << dodge.id;
+}
+
+// A duel on a seat of 1 with no slash ends its team; its nullification stops it.
+TEST(Reaction, NullifiesTheDuelThatWouldKill) {
+    Decisive d(Normal3v3, 1U << TeamHan);
+    Table& t = d.t;
+    d.kill(2);
+    d.kill(4);
+    t.hero(0, Ostrel);
+    t.hp(0, 1);
+    t.give(0, Nullification);
+    t.give(0, Dodge);
+    t.hero(1, Rhoskan);
+    t.give(1, Duel);
+    d.boundaryInPlay(1);
+    ASSERT_TRUE(t.g().useCard(1, 0, Optional<int>(0)));
+    EXPECT_TRUE(t.seat(0).alive);
+    EXPECT_FALSE(t.seat(0).hand.has(Nullification));
+}
+
+// 流离 passes a slash that would kill Nimeri, the last of her team, to a foe.
+TEST(Reaction, PassesTheSlashThatWouldKill) {
+    Decisive d(Normal3v3, 1U << TeamHan);
+    Table& t = d.t;
+    d.kill(2);
+    d.kill(4);
+    d.kill(5);
+    t.hero(0, Nimeri);
+    t.hp(0, 1);
+    t.give(0, Dismantle);
+    t.hero(1, Rhoskan);
+    t.give(1, Slash);
+    t.hero(3, Ostrel);
+    t.hp(3, 1);
+    d.boundaryInPlay(1);
+    ASSERT_TRUE(t.g().useCard(1, 0, Optional<int>(0)));
+    EXPECT_TRUE(t.seat(0).alive);
+    EXPECT_FALSE(t.seat(3).alive);
+}
+
+// The Renegade saves the dying Lord while a Rebel lives: the Lord's death would hand the game to the
+// Rebels.
+TEST(Reaction, RenegadeSavesTheLordItNeeds) {
+    Decisive d(Identity, 1U << Renegade);
+    Table& t = d.t;
+    d.kill(2);
+    d.kill(3);
+    d.kill(5);
+    t.hero(0, Ostrel);
+    t.hp(0, 1);
+    t.hero(1, Rhoskan);
+    t.give(1, Slash);
+    t.hero(4, Ostrel);
+    t.give(4, Peach);
+    d.boundaryInPlay(1);
+    ASSERT_TRUE(t.g().useCard(1, 0, Optional<int>(0)));
+    EXPECT_TRUE(t.seat(0).alive);
+    EXPECT_FALSE(t.seat(4).hand.has(Peach));
+    EXPECT_FALSE(t.g().ended());
+}
+
+// At the end of its turn the last seat of a team at 1 hit point keeps its peach: the next seat, a foe,
+// holds a slash it saw going into that hand.
+TEST(Reaction, KeepsThePeachThroughItsDiscard) {
+    Decisive d(Normal3v3, 1U << TeamHan);
+    Table& t = d.t;
+    d.kill(2);
+    d.kill(4);
+    t.hero(0, Rhoskan);
+    t.hp(0, 1);
+    t.give(0, Dismantle);
+    t.give(0, Peach);
+    t.give(0, IronChain);
+    t.hero(1, Rhoskan);
+    t.g().noteSeen(0, t.give(1, Slash), 1);
+    t.g().inDiscardPhase(0);
+    t.g().tape().wanted = true;
+    t.g().afterAction();
+    t.g().discardPhase(0);
+    ASSERT_EQ(t.seat(0).hand.size(), 1u);
+    EXPECT_EQ(t.seat(0).hand[0].type, Peach);
+}
+
 } // namespace
 } // namespace kvr
