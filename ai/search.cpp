@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 
 #include "ai/belief.hpp"
@@ -175,6 +173,9 @@ void Search::deal(const SeatView& v, const RoleBelief& belief, std::uint64_t& st
             for (int d = 0; d < 6; ++d)
                 if (((v.passedOver[s] >> d) & 1) && passLikelihood(v, roles, q, d) < 0)
                     types |= std::uint64_t(1) << Peach;
+        if (k < static_cast<std::size_t>(v.noSlashCount[s]) && noSlashLikelihood(v, roles, q) < 0)
+            types |=
+                std::uint64_t(1) << Slash | std::uint64_t(1) << FireSlash | std::uint64_t(1) << ThunderSlash;
         return types;
     };
     std::array<CardList, 6> dealt;
@@ -311,19 +312,8 @@ StrongMove Search::bestMove(SeatDesk& d, const std::vector<StrongMove>& tried) {
 // last action boundary, dealt from the seat's view there (its roles from the belief of now), playing the
 // action again up to the question. A world whose replay went astray before the question tells nothing
 // and is left out for every answer.
-struct DebugCounts {
-    std::atomic<long> worlds{0}, failed{0}, searches{0}, changed{0};
-    ~DebugCounts() {
-        if (std::getenv("KV_STATS"))
-            std::fprintf(stderr, "searches %ld changed %ld worlds %ld failed %ld\n", searches.load(),
-                         changed.load(), worlds.load(), failed.load());
-    }
-};
-DebugCounts debugCounts;
 int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) {
-    if (answers.size() >= 2 && d.resumable()) ++debugCounts.searches;
-    if (std::getenv("KV_NOREACT") || answers.size() < 2 || !d.resumable())
-        return answers.empty() ? -1 : answers.front();
+    if (answers.size() < 2 || !d.resumable()) return answers.empty() ? -1 : answers.front();
     const SeatView& at = d.boundaryView();
     const int p = d.seat();
     std::uint64_t& state = d.rng();
@@ -347,13 +337,11 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) 
                 castWorld(world, p);
                 world.playOn(HORIZON);
                 if (world.replayFailed()) {
-                    ++debugCounts.failed;
                     fine = false;
                     break;
                 }
                 scores[k] = score(world, p);
             }
-            ++debugCounts.worlds;
             if (!fine) continue;
             for (std::size_t k : alive) total[k] += scores[k];
         }
@@ -361,7 +349,6 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) 
                          [&total](std::size_t a, std::size_t b) { return total[a] > total[b]; });
         alive.resize((alive.size() + 1) / 2);
     }
-    if (alive.front() != 0) ++debugCounts.changed;
     return answers[alive.front()];
 }
 

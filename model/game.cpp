@@ -49,6 +49,8 @@ Game& Game::operator=(const Game& other) {
     passedOver_ = other.passedOver_;
     passedOverCount_ = other.passedOverCount_;
     keptCount_ = other.keptCount_;
+    noSlashReach_ = other.noSlashReach_;
+    noSlashCount_ = other.noSlashCount_;
     tape_ = other.tape_;
     return *this;
 }

@@ -394,6 +394,8 @@ class Game {
     std::array<std::uint8_t, 6> passedOver_{};
     std::array<int, 6> passedOverCount_{};
     std::array<int, 6> keptCount_{};
+    std::array<std::uint8_t, 6> noSlashReach_{};
+    std::array<int, 6> noSlashCount_{};
     // What each seat saw of where cards went: the hand a card (by id) went into, -1 for none known.
     std::array<std::array<std::int8_t, DECK_SIZE + 1>, 6> seenIn_{};
     // See ReactionTape; the players' questions change it through a const game.

@@ -35,6 +35,7 @@ enum class Question : std::uint8_t {
     None,
     Action,
     Target,
+    Targets,
     Stance,
     Discard,
     Pay,

@@ -48,10 +48,12 @@ SeatView Game::viewFor(int p) const {
     v.seenIn = seenIn_[static_cast<std::size_t>(p)];
     v.deckCount = static_cast<int>(deck_.size());
     v.passedOver = passedOver_;
+    v.noSlashReach = noSlashReach_;
     for (std::size_t q = 0; q < 6; ++q) {
         int held = static_cast<int>(ps_[q].hand.size());
         v.passedOverCount[q] = std::min(passedOverCount_[q], held);
         v.keptCount[q] = std::min(keptCount_[q], held);
+        v.noSlashCount[q] = std::min(noSlashCount_[q], held);
     }
     for (std::size_t q = 0; q < 6; ++q)
         v.lackCount[q] = std::min(lackCount_[q], static_cast<int>(ps_[q].hand.size()));
@@ -109,6 +111,14 @@ void Game::notePlayEnd(int q) {
         if (foeAlive) types |= bit(Duel) | bit(Dismantle);
         if (foeInReach && !x.usedSlash && !slashLimit(q))
             types |= bit(Slash) | bit(FireSlash) | bit(ThunderSlash);
+    } else {
+        // Every seat of the hidden-role game has a foe at the table while it lasts. Whether one was in
+        // reach of a slash depends on roles nobody sees: the seats in reach are kept for whoever reads it.
+        types |= bit(Duel) | bit(Dismantle);
+        std::size_t s = static_cast<std::size_t>(q);
+        unsigned reach = slashLimit(q) ? 0U : slashable(q) & livingSeats() & ~(1U << q);
+        noSlashReach_[s] = static_cast<std::uint8_t>(reach);
+        noSlashCount_[s] = static_cast<int>(x.hand.size());
     }
     noteLacks(q, types);
 }

@@ -58,6 +58,11 @@ struct SeatView {
     // many of the cards it holds now it held then: it held no save for them, or would not give it.
     std::array<std::uint8_t, 6> passedOver{};
     std::array<int, 6> passedOverCount{};
+    // The seats in reach of each seat's slash when its last play phase ended without one it could still
+    // play (bit r: seat r), and how many of the cards it holds now it held then: a seat with a foe among
+    // them held no slash.
+    std::array<std::uint8_t, 6> noSlashReach{};
+    std::array<int, 6> noSlashCount{};
     // How many of the cards each seat holds now it kept through its last discard at the end of a turn:
     // the ones it chose to keep.
     std::array<int, 6> keptCount{};

@@ -100,6 +100,11 @@ class TapePlayer final : public ComputerPlayer {
     }
 
     template <class T> static std::optional<T> plain(Game&, int v) { return static_cast<T>(v); }
+    // A seat, or -1 for none; anything else means the replay went astray.
+    static std::optional<int> seat(Game&, int v) {
+        if (v < -1 || v > 5) return std::nullopt;
+        return v;
+    }
     template <class T> static int same(const Game&, const T& v) { return static_cast<int>(v); }
 
   public:
@@ -153,18 +158,18 @@ class TapePlayer final : public ComputerPlayer {
     int foe(const Game& g, int p, bool inRange, bool needsCards) const override {
         return through<int>(
             g, p, Question::Target, true, std::nullopt,
-            [&] { return own(g, p).foe(g, p, inRange, needsCards); }, same<int>, plain<int>);
+            [&] { return own(g, p).foe(g, p, inRange, needsCards); }, same<int>, seat);
     }
     SeatList foes(const Game& g, int p, bool inRange) const override {
         return through<SeatList>(
-            g, p, Question::Target, true, std::nullopt, [&] { return own(g, p).foes(g, p, inRange); },
+            g, p, Question::Targets, true, std::nullopt, [&] { return own(g, p).foes(g, p, inRange); },
             [](const Game&, const SeatList& l) { return packSeats(l.begin(), l.end()); },
             [](Game&, int v) -> std::optional<SeatList> { return unpackSeats(v); });
     }
     int ally(const Game& g, int p, bool wounded) const override {
         return through<int>(
             g, p, Question::Target, true, std::nullopt, [&] { return own(g, p).ally(g, p, wounded); },
-            same<int>, plain<int>);
+            same<int>, seat);
     }
     int stance(const Game& g, int p, int q) const override {
         return through<int>(
@@ -226,7 +231,7 @@ class TapePlayer final : public ComputerPlayer {
     int passSlash(const Game& g, int p, int from, const SeatList& candidates) const override {
         return through<int>(
             g, p, Question::Pass, true, std::nullopt,
-            [&] { return own(g, p).passSlash(g, p, from, candidates); }, same<int>, plain<int>);
+            [&] { return own(g, p).passSlash(g, p, from, candidates); }, same<int>, seat);
     }
     bool iceSword(const Game& g, int p, int target) const override {
         return through<bool>(
@@ -242,17 +247,17 @@ class TapePlayer final : public ComputerPlayer {
     int armedFoe(const Game& g, int p) const override {
         return through<int>(
             g, p, Question::Target, true, std::nullopt, [&] { return own(g, p).armedFoe(g, p); }, same<int>,
-            plain<int>);
+            seat);
     }
     int victim(const Game& g, int p, int armed, const SeatList& legal) const override {
         return through<int>(
             g, p, Question::Victim, true, std::nullopt, [&] { return own(g, p).victim(g, p, armed, legal); },
-            same<int>, plain<int>);
+            same<int>, seat);
     }
     int lockTarget(const Game& g, int p, CardType t) const override {
         return through<int>(
             g, p, Question::Target, true, std::nullopt, [&] { return own(g, p).lockTarget(g, p, t); },
-            same<int>, plain<int>);
+            same<int>, seat);
     }
     void malePair(const Game& g, int p, const SeatList& males, int& first, int& second) const override {
         int both = through<int>(

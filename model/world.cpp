@@ -2,7 +2,6 @@
 // its candidates out in them; this file is the only place where a world is made from a real game.
 #include <algorithm>
 
-#include "ai/players.hpp"
 #include "model/game.hpp"
 
 namespace kvr {
@@ -84,7 +83,14 @@ bool Game::worldFor(const SeatView& v, const HiddenDeal& deal, Game& into, const
         into.playerRng_[q] = mix(deal.seed ^ (q + 1));
         into.seenIn_[q] = from->seenIn_[static_cast<std::size_t>(p)];
     }
-    into.simulateWith(classicPlayer());
+    // Silent, every seat the options' classic player until the searcher casts its own.
+    into.setIo(nullptr);
+    into.opt_.autoPlay = into.opt_.fast = true;
+    into.opt_.decisionTimes = nullptr;
+    into.opt_.ai = ClassicAi;
+    into.opt_.strongRoles = 0;
+    for (Player& x : into.ps_) x.human = false;
+    into.players_.fill(nullptr);
     into.rolesOpen_ = true;
     into.auditRoles_ = false;
     if (v.fromBoundary) into.startReplay(tape_, p, answer);
