@@ -30,9 +30,9 @@ class DecisionClock {
 // The strong player thinks for a budget in milliseconds, counted in plays (games a search plays out) so
 // that a game stays reproducible from its seed: a budget buys STRONG_PLAYS_PER_MS plays a millisecond,
 // the count measured on the machine the defaults were tuned on (`kavrin-bench --calibrate` measures it
-// on another; `--plays-per-ms` uses that count instead).
-constexpr int STRONG_PLAYS_PER_MS = 300;
-constexpr int STRONG_THINK_MS = 3;
+// on another; `--plays-per-ms` uses that count instead). Without a budget a decision gets the options'
+// searchPlays, 900: 7.5 ms at this count.
+constexpr int STRONG_PLAYS_PER_MS = 120;
 // The plays a decision may spend for a budget of `thinkMs` at `playsPerMs`; at least one a candidate.
 int strongPlaysFor(int thinkMs, int playsPerMs = STRONG_PLAYS_PER_MS);
 

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--match") == 0) {
         kvr::MatchSettings settings;
         if (argc < 3 || !positive(argv[2], settings.games)) return usage();
-        int think = kvr::STRONG_THINK_MS, perMs = kvr::STRONG_PLAYS_PER_MS;
+        int think = 0, perMs = kvr::STRONG_PLAYS_PER_MS;
         for (int i = 3; i + 1 < argc; i += 2) {
             int value = 0;
             if (std::strcmp(argv[i], "--lines") == 0) {
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
                 return usage();
         }
         if (argc % 2 == 0) return usage();
-        settings.plays = kvr::strongPlaysFor(think, perMs);
+        if (think > 0) settings.plays = kvr::strongPlaysFor(think, perMs);
         return kvr::runMatch(settings);
     }
     if (argc > 1 && std::strcmp(argv[1], "--calibrate") == 0) {
