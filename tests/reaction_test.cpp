@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <set>
 #include <sstream>
 
+#include "ai/belief.hpp"
 #include "ai/players.hpp"
+#include "ai/search.hpp"
 #include "console/console_io.hpp"
 #include "tests/support/checked_game.hpp"
+#include "tests/support/peek_audit.hpp"
 #include "tests/support/probe.hpp"
 #include "tests/support/table.hpp"
 
@@ -145,6 +149,61 @@ TEST(Reaction, ResumedCopyPlaysOnAsTheOriginal) {
     EXPECT_GT(compared, 40);
     std::printf("compared %d kinds %zu\n", compared, kinds.size());
     for (const char* k : {"dodge", "slash", "nullify", "save", "discard"}) EXPECT_EQ(kinds.count(k), 1u) << k;
+}
+
+// A world holds nothing of the table's hidden facts: from one view and one deal, two tables that differ
+// only in what the seat cannot see (the other hands, the draw pile, hidden roles, the random engines, the
+// seed) give worlds that play the same game to the same end. A deal that does not fit the view is refused.
+TEST(World, HoldsNothingTheSeatCannotSee) {
+    int compared = 0;
+    for (std::uint32_t seed = 400; seed < 416; ++seed) {
+        Mode mode = seed % 2 == 0 ? Normal3v3 : Identity;
+        Game game(mode, checkedOptions(seed, false), nullptr);
+        game.setup();
+        game.playOn(30 + seed % 40);
+        GameProbe g{game};
+        int p = static_cast<int>(seed % 6);
+        if (game.ended() || !g.seat(p).alive) continue;
+        Game other(game);
+        GameProbe o{other};
+        std::mt19937 rng(seed);
+        redealHidden(other, p, rng);
+        o.rng() = GameRng(seed * 7919);
+        for (int q = 0; q < 6; ++q)
+            if (q != p) o.playerRng()[static_cast<std::size_t>(q)] = rng();
+        o.opt().seed = seed + 1;
+
+        SeatView v = game.viewFor(p);
+        v.unseen = g.unseenBy(p);
+        ASSERT_EQ(v.unseen, o.unseenBy(p));
+        HiddenDeal deal;
+        std::uint64_t state = seed;
+        Search::deal(v, roleBelief(v), state, deal);
+        PrintedGame a(mode, Options{}), b(mode, Options{});
+        ASSERT_TRUE(game.worldFor(v, deal, a.game));
+        ASSERT_TRUE(other.worldFor(v, deal, b.game));
+        a.game.setIo(&a.console);
+        b.game.setIo(&b.console);
+        a.game.playOn(-1);
+        b.game.playOn(-1);
+        ASSERT_EQ(a.out.str(), b.out.str()) << "seed " << seed;
+        ++compared;
+
+        HiddenDeal bad = deal;
+        bad.cards.pop_back();
+        EXPECT_FALSE(game.worldFor(v, bad, a.game));
+        if (!v.hand.empty()) {
+            bad = deal;
+            bad.cards[0] = v.hand[0].id;
+            EXPECT_FALSE(game.worldFor(v, bad, a.game));
+        }
+        bad = deal;
+        std::swap(bad.roles[static_cast<std::size_t>(p)], bad.roles[static_cast<std::size_t>((p + 1) % 6)]);
+        if (bad.roles != deal.roles) {
+            EXPECT_FALSE(game.worldFor(v, bad, a.game));
+        }
+    }
+    EXPECT_GE(compared, 8);
 }
 
 // The strong player's searched answers where one answer decides the game. Each position is a table whose

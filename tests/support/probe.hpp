@@ -86,6 +86,7 @@ struct GameProbe {
     KV_FORWARD(totalCards)
     KV_FORWARD(resumeHere)
     KV_FORWARD(afterAction)
+    KV_FORWARD(unseenBy)
     KV_FORWARD(noteSeen)
     KV_FORWARD(damage)
     KV_FORWARD(afterDamage)
