@@ -273,7 +273,7 @@ class Game {
     // The same for the next nullification the tape holds, whoever plays it.
     void tapeNullifyReady();
     // Sets this game (a copy of the boundary) to replay `source`.
-    void startReplay(const ReactionTape& source, int viewer, const int* answer);
+    void startReplay(const ReactionTape& source, int viewer, const int* answer, bool exact);
     // Moves card `id` from a place the replay's viewer cannot see into seat p's hand; its index, or -1.
     int conjure(int p, int id);
     // For a copy resumed exactly where this game stands now (tests): the boundary with its true hidden

@@ -16,6 +16,9 @@ ReactionTape& ReactionTape::operator=(const ReactionTape& o) {
     boundary = o.boundary;
     attemptCount = o.attemptCount;
     attempts = o.attempts;
+    attemptEntry = o.attemptEntry;
+    attemptRoll = o.attemptRoll;
+    attemptJudgment = o.attemptJudgment;
     actor = o.actor;
     depth = o.depth;
     size = o.size;
@@ -92,6 +95,9 @@ void Game::tapeAction(int p, PlayAction::Kind kind, int hi, Optional<int> target
     int id = hi >= 0 && static_cast<std::size_t>(hi) < ps_[p].hand.size()
                  ? ps_[p].hand[static_cast<std::size_t>(hi)].id
                  : -1;
+    t.attemptEntry[t.attemptCount] = static_cast<std::uint8_t>(t.size);
+    t.attemptRoll[t.attemptCount] = static_cast<std::uint8_t>(t.rollCount);
+    t.attemptJudgment[t.attemptCount] = static_cast<std::uint8_t>(t.judgmentCount);
     t.attempts[t.attemptCount++] = PlayAction{kind, id, target ? *target : -1};
 }
 
@@ -231,24 +237,53 @@ void Game::tapeNullifyReady() {
     if (e.kind == Question::Nullify) tapeReady(e.seat, Question::Nullify);
 }
 
-// The copy is the table at the boundary. A world keeps only the answers every seat saw.
-void Game::startReplay(const ReactionTape& source, int viewer, const int* answer) {
+namespace {
+
+// An answer a world replays: one every seat saw. A seat is asked for a save or a nullification only
+// when it holds a card for it, so a no tells what it holds; where the top cards go, and the stance that
+// lets 鬼才 change a judgment or not, only the seat knows.
+bool seenByAll(const TapeEntry& e) {
+    if (e.kind == Question::Stance || e.kind == Question::Top) return false;
+    if ((e.kind == Question::Save || e.kind == Question::Nullify) && e.value == 0) return false;
+    return e.shown;
+}
+
+} // namespace
+
+// The copy is the table at the boundary. An exact copy replays everything. A world replays only what
+// every seat saw: of the actions begun, the one in progress (an action the rules refused showed no card
+// and changed nothing), and of the answers since it began, those every seat saw; a question the tape
+// does not hold then gets a no (a save, a nullification, a card) or the world's own answer (a stance,
+// the top cards).
+void Game::startReplay(const ReactionTape& source, int viewer, const int* answer, bool exact) {
     ReactionTape& t = tape_;
     t.clear();
     t.world = true;
     t.wanted = false;
     t.replaying = true;
+    t.exact = exact;
     t.viewer = viewer;
-    t.attemptCount = source.attemptCount;
-    t.attempts = source.attempts;
     t.actor = source.actor;
-    t.size = source.size;
-    std::copy(source.entries.begin(), source.entries.begin() + static_cast<std::ptrdiff_t>(source.size),
-              t.entries.begin());
-    t.rollCount = source.rollCount;
-    t.rolls = source.rolls;
-    t.judgmentCount = source.judgmentCount;
-    t.judgments = source.judgments;
+    std::size_t first = 0, firstRoll = 0, firstJudgment = 0;
+    if (exact || source.attemptCount == 0) {
+        t.attemptCount = source.attemptCount;
+        t.attempts = source.attempts;
+    } else {
+        std::size_t last = source.attemptCount - 1;
+        t.attemptCount = 1;
+        t.attempts[0] = source.attempts[last];
+        first = source.attemptEntry[last];
+        firstRoll = source.attemptRoll[last];
+        firstJudgment = source.attemptJudgment[last];
+    }
+    t.size = 0;
+    for (std::size_t k = first; k < source.size; ++k)
+        if (exact || seenByAll(source.entries[k])) t.entries[t.size++] = source.entries[k];
+    t.rollCount = 0;
+    for (std::size_t k = firstRoll; k < source.rollCount; ++k) t.rolls[t.rollCount++] = source.rolls[k];
+    t.judgmentCount = 0;
+    for (std::size_t k = firstJudgment; k < source.judgmentCount; ++k)
+        t.judgments[t.judgmentCount++] = source.judgments[k];
     t.asking = source.asking;
     t.askingKind = source.askingKind;
     t.hasAnswer = answer != nullptr;
@@ -258,11 +293,10 @@ void Game::startReplay(const ReactionTape& source, int viewer, const int* answer
 bool Game::resumeHere(Game& into, int answer) const {
     if (!tape_.usable || !tape_.boundary || tape_.asking < 0) return false;
     into = *tape_.boundary;
-    into.startReplay(tape_, -1, &answer);
+    into.startReplay(tape_, -1, &answer, true);
     ReactionTape& t = into.tape_;
     t.world = false;
     t.wanted = true;
-    t.exact = true;
     t.usable = true;
     t.boundary = tape_.boundary;
     t.hasEnginesAfter = true;

@@ -50,6 +50,10 @@ struct ReactionTape {
     static constexpr std::size_t ATTEMPTS = 8;
     std::array<PlayAction, ATTEMPTS> attempts{};
     std::size_t attemptCount = 0;
+    // Where each attempt begins on the tape: its first answer, roll and judgment card.
+    std::array<std::uint8_t, ATTEMPTS> attemptEntry{};
+    std::array<std::uint8_t, ATTEMPTS> attemptRoll{};
+    std::array<std::uint8_t, ATTEMPTS> attemptJudgment{};
     std::int8_t actor = -1;
     // Actions begun and not yet over: one inside another (a skill's converted slash) is part of it.
     int depth = 0;

@@ -45,6 +45,8 @@ class TapePlayer final : public ComputerPlayer {
         Game& g = const_cast<Game&>(cg);
         ReactionTape& t = g.tape_;
         if (t.replaying) {
+            // A world never holds these on its tape: its own player answers.
+            if (!t.exact && (k == Question::Stance || k == Question::Top)) return ask();
             if (t.cursor < t.size) {
                 const TapeEntry e = t.entries[t.cursor];
                 if (e.seat == p && e.kind == k) {

@@ -93,7 +93,7 @@ bool Game::worldFor(const SeatView& v, const HiddenDeal& deal, Game& into, const
     into.players_.fill(nullptr);
     into.rolesOpen_ = true;
     into.auditRoles_ = false;
-    if (v.fromBoundary) into.startReplay(tape_, p, answer);
+    if (v.fromBoundary) into.startReplay(tape_, p, answer, false);
     return true;
 }
 
