@@ -206,6 +206,83 @@ TEST(World, HoldsNothingTheSeatCannotSee) {
     EXPECT_GE(compared, 8);
 }
 
+// A seat player that, asked to save, builds two reaction worlds: one in which seat `holder` holds a
+// peach and one in which it holds none. Both must reach the question: a declined save is asked only of a
+// seat that holds a peach, so a replay that needed it would keep only worlds that deal the peach.
+class TwoWorlds : public SeatPlayer {
+  public:
+    int holder = 1;
+    mutable int reached = 0, built = 0;
+    bool save(SeatDesk& d, int) const override {
+        if (!d.resumable()) return false;
+        const SeatView& v = d.boundaryView();
+        for (bool peach : {true, false}) {
+            std::vector<int> free, peaches;
+            for (int id = 1; id <= DECK_SIZE; ++id)
+                if (v.unseen.test(static_cast<std::size_t>(id)))
+                    (deckCard(id).type == Peach ? peaches : free).push_back(id);
+            HiddenDeal deal;
+            for (int q = 0; q < 6; ++q)
+                for (int k = 0; q != v.self && k < v.at(q).handCount; ++k) {
+                    bool give = q == holder && k == 0 && peach;
+                    std::vector<int>& from = give ? peaches : free;
+                    deal.cards.push_back(from.back());
+                    from.pop_back();
+                }
+            deal.cards.insert(deal.cards.end(), free.begin(), free.end());
+            deal.cards.insert(deal.cards.end(), peaches.begin(), peaches.end());
+            for (std::size_t q = 0; q < 6; ++q) deal.roles[q] = *v.seats[q].role;
+            Game world(v.mode, Options{}, nullptr);
+            if (!d.reactionWorld(deal, 0, world)) continue;
+            ++built;
+            world.playOn(8);
+            reached += !world.replayFailed();
+        }
+        return false;
+    }
+    PlayAction nextAction(SeatDesk&, const std::vector<PlayAction>&) const override { return {}; }
+    int foe(SeatDesk&, bool, bool) const override { return -1; }
+    SeatList foes(SeatDesk&, bool) const override { return {}; }
+    int ally(SeatDesk&, bool) const override { return -1; }
+    int stance(SeatDesk&, int) const override { return 0; }
+    int discard(SeatDesk&) const override { return 0; }
+    int payCard(SeatDesk&, const std::function<bool(const Card&)>&) const override { return 0; }
+    TopOrder arrangeTop(SeatDesk&, const CardList&) const override { return {0, 1, 2, 3, 4}; }
+    std::size_t harvestPick(SeatDesk&, const CardList&) const override { return 0; }
+    bool nullify(SeatDesk&, int, int, std::string_view, bool) const override { return false; }
+    int passSlash(SeatDesk&, int, const SeatList&) const override { return -1; }
+    bool iceSword(SeatDesk&, int) const override { return false; }
+    SeatList chain(SeatDesk&) const override { return {}; }
+    int armedFoe(SeatDesk&) const override { return -1; }
+    int victim(SeatDesk&, int, const SeatList&) const override { return -1; }
+    int lockTarget(SeatDesk&, CardType) const override { return -1; }
+    void malePair(SeatDesk&, const SeatList&, int&, int&) const override {}
+    int answerCard(SeatDesk&, CardType, int offered) const override { return offered; }
+};
+
+// A foe that holds a peach passes over the dying seat; the next seat's worlds replay the slash whether
+// they deal that foe a peach or not.
+TEST(World, ReplaysWhateverADeclinedSaveHeld) {
+    Table t;
+    TwoWorlds probe;
+    SeatPlayerAdapter asked(probe);
+    t.g().players()[2] = &asked;
+    t.hero(0, Ostrel);
+    t.hp(0, 1);
+    t.hero(1, Rhoskan);
+    t.give(1, Slash);
+    t.give(1, Peach);
+    t.hero(2, Ostrel);
+    t.give(2, Peach);
+    t.g().inPlayPhase(1);
+    t.g().tape().wanted = true;
+    t.g().afterAction();
+    ASSERT_TRUE(t.g().tape().usable);
+    ASSERT_TRUE(t.g().useCard(1, 0, Optional<int>(0)));
+    EXPECT_EQ(probe.built, 2);
+    EXPECT_EQ(probe.reached, 2);
+}
+
 // The strong player's searched answers where one answer decides the game. Each position is a table whose
 // strong seat plays a search that resumes at the question: the game keeps a tape from the boundary taken
 // before the action, as a game with a strong seat does.
