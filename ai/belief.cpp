@@ -29,7 +29,46 @@ double actLikelihood(const SeatView& v, int actor, int target, Role ra, Role rb,
     return v.harm[a][b] * std::log(harm) - harm * exposure + v.help[a][b] * std::log(help) - help * exposure;
 }
 
+// Whether a seat of role a saves a dying seat of role b when it can: the Lord's side its own, a Rebel the
+// Rebels.
+bool savesFor(Role a, Role b) { return (isLordSide(a) && isLordSide(b)) || (a == Rebel && b == Rebel); }
+
+// The chance that one hand card could save another seat: a peach (kept more than its share), or for
+// Mendrel any red card.
+double saveShare(const SeatView& v, int s) { return v.at(s).hero == Mendrel ? 0.55 : 0.13; }
+
 } // namespace
+
+bool isLordSide(Role r) { return r == Lord || r == Loyalist; }
+
+// Whom a seat of role a attacks when it can: the Lord's side the Rebels and the Renegade, a Rebel the
+// Lord's side and the Renegade, the Renegade everybody.
+bool attacks(Role a, Role b) {
+    if (a == Renegade) return true;
+    if (isLordSide(a)) return !isLordSide(b);
+    return b != Rebel;
+}
+
+double slashShare(const SeatView& v, int s) {
+    HeroId h = v.at(s).hero;
+    return h == Keldar ? 0.55 : h == Jorvane ? 0.3 : 0.15;
+}
+
+double noSlashLikelihood(const SeatView& v, const std::array<Role, 6>& roles, int s) {
+    const std::size_t q = static_cast<std::size_t>(s);
+    if (v.noSlashCount[q] <= 0) return 0;
+    bool foe = false;
+    for (int r = 0; r < 6; ++r)
+        if (((v.noSlashReach[q] >> r) & 1) && attacks(roles[q], roles[static_cast<std::size_t>(r)]))
+            foe = true;
+    return foe ? v.noSlashCount[q] * std::log(1 - slashShare(v, s)) : 0;
+}
+
+// A seat that passed over a dying seat it would save held no save: as likely as its cards being none.
+double passLikelihood(const SeatView& v, const std::array<Role, 6>& roles, int s, int dying) {
+    if (!savesFor(roles[static_cast<std::size_t>(s)], roles[static_cast<std::size_t>(dying)])) return 0;
+    return v.passedOverCount[static_cast<std::size_t>(s)] * std::log(1 - saveShare(v, s));
+}
 
 Role RoleBelief::likeliest(int q) const {
     const std::array<double, 6>& c = chance[static_cast<std::size_t>(q)];
@@ -74,7 +113,12 @@ RoleBelief roleBelief(const SeatView& v) {
                     if (a == b || a == v.self || !involvesHidden) continue;
                     logChance += actLikelihood(v, a, b, d.roles[static_cast<std::size_t>(a)],
                                                d.roles[static_cast<std::size_t>(b)], exposure);
+                    if ((v.passedOver[static_cast<std::size_t>(a)] >> b) & 1)
+                        logChance += passLikelihood(v, d.roles, a, b);
                 }
+            for (int a = 0; a < 6; ++a)
+                if (a != v.self && v.noSlashReach[static_cast<std::size_t>(a)] != 0)
+                    logChance += noSlashLikelihood(v, d.roles, a);
             d.chance = logChance;
             best = std::max(best, logChance);
             out.deals.push_back(d);

@@ -23,6 +23,15 @@ struct RoleBelief {
     Role likeliest(int q) const;
 };
 
+bool isLordSide(Role r);
+// The log-likelihood that seat s passed over the dying seat without saving it, given the roles: 0 when
+// it would not save that seat anyway, else the chance that none of its cards could.
+double passLikelihood(const SeatView& v, const std::array<Role, 6>& roles, int s, int dying);
+
+// The log-likelihood that seat s ended its last play phase without a slash it could still play, given
+// the roles: 0 when no seat in its reach is one it attacks, else the chance that it held none.
+double noSlashLikelihood(const SeatView& v, const std::array<Role, 6>& roles, int s);
+
 // The viewer's belief. In the team game every role is known and the one deal is certain.
 RoleBelief roleBelief(const SeatView& v);
 

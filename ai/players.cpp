@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "ai/search.hpp"
-#include "ai/strong.hpp"
 #include "model/game.hpp"
 
 namespace kvr {
@@ -98,122 +96,8 @@ class ClassicPlayer : public ComputerPlayer {
     }
 };
 
-class StrongPlayer : public ComputerPlayer {
-  protected:
-    // One decision on seat p's view, timed when the game's options ask.
-    template <class F> static auto decide(const Game& g, int p, F f) {
-        DecisionClock clock(g.opt_.decisionTimes);
-        return f(g.viewFor(p));
-    }
-
-  public:
-    void playPhase(Game& g, int p) const override { g.playActions(p); }
-    PlayAction nextAction(Game& g, int p, const std::vector<PlayAction>& tried) const override {
-        DecisionClock clock(g.opt_.decisionTimes);
-        return Search::bestMove(g, p, tried);
-    }
-    int foe(const Game& g, int p, bool inRange, bool needsCards) const override {
-        return decide(g, p, [&](const SeatView& v) {
-            return inRange ? strongSlashTarget(v) : strongFoe(v, needsCards);
-        });
-    }
-    SeatList foes(const Game& g, int p, bool inRange) const override {
-        return decide(g, p, [&](const SeatView& v) { return strongFoes(v, inRange); });
-    }
-    int ally(const Game& g, int p, bool wounded) const override {
-        return decide(g, p, [&](const SeatView& v) { return strongFriend(v, wounded, false); });
-    }
-    int stance(const Game& g, int p, int q) const override {
-        return decide(g, p, [&](const SeatView& v) { return strongStance(v, q); });
-    }
-    int discard(const Game& g, int p) const override { return decide(g, p, strongDiscard); }
-    int payCard(const Game& g, int p, const std::function<bool(const Card&)>& fits) const override {
-        return decide(g, p, [&](const SeatView& v) { return strongCheapest(v, fits); });
-    }
-    TopOrder arrangeTop(const Game& g, int p, const CardList& top) const override {
-        return ClassicPlayer::byKeepValue(g, p, top);
-    }
-    std::size_t harvestPick(const Game& g, int p, const CardList& pool) const override {
-        return decide(g, p, [&](const SeatView& v) {
-            std::size_t best = 0;
-            for (std::size_t i = 1; i < pool.size(); ++i)
-                if (strongKeep(v, pool[i]) > strongKeep(v, pool[best])) best = i;
-            return best;
-        });
-    }
-    bool nullify(const Game& g, int p, int, int target, std::string_view trick,
-                 bool cancelled) const override {
-        return decide(g, p, [&](const SeatView& v) { return strongNullify(v, target, trick, cancelled); });
-    }
-    bool save(const Game& g, int p, int dying) const override {
-        return decide(g, p, [&](const SeatView& v) { return strongSave(v, dying); });
-    }
-    // Passes the slash on only to a foe, and only when the slasher is no friend.
-    int passSlash(const Game& g, int p, int from, const SeatList& candidates) const override {
-        return decide(g, p, [&](const SeatView& v) {
-            if (strongStance(v, from) > 0) return -1;
-            for (int q : candidates)
-                if (strongStance(v, q) < 0) return q;
-            return -1;
-        });
-    }
-    // Hit points are worth more than two cards to a target close to dying.
-    bool iceSword(const Game& g, int, int target) const override { return g.ps_[target].hp > 2; }
-    // Two foes chained carry one fire to both; otherwise free a chained friend, or recast.
-    SeatList chain(const Game& g, int p) const override {
-        return decide(g, p, [](const SeatView& v) {
-            SeatList foes;
-            for (int q : strongFoes(v, false))
-                if (!v.at(q).chained && foes.size() < 2) foes.push_back(q);
-            if (foes.size() == 2) return foes;
-            SeatList friends;
-            for (int q = 0; q < 6; ++q)
-                if (v.at(q).alive && v.at(q).chained && strongStance(v, q) > 0 && friends.size() < 2)
-                    friends.push_back(q);
-            return friends;
-        });
-    }
-    int armedFoe(const Game& g, int p) const override {
-        return decide(g, p, [](const SeatView& v) {
-            for (int q : strongFoes(v, false))
-                if (v.at(q).weapon) return q;
-            return -1;
-        });
-    }
-    int victim(const Game& g, int p, int armed, const SeatList& legal) const override {
-        return decide(g, p, [&](const SeatView& v) { return strongVictim(v, armed, legal); });
-    }
-    int lockTarget(const Game& g, int p, CardType t) const override {
-        return decide(g, p, [&](const SeatView& v) { return strongLock(v, t); });
-    }
-    void malePair(const Game& g, int p, const SeatList&, int& first, int& second) const override {
-        decide(g, p, [&](const SeatView& v) {
-            strongMalePair(v, first, second);
-            return 0;
-        });
-    }
-};
-
 const ComputerPlayer& classicPlayer() {
     static const ClassicPlayer player;
-    return player;
-}
-
-// The strong player without its search: its rules of thumb alone. A search plays its own side with it.
-class ThumbPlayer final : public StrongPlayer {
-  public:
-    PlayAction nextAction(Game& g, int p, const std::vector<PlayAction>& tried) const override {
-        return strongMove(g.viewFor(p), tried);
-    }
-};
-
-const ComputerPlayer& strongPlayer() {
-    static const StrongPlayer player;
-    return player;
-}
-
-const ComputerPlayer& rulesOfThumbPlayer() {
-    static const ThumbPlayer player;
     return player;
 }
 

@@ -1,12 +1,14 @@
 #include "ai/search.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
 #include "ai/belief.hpp"
 #include "ai/players.hpp"
 #include "model/game.hpp"
+#include "model/seat_player.hpp"
 
 namespace kvr {
 
@@ -54,8 +56,7 @@ int cardsOf(const SeenSeat& s) {
 // The candidates: the rules of thumb's choice first, ending the phase, then every card the seat can play
 // on every seat it may want to hurt, the converted slash and the hero's skill. A card of the same type and
 // colour as one already offered adds nothing new and is left out.
-std::vector<StrongMove> Search::candidates(const Game& g, int p, const SeatView& v,
-                                           const std::vector<StrongMove>& tried) {
+std::vector<StrongMove> Search::candidates(int p, const SeatView& v, const std::vector<StrongMove>& tried) {
     std::vector<StrongMove> out;
     auto offer = [&](const StrongMove& m) {
         if (std::find(tried.begin(), tried.end(), m) != tried.end()) return;
@@ -112,30 +113,47 @@ std::vector<StrongMove> Search::candidates(const Game& g, int p, const SeatView&
     }
     if (v.slashAllowed) offer(StrongMove{StrongMove::VirtualSlash, -1, -1});
     if (!v.activeUsed) offer(StrongMove{StrongMove::Skill, -1, -1});
-    (void)g;
     return out;
 }
 
 // The other hands within their counts and the draw pile are dealt from the cards the seat cannot see,
 // the unknown roles from its belief; the world's random engine is seeded from the player's own.
 // A seat seen lacking some card types gets none of them among the cards it held then.
-void Search::dealWorld(Game& world, int p, const SeatView& v, const RoleBelief& belief,
-                       std::uint64_t& state) {
+void Search::deal(const SeatView& v, const RoleBelief& belief, std::uint64_t& state, HiddenDeal& out) {
     PlayerRng rng{state};
     auto unit = [&rng] { return static_cast<double>(rng() >> 11) * (1.0 / 9007199254740992.0); };
-    CardList& pool = world.deck_;
-    for (int q = 0; q < 6; ++q)
-        if (q != p)
-            for (const Card& c : world.ps_[q].hand) pool.push_back(c);
+    const int p = v.self;
+    // The roles first: what a seat's hand can hold depends on whom it would have saved.
+    for (std::size_t q = 0; q < 6; ++q) {
+        const Optional<Role>& r = v.seats[q].role;
+        out.roles[q] = static_cast<int>(q) == p ? v.role : r ? *r : Lord;
+    }
+    if (v.mode == Identity) {
+        double pick = unit();
+        const RoleBelief::Deal* d = &belief.deals.back();
+        for (const RoleBelief::Deal& each : belief.deals) {
+            if (pick < each.chance) {
+                d = &each;
+                break;
+            }
+            pick -= each.chance;
+        }
+        out.roles = d->roles;
+    }
     // In the order of their ids: where the unseen cards really lie must not change what is dealt.
-    std::sort(pool.begin(), pool.end(), [](const Card& a, const Card& b) { return a.id < b.id; });
+    CardList pool;
+    for (int id = 1; id <= DECK_SIZE; ++id)
+        if (v.unseen.test(static_cast<std::size_t>(id))) pool.push_back(deckCard(id));
     // Each hand card is drawn from the unseen ones, a kept type more often than a played one: a random card
-    // is taken with a chance in proportion to its weight (weighted sampling without replacement).
-    auto take = [&](std::uint64_t excluded) {
+    // is taken with a chance in proportion to its weight (weighted sampling without replacement). A card
+    // kept through a discard leans harder to the kept types.
+    auto take = [&](std::uint64_t excluded, bool kept) {
         for (int tries = 0; tries < 200; ++tries) {
             std::size_t i = static_cast<std::size_t>(rng() % pool.size());
             const Card& c = pool[i];
-            if (((excluded >> c.type) & 1) || unit() * KEPT_MOST > KEPT[c.type]) continue;
+            double weight = kept ? KEPT[c.type] * KEPT[c.type] : KEPT[c.type];
+            double most = kept ? KEPT_MOST * KEPT_MOST : KEPT_MOST;
+            if (((excluded >> c.type) & 1) || unit() * most > weight) continue;
             Card taken = c;
             pool[i] = pool.back();
             pool.pop_back();
@@ -145,88 +163,89 @@ void Search::dealWorld(Game& world, int p, const SeatView& v, const RoleBelief& 
         pool.pop_back();
         return taken;
     };
+    // What seat q's first k cards cannot be: the types it was seen to lack, and a save for a seat it
+    // passed over dying that it would have saved under the dealt roles.
+    const std::array<Role, 6>& roles = out.roles;
+    auto excluded = [&](int q, std::size_t k) {
+        const std::size_t s = static_cast<std::size_t>(q);
+        std::uint64_t types = k < static_cast<std::size_t>(v.lackCount[s]) ? v.lacks[s] : 0;
+        if (k < static_cast<std::size_t>(v.passedOverCount[s]))
+            for (int d = 0; d < 6; ++d)
+                if (((v.passedOver[s] >> d) & 1) && passLikelihood(v, roles, q, d) < 0)
+                    types |= std::uint64_t(1) << Peach;
+        if (k < static_cast<std::size_t>(v.noSlashCount[s]) && noSlashLikelihood(v, roles, q) < 0)
+            types |=
+                std::uint64_t(1) << Slash | std::uint64_t(1) << FireSlash | std::uint64_t(1) << ThunderSlash;
+        return types;
+    };
+    std::array<CardList, 6> dealt;
     // A card the seat saw going into a hand, and not seen leaving it, is dealt there first.
-    std::array<std::size_t, 6> known{};
     for (std::size_t i = 0; i < pool.size();) {
         int holder = v.seenIn[static_cast<std::size_t>(pool[i].id)];
         // A seat seen lacking the card's type since has let it go.
         if (holder < 0 || holder == p ||
-            known[static_cast<std::size_t>(holder)] >=
-                world.ps_[static_cast<std::size_t>(holder)].hand.size() ||
+            dealt[static_cast<std::size_t>(holder)].size() >=
+                static_cast<std::size_t>(v.at(holder).handCount) ||
             ((v.lacks[static_cast<std::size_t>(holder)] >> pool[i].type) & 1)) {
             ++i;
             continue;
         }
-        world.ps_[static_cast<std::size_t>(holder)].hand.set(known[static_cast<std::size_t>(holder)]++,
-                                                             pool[i]);
+        dealt[static_cast<std::size_t>(holder)].push_back(pool[i]);
         pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(i));
     }
     for (int q = 0; q < 6; ++q) {
         if (q == p) continue;
-        Hand& hand = world.ps_[q].hand;
-        std::size_t constrained = static_cast<std::size_t>(v.lackCount[static_cast<std::size_t>(q)]);
-        for (std::size_t k = known[static_cast<std::size_t>(q)]; k < hand.size() && !pool.empty(); ++k)
-            hand.set(k, take(k < constrained ? v.lacks[static_cast<std::size_t>(q)] : 0));
+        CardList& hand = dealt[static_cast<std::size_t>(q)];
+        std::size_t count = static_cast<std::size_t>(v.at(q).handCount);
+        std::size_t kept = static_cast<std::size_t>(v.keptCount[static_cast<std::size_t>(q)]);
+        for (std::size_t k = hand.size(); k < count && !pool.empty(); ++k)
+            hand.push_back(take(excluded(q, k), k < kept));
     }
     std::shuffle(pool.begin(), pool.end(), rng);
-    if (world.mode_ == Identity) {
-        double pick = unit();
-        const RoleBelief::Deal* deal = &belief.deals.back();
-        for (const RoleBelief::Deal& d : belief.deals) {
-            if (pick < d.chance) {
-                deal = &d;
-                break;
-            }
-            pick -= d.chance;
-        }
-        for (int q = 0; q < 6; ++q) world.ps_[q].role = deal->roles[static_cast<std::size_t>(q)];
-    }
-    world.rng_.useOwn(rng());
+    out.cards.clear();
+    for (int q = 0; q < 6; ++q)
+        for (const Card& c : dealt[static_cast<std::size_t>(q)]) out.cards.push_back(c.id);
+    for (const Card& c : pool) out.cards.push_back(c.id);
+    out.seed = rng();
 }
 
-double Search::tryMove(Game& world, int p, const StrongMove& m) {
-    world.simulateWith(classicPlayer());
-    world.rolesOpen_ = true;
-    // The seat's own side plays on as the seat would, by its rules of thumb; everybody else as the classic
-    // player does.
-    const Player& me = world.ps_[static_cast<std::size_t>(p)];
+// The seat's own side plays on as the seat would, by its rules of thumb; everybody else as the classic
+// player does.
+void Search::castWorld(Game& world, int p) {
+    const Role mine = world.players()[static_cast<std::size_t>(p)].role;
     for (int q = 0; q < 6; ++q) {
-        Role r = world.ps_[static_cast<std::size_t>(q)].role;
-        bool side = world.mode_ == Normal3v3 ? r == me.role
-                                             : strongRoleWorth(me.role, r, 5) > 0 && me.role != Renegade;
-        if (q == p || side) world.players_[static_cast<std::size_t>(q)] = &rulesOfThumbPlayer();
+        Role r = world.players()[static_cast<std::size_t>(q)].role;
+        bool side =
+            world.mode() == Normal3v3 ? r == mine : strongRoleWorth(mine, r, 5) > 0 && mine != Renegade;
+        if (q == p || side) world.setComputer(q, &rulesOfThumbPlayer());
     }
-    bool moved = true;
-    switch (m.kind) {
-    case StrongMove::Stop:
-        world.step_ = Game::TurnStep::Discard;
-        break;
-    case StrongMove::Card:
-        moved = world.useCard(p, m.index, m.target >= 0 ? Optional<int>(m.target) : Optional<int>());
-        break;
-    case StrongMove::VirtualSlash:
-        moved = world.useVirtualSlash(p);
-        break;
-    case StrongMove::Skill:
-        moved = world.activeSkill(p);
-        break;
-    }
-    if (!moved) return -std::numeric_limits<double>::infinity();
-    world.afterAction();
-    if (!world.ended_) world.playOn(HORIZON);
+}
+
+namespace {
+std::atomic<long> playsDone{0};
+}
+
+long strongPlaysDone() { return playsDone.load(); }
+
+double Search::tryMove(Game& world, int p, const StrongMove& m) {
+    playsDone.fetch_add(1, std::memory_order_relaxed);
+    castWorld(world, p);
+    if (!world.playAction(p, m)) return -std::numeric_limits<double>::infinity();
+    if (!world.ended()) world.playOn(HORIZON);
     return score(world, p);
 }
 
 // What the world is worth to seat p's side, by the roles dealt in it: every living seat counts for its
 // hit points and cards, for p's side or against it as p regards its role; an ended game is won or lost.
 double Search::score(const Game& world, int p) {
-    const Player& me = world.ps_[static_cast<std::size_t>(p)];
+    const std::array<Player, 6>& ps = world.players();
+    const Player& me = ps[static_cast<std::size_t>(p)];
     int others = 0;
-    for (int q = 0; q < 6; ++q) others += q != p && world.ps_[static_cast<std::size_t>(q)].alive;
-    if (world.ended_) {
-        std::string_view r = world.result_;
+    for (int q = 0; q < 6; ++q) others += q != p && ps[static_cast<std::size_t>(q)].alive;
+    if (world.ended()) {
+        std::string_view r = world.resultText();
         bool won = false;
-        if (world.mode_ == Normal3v3)
+        if (world.mode() == Normal3v3)
             won = (r == "汉军获胜！") == (me.role == TeamHan);
         else if (me.role == Renegade)
             won = r.find("内奸获胜") != std::string::npos;
@@ -239,14 +258,14 @@ double Search::score(const Game& world, int p) {
     }
     double total = 0;
     for (int q = 0; q < 6; ++q) {
-        const Player& x = world.ps_[static_cast<std::size_t>(q)];
+        const Player& x = ps[static_cast<std::size_t>(q)];
         if (!x.alive) continue;
-        double side = q == p                     ? 1.0
-                      : world.mode_ == Normal3v3 ? (x.role == me.role ? 1.0 : -1.0)
-                                                 : strongRoleWorth(me.role, x.role, others) / 3.0;
+        double side = q == p                      ? 1.0
+                      : world.mode() == Normal3v3 ? (x.role == me.role ? 1.0 : -1.0)
+                                                  : strongRoleWorth(me.role, x.role, others) / 3.0;
         double equipment = x.weapon.has_ + x.armor.has_ + x.offensiveHorse.has_ + x.defensiveHorse.has_;
         double worth = 12 + 6.0 * x.hp + 1.5 * static_cast<double>(x.hand.size()) + 2.0 * equipment;
-        if (world.mode_ == Identity && x.role == Lord) worth *= 1.5;
+        if (world.mode() == Identity && x.role == Lord) worth *= 1.5;
         total += side * worth;
     }
     return total;
@@ -255,24 +274,27 @@ double Search::score(const Game& world, int p) {
 // Successive halving over a fixed number of plays: every candidate is played in the same worlds, the
 // better half goes on to fresh worlds with twice the share each, until one is left. The number of plays,
 // not the clock, bounds the work, so the same game gives the same decision on any machine.
-StrongMove Search::bestMove(Game& g, int p, const std::vector<StrongMove>& tried) {
-    SeatView v = g.viewFor(p);
-    std::vector<StrongMove> moves = candidates(g, p, v, tried);
+StrongMove Search::bestMove(SeatDesk& d, const std::vector<StrongMove>& tried) {
+    const SeatView& v = d.view();
+    const int p = d.seat();
+    std::vector<StrongMove> moves = candidates(p, v, tried);
     if (moves.size() == 1) return moves.front();
-    std::uint64_t& state = g.playerRng_[static_cast<std::size_t>(p)];
+    d.unseen();
+    std::uint64_t& state = d.rng();
     RoleBelief belief = roleBelief(v);
     std::vector<std::size_t> alive(moves.size());
     for (std::size_t k = 0; k < alive.size(); ++k) alive[k] = k;
     std::vector<double> total(moves.size(), 0);
     int rounds = 0;
     for (std::size_t n = moves.size(); n > 1; n = (n + 1) / 2) ++rounds;
-    Game base(g);
-    Game world(g);
+    HiddenDeal hidden;
+    Game base(Normal3v3, Options{}, nullptr);
+    Game world(Normal3v3, Options{}, nullptr);
     for (int round = 0; round < rounds; ++round) {
-        int worlds = std::max(2, g.opt_.searchPlays / (rounds * static_cast<int>(alive.size())));
+        int worlds = std::max(2, d.plays() / (rounds * static_cast<int>(alive.size())));
         for (int w = 0; w < worlds; ++w) {
-            base = g;
-            dealWorld(base, p, v, belief, state);
+            deal(v, belief, state, hidden);
+            if (!d.world(hidden, base)) return moves.front();
             for (std::size_t k : alive) {
                 world = base;
                 total[k] += tryMove(world, p, moves[k]);
@@ -284,6 +306,50 @@ StrongMove Search::bestMove(Game& g, int p, const std::vector<StrongMove>& tried
         alive.resize((alive.size() + 1) / 2);
     }
     return moves[alive.front()];
+}
+
+// The same halving over answers to a question asked inside an action: each world is the table at the
+// last action boundary, dealt from the seat's view there (its roles from the belief of now), playing the
+// action again up to the question. A world whose replay went astray before the question tells nothing
+// and is left out for every answer.
+int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) {
+    if (answers.size() < 2 || !d.resumable()) return answers.empty() ? -1 : answers.front();
+    const SeatView& at = d.boundaryView();
+    const int p = d.seat();
+    std::uint64_t& state = d.rng();
+    RoleBelief belief = roleBelief(d.view());
+    std::vector<std::size_t> alive(answers.size());
+    for (std::size_t k = 0; k < alive.size(); ++k) alive[k] = k;
+    std::vector<double> total(answers.size(), 0);
+    std::vector<double> scores(answers.size(), 0);
+    int rounds = 0;
+    for (std::size_t n = answers.size(); n > 1; n = (n + 1) / 2) ++rounds;
+    HiddenDeal hidden;
+    Game world(Normal3v3, Options{}, nullptr);
+    for (int round = 0; round < rounds; ++round) {
+        int worlds = std::max(2, plays / (rounds * static_cast<int>(alive.size())));
+        for (int w = 0; w < worlds; ++w) {
+            deal(at, belief, state, hidden);
+            bool fine = true;
+            for (std::size_t k : alive) {
+                if (!d.reactionWorld(hidden, answers[k], world)) return answers.front();
+                playsDone.fetch_add(1, std::memory_order_relaxed);
+                castWorld(world, p);
+                world.playOn(HORIZON);
+                if (world.replayFailed()) {
+                    fine = false;
+                    break;
+                }
+                scores[k] = score(world, p);
+            }
+            if (!fine) continue;
+            for (std::size_t k : alive) total[k] += scores[k];
+        }
+        std::stable_sort(alive.begin(), alive.end(),
+                         [&total](std::size_t a, std::size_t b) { return total[a] > total[b]; });
+        alive.resize((alive.size() + 1) / 2);
+    }
+    return answers[alive.front()];
 }
 
 } // namespace kvr

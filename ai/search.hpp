@@ -1,6 +1,7 @@
-// The strong player's search over sampled games: at a play-phase decision it deals the hidden facts anew
-// from its beliefs (the other hands, the draw pile, the unknown roles), plays each candidate action on
-// silent copies, and keeps the action that leaves its side best off on average.
+// The strong player's search over sampled games: at a decision it deals the hidden facts anew from its
+// beliefs (the other hands, the draw pile, the unknown roles), plays each candidate on silent worlds,
+// and keeps the one that leaves its side best off on average. It reaches the table only through its
+// seat's desk: the worlds are built by the game from the deals it makes.
 #pragma once
 
 #include <cstdint>
@@ -8,28 +9,37 @@
 
 #include "ai/belief.hpp"
 #include "ai/strong.hpp"
+#include "model/seat_player.hpp"
 
 namespace kvr {
 
 class Game;
 
+// Plays (games played out in worlds) by every search in this process so far.
+long strongPlaysDone();
+
 class Search {
   public:
-    // The action seat p takes next in its play phase; `tried` lists actions the rules refused this phase.
-    static StrongMove bestMove(Game& g, int p, const std::vector<StrongMove>& tried);
+    // The action the desk's seat takes next in its play phase; `tried` lists actions the rules refused.
+    static StrongMove bestMove(SeatDesk& d, const std::vector<StrongMove>& tried);
+    // The best of `answers` (as the reaction tape keeps them: a card id, a seat, 1 or 0) to the question
+    // the desk's seat is asked inside an action, over about `plays` plays; the first when the question
+    // cannot be resumed.
+    static int bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays);
+
+    // Hidden facts dealt from the view (its `unseen` filled), the roles from the belief.
+    static void deal(const SeatView& v, const RoleBelief& belief, std::uint64_t& state, HiddenDeal& out);
+    // The score of a world for seat p's side.
+    static double score(const Game& world, int p);
 
     // How many phases and actions each play goes on for.
     static constexpr long HORIZON = 32;
 
   private:
-    // A copy of g with every fact seat p cannot see dealt anew, and its own random engine.
-    static void dealWorld(Game& world, int p, const SeatView& v, const RoleBelief& belief,
-                          std::uint64_t& rng);
-    // Plays the candidate in the world and on to the horizon; the score of the result for seat p's side.
+    // Seat p's side in the world plays by the rules of thumb, the rest as the classic player.
+    static void castWorld(Game& world, int p);
     static double tryMove(Game& world, int p, const StrongMove& m);
-    static double score(const Game& world, int p);
-    static std::vector<StrongMove> candidates(const Game& g, int p, const SeatView& v,
-                                              const std::vector<StrongMove>& tried);
+    static std::vector<StrongMove> candidates(int p, const SeatView& v, const std::vector<StrongMove>& tried);
 };
 
 } // namespace kvr

@@ -14,18 +14,14 @@ namespace kvr {
 
 using StrongMove = PlayAction;
 
-// Measures one decision into `sink` (seconds) when it is set; does nothing otherwise.
-class DecisionClock {
-  public:
-    explicit DecisionClock(std::vector<double>* sink);
-    ~DecisionClock();
-    DecisionClock(const DecisionClock&) = delete;
-    DecisionClock& operator=(const DecisionClock&) = delete;
-
-  private:
-    std::vector<double>* sink_;
-    long long start_ = 0;
-};
+// The strong player thinks for a budget in milliseconds, counted in plays (games a search plays out) so
+// that a game stays reproducible from its seed: a budget buys STRONG_PLAYS_PER_MS plays a millisecond,
+// the count measured on the machine the defaults were tuned on (`kavrin-bench --calibrate` measures it
+// on another; `--plays-per-ms` uses that count instead). Without a budget a decision gets the options'
+// searchPlays, 900: 7.5 ms at this count.
+constexpr int STRONG_PLAYS_PER_MS = 120;
+// The plays a decision may spend for a budget of `thinkMs` at `playsPerMs`; at least 8.
+int strongPlaysFor(int thinkMs, int playsPerMs = STRONG_PLAYS_PER_MS);
 
 // What a seat of role r is to a viewer of role `mine` (others: the living seats besides the viewer): 3 a
 // firm friend, -3 a firm foe, between them weaker friends and foes.

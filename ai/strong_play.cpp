@@ -1,19 +1,13 @@
-#include <chrono>
+#include <algorithm>
 
 #include "ai/strong.hpp"
 #include "model/game.hpp"
 
 namespace kvr {
 
-DecisionClock::DecisionClock(std::vector<double>* sink) : sink_(sink) {
-    if (sink_) start_ = std::chrono::steady_clock::now().time_since_epoch().count();
-}
-
-DecisionClock::~DecisionClock() {
-    if (!sink_) return;
-    long long ticks = std::chrono::steady_clock::now().time_since_epoch().count() - start_;
-    using Period = std::chrono::steady_clock::period;
-    sink_->push_back(static_cast<double>(ticks) * Period::num / Period::den);
+int strongPlaysFor(int thinkMs, int playsPerMs) {
+    long plays = static_cast<long>(std::max(0, thinkMs)) * std::max(1, playsPerMs);
+    return static_cast<int>(std::min(10000000L, std::max(8L, plays)));
 }
 
 // One action per pass, chosen afresh by the seat's computer player. An action the rules refuse is not

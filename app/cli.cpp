@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "ai/strong.hpp"
 #include "app/cli.hpp"
 #include "console/text.hpp"
 
@@ -10,7 +11,8 @@ const char* const HELP_TEXT =
     "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20 [--web-port 9528，0为不开网页]\n"
     "加入：kavrin --join 192.168.1.10 --port 9527\n"
     "电脑玩家：--ai classic（默认）|strong；构建：cmake -S . -B build && cmake --build build；"
-    "对局记录：--record 文件，重放 --replay 文件，续玩 --resume 文件\n";
+    "对局记录：--record 文件，重放 --replay 文件，续玩 --resume 文件；"
+    "强电脑每步思考：--think 毫秒（按局面数计，默认约7.5），--plays-per-ms 本机每毫秒局面数\n";
 
 const char* const BAD_PORT_TEXT = "端口无效，必须是1~65535的整数。\n";
 
@@ -55,6 +57,7 @@ std::uint32_t toSeed(const std::string& value) {
 CommandLine parseCommandLine(const std::vector<std::string>& args, const Options& defaults) {
     CommandLine cl;
     cl.opt = defaults;
+    int think = 0, perMs = STRONG_PLAYS_PER_MS;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         // An option's value is the next argument unless that is an option itself: `--ai --host` keeps
@@ -74,6 +77,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, const Options
             cl.opt.forcedMode = args[++i] == "identity" ? Identity : Normal3v3;
         } else if (a == "--ai" && hasValue) {
             cl.opt.ai = args[++i] == "strong" ? StrongAi : ClassicAi;
+        } else if (a == "--think" && hasValue) {
+            think = std::max(1, toInt(a, args[++i]));
+        } else if (a == "--plays-per-ms" && hasValue) {
+            perMs = std::max(1, toInt(a, args[++i]));
         } else if (a == "--host") {
             cl.host = true;
         } else if (a == "--join" && hasValue) {
@@ -103,6 +110,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, const Options
             return cl;
         }
     }
+    // The think budget in plays: a game with strong players stays reproducible from its seed.
+    if (think > 0) cl.opt.searchPlays = strongPlaysFor(think, perMs);
     return cl;
 }
 

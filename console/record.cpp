@@ -12,7 +12,7 @@ namespace kvr {
 const char* const PROGRAM_VERSION = "0.1.0";
 // Changes whenever the strong computer player would decide otherwise: its games are not in the rules
 // signature, which the classic player's games make.
-const char* const STRONG_PLAYER_VERSION = "search-1";
+const char* const STRONG_PLAYER_VERSION = "search-3";
 const char* const RULES_SIGNATURE = "8bacad9386e274f9";
 
 namespace {
@@ -132,10 +132,10 @@ void readHead(RecordReader& reader, RecordHead& head) {
     std::string line;
     if (!reader.next(line) || line != FORMAT_LINE)
         reader.fail("这不是卡维林的对局记录（首行应为“kavrin-record 1”）");
-    const char* const keys[] = {"version",        "rules",        "game",         "mode", "seed",
-                                "max-rounds",     "ai",           "strong-roles", "fast", "color",
-                                "remote-players", "strong-player"};
-    bool seen[12] = {};
+    const char* const keys[] = {
+        "version",      "rules", "game",  "mode",           "seed",          "max-rounds",  "ai",
+        "strong-roles", "fast",  "color", "remote-players", "strong-player", "strong-plays"};
+    bool seen[13] = {};
     std::string strongVersion;
     for (;;) {
         if (!reader.next(line)) reader.fail("记录头不完整，缺少“answers”一行");
@@ -143,8 +143,8 @@ void readHead(RecordReader& reader, RecordHead& head) {
         std::string value;
         std::vector<std::string> words = splitWords(line, 1, value);
         int k = 0;
-        while (k < 12 && words[0] != keys[k]) ++k;
-        if (k == 12) reader.fail("无法识别的记录头“" + words[0] + "”");
+        while (k < 13 && words[0] != keys[k]) ++k;
+        if (k == 13) reader.fail("无法识别的记录头“" + words[0] + "”");
         seen[k] = true;
         long long n = 0;
         bool number = wholeNumber(value, n);
@@ -198,6 +198,10 @@ void readHead(RecordReader& reader, RecordHead& head) {
             break;
         case 11:
             strongVersion = value;
+            break;
+        case 12:
+            if (!number || n < 1 || n > 10000000) reader.fail("strong-plays应为正整数");
+            head.opt.searchPlays = static_cast<int>(n);
             break;
         default:
             if (!number || n < 0 || n > 5) reader.fail("远程玩家人数应为0~5");
@@ -370,7 +374,8 @@ void RecordWriter::head(const RecordHead& head) {
         (o.ai == StrongAi ? "strong" : "classic") + "\nstrong-roles " + std::to_string(o.strongRoles) +
         "\nfast " + (o.fast ? "1" : "0") + "\ncolor " + (o.color ? "1" : "0") + "\nremote-players " +
         std::to_string(head.remotePlayers) +
-        (o.ai == StrongAi || o.strongRoles != 0 ? std::string("\nstrong-player ") + STRONG_PLAYER_VERSION
+        (o.ai == StrongAi || o.strongRoles != 0 ? std::string("\nstrong-player ") + STRONG_PLAYER_VERSION +
+                                                      "\nstrong-plays " + std::to_string(o.searchPlays)
                                                 : "") +
         "\nanswers");
 }

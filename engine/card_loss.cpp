@@ -7,7 +7,7 @@ Card Game::takeHand(int p, int i, bool trigger) {
     Card c = h[static_cast<std::size_t>(i)];
     h.erase(h.begin() + i);
     // Only 连营 answers an emptied hand: asking the hero first keeps the branch predictable.
-    if ((ps_[p].hero.id == Kaspen) & trigger & h.empty()) triggerEmptyHand(p);
+    if (ps_[p].hero.id == Kaspen && trigger && h.empty()) triggerEmptyHand(p);
     return c;
 }
 

@@ -13,6 +13,8 @@ bool Game::rescue(int dying) {
                 gave = true;
             else if (seat == dying)
                 noteLacks(dying, std::uint64_t(1) << Peach | std::uint64_t(1) << Wine);
+            else if (ps_[seat].alive)
+                notePassedOver(seat, dying);
         }
         if (!gave) break;
     }
@@ -22,6 +24,7 @@ bool Game::rescue(int dying) {
 bool Game::offerSave(int saver, int dying) {
     activateSeat(saver);
     Player& s = ps_[saver];
+    if (tape_.replaying) tapeReady(saver, Question::Save);
     int index = findCard(saver, Peach);
     if (index < 0 && s.hero.id == Mendrel && current_ != saver)
         for (std::size_t i = 0; i < s.hand.size() && index < 0; ++i)

@@ -4,12 +4,14 @@ namespace kvr {
 
 // Turns over the top card; one 鬼才 may replace it, 天妒 keeps it. The caller reads the returned card.
 Card Game::judgment(int who, std::string_view why, const std::function<bool(const Card&)>& good) {
+    if (tape_.replaying) tapeJudgmentBefore();
     Card c = drawOne();
+    if (tape_.usable || tape_.replaying) tapeJudgmentAfter(c);
     logParts(MAGENTA, ps_[who].hero.name, "的【", why, "】判定为", c, good(c) ? "（有利）" : "（不利）");
 
     // The seats that could change the card: read as one set, as there rarely is one.
     const unsigned menders =
-        seatsWhere([](const Player& x) { return x.alive & (x.hero.id == Thessil) & !x.hand.empty(); });
+        seatsWhere([](const Player& x) { return x.alive && x.hero.id == Thessil && !x.hand.empty(); });
     for (unsigned left = menders; left != 0; left &= left - 1) {
         int i = firstSeat(left);
         Player& g = ps_[i];

@@ -19,6 +19,7 @@ bool Game::nullificationChain(int from, int target, std::string_view trick) {
     int start = from + 1 < 6 ? from + 1 : 0;
     for (int chains = 12; chains > 0; --chains) {
         // Read afresh for each play: the last card of a hand can draw another (连营).
+        if (tape_.replaying) tapeNullifyReady();
         const unsigned holders =
             seatsWhere([](const Player& x) { return x.alive & x.hand.has(Nullification); });
         if (holders == 0) return cancelled;

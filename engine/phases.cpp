@@ -95,6 +95,7 @@ void Game::discardPhase(int p) {
         return;
     }
     std::size_t limit = static_cast<std::size_t>(std::max(0, x.hp));
+    bool discards = x.hand.size() > limit;
     while (x.hand.size() > limit) {
         int pick = 0;
         if (x.human) {
@@ -108,6 +109,7 @@ void Game::discardPhase(int p) {
         }
         throwCard(takeHand(p, pick, true));
     }
+    if (discards) noteKept(p);
 }
 
 } // namespace kvr

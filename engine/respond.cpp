@@ -70,8 +70,14 @@ bool Game::playDodge(int p, std::string_view why) {
         }
         index = n - 1;
     } else {
-        index = findDodge(p);
-        if (index < 0) return false;
+        // The player may keep its card and take the hit.
+        if (tape_.replaying) tapeReady(p, Question::Dodge);
+        index = computer(p).answerCard(*this, p, Dodge, findDodge(p));
+        if (index < 0 || static_cast<std::size_t>(index) >= x.hand.size()) return false;
+        const Card& c = x.hand[static_cast<std::size_t>(index)];
+        if (!(c.type == Dodge || (x.hero.id == Jorvane && isSlash(c.type)) ||
+              (x.hero.id == Seluna && !c.red())))
+            return false;
     }
     throwCard(takeHand(p, index, true));
     logParts(CYAN, x.hero.name, "打出【闪】。");
@@ -84,6 +90,7 @@ bool Game::playSlashes(int p, std::string_view why, int need) {
     if (need <= 0) return true;
     Player& x = ps_[p];
     for (int i = 0; i < need; ++i) {
+        if (tape_.replaying) tapeReady(p, Question::SlashAnswer);
         int z = findAnySlash(p);
         if (z < 0 && x.wields(SerpentSpear) && x.hand.size() >= 2) {
             payFirstTwo(p);
@@ -104,8 +111,14 @@ bool Game::playSlashes(int p, std::string_view why, int need) {
                 return false;
             }
             z = n - 1;
-        } else if (z < 0) {
-            return false;
+        } else {
+            // The player may keep its slashes and lose the exchange.
+            z = computer(p).answerCard(*this, p, Slash, z);
+            if (z < 0 || static_cast<std::size_t>(z) >= x.hand.size()) return false;
+            const Card& c = x.hand[static_cast<std::size_t>(z)];
+            if (!(isSlash(c.type) || (x.hero.id == Keldar && c.red()) ||
+                  (x.hero.id == Jorvane && c.type == Dodge)))
+                return false;
         }
         throwCard(takeHand(p, z, true));
         logParts(YELLOW, x.hero.name, "打出【杀】。");

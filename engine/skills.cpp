@@ -4,6 +4,7 @@ namespace kvr {
 
 // The play-phase skill of seat p's hero. Failures are silent and leave `activeUsed` clear.
 bool Game::activeSkill(int p) {
+    TapeActionScope taped(*this, p, PlayAction::Skill, -1, -1);
     activateSeat(p);
     Player& x = ps_[p];
     if (x.activeUsed) {

@@ -62,6 +62,7 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
 }
 
 bool Game::useVirtualSlash(int p) {
+    TapeActionScope taped(*this, p, PlayAction::VirtualSlash, -1, -1);
     if (slashLimit(p)) return false;
     Player& x = ps_[p];
     auto convertible = [&x](const Card& c) {

@@ -4,6 +4,7 @@ namespace kvr {
 
 // Plays the hand card at `hi`. Every refusal returns false before the card leaves the hand.
 bool Game::useCard(int p, int hi, Optional<int> forced) {
+    TapeActionScope taped(*this, p, PlayAction::Card, hi, forced ? *forced : -1);
     Player& x = ps_[p];
     if (hi < 0 || hi >= static_cast<int>(x.hand.size())) return false;
     const Card pre = x.hand[static_cast<std::size_t>(hi)];

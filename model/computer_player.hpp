@@ -83,6 +83,11 @@ class ComputerPlayer {
     virtual int lockTarget(const Game& g, int p, CardType t) const = 0;
     // Two male seats among `males` to set against each other; -1 when missing.
     virtual void malePair(const Game& g, int p, const SeatList& males, int& first, int& second) const = 0;
+    // The hand card to answer with when asked for a dodge (need Dodge) or a slash (need Slash), or -1 to
+    // take what comes; `offered` is the first card that fits (-1: none). By default the offered one.
+    virtual int answerCard(const Game& /*g*/, int /*p*/, CardType /*need*/, int offered) const {
+        return offered;
+    }
 };
 
 } // namespace kvr

@@ -60,7 +60,8 @@ Card deckCard(int id) {
 
 int Game::roll(int lo, int hi) {
     std::uniform_int_distribution<int> d(lo, hi);
-    return d(rng_);
+    int value = d(rng_);
+    return tape_.usable || tape_.replaying ? tapeRoll(value, lo, hi) : value;
 }
 
 void Game::makeDeck() {

@@ -46,6 +46,12 @@ Game& Game::operator=(const Game& other) {
     lacks_ = other.lacks_;
     seenIn_ = other.seenIn_;
     lackCount_ = other.lackCount_;
+    passedOver_ = other.passedOver_;
+    passedOverCount_ = other.passedOverCount_;
+    keptCount_ = other.keptCount_;
+    noSlashReach_ = other.noSlashReach_;
+    noSlashCount_ = other.noSlashCount_;
+    tape_ = other.tape_;
     return *this;
 }
 

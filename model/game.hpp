@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -14,8 +15,10 @@
 #include "console/line_builder.hpp"
 #include "model/computer_player.hpp"
 #include "model/rng.hpp"
+#include "model/seat_player.hpp"
 #include "model/seat_view.hpp"
 #include "model/table_io.hpp"
+#include "model/tape.hpp"
 #include "model/types.hpp"
 
 namespace kvr {
@@ -68,6 +71,20 @@ class Game {
     // Called after every phase and every play-phase action (the points where a copy may be taken).
     void setActionHook(std::function<void()> hook) { actionHook_ = std::move(hook); }
 
+    // The one way to a world: fills `into` with this table as seat v.self sees it (at the last action
+    // boundary when v.fromBoundary), every fact that seat cannot see taken from `deal`: the other hands
+    // and the draw pile, the roles it does not know, the random engines. The world is silent, played by
+    // the classic player with the dealt roles open. A view from the boundary also sets the world to play
+    // the action since then again with the public answers given, `answer` to the question being asked.
+    // False, and `into` unspecified, when the deal does not fit the view.
+    bool worldFor(const SeatView& v, const HiddenDeal& deal, Game& into, const int* answer = nullptr) const;
+    // One action of seat p's play phase in a world, then the action boundary; Stop ends the phase. False
+    // when the rules refuse it.
+    bool playAction(int p, const PlayAction& m);
+    // Who plays seat p from now on; null: the options' kind.
+    void setComputer(int p, const ComputerPlayer* player) { players_[static_cast<std::size_t>(p)] = player; }
+    Mode mode() const { return mode_; }
+
     // The reference screens: the console's own, outside any game.
     static void tutorial();
     static void listHeroes();
@@ -78,6 +95,8 @@ class Game {
     std::string result() const { return std::string(result_); }
     // The same without a copy: one of the result texts, which are literals.
     std::string_view resultText() const { return result_; }
+    // A world whose replay of the action since the boundary went astray, or never met its question.
+    bool replayFailed() const { return tape_.failed || (tape_.hasAnswer && !tape_.answered); }
     // Rounds begun, the last one counted whether it was played out or ended the game.
     int roundsPlayed() const { return round_ - 1; }
     const std::array<Player, 6>& players() const { return ps_; }
@@ -86,8 +105,11 @@ class Game {
     friend struct GameProbe;
     // The built-in computer players read the table through the rules' own queries.
     friend class ClassicPlayer;
-    friend class StrongPlayer;
-    friend class Search;
+    // The door of the players that must not peek: they get a desk, never the game.
+    friend class SeatDesk;
+    friend class SeatPlayerAdapter;
+    friend class TapePlayer;
+    friend class TapeActionScope;
 
     // Deck and piles
     void makeDeck();
@@ -123,6 +145,7 @@ class Game {
     void checkWin();
     void afterAction() {
         ++counts_.actions;
+        if (tape_.wanted || tape_.replaying) tapeBoundary();
         if (actionHook_) actionHook_();
     }
 
@@ -156,8 +179,10 @@ class Game {
     void borrowSword(int from, int armed);
     // The whole chain of nullifications against one trick on one target; true when it ends cancelled.
     // Most tricks meet no nullification at all: that is told here, inline.
+    // A replay may yet put the nullification played then into a hand: it always enters the chain.
     bool nullified(int from, int target, std::string_view trick) {
-        return seatsWhere([](const Player& x) { return x.alive & x.hand.has(Nullification); }) != 0 &&
+        return (tape_.replaying ||
+                seatsWhere([](const Player& x) { return x.alive & x.hand.has(Nullification); }) != 0) &&
                nullificationChain(from, target, trick);
     }
     bool nullificationChain(int from, int target, std::string_view trick);
@@ -186,7 +211,7 @@ class Game {
     unsigned slashable(int a) const;
     bool slashLimit(int p) const {
         const Player& x = ps_[p];
-        return (x.slashCount > 0) & (x.hero.id != Rhoskan) & !x.wields(Crossbow);
+        return x.slashCount > 0 && x.hero.id != Rhoskan && !x.wields(Crossbow);
     }
     // The first hand card of type t, or -1.
     int findCard(int p, CardType t) const {
@@ -243,20 +268,54 @@ class Game {
     int cheapestCard(int p) const;
     void aiPlay(int p);
 
-    // Who decides for seat p when no person does: the one set for the seat, else the options' kind.
+    // Who decides for seat p when no person does: the one set for the seat, else the options' kind; while
+    // a tape is kept or replayed, that player behind the tape's own (model/tape.cpp).
     const ComputerPlayer& computer(int p) const {
+        if ((tape_.usable && !tape_.world) || tape_.replaying) return tapePlayer();
+        return ownComputer(p);
+    }
+    const ComputerPlayer& ownComputer(int p) const {
         const ComputerPlayer* own = players_[static_cast<std::size_t>(p)];
         return own ? *own : computerByOptions(p);
     }
     const ComputerPlayer& computerByOptions(int p) const;
+
+    // The reaction tape (model/tape.cpp). At each action boundary the table is kept; the hooks below put
+    // on the tape what the rules do since, and give it back when replaying.
+    bool resumableFor(int p, Question q) const;
+    void tapeBoundary();
+    // A play-phase action begins: card `hi` of seat p's hand (or the converted slash or the skill).
+    void tapeAction(int p, PlayAction::Kind kind, int hi, Optional<int> target);
+    // A roll of lo..hi came out `value`: the value to go on with.
+    int tapeRoll(int value, int lo, int hi);
+    // Before a judgment card is drawn (replay: the card drawn then is put on top) and after.
+    void tapeJudgmentBefore();
+    void tapeJudgmentAfter(const Card& c);
+    // Seat p is about to be asked a question of this kind: a replay puts the card it answered with then
+    // into its hand when the world dealt it elsewhere.
+    void tapeReady(int p, Question kind);
+    // The same for the next nullification the tape holds, whoever plays it.
+    void tapeNullifyReady();
+    // Sets this game (a copy of the boundary) to replay `source`.
+    void startReplay(const ReactionTape& source, int viewer, const int* answer, bool exact);
+    // Moves card `id` from a place the replay's viewer cannot see into seat p's hand; its index, or -1.
+    int conjure(int p, int id);
+    // For a copy resumed exactly where this game stands now (tests): the boundary with its true hidden
+    // facts, set to replay every answer and to answer the question being asked with `answer`.
+    bool resumeHere(Game& into, int answer) const;
     // A play phase decided one action at a time by the seat's computer player (nextAction).
     void playActions(int p);
+    // The card ids seat p cannot see: the other hands and the draw pile.
+    std::bitset<DECK_SIZE + 1> unseenBy(int p) const;
     // The public record the strong player reads roles from: a harmful act of a at b, help from a to b.
     void noteHarm(int a, int b);
     void noteHelp(int a, int b);
     // Seat q was seen to hold none of these card types when it needed one.
     void noteLacks(int q, std::uint64_t types);
     void noteSeen(int viewer, const Card& c, int holder);
+    // Seat q passed over the dying seat without saving it; seat q kept its hand through a discard.
+    void notePassedOver(int q, int dying);
+    void noteKept(int q);
     void notePlayEnd(int q);
 
     // Console output
@@ -389,8 +448,25 @@ class Game {
     // Card types each seat was seen to lack, and how many cards it held then.
     std::array<std::uint64_t, 6> lacks_{};
     std::array<int, 6> lackCount_{};
+    // Dying seats each seat passed over and how many cards it held then; cards kept through a discard.
+    std::array<std::uint8_t, 6> passedOver_{};
+    std::array<int, 6> passedOverCount_{};
+    std::array<int, 6> keptCount_{};
+    std::array<std::uint8_t, 6> noSlashReach_{};
+    std::array<int, 6> noSlashCount_{};
     // What each seat saw of where cards went: the hand a card (by id) went into, -1 for none known.
     std::array<std::array<std::int8_t, DECK_SIZE + 1>, 6> seenIn_{};
+    // See ReactionTape; the players' questions change it through a const game.
+    mutable ReactionTape tape_;
 };
+
+// Inline: every card played passes here, and outside a search of reactions it only counts the depth.
+inline TapeActionScope::TapeActionScope(Game& g, int p, PlayAction::Kind kind, int hi, int target)
+    : tape_(&g.tape_) {
+    if (tape_->depth++ == 0 && tape_->usable)
+        g.tapeAction(p, kind, hi, target >= 0 ? Optional<int>(target) : Optional<int>());
+}
+
+inline TapeActionScope::~TapeActionScope() { --tape_->depth; }
 
 } // namespace kvr

@@ -57,6 +57,14 @@ SeatView Game::publicView() const {
     v.help = help_;
     v.lacks = lacks_;
     v.seenIn.fill(-1);
+    v.passedOver = passedOver_;
+    v.noSlashReach = noSlashReach_;
+    for (std::size_t q = 0; q < 6; ++q) {
+        int held = static_cast<int>(ps_[q].hand.size());
+        v.passedOverCount[q] = std::min(passedOverCount_[q], held);
+        v.keptCount[q] = std::min(keptCount_[q], held);
+        v.noSlashCount[q] = std::min(noSlashCount_[q], held);
+    }
     for (std::size_t q = 0; q < 6; ++q)
         v.lackCount[q] = std::min(lackCount_[q], static_cast<int>(ps_[q].hand.size()));
     return v;
@@ -105,6 +113,14 @@ void Game::notePlayEnd(int q) {
         if (foes != 0) types |= bit(Duel) | bit(Dismantle);
         if (!x.usedSlash && !slashLimit(q) && (slashable(q) & foes) != 0)
             types |= bit(Slash) | bit(FireSlash) | bit(ThunderSlash);
+    } else {
+        // Every seat of the hidden-role game has a foe at the table while it lasts. Whether one was in
+        // reach of a slash depends on roles nobody sees: the seats in reach are kept for whoever reads it.
+        types |= bit(Duel) | bit(Dismantle);
+        std::size_t s = static_cast<std::size_t>(q);
+        unsigned reach = slashLimit(q) ? 0U : slashable(q) & livingSeats() & ~(1U << q);
+        noSlashReach_[s] = static_cast<std::uint8_t>(reach);
+        noSlashCount_[s] = static_cast<int>(x.hand.size());
     }
     noteLacks(q, types);
 }
@@ -118,6 +134,17 @@ void Game::noteSeen(int viewer, const Card& c, int holder) {
     }
     for (auto& seen : seenIn_) seen[c.id] = static_cast<std::int8_t>(holder);
 }
+
+// Like a sighting of lacks: a seat that holds more cards than at its last pass starts afresh.
+void Game::notePassedOver(int q, int dying) {
+    std::size_t s = static_cast<std::size_t>(q);
+    int held = static_cast<int>(ps_[s].hand.size());
+    if (passedOverCount_[s] < held) passedOver_[s] = 0;
+    passedOver_[s] = static_cast<std::uint8_t>(passedOver_[s] | 1U << dying);
+    passedOverCount_[s] = held;
+}
+
+void Game::noteKept(int q) { keptCount_[static_cast<std::size_t>(q)] = static_cast<int>(ps_[q].hand.size()); }
 
 void Game::noteHelp(int a, int b) {
     if (a >= 0 && b >= 0 && a != b) ++help_[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)];

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <vector>
 
@@ -58,6 +59,23 @@ struct SeatView {
     // The seat each card (by id) was last seen going into the hand of, as far as the viewer saw it: shown,
     // given, taken; -1 when the viewer knows of no hand that holds it.
     std::array<std::int8_t, DECK_SIZE + 1> seenIn{};
+    // Dying seats each seat was seen to pass over in a rescue without saving (bit d: seat d), and how
+    // many of the cards it holds now it held then: it held no save for them, or would not give it.
+    std::array<std::uint8_t, 6> passedOver{};
+    std::array<int, 6> passedOverCount{};
+    // The seats in reach of each seat's slash when its last play phase ended without one it could still
+    // play (bit r: seat r), and how many of the cards it holds now it held then: a seat with a foe among
+    // them held no slash.
+    std::array<std::uint8_t, 6> noSlashReach{};
+    std::array<int, 6> noSlashCount{};
+    // How many of the cards each seat holds now it kept through its last discard at the end of a turn:
+    // the ones it chose to keep.
+    std::array<int, 6> keptCount{};
+    // The ids of the cards the viewer cannot see (the other hands and the draw pile): filled for a player
+    // that deals worlds (SeatDesk), empty otherwise.
+    std::bitset<DECK_SIZE + 1> unseen;
+    // The view at the last action boundary rather than now (a reaction world is dealt from it).
+    bool fromBoundary = false;
 
     // How the viewer stands to each seat, worked out once per view by the player that reads it.
     mutable std::array<int, 6> stances{};

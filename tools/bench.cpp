@@ -3,7 +3,9 @@
 // the hash.
 // kavrin-bench --stats N [--mode normal|identity]: plays N games of the same list (or of one mode)
 // and prints statistics about them.
-// kavrin-bench --match N [--first-seed S] [--jobs J]: the strong computer player against the classic one.
+// kavrin-bench --match N [--first-seed S] [--jobs J] [--think MS] [--plays-per-ms N] [--lines L]: the strong
+// computer player against the classic one.
+// kavrin-bench --calibrate [games]: how many plays the strong player's search gets through a millisecond.
 // kavrin-bench --silent [games]: start positions copied and played to the end with no text.
 #include <chrono>
 #include <cstdlib>
@@ -12,6 +14,7 @@
 #include <iostream>
 #include <string>
 
+#include "ai/strong.hpp"
 #include "tools/autoplay.hpp"
 #include "tools/match.hpp"
 #include "tools/silent.hpp"
@@ -27,7 +30,9 @@ double secondsSince(Clock::time_point start) {
 
 int usage() {
     std::cerr << "usage: kavrin-bench [games]\n       kavrin-bench --stats N [--mode normal|identity]\n"
-                 "       kavrin-bench --match N [--first-seed S] [--jobs J]\n"
+                 "       kavrin-bench --match N [--first-seed S] [--jobs J] [--think MS] [--plays-per-ms N]\n"
+                 "                    [--lines team,lord,rebels,renegade]\n"
+                 "       kavrin-bench --calibrate [games]\n"
                  "       kavrin-bench --silent [games]\n";
     return 2;
 }
@@ -70,18 +75,39 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--match") == 0) {
         kvr::MatchSettings settings;
         if (argc < 3 || !positive(argv[2], settings.games)) return usage();
+        int think = 0, perMs = kvr::STRONG_PLAYS_PER_MS;
         for (int i = 3; i + 1 < argc; i += 2) {
             int value = 0;
+            if (std::strcmp(argv[i], "--lines") == 0) {
+                settings.lines = 0;
+                std::string list = argv[i + 1];
+                const char* names[] = {"team", "lord", "rebels", "renegade"};
+                for (unsigned k = 0; k < 4; ++k)
+                    if (("," + list + ",").find(std::string(",") + names[k] + ",") != std::string::npos)
+                        settings.lines |= 1U << k;
+                if (settings.lines == 0) return usage();
+                continue;
+            }
             if (!positive(argv[i + 1], value)) return usage();
             if (std::strcmp(argv[i], "--first-seed") == 0)
                 settings.firstSeed = static_cast<std::uint32_t>(value);
             else if (std::strcmp(argv[i], "--jobs") == 0)
                 settings.jobs = value;
+            else if (std::strcmp(argv[i], "--think") == 0)
+                think = value;
+            else if (std::strcmp(argv[i], "--plays-per-ms") == 0)
+                perMs = value;
             else
                 return usage();
         }
         if (argc % 2 == 0) return usage();
+        if (think > 0) settings.plays = kvr::strongPlaysFor(think, perMs);
         return kvr::runMatch(settings);
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--calibrate") == 0) {
+        int games = 10;
+        if (argc > 3 || (argc == 3 && !positive(argv[2], games))) return usage();
+        return kvr::runCalibration(games);
     }
     if (argc > 1 && std::strcmp(argv[1], "--silent") == 0) {
         int games = 4000;

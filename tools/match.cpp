@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ai/belief.hpp"
+#include "ai/search.hpp"
 #include "model/game.hpp"
 #include "tools/autoplay.hpp"
 
@@ -48,9 +49,10 @@ void scoreReading(const Game& g, unsigned strongRoles, std::size_t at, Played& o
     }
 }
 
-Played play(Mode mode, std::uint32_t seed, unsigned strongRoles, std::vector<double>* times) {
+Played play(Mode mode, std::uint32_t seed, unsigned strongRoles, std::vector<double>* times, int plays) {
     Options opt = automaticOptions(seed);
     opt.strongRoles = strongRoles;
+    if (plays > 0) opt.searchPlays = plays;
     opt.decisionTimes = times;
     Played out;
     Game game(mode, opt, nullptr);
@@ -126,11 +128,11 @@ int runMatch(const MatchSettings& s) {
     const int jobs = std::max(1, s.jobs);
     std::vector<std::vector<double>> times(static_cast<std::size_t>(jobs));
 
-    std::vector<Played> team = playAll(s.games, jobs, [&](int k, int j) {
+    std::vector<Played> team = playAll((s.lines & 1) ? s.games : 0, jobs, [&](int k, int j) {
         // Even games give the strong player the first team, odd games the second.
         Role strongTeam = k % 2 == 0 ? TeamHan : TeamChu;
         Played g = play(Normal3v3, s.firstSeed + static_cast<std::uint32_t>(k / 2), 1U << strongTeam,
-                        &times[static_cast<std::size_t>(j)]);
+                        &times[static_cast<std::size_t>(j)], s.plays);
         g.strongTeam = strongTeam;
         return g;
     });
@@ -158,11 +160,13 @@ int runMatch(const MatchSettings& s) {
                           {"Rebels strong", 1U << Rebel},
                           {"Renegade strong", 1U << Renegade}};
     std::vector<Tally> tallies;
-    for (const Line& line : lines) {
+    for (std::size_t i = 0; i < std::size(lines); ++i) {
+        const Line& line = lines[i];
         Tally t;
-        for (const Played& g : playAll(s.games, jobs, [&](int k, int j) {
+        bool wanted = i == 0 ? (s.lines & 14) != 0 : ((s.lines >> i) & 1) != 0;
+        for (const Played& g : playAll(wanted ? s.games : 0, jobs, [&](int k, int j) {
                  return play(Identity, s.firstSeed + static_cast<std::uint32_t>(k), line.roles,
-                             line.roles ? &times[static_cast<std::size_t>(j)] : nullptr);
+                             line.roles ? &times[static_cast<std::size_t>(j)] : nullptr, s.plays);
              }))
             t.add(g);
         tallies.push_back(t);
@@ -204,6 +208,21 @@ int runMatch(const MatchSettings& s) {
     double worst = all.empty() ? 0 : all.back();
     std::cout << std::fixed << std::setprecision(3) << "strong decisions " << all.size() << ": median "
               << median * 1e3 << " ms, worst " << worst * 1e3 << " ms\n";
+    return 0;
+}
+
+int runCalibration(int games) {
+    std::vector<double> times;
+    long before = strongPlaysDone();
+    for (int k = 0; k < games; ++k)
+        play(k % 2 == 0 ? Normal3v3 : Identity, 7000 + static_cast<std::uint32_t>(k),
+             k % 2 == 0 ? 1U << TeamHan : (1U << Lord) | (1U << Loyalist), &times, 0);
+    double seconds = 0;
+    for (double t : times) seconds += t;
+    long plays = strongPlaysDone() - before;
+    std::cout << "strong plays " << plays << " in " << std::fixed << std::setprecision(3) << seconds
+              << " s of decisions: " << std::setprecision(0) << (seconds > 0 ? plays / (seconds * 1e3) : 0)
+              << " plays per ms (--plays-per-ms)\n";
     return 0;
 }
 

@@ -12,6 +12,10 @@ struct MatchSettings {
     std::uint32_t firstSeed = 1000;
     // Threads playing games side by side; the results do not depend on it.
     int jobs = 1;
+    // The strong player's plays a decision (--think MS at --plays-per-ms N); 0: the default.
+    int plays = 0;
+    // The lines to play: bit 0 the team games, bits 1-3 the Lord's side, the Rebels, the Renegade strong.
+    unsigned lines = 15;
 };
 
 // Plays `games` team games and, for each of the classic baseline, Lord and Loyalist strong, Rebels strong
@@ -19,5 +23,9 @@ struct MatchSettings {
 // often a strong seat's most likely role for each hidden seat is the true one after rounds 1, 2, 3 and
 // 5, and the time one strong decision takes.
 int runMatch(const MatchSettings& settings);
+
+// Plays strong games one at a time and prints how many plays the strong player's search gets through in a
+// millisecond of its decisions on this machine: the count `--plays-per-ms` takes.
+int runCalibration(int games);
 
 } // namespace kvr

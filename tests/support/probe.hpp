@@ -30,6 +30,12 @@ struct GameProbe {
         g.step_ = Game::TurnStep::Play;
     }
     int& round() { return g.round_; }
+    // The same at the start of its discard phase.
+    void inDiscardPhase(int p) {
+        inPlayPhase(p);
+        g.step_ = Game::TurnStep::Discard;
+    }
+    ReactionTape& tape() { return g.tape_; }
     int& viewSeat() { return g.viewSeat_; }
     bool& ended() { return g.ended_; }
     std::string result() const { return std::string(g.result_); }
@@ -78,6 +84,10 @@ struct GameProbe {
     KV_FORWARD(findSameSuit)
     KV_FORWARD(hasDelayed)
     KV_FORWARD(totalCards)
+    KV_FORWARD(resumeHere)
+    KV_FORWARD(afterAction)
+    KV_FORWARD(unseenBy)
+    KV_FORWARD(noteSeen)
     KV_FORWARD(damage)
     KV_FORWARD(afterDamage)
     KV_FORWARD(heal)
