@@ -20,6 +20,8 @@ int firstFitting(const Hand& hand, const std::function<bool(const Card&)>& fits)
 
 class ClassicPlayer : public ComputerPlayer {
   public:
+    bool classic() const override { return true; }
+
     // The top cards in the order of their value to seat p, the most valuable drawn first; ties keep
     // their order (an insertion sort: five cards at most).
     static TopOrder byKeepValue(const Game& g, int p, const CardList& top) {

@@ -13,7 +13,7 @@ bool Game::rescue(int dying) {
                 gave = true;
             else if (seat == dying)
                 noteLacks(dying, std::uint64_t(1) << Peach | std::uint64_t(1) << Wine);
-            else if (ps_[seat].alive)
+            else if (!allClassic_ && ps_[seat].alive)
                 notePassedOver(seat, dying);
         }
         if (!gave) break;

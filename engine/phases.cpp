@@ -109,7 +109,7 @@ void Game::discardPhase(int p) {
         }
         throwCard(takeHand(p, pick, true));
     }
-    if (discards) noteKept(p);
+    if (discards && !allClassic_) noteKept(p);
 }
 
 } // namespace kvr

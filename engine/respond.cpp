@@ -72,7 +72,7 @@ bool Game::playDodge(int p, std::string_view why) {
     } else {
         // The player may keep its card and take the hit.
         if (tape_.replaying) tapeReady(p, Question::Dodge);
-        index = computer(p).answerCard(*this, p, Dodge, findDodge(p));
+        index = answerWith(p, Dodge, findDodge(p));
         if (index < 0 || static_cast<std::size_t>(index) >= x.hand.size()) return false;
         const Card& c = x.hand[static_cast<std::size_t>(index)];
         if (!(c.type == Dodge || (x.hero.id == Jorvane && isSlash(c.type)) ||
@@ -113,7 +113,7 @@ bool Game::playSlashes(int p, std::string_view why, int need) {
             z = n - 1;
         } else {
             // The player may keep its slashes and lose the exchange.
-            z = computer(p).answerCard(*this, p, Slash, z);
+            z = answerWith(p, Slash, z);
             if (z < 0 || static_cast<std::size_t>(z) >= x.hand.size()) return false;
             const Card& c = x.hand[static_cast<std::size_t>(z)];
             if (!(isSlash(c.type) || (x.hero.id == Keldar && c.red()) ||

@@ -88,6 +88,9 @@ class ComputerPlayer {
     virtual int answerCard(const Game& /*g*/, int /*p*/, CardType /*need*/, int offered) const {
         return offered;
     }
+    // Whether it is the classic player: it answers with the offered card and reads nothing of what a
+    // seat's view gathers of passes and discards, so a game of classic players asks and keeps neither.
+    virtual bool classic() const { return false; }
 };
 
 } // namespace kvr

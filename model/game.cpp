@@ -5,7 +5,10 @@
 
 namespace kvr {
 
-Game::Game(Mode mode, Options opt, TableIo* io) : mode_(mode), opt_(opt), rng_(opt.seed) { setIo(io); }
+Game::Game(Mode mode, Options opt, TableIo* io)
+    : mode_(mode), opt_(opt), rng_(opt.seed), allClassic_(opt.ai == ClassicAi && opt.strongRoles == 0) {
+    setIo(io);
+}
 
 void Game::setIo(TableIo* io) {
     io_ = io;
@@ -51,6 +54,7 @@ Game& Game::operator=(const Game& other) {
     keptCount_ = other.keptCount_;
     noSlashReach_ = other.noSlashReach_;
     noSlashCount_ = other.noSlashCount_;
+    allClassic_ = other.allClassic_;
     tape_ = other.tape_;
     return *this;
 }
@@ -62,6 +66,7 @@ void Game::simulateWith(const ComputerPlayer& player) {
     opt_.decisionTimes = nullptr;
     for (Player& x : ps_) x.human = false;
     players_.fill(&player);
+    allClassic_ = player.classic();
 }
 
 void Game::setup() {

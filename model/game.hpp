@@ -82,7 +82,10 @@ class Game {
     // when the rules refuse it.
     bool playAction(int p, const PlayAction& m);
     // Who plays seat p from now on; null: the options' kind.
-    void setComputer(int p, const ComputerPlayer* player) { players_[static_cast<std::size_t>(p)] = player; }
+    void setComputer(int p, const ComputerPlayer* player) {
+        players_[static_cast<std::size_t>(p)] = player;
+        allClassic_ = allClassic_ && (!player || player->classic());
+    }
     Mode mode() const { return mode_; }
 
     // The reference screens: the console's own, outside any game.
@@ -279,6 +282,12 @@ class Game {
         return own ? *own : computerByOptions(p);
     }
     const ComputerPlayer& computerByOptions(int p) const;
+    // The card seat p answers with when asked for a dodge or a slash (see ComputerPlayer::answerCard): the
+    // offered one in a game of classic players that keeps no tape, without asking.
+    int answerWith(int p, CardType need, int offered) const {
+        if (allClassic_ && !tape_.usable && !tape_.replaying) return offered;
+        return computer(p).answerCard(*this, p, need, offered);
+    }
 
     // The reaction tape (model/tape.cpp). At each action boundary the table is kept; the hooks below put
     // on the tape what the rules do since, and give it back when replaying.
@@ -454,6 +463,8 @@ class Game {
     std::array<int, 6> keptCount_{};
     std::array<std::uint8_t, 6> noSlashReach_{};
     std::array<int, 6> noSlashCount_{};
+    // Every seat is played by the classic player (see ComputerPlayer::classic) when no person plays it.
+    bool allClassic_ = true;
     // What each seat saw of where cards went: the hand a card (by id) went into, -1 for none known.
     std::array<std::array<std::int8_t, DECK_SIZE + 1>, 6> seenIn_{};
     // See ReactionTape; the players' questions change it through a const game.

@@ -117,6 +117,7 @@ void Game::notePlayEnd(int q) {
         // Every seat of the hidden-role game has a foe at the table while it lasts. Whether one was in
         // reach of a slash depends on roles nobody sees: the seats in reach are kept for whoever reads it.
         types |= bit(Duel) | bit(Dismantle);
+        if (allClassic_) return noteLacks(q, types);
         std::size_t s = static_cast<std::size_t>(q);
         unsigned reach = slashLimit(q) ? 0U : slashable(q) & livingSeats() & ~(1U << q);
         noSlashReach_[s] = static_cast<std::uint8_t>(reach);

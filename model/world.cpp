@@ -91,6 +91,7 @@ bool Game::worldFor(const SeatView& v, const HiddenDeal& deal, Game& into, const
     into.opt_.strongRoles = 0;
     for (Player& x : into.ps_) x.human = false;
     into.players_.fill(nullptr);
+    into.allClassic_ = true;
     into.rolesOpen_ = true;
     into.auditRoles_ = false;
     if (v.fromBoundary) into.startReplay(tape_, p, answer, false);
