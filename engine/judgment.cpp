@@ -6,7 +6,7 @@ namespace kvr {
 Card Game::judgment(int who, std::string_view why, const std::function<bool(const Card&)>& good) {
     if (tape_.replaying) tapeJudgmentBefore();
     Card c = drawOne();
-    if (tape_.usable || tape_.replaying) tapeJudgmentAfter(c);
+    if (tape_.on && (tape_.usable || tape_.replaying)) tapeJudgmentAfter(c);
     logParts(MAGENTA, ps_[who].hero.name, "的【", why, "】判定为", c, good(c) ? "（有利）" : "（不利）");
 
     // The seats that could change the card: read as one set, as there rarely is one.

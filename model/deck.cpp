@@ -61,7 +61,7 @@ Card deckCard(int id) {
 int Game::roll(int lo, int hi) {
     std::uniform_int_distribution<int> d(lo, hi);
     int value = d(rng_);
-    return tape_.usable || tape_.replaying ? tapeRoll(value, lo, hi) : value;
+    return tape_.on && (tape_.usable || tape_.replaying) ? tapeRoll(value, lo, hi) : value;
 }
 
 void Game::makeDeck() {

@@ -148,7 +148,7 @@ class Game {
     void checkWin();
     void afterAction() {
         ++counts_.actions;
-        if (tape_.wanted || tape_.replaying) tapeBoundary();
+        if (tape_.on && (tape_.wanted || tape_.replaying)) tapeBoundary();
         if (actionHook_) actionHook_();
     }
 
@@ -274,7 +274,7 @@ class Game {
     // Who decides for seat p when no person does: the one set for the seat, else the options' kind; while
     // a tape is kept or replayed, that player behind the tape's own (model/tape.cpp).
     const ComputerPlayer& computer(int p) const {
-        if ((tape_.usable && !tape_.world) || tape_.replaying) return tapePlayer();
+        if (tape_.on && ((tape_.usable && !tape_.world) || tape_.replaying)) return tapePlayer();
         return ownComputer(p);
     }
     const ComputerPlayer& ownComputer(int p) const {
@@ -285,7 +285,7 @@ class Game {
     // The card seat p answers with when asked for a dodge or a slash (see ComputerPlayer::answerCard): the
     // offered one in a game of classic players that keeps no tape, without asking.
     int answerWith(int p, CardType need, int offered) const {
-        if (allClassic_ && !tape_.usable && !tape_.replaying) return offered;
+        if (allClassic_ && !tape_.on) return offered;
         return computer(p).answerCard(*this, p, need, offered);
     }
 

@@ -10,7 +10,7 @@ namespace kvr {
 // it keeps a reaction tape from its next action boundary on.
 template <class F> auto SeatPlayerAdapter::ask(const Game& cg, int p, Question q, F f) const {
     Game& g = const_cast<Game&>(cg);
-    if (!g.tape_.world) g.tape_.wanted = true;
+    if (!g.tape_.world) g.tape_.want();
     std::vector<double>* sink = g.opt_.decisionTimes;
     if (!sink) {
         SeatDesk desk(g, p, q);

@@ -10,6 +10,7 @@ namespace kvr {
 
 ReactionTape& ReactionTape::operator=(const ReactionTape& o) {
     if (this == &o) return *this;
+    on = o.on;
     wanted = o.wanted;
     world = o.world;
     usable = o.usable;
@@ -49,10 +50,11 @@ ReactionTape& ReactionTape::operator=(const ReactionTape& o) {
 }
 
 void ReactionTape::clear() {
-    bool keepWorld = world, keepWanted = wanted;
+    bool keepWorld = world, keepWanted = wanted, keepOn = on;
     *this = ReactionTape();
     world = keepWorld;
     wanted = keepWanted;
+    on = keepOn;
 }
 
 // A new boundary: the table is kept (in place when no copy shares the last one) and the tape starts
@@ -78,7 +80,7 @@ void Game::tapeBoundary() {
     *keep = *this;
     keep->tape_ = ReactionTape();
     tape_.boundary = std::move(keep);
-    tape_.usable = true;
+    tape_.usable = tape_.on = true;
 }
 
 bool Game::resumableFor(int p, Question q) const {
@@ -255,6 +257,7 @@ void Game::startReplay(const ReactionTape& source, int viewer, const int* answer
     t.world = true;
     t.wanted = false;
     t.replaying = true;
+    t.on = true;
     t.exact = exact;
     t.viewer = viewer;
     t.actor = source.actor;

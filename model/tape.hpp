@@ -38,8 +38,12 @@ struct ReactionTape {
     // Forgets everything but whether the game is a world and wants a tape.
     void clear();
 
+    // Set with wanted, world, usable or replaying, and kept until the tape is made anew: the checks made
+    // on every action and every question of a game that keeps no tape look at this alone.
+    bool on = false;
     // A seat whose player searches reactions plays in this game: keep a tape from the next boundary on.
     bool wanted = false;
+    void want() { wanted = on = true; }
     // A world or a copy that replays: it keeps no tape of its own.
     bool world = false;
     // The boundary is kept and everything since it is on the tape.

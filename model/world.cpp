@@ -64,7 +64,7 @@ bool Game::worldFor(const SeatView& v, const HiddenDeal& deal, Game& into, const
     into = *from;
     // A world keeps no tape: it never resumes inside an action of its own.
     into.tape_ = ReactionTape();
-    into.tape_.world = true;
+    into.tape_.world = into.tape_.on = true;
     std::size_t k = 0;
     for (std::size_t q = 0; q < 6; ++q) {
         if (static_cast<int>(q) == p) continue;

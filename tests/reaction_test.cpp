@@ -275,7 +275,7 @@ TEST(World, ReplaysWhateverADeclinedSaveHeld) {
     t.hero(2, Ostrel);
     t.give(2, Peach);
     t.g().inPlayPhase(1);
-    t.g().tape().wanted = true;
+    t.g().tape().want();
     t.g().afterAction();
     ASSERT_TRUE(t.g().tape().usable);
     ASSERT_TRUE(t.g().useCard(1, 0, Optional<int>(0)));
@@ -299,7 +299,7 @@ struct Decisive {
     // Seat p's play phase begins at an action boundary.
     void boundaryInPlay(int p) {
         t.g().inPlayPhase(p);
-        t.g().tape().wanted = true;
+        t.g().tape().want();
         t.g().afterAction();
         ASSERT_TRUE(t.g().tape().usable);
     }
@@ -399,7 +399,7 @@ TEST(Reaction, KeepsThePeachThroughItsDiscard) {
     t.hero(1, Rhoskan);
     t.g().noteSeen(0, t.give(1, Slash), 1);
     t.g().inDiscardPhase(0);
-    t.g().tape().wanted = true;
+    t.g().tape().want();
     t.g().afterAction();
     t.g().discardPhase(0);
     ASSERT_EQ(t.seat(0).hand.size(), 1u);
