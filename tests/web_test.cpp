@@ -25,9 +25,11 @@
 #include <boost/beast/websocket.hpp>
 #include <nlohmann/json.hpp>
 
+#include "net/hub.hpp"
 #include "net/socket.hpp"
 #include "net/web_host.hpp"
 #include "net/web_protocol.hpp"
+#include "net/web_table.hpp"
 #include "tests/support/hosting.hpp"
 #include "tests/support/table.hpp"
 
@@ -607,6 +609,56 @@ TEST(WebSeats, BadInputClosesOnlyItsConnection) {
     EXPECT_EQ(host.finish(30), 0);
     close(slow);
     EXPECT_NE(host.out().find("================ 对局结束 ================"), std::string::npos);
+}
+
+// A browser that reads nothing is let go once a megabyte waits for it: a spectator frees its place, and
+// a seat's next question ends at once instead of waiting on it. A browser that reads is kept.
+TEST(WebSeats, BrowserThatNeverReadsIsLetGo) {
+    LanHub hub;
+    WebTable table(hub);
+    table.lobby(0, 1);
+    BrowserMessage hello;
+    hello.type = BrowserMessage::Hello;
+    int player = table.connect();
+    ASSERT_EQ(table.receive(player, hello), WebTable::Received::Taken);
+    table.seat(player, 0, "开局\n", "code");
+    table.openDoor();
+    int reader = table.connect(), idle = table.connect();
+    table.receive(reader, hello);
+    table.receive(idle, hello);
+    std::vector<std::string> got;
+    ASSERT_FALSE(table.take(reader, got));
+    ASSERT_TRUE(table.present(idle));
+
+    std::string line(1000, 'x');
+    line += '\n';
+    int lines = 0;
+    for (; lines < 2000 && table.present(idle); ++lines) {
+        table.showAll(line);
+        got.clear();
+        ASSERT_FALSE(table.take(reader, got));
+        ASSERT_EQ(got.size(), 1u);
+    }
+    EXPECT_GT(static_cast<std::size_t>(lines) * line.size(), MAX_BROWSER_BACKLOG / 2);
+    // Asserted: with either still present, the question below would wait for ever.
+    ASSERT_FALSE(table.present(idle));
+    ASSERT_FALSE(table.present(player));
+    EXPECT_TRUE(table.present(reader));
+    got.clear();
+    EXPECT_TRUE(table.take(idle, got));
+    EXPECT_TRUE(got.empty());
+
+    std::string answer;
+    EXPECT_EQ(table.ask(0, Prompt{PromptKind::YesNo, 0, 0}, answer), Answer::Dropped);
+    EXPECT_FALSE(table.holds(0));
+
+    // The idle spectator's place is free again once its connection ends: eight more fit beside the reader
+    // only if it is.
+    table.disconnect(idle);
+    int placed = 0;
+    for (int k = 0; k < 7; ++k) placed += hub.takeSpectatorPlace();
+    EXPECT_EQ(placed, 7);
+    EXPECT_FALSE(hub.takeSpectatorPlace());
 }
 
 } // namespace
