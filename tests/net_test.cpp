@@ -185,44 +185,6 @@ std::vector<std::string> joinArgs(std::uint16_t port) {
     return {"--join", "127.0.0.1", "--port", std::to_string(port)};
 }
 
-// What the game answers to a person's own wrong choice: shaped as a log line, but shown to that seat alone,
-// since it tells what the seat holds.
-const char* const REFUSALS[] = {"杀的次数已达上限。",   "该牌只能响应时使用。", "该牌不能当闪。",
-                                "该牌不能当杀。",       "没有合法目标。",       "本回合主动技能已使用。",
-                                "该武将技能为被动触发，无需主动发动。"};
-
-bool refusal(const std::string& line) {
-    for (const char* r : REFUSALS)
-        if (line == std::string("  -> ") + r + "\n") return true;
-    return false;
-}
-
-// Every public line, in order: a log line may follow an unanswered prompt on the same output line. A
-// seat's own refusals are left out: they are its private text.
-std::vector<std::string> publicLines(const std::string& out) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    while (true) {
-        std::size_t next = std::string::npos;
-        for (const char* head : {"  -> ", "[网络] ", "[大厅] 已开局"})
-            next = std::min(next, out.find(head, at));
-        if (next == std::string::npos) return lines;
-        std::size_t end = out.find('\n', next);
-        if (end == std::string::npos) return lines;
-        std::string line = out.substr(next, end + 1 - next);
-        if (!refusal(line)) lines.push_back(line);
-        at = end + 1;
-    }
-}
-
-std::string resultOf(const std::string& hostOut) {
-    const std::string banner = "================ 对局结束 ================\n";
-    std::size_t at = hostOut.find(banner);
-    if (at == std::string::npos) return "?";
-    at += banner.size();
-    return hostOut.substr(at, hostOut.find('\n', at) - at);
-}
-
 std::string recordPath(const char* name) {
     return "/tmp/kvr_net_record_" + std::to_string(getpid()) + "_" + name + ".txt";
 }
@@ -872,7 +834,8 @@ TEST(Client, TypedLineComesBackAfterHostText) {
         setsid();
         int tty = open(name.c_str(), O_RDWR);
         dup2(tty, 0), dup2(tty, 1), dup2(tty, 2);
-        execl(KAVRIN_BIN, KAVRIN_BIN, "--join", "127.0.0.1", "--port", port.c_str(), static_cast<char*>(nullptr));
+        execl(KAVRIN_BIN, KAVRIN_BIN, "--join", "127.0.0.1", "--port", port.c_str(),
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     SocketHandle host = INVALID_NET_SOCKET;

@@ -301,30 +301,6 @@ auto isEnd() {
     return [](const Json& m) { return m["t"] == "end"; };
 }
 
-// Every public line, in order, as net_test reads them.
-std::vector<std::string> publicLines(const std::string& out) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    while (true) {
-        std::size_t next = std::string::npos;
-        for (const char* head : {"  -> ", "[网络] ", "[大厅] 已开局"})
-            next = std::min(next, out.find(head, at));
-        if (next == std::string::npos) return lines;
-        std::size_t end = out.find('\n', next);
-        if (end == std::string::npos) return lines;
-        lines.push_back(out.substr(next, end + 1 - next));
-        at = end + 1;
-    }
-}
-
-std::string resultOf(const std::string& hostOut) {
-    const std::string banner = "================ 对局结束 ================\n";
-    std::size_t at = hostOut.find(banner);
-    if (at == std::string::npos) return "?";
-    at += banner.size();
-    return hostOut.substr(at, hostOut.find('\n', at) - at);
-}
-
 // What a seat may know and nothing more: every view is its own seat's, with its hand; the seat's hand
 // count matches the hand; no other seat's hand is there.
 void expectOwnViews(Browser& b, int seat) {
