@@ -42,6 +42,20 @@ client() {
   } | timeout "$limit" "$@" --join 127.0.0.1 --port "$port" >"$out" 2>"$out.err"
 }
 
+# page PORT: the web page's answer to GET / on the port, within 10 s; empty when it never answers.
+page() {
+  local i
+  for i in $(seq 1 20); do
+    if exec 3<>"/dev/tcp/127.0.0.1/$1" 2>/dev/null; then
+      printf 'GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' >&3
+      timeout 10 cat <&3 || true
+      exec 3>&-
+      return 0
+    fi
+    sleep 0.5
+  done
+}
+
 # game NAME HOST-PROGRAM CLIENT1-PROGRAM CLIENT2-PROGRAM (a program is one word: the Linux binary or "wine EXE")
 game() {
   local name=$1 port pids=() rc=0
@@ -50,6 +64,12 @@ game() {
     --max-rounds 40 </dev/null >"$work/$name.host" 2>"$work/$name.host.err" &
   pids+=($!)
   listening "$port" || echo "lan: $name: the host is not listening"
+  # The host serves the web page on the next port, to a browser that only looks: it takes no seat.
+  page $((port + 1)) >"$work/$name.page"
+  if ! head -1 "$work/$name.page" | grep -q "^HTTP/1.1 200" || ! grep -qi "<!doctype html" "$work/$name.page"; then
+    echo "lan: $name: the host did not serve its web page"
+    rc=1
+  fi
   client "$work/$name.c1" "$port" $3 &
   pids+=($!)
   wait_for "$work/$name.c1" "连接成功" 30 || echo "lan: $name: first client did not connect"
