@@ -107,6 +107,7 @@ class TapePlayer final : public ComputerPlayer {
         if (v < -1 || v > 5) return std::nullopt;
         return v;
     }
+    static std::optional<bool> flag(Game&, int v) { return v != 0; }
     template <class T> static int same(const Game&, const T& v) { return static_cast<int>(v); }
 
   public:
@@ -222,13 +223,11 @@ class TapePlayer final : public ComputerPlayer {
                  bool cancelled) const override {
         return through<bool>(
             g, p, Question::Nullify, true, false,
-            [&] { return own(g, p).nullify(g, p, from, target, trick, cancelled); }, same<bool>,
-            [](Game&, int v) -> std::optional<bool> { return v != 0; });
+            [&] { return own(g, p).nullify(g, p, from, target, trick, cancelled); }, same<bool>, flag);
     }
     bool save(const Game& g, int p, int dying) const override {
         return through<bool>(
-            g, p, Question::Save, true, false, [&] { return own(g, p).save(g, p, dying); }, same<bool>,
-            [](Game&, int v) -> std::optional<bool> { return v != 0; });
+            g, p, Question::Save, true, false, [&] { return own(g, p).save(g, p, dying); }, same<bool>, flag);
     }
     int passSlash(const Game& g, int p, int from, const SeatList& candidates) const override {
         return through<int>(
@@ -238,7 +237,7 @@ class TapePlayer final : public ComputerPlayer {
     bool iceSword(const Game& g, int p, int target) const override {
         return through<bool>(
             g, p, Question::IceSword, true, std::nullopt, [&] { return own(g, p).iceSword(g, p, target); },
-            same<bool>, [](Game&, int v) -> std::optional<bool> { return v != 0; });
+            same<bool>, flag);
     }
     SeatList chain(const Game& g, int p) const override {
         return through<SeatList>(
