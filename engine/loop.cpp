@@ -99,7 +99,7 @@ void Game::playSteps(int p) {
             midPlay_ = false;
             return;
         }
-        if (!x.skipPlay && x.alive) notePlayEnd(p);
+        if (!x.skipPlay && x.alive && !allClassic_) notePlayEnd(p);
         if (!next(TurnStep::Discard)) return;
         [[fallthrough]];
     case TurnStep::Discard:

@@ -75,8 +75,10 @@ void Game::noteHarm(int a, int b) {
 }
 
 // A seat that has drawn since it was last seen lacking something holds cards the old sighting says
-// nothing about: the new sighting starts afresh.
+// nothing about: the new sighting starts afresh. Only the strong player reads sightings: a game of
+// classic players keeps none.
 void Game::noteLacks(int q, std::uint64_t types) {
+    if (allClassic_) return;
     std::size_t s = static_cast<std::size_t>(q);
     int held = static_cast<int>(ps_[s].hand.size());
     lacks_[s] = (lacks_[s] & (std::uint64_t(0) - (lackCount_[s] >= held))) | types;
@@ -117,7 +119,6 @@ void Game::notePlayEnd(int q) {
         // Every seat of the hidden-role game has a foe at the table while it lasts. Whether one was in
         // reach of a slash depends on roles nobody sees: the seats in reach are kept for whoever reads it.
         types |= bit(Duel) | bit(Dismantle);
-        if (allClassic_) return noteLacks(q, types);
         std::size_t s = static_cast<std::size_t>(q);
         unsigned reach = slashLimit(q) ? 0U : slashable(q) & livingSeats() & ~(1U << q);
         noSlashReach_[s] = static_cast<std::uint8_t>(reach);

@@ -169,6 +169,20 @@ TEST(StrongPlayer, DiscardOrder) {
     EXPECT_EQ(t.seat(0).hand[0].type, Dodge);
 }
 
+// A seat seen without a dodge when it needed one is remembered to lack one, with the cards it held then,
+// where a strong seat reads it; a game of classic players keeps no sightings.
+TEST(StrongPlayer, SightingsAreKeptWhereAStrongSeatReadsThem) {
+    for (bool strong : {false, true}) {
+        Table t;
+        if (strong) t.game().setComputer(3, &strongPlayer());
+        t.give(1, Slash);
+        EXPECT_FALSE(t.g().respondDodge(1, "杀"));
+        SeatView v = t.g().viewFor(0);
+        EXPECT_EQ(v.lacks[1] >> Dodge & 1, strong ? 1u : 0u) << strong;
+        EXPECT_EQ(v.lackCount[1], strong ? 1 : 0) << strong;
+    }
+}
+
 // A price in cards is paid with the cheapest card that pays it: the fire attack's heart is a slash,
 // not the peach the classic player would give.
 TEST(StrongPlayer, PaysWithTheCheapestCard) {
