@@ -265,7 +265,8 @@ double Search::score(const Game& world, int p) {
                                                   : strongRoleWorth(me.role, x.role, others) / 3.0;
         double equipment = x.weapon.has_ + x.armor.has_ + x.offensiveHorse.has_ + x.defensiveHorse.has_;
         double worth = 12 + 6.0 * x.hp + 1.5 * static_cast<double>(x.hand.size()) + 2.0 * equipment;
-        if (world.mode() == Identity && x.role == Lord) worth *= 1.5;
+        // The Lord decides the hidden-role game for every side: its life weighs more than its points.
+        if (world.mode() == Identity && x.role == Lord) worth *= 2.5;
         total += side * worth;
     }
     return total;

@@ -12,7 +12,7 @@ const char* const HELP_TEXT =
     "加入：kavrin --join 192.168.1.10 --port 9527\n"
     "电脑玩家：--ai classic（默认）|strong；构建：cmake -S . -B build && cmake --build build；"
     "对局记录：--record 文件，重放 --replay 文件，续玩 --resume 文件；"
-    "强电脑每步思考：--think 毫秒（按局面数计，默认约7.5），--plays-per-ms 本机每毫秒局面数\n";
+    "强电脑每步思考：--think 毫秒（按局面数计，默认14），--plays-per-ms 本机每毫秒局面数\n";
 
 const char* const BAD_PORT_TEXT = "端口无效，必须是1~65535的整数。\n";
 

@@ -417,7 +417,7 @@ struct Options {
     // When set, each decision of the strong player is timed (seconds) into it; play is unchanged.
     std::vector<double>* decisionTimes = nullptr;
     // How many games the strong player's search may play out for one decision; fewer is faster and weaker.
-    int searchPlays = 900;
+    int searchPlays = 1680;
 };
 
 const std::string& cardName(CardType t);

@@ -249,6 +249,7 @@ TEST(StrongPlayer, WinsMostTeamGamesOnFixedSeeds) {
         for (Role team : {TeamHan, TeamChu}) {
             Options opt = automaticOptions(seed);
             opt.strongRoles = 1U << team;
+            opt.searchPlays = 900;
             Game game(Normal3v3, opt, nullptr);
             game.setup();
             game.run();
