@@ -7,29 +7,19 @@
 #include "ai/players.hpp"
 #include "net/hub.hpp"
 #include "tests/support/checked_game.hpp"
+#include "tests/support/printed_game.hpp"
 #include "tests/support/table.hpp"
 
 namespace kvr {
 namespace {
 
-// An automatic game of the given seed whose transcript goes to `out`.
-struct PrintedGame {
-    std::istringstream in;
-    std::ostringstream out;
-    ConsoleIo console{in, out};
-    Game game;
-    GameProbe g{game};
-    PrintedGame(Mode mode, std::uint32_t seed, AiKind ai = ClassicAi)
-        : game(
-              mode,
-              [&] {
-                  Options opt = checkedOptions(seed, false);
-                  opt.ai = ai;
-                  opt.searchPlays = 40;
-                  return opt;
-              }(),
-              &console) {}
-};
+// The options of an automatic game of the given seed, with a short search for the strong player.
+Options copyOptions(std::uint32_t seed, AiKind ai = ClassicAi) {
+    Options opt = checkedOptions(seed, false);
+    opt.ai = ai;
+    opt.searchPlays = 40;
+    return opt;
+}
 
 // Plays a copy to its end with the classic player on every seat, the table checked after each action.
 std::string playCopyChecked(const Game& original) {
@@ -52,11 +42,11 @@ TEST(GameCopy, CopiesPlayedOnLeaveTheOriginalAlone) {
     for (std::uint32_t seed = 1; seed <= 60; ++seed) {
         Mode mode = seed % 2 == 0 ? Normal3v3 : Identity;
         AiKind ai = seed % 3 == 0 ? StrongAi : ClassicAi;
-        PrintedGame alone(mode, seed, ai);
+        PrintedGame alone(mode, copyOptions(seed, ai));
         alone.game.setup();
         alone.game.run();
 
-        PrintedGame copied(mode, seed, ai);
+        PrintedGame copied(mode, copyOptions(seed, ai));
         std::string fault;
         int copies = 0;
         copied.g.actionHook() = [&] {
@@ -78,7 +68,7 @@ TEST(GameCopy, CopiesPlayedOnLeaveTheOriginalAlone) {
 TEST(GameCopy, CopyOfTheStartPlaysTheSameGame) {
     for (std::uint32_t seed = 100; seed < 160; ++seed) {
         Mode mode = seed % 2 == 0 ? Normal3v3 : Identity;
-        PrintedGame original(mode, seed);
+        PrintedGame original(mode, copyOptions(seed));
         original.game.setup();
         Game copy(original.game);
         Game stepped(original.game);

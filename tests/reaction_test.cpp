@@ -12,27 +12,21 @@
 #include "ai/search.hpp"
 #include "console/console_io.hpp"
 #include "tests/support/checked_game.hpp"
+#include "tests/support/forwarding_player.hpp"
 #include "tests/support/peek_audit.hpp"
+#include "tests/support/printed_game.hpp"
 #include "tests/support/probe.hpp"
 #include "tests/support/table.hpp"
 
 namespace kvr {
 namespace {
 
-// An automatic game whose transcript goes to `out`.
-struct PrintedGame {
-    std::istringstream in;
-    std::ostringstream out;
-    ConsoleIo console{in, out};
-    Game game;
-    explicit PrintedGame(Mode mode, const Options& opt) : game(mode, opt, &console) {}
-};
-
 // The strong player at every seat; at some of its answers inside an action, a copy is resumed there with
 // the same answer and played to its end, and its transcript kept.
-class Resumer : public ComputerPlayer {
+class Resumer : public ForwardingPlayer {
   public:
-    Resumer(const Game*& original, int every) : original_(original), every_(every) {}
+    Resumer(const Game*& original, int every)
+        : ForwardingPlayer(strongPlayer()), original_(original), every_(every) {}
 
     struct Copy {
         std::string text;
@@ -44,57 +38,28 @@ class Resumer : public ComputerPlayer {
     mutable const std::ostringstream* originalOut = nullptr;
     mutable Mode mode = Normal3v3;
 
-    void playPhase(Game& g, int p) const override { strongPlayer().playPhase(g, p); }
-    PlayAction nextAction(Game& g, int p, const std::vector<PlayAction>& tried) const override {
-        return strongPlayer().nextAction(g, p, tried);
-    }
-    int foe(const Game& g, int p, bool r, bool c) const override { return strongPlayer().foe(g, p, r, c); }
-    SeatList foes(const Game& g, int p, bool r) const override { return strongPlayer().foes(g, p, r); }
-    int ally(const Game& g, int p, bool w) const override { return strongPlayer().ally(g, p, w); }
-    int stance(const Game& g, int p, int q) const override { return strongPlayer().stance(g, p, q); }
     int discard(const Game& g, int p) const override {
-        int i = strongPlayer().discard(g, p);
+        int i = inner_.discard(g, p);
         resume(g, "discard", g.players()[static_cast<std::size_t>(p)].hand[static_cast<std::size_t>(i)].id);
         return i;
     }
-    int payCard(const Game& g, int p, const std::function<bool(const Card&)>& f) const override {
-        return strongPlayer().payCard(g, p, f);
-    }
-    TopOrder arrangeTop(const Game& g, int p, const CardList& top) const override {
-        return strongPlayer().arrangeTop(g, p, top);
-    }
-    std::size_t harvestPick(const Game& g, int p, const CardList& pool) const override {
-        return strongPlayer().harvestPick(g, p, pool);
-    }
     bool nullify(const Game& g, int p, int from, int target, std::string_view trick, bool c) const override {
-        bool out = strongPlayer().nullify(g, p, from, target, trick, c);
+        bool out = inner_.nullify(g, p, from, target, trick, c);
         resume(g, "nullify", out);
         return out;
     }
     bool save(const Game& g, int p, int dying) const override {
-        bool out = strongPlayer().save(g, p, dying);
+        bool out = inner_.save(g, p, dying);
         resume(g, "save", out);
         return out;
     }
     int passSlash(const Game& g, int p, int from, const SeatList& c) const override {
-        int out = strongPlayer().passSlash(g, p, from, c);
+        int out = inner_.passSlash(g, p, from, c);
         resume(g, "pass", out);
         return out;
     }
-    bool iceSword(const Game& g, int p, int t) const override { return strongPlayer().iceSword(g, p, t); }
-    SeatList chain(const Game& g, int p) const override { return strongPlayer().chain(g, p); }
-    int armedFoe(const Game& g, int p) const override { return strongPlayer().armedFoe(g, p); }
-    int victim(const Game& g, int p, int a, const SeatList& l) const override {
-        return strongPlayer().victim(g, p, a, l);
-    }
-    int lockTarget(const Game& g, int p, CardType t) const override {
-        return strongPlayer().lockTarget(g, p, t);
-    }
-    void malePair(const Game& g, int p, const SeatList& m, int& a, int& b) const override {
-        strongPlayer().malePair(g, p, m, a, b);
-    }
     int answerCard(const Game& g, int p, CardType need, int offered) const override {
-        int out = strongPlayer().answerCard(g, p, need, offered);
+        int out = inner_.answerCard(g, p, need, offered);
         if (offered >= 0)
             resume(g, need == Dodge ? "dodge" : "slash",
                    out < 0 ? -1

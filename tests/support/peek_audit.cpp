@@ -7,6 +7,7 @@
 
 #include "ai/players.hpp"
 #include "tests/support/checked_game.hpp"
+#include "tests/support/forwarding_player.hpp"
 #include "tests/support/probe.hpp"
 
 namespace kvr {
@@ -125,48 +126,11 @@ class Audited : public ComputerPlayer {
 };
 
 // A strong player with one peek planted: its foe is the classic one, read from true roles.
-class Peeker : public ComputerPlayer {
+class Peeker : public ForwardingPlayer {
   public:
-    void playPhase(Game& g, int p) const override { strongPlayer().playPhase(g, p); }
-    PlayAction nextAction(Game& g, int p, const std::vector<PlayAction>& tried) const override {
-        return strongPlayer().nextAction(g, p, tried);
-    }
+    Peeker() : ForwardingPlayer(strongPlayer()) {}
     int foe(const Game& g, int p, bool inRange, bool needsCards) const override {
         return classicPlayer().foe(g, p, inRange, needsCards);
-    }
-    SeatList foes(const Game& g, int p, bool inRange) const override {
-        return strongPlayer().foes(g, p, inRange);
-    }
-    int ally(const Game& g, int p, bool wounded) const override { return strongPlayer().ally(g, p, wounded); }
-    int stance(const Game& g, int p, int q) const override { return strongPlayer().stance(g, p, q); }
-    int discard(const Game& g, int p) const override { return strongPlayer().discard(g, p); }
-    int payCard(const Game& g, int p, const std::function<bool(const Card&)>& fits) const override {
-        return strongPlayer().payCard(g, p, fits);
-    }
-    TopOrder arrangeTop(const Game& g, int p, const CardList& top) const override {
-        return strongPlayer().arrangeTop(g, p, top);
-    }
-    std::size_t harvestPick(const Game& g, int p, const CardList& pool) const override {
-        return strongPlayer().harvestPick(g, p, pool);
-    }
-    bool nullify(const Game& g, int p, int from, int target, std::string_view trick, bool c) const override {
-        return strongPlayer().nullify(g, p, from, target, trick, c);
-    }
-    bool save(const Game& g, int p, int dying) const override { return strongPlayer().save(g, p, dying); }
-    int passSlash(const Game& g, int p, int from, const SeatList& c) const override {
-        return strongPlayer().passSlash(g, p, from, c);
-    }
-    bool iceSword(const Game& g, int p, int t) const override { return strongPlayer().iceSword(g, p, t); }
-    SeatList chain(const Game& g, int p) const override { return strongPlayer().chain(g, p); }
-    int armedFoe(const Game& g, int p) const override { return strongPlayer().armedFoe(g, p); }
-    int victim(const Game& g, int p, int armed, const SeatList& legal) const override {
-        return strongPlayer().victim(g, p, armed, legal);
-    }
-    int lockTarget(const Game& g, int p, CardType t) const override {
-        return strongPlayer().lockTarget(g, p, t);
-    }
-    void malePair(const Game& g, int p, const SeatList& m, int& a, int& b) const override {
-        strongPlayer().malePair(g, p, m, a, b);
     }
 };
 
