@@ -98,13 +98,53 @@ int Game::aiEnemyAmong(int p, unsigned foes, bool needsCards) const {
         int q = firstSeat(foes);
         const Player& x = ps_[q];
         int cards = totalCards(q);
-        int s = 4 * cards + 20 * (x.maxHp - x.hp) - 5 * x.hp;
+        int s = foeScore(x, cards);
         s += (x.role == Lord) * (lordBonus - weakLordMalus * (x.hp <= 2));
         bool better = (s > score) & !(needsCards & (cards == 0));
         best = better ? q : best;
         score = better ? s : score;
     }
     return best;
+}
+
+// The classic player's choice is public: every seat sees the target and the facts it was scored on. For
+// each seating of the Loyalist and the Renegade (the Lord is known), the seat's role and foes follow, and
+// with them the foe aiEnemyAmong would have picked; a seating that picks another explains the choice
+// badly. Worlds (roles open) and games of classic players keep no count.
+void Game::noteChoice(int actor, int target, unsigned candidates) {
+    if (allClassic_ || rolesOpen_ || mode_ != Identity) return;
+    candidates &= livingSeats() & ~(1U << actor);
+    int lord = -1;
+    std::array<int, 6> score{};
+    for (int q = 0; q < 6; ++q) {
+        if (ps_[q].role == Lord) lord = q;
+        score[static_cast<std::size_t>(q)] = foeScore(ps_[q], totalCards(q));
+    }
+    if (lord < 0) return;
+    std::array<std::uint8_t, CHOICE_SLOTS>& misses = choiceMisses_[static_cast<std::size_t>(actor)];
+    for (int loyalist = 0; loyalist < 6; ++loyalist)
+        for (int renegade = 0; renegade < 6; ++renegade) {
+            if (loyalist == lord || renegade == lord || renegade == loyalist) continue;
+            auto roleOf = [&](int q) {
+                return q == lord ? Lord : q == loyalist ? Loyalist : q == renegade ? Renegade : Rebel;
+            };
+            const Role mine = roleOf(actor);
+            const unsigned foes = SIDED_ROLES[Identity][1][mine];
+            int best = -1;
+            int high = -99999;
+            for (unsigned left = candidates; left != 0; left &= left - 1) {
+                int q = firstSeat(left);
+                if (!((foes >> roleOf(q)) & 1)) continue;
+                int s = score[static_cast<std::size_t>(q)];
+                if (q == lord) s += mine == Rebel ? 100 : mine == Renegade && ps_[q].hp <= 2 ? -150 : 0;
+                if (s > high) {
+                    best = q;
+                    high = s;
+                }
+            }
+            std::uint8_t& n = misses[static_cast<std::size_t>(choiceSlot(loyalist, renegade))];
+            if (best != target && n < 255) ++n;
+        }
 }
 
 namespace {

@@ -41,6 +41,22 @@ double saveShare(const SeatView& v, int s) { return v.at(s).hero == Mendrel ? 0.
 
 bool isLordSide(Role r) { return r == Lord || r == Loyalist; }
 
+double choiceLikelihood(const SeatView& v, const std::array<Role, 6>& roles) {
+    // A person's whim: one choice in ten, against a classic seat that never strays.
+    static const double MISS = std::log(0.1);
+    int loyalist = -1, renegade = -1;
+    for (int q = 0; q < 6; ++q) {
+        if (roles[static_cast<std::size_t>(q)] == Loyalist) loyalist = q;
+        if (roles[static_cast<std::size_t>(q)] == Renegade) renegade = q;
+    }
+    if (loyalist < 0 || renegade < 0) return 0;
+    const std::size_t slot = static_cast<std::size_t>(choiceSlot(loyalist, renegade));
+    int misses = 0;
+    for (int a = 0; a < 6; ++a)
+        if (a != v.self) misses += v.choiceMisses[static_cast<std::size_t>(a)][slot];
+    return misses * MISS;
+}
+
 // Whom a seat of role a attacks when it can: the Lord's side the Rebels and the Renegade, a Rebel the
 // Lord's side and the Renegade, the Renegade everybody.
 bool attacks(Role a, Role b) {
@@ -119,6 +135,7 @@ RoleBelief roleBelief(const SeatView& v) {
             for (int a = 0; a < 6; ++a)
                 if (a != v.self && v.noSlashReach[static_cast<std::size_t>(a)] != 0)
                     logChance += noSlashLikelihood(v, d.roles, a);
+            logChance += choiceLikelihood(v, d.roles);
             d.chance = logChance;
             best = std::max(best, logChance);
             out.deals.push_back(d);

@@ -2,6 +2,16 @@
 
 namespace kvr {
 
+namespace {
+
+// The tricks a computer player aims at the foe it wants most: what it chose tells whom it counts as a foe.
+bool aimsHarm(CardType t) {
+    return t == Duel || t == Steal || t == Dismantle || t == FireAttack || t == Indulgence ||
+           t == SupplyShortage;
+}
+
+} // namespace
+
 // Plays the hand card at `hi`. Every refusal returns false before the card leaves the hand.
 bool Game::useCard(int p, int hi, Optional<int> forced) {
     TapeActionScope taped(*this, p, PlayAction::Card, hi, forced ? *forced : -1);
@@ -40,6 +50,14 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
 
     int to = forced ? *forced : -1;
     if (!trickTarget(p, pre.type, to)) return false;
+    if (aimsHarm(pre.type)) {
+        // Cards are taken only from a seat that has some: the others were never candidates.
+        unsigned candidates = ~0U;
+        if (pre.type == Steal || pre.type == Dismantle)
+            for (int q = 0; q < 6; ++q)
+                if (totalCards(q) == 0) candidates &= ~(1U << q);
+        noteChoice(p, to, candidates);
+    }
     Card c = takeHand(p, hi, true);
     logParts(MAGENTA, x.hero.name, "使用", c);
     if (!trickEffect(p, c, to)) throwCard(c);

@@ -54,6 +54,7 @@ Game& Game::operator=(const Game& other) {
     keptCount_ = other.keptCount_;
     noSlashReach_ = other.noSlashReach_;
     noSlashCount_ = other.noSlashCount_;
+    choiceMisses_ = other.choiceMisses_;
     allClassic_ = other.allClassic_;
     tape_ = other.tape_;
     return *this;

@@ -228,6 +228,9 @@ class Game {
     int findDodge(int p) const;
     int findSameSuit(int p, Suit s, int except) const;
     bool hasDelayed(int p, CardType t) const;
+    // How much the classic player wants seat x (holding `cards` cards) as the target of a harmful card, before
+    // its role is weighed: the hurt, the weak and the rich first.
+    static int foeScore(const Player& x, int cards) { return 4 * cards + 20 * (x.maxHp - x.hp) - 5 * x.hp; }
     int totalCards(int p) const {
         const Player& x = ps_[p];
         return static_cast<int>(x.hand.size()) + x.weapon.has_ + x.armor.has_ + x.offensiveHorse.has_ +
@@ -319,6 +322,8 @@ class Game {
     // The public record the strong player reads roles from: a harmful act of a at b, help from a to b.
     void noteHarm(int a, int b);
     void noteHelp(int a, int b);
+    // Seat `actor` aimed a harmful card at `target`, chosen among `candidates` (bit q: seat q).
+    void noteChoice(int actor, int target, unsigned candidates);
     // Seat q was seen to hold none of these card types when it needed one.
     void noteLacks(int q, std::uint64_t types);
     void noteSeen(int viewer, const Card& c, int holder);
@@ -463,6 +468,9 @@ class Game {
     std::array<int, 6> keptCount_{};
     std::array<std::uint8_t, 6> noSlashReach_{};
     std::array<int, 6> noSlashCount_{};
+    // For each seating of the Loyalist and the Renegade (choiceSlot), how many of each seat's aimed harmful
+    // cards that seating leaves unexplained.
+    std::array<std::array<std::uint8_t, CHOICE_SLOTS>, 6> choiceMisses_{};
     // Every seat is played by the classic player (see ComputerPlayer::classic) when no person plays it.
     bool allClassic_ = true;
     // What each seat saw of where cards went: the hand a card (by id) went into, -1 for none known.

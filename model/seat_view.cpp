@@ -59,6 +59,7 @@ SeatView Game::publicView() const {
     v.seenIn.fill(-1);
     v.passedOver = passedOver_;
     v.noSlashReach = noSlashReach_;
+    v.choiceMisses = choiceMisses_;
     for (std::size_t q = 0; q < 6; ++q) {
         int held = static_cast<int>(ps_[q].hand.size());
         v.passedOverCount[q] = std::min(passedOverCount_[q], held);

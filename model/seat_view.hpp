@@ -30,6 +30,10 @@ struct SeenSeat {
     Optional<Role> role;
 };
 
+// Where the Loyalist and the Renegade of a hidden-role game may sit, as one index.
+constexpr int CHOICE_SLOTS = 36;
+constexpr int choiceSlot(int loyalist, int renegade) { return loyalist * 6 + renegade; }
+
 struct SeatView {
     Mode mode = Normal3v3;
     // The round being played (from 1).
@@ -71,6 +75,10 @@ struct SeatView {
     // How many of the cards each seat holds now it kept through its last discard at the end of a turn:
     // the ones it chose to keep.
     std::array<int, 6> keptCount{};
+    // For each seating of the Loyalist and the Renegade (choiceSlot), how many of the harmful cards each
+    // seat aimed it would not explain: the classic player aims at its best-scored foe, so a seating under
+    // which another foe scored higher, or the target was no foe, fits the seat's choice badly.
+    std::array<std::array<std::uint8_t, CHOICE_SLOTS>, 6> choiceMisses{};
     // The ids of the cards the viewer cannot see (the other hands and the draw pile): filled for a player
     // that deals worlds (SeatDesk), empty otherwise.
     std::bitset<DECK_SIZE + 1> unseen;

@@ -146,6 +146,7 @@ const SeatView& SeatDesk::boundaryView() const {
         // What was seen since the boundary stays known: the public record is read now.
         boundaryView_->harm = view_.harm;
         boundaryView_->help = view_.help;
+        boundaryView_->choiceMisses = view_.choiceMisses;
     }
     return *boundaryView_;
 }

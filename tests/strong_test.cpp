@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <random>
 #include <sstream>
 
@@ -153,6 +154,43 @@ TEST(StrongPlayer, ReadsRolesFromPublicActs) {
     EXPECT_TRUE(t.g().rescue(0));
     EXPECT_EQ(t.g().findCard(1, Peach), 0);
     EXPECT_EQ(t.g().findCard(2, Peach), -1);
+}
+
+// Every harmful card a classic seat aims is explained by the true seating of the Loyalist and the
+// Renegade, after every action of whole games with a strong Renegade at the table; other seatings miss
+// some. A game of classic players counts nothing.
+TEST(StrongPlayer, ClassicChoicesFitTheTrueSeating) {
+    int wrongMisses = 0;
+    for (std::uint32_t seed = 1; seed <= 30; ++seed) {
+        Options opt = checkedOptions(seed, false);
+        opt.searchPlays = 16;
+        opt.strongRoles = seed % 6 == 0 ? 0 : 1U << Renegade;
+        Game game(Identity, opt, &standardConsole());
+        GameProbe g{game};
+        std::string fault;
+        auto check = [&] {
+            int loyalist = -1, renegade = -1;
+            for (int q = 0; q < 6; ++q) {
+                if (g.seat(q).role == Loyalist) loyalist = q;
+                if (g.seat(q).role == Renegade) renegade = q;
+            }
+            const SeatView v = game.viewFor(0);
+            for (int a = 0; a < 6; ++a) {
+                const auto& misses = v.choiceMisses[static_cast<std::size_t>(a)];
+                int truth = misses[static_cast<std::size_t>(choiceSlot(loyalist, renegade))];
+                if (opt.strongRoles == 0) truth = std::accumulate(misses.begin(), misses.end(), 0);
+                if (g.seat(a).role != Renegade && truth != 0 && fault.empty())
+                    fault = "seat " + std::to_string(a) + " round " + std::to_string(g.round());
+            }
+        };
+        g.actionHook() = check;
+        game.setup();
+        game.run();
+        ASSERT_EQ(fault, "") << "seed " << seed;
+        for (const auto& misses : game.viewFor(0).choiceMisses)
+            wrongMisses = std::accumulate(misses.begin(), misses.end(), wrongMisses);
+    }
+    EXPECT_GT(wrongMisses, 100);
 }
 
 // Discards keep what matters when hurt: a lone dodge outlasts a second slash, junk goes first.
