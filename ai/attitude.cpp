@@ -91,15 +91,12 @@ int Game::aiEnemy(int p, bool inRange, bool needsCards) const {
 int Game::aiEnemyAmong(int p, unsigned foes, bool needsCards) const {
     int best = -1;
     int score = -99999;
-    // Only a Rebel or the Renegade of the hidden-role game weighs the Lord apart: the same for every foe.
-    const int lordBonus = mode_ == Identity && ps_[p].role == Rebel ? 100 : 0;
-    const int weakLordMalus = mode_ == Identity && ps_[p].role == Renegade ? 150 : 0;
+    const Role actor = ps_[p].role;
     for (; foes != 0; foes &= foes - 1) {
         int q = firstSeat(foes);
         const Player& x = ps_[q];
         int cards = totalCards(q);
-        int s = foeScore(x, cards);
-        s += (x.role == Lord) * (lordBonus - weakLordMalus * (x.hp <= 2));
+        int s = foeScore(x, cards, actor);
         bool better = (s > score) & !(needsCards & (cards == 0));
         best = better ? q : best;
         score = better ? s : score;
@@ -115,11 +112,8 @@ void Game::noteChoice(int actor, int target, unsigned candidates) {
     if (allClassic_ || rolesOpen_ || mode_ != Identity) return;
     candidates &= livingSeats() & ~(1U << actor);
     int lord = -1;
-    std::array<int, 6> score{};
-    for (int q = 0; q < 6; ++q) {
+    for (int q = 0; q < 6; ++q)
         if (ps_[q].role == Lord) lord = q;
-        score[static_cast<std::size_t>(q)] = foeScore(ps_[q], totalCards(q));
-    }
     if (lord < 0) return;
     std::array<std::uint8_t, CHOICE_SLOTS>& misses = choiceMisses_[static_cast<std::size_t>(actor)];
     for (int loyalist = 0; loyalist < 6; ++loyalist)
@@ -135,8 +129,7 @@ void Game::noteChoice(int actor, int target, unsigned candidates) {
             for (unsigned left = candidates; left != 0; left &= left - 1) {
                 int q = firstSeat(left);
                 if (!((foes >> roleOf(q)) & 1)) continue;
-                int s = score[static_cast<std::size_t>(q)];
-                if (q == lord) s += mine == Rebel ? 100 : mine == Renegade && ps_[q].hp <= 2 ? -150 : 0;
+                int s = foeScore(ps_[q], totalCards(q), mine);
                 if (s > high) {
                     best = q;
                     high = s;

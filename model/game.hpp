@@ -228,9 +228,13 @@ class Game {
     int findDodge(int p) const;
     int findSameSuit(int p, Suit s, int except) const;
     bool hasDelayed(int p, CardType t) const;
-    // How much the classic player wants seat x (holding `cards` cards) as the target of a harmful card, before
-    // its role is weighed: the hurt, the weak and the rich first.
-    static int foeScore(const Player& x, int cards) { return 4 * cards + 20 * (x.maxHp - x.hp) - 5 * x.hp; }
+    // How much the classic player of role `actor` wants seat x (holding `cards` cards) as the target of a
+    // harmful card: the hurt, the weak and the rich first; a Rebel goes for the Lord, and the Renegade spares
+    // a Lord at 2 hit points or fewer. Summed without branches.
+    static int foeScore(const Player& x, int cards, Role actor) {
+        return 4 * cards + 20 * (x.maxHp - x.hp) - 5 * x.hp +
+               (x.role == Lord) * (100 * (actor == Rebel) - 150 * (actor == Renegade) * (x.hp <= 2));
+    }
     int totalCards(int p) const {
         const Player& x = ps_[p];
         return static_cast<int>(x.hand.size()) + x.weapon.has_ + x.armor.has_ + x.offensiveHorse.has_ +
