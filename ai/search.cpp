@@ -227,11 +227,21 @@ std::atomic<long> playsDone{0};
 
 long strongPlaysDone() { return playsDone.load(); }
 
+int Search::playsFor(const SeatView& v, int plays) {
+    return v.mode == Identity && v.role == Renegade ? plays / RENEGADE_PLAYS_SHARE : plays;
+}
+
+long Search::horizonFor(const Game& world, int p) {
+    return world.mode() == Identity && world.players()[static_cast<std::size_t>(p)].role == Renegade
+               ? RENEGADE_HORIZON
+               : HORIZON;
+}
+
 double Search::tryMove(Game& world, int p, const StrongMove& m) {
     playsDone.fetch_add(1, std::memory_order_relaxed);
     castWorld(world, p);
     if (!world.playAction(p, m)) return -std::numeric_limits<double>::infinity();
-    if (!world.ended()) world.playOn(HORIZON);
+    if (!world.ended()) world.playOn(horizonFor(world, p));
     return score(world, p);
 }
 
@@ -292,7 +302,7 @@ StrongMove Search::bestMove(SeatDesk& d, const std::vector<StrongMove>& tried) {
     Game base(Normal3v3, Options{}, nullptr);
     Game world(Normal3v3, Options{}, nullptr);
     for (int round = 0; round < rounds; ++round) {
-        int worlds = std::max(2, d.plays() / (rounds * static_cast<int>(alive.size())));
+        int worlds = std::max(2, playsFor(v, d.plays()) / (rounds * static_cast<int>(alive.size())));
         for (int w = 0; w < worlds; ++w) {
             deal(v, belief, state, hidden);
             if (!d.world(hidden, base)) return moves.front();
@@ -336,7 +346,7 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) 
                 if (!d.reactionWorld(hidden, answers[k], world)) return answers.front();
                 playsDone.fetch_add(1, std::memory_order_relaxed);
                 castWorld(world, p);
-                world.playOn(HORIZON);
+                world.playOn(horizonFor(world, p));
                 if (world.replayFailed()) {
                     fine = false;
                     break;

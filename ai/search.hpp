@@ -34,11 +34,20 @@ class Search {
 
     // How many phases and actions each play goes on for.
     static constexpr long HORIZON = 32;
+    // The hidden-role Renegade wins only at the end, by outliving every other seat, so a short play
+    // cannot show it what its choices lead to: its plays go on eight times as far, and it makes a third
+    // as many, so that its decisions cost about what the others' do.
+    static constexpr long RENEGADE_HORIZON = 256;
+    static constexpr int RENEGADE_PLAYS_SHARE = 3;
+    // Of a budget of `plays`, how many the viewer's search makes.
+    static int playsFor(const SeatView& v, int plays);
 
   private:
     // Seat p's side in the world plays by the rules of thumb, the rest as the classic player.
     static void castWorld(Game& world, int p);
     static double tryMove(Game& world, int p, const StrongMove& m);
+    // How far seat p's plays go in the world, by its own role there.
+    static long horizonFor(const Game& world, int p);
     static std::vector<StrongMove> candidates(int p, const SeatView& v, const std::vector<StrongMove>& tried);
 };
 

@@ -87,7 +87,7 @@ class ThumbSeat : public SeatPlayer {
 };
 
 // Plays for a searched answer: a share of the decision's budget, the answer having fewer candidates.
-int reactionPlays(const SeatDesk& d) { return std::max(24, d.plays() / 3); }
+int reactionPlays(const SeatDesk& d) { return std::max(24, Search::playsFor(d.view(), d.plays()) / 3); }
 
 bool identityUnsure(const SeatView& v, int q) {
     if (v.mode != Identity || q == v.self) return false;

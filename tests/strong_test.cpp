@@ -279,6 +279,24 @@ TEST(StrongPlayer, SearchTakesTheWinningSlash) {
     EXPECT_EQ(m, (PlayAction{PlayAction::Card, 3, 1})) << m.kind << " " << m.index << " " << m.target;
 }
 
+// The Renegade left with the Lord and the Loyalist, both at 1 hit point, slashes the Loyalist: the Lord's
+// death while the Loyalist lives hands the game to the Rebels, and only a Renegade that outlives both wins.
+TEST(StrongPlayer, RenegadeStrikesTheLoyalistBeforeTheLord) {
+    Table t(Identity);
+    t.g().opt().strongRoles = 1U << Renegade;
+    t.g().opt().searchPlays = 240;
+    for (int rebel : {1, 3, 5}) {
+        t.seat(rebel).alive = false;
+        t.seat(rebel).revealed = true;
+    }
+    t.hp(0, 1);
+    t.hp(2, 1);
+    t.give(4, Slash);
+    t.g().inPlayPhase(4);
+    PlayAction m = t.g().computer(4).nextAction(t.game(), 4, {});
+    EXPECT_EQ(m, (PlayAction{PlayAction::Card, 0, 2})) << m.kind << " " << m.index << " " << m.target;
+}
+
 // The strong team against the classic one over fixed seeds, each seed played with either team strong:
 // it wins 16 of these 20, a search that keeps its worse candidates none. The floor is half.
 TEST(StrongPlayer, WinsMostTeamGamesOnFixedSeeds) {
