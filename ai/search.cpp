@@ -223,25 +223,25 @@ void Search::castWorld(Game& world, int p) {
 
 namespace {
 std::atomic<long> playsDone{0};
-}
+
+// A play of the hidden-role game goes eight times as far and spends three of the budget's plays: it is
+// counted as what it spends, so the calibration measures the budget whatever the mode.
+long budgetShare(const Game& world) { return world.mode() == Identity ? Search::IDENTITY_PLAYS_SHARE : 1; }
+} // namespace
 
 long strongPlaysDone() { return playsDone.load(); }
 
 int Search::playsFor(const SeatView& v, int plays) {
-    return v.mode == Identity && v.role == Renegade ? plays / RENEGADE_PLAYS_SHARE : plays;
+    return v.mode == Identity ? plays / IDENTITY_PLAYS_SHARE : plays;
 }
 
-long Search::horizonFor(const Game& world, int p) {
-    return world.mode() == Identity && world.players()[static_cast<std::size_t>(p)].role == Renegade
-               ? RENEGADE_HORIZON
-               : HORIZON;
-}
+long Search::horizonFor(const Game& world) { return world.mode() == Identity ? IDENTITY_HORIZON : HORIZON; }
 
 double Search::tryMove(Game& world, int p, const StrongMove& m) {
-    playsDone.fetch_add(1, std::memory_order_relaxed);
+    playsDone.fetch_add(budgetShare(world), std::memory_order_relaxed);
     castWorld(world, p);
     if (!world.playAction(p, m)) return -std::numeric_limits<double>::infinity();
-    if (!world.ended()) world.playOn(horizonFor(world, p));
+    if (!world.ended()) world.playOn(horizonFor(world));
     return score(world, p);
 }
 
@@ -344,9 +344,9 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) 
             bool fine = true;
             for (std::size_t k : alive) {
                 if (!d.reactionWorld(hidden, answers[k], world)) return answers.front();
-                playsDone.fetch_add(1, std::memory_order_relaxed);
+                playsDone.fetch_add(budgetShare(world), std::memory_order_relaxed);
                 castWorld(world, p);
-                world.playOn(horizonFor(world, p));
+                world.playOn(horizonFor(world));
                 if (world.replayFailed()) {
                     fine = false;
                     break;

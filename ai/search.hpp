@@ -15,7 +15,7 @@ namespace kvr {
 
 class Game;
 
-// Plays (games played out in worlds) by every search in this process so far.
+// Plays (games played out in worlds) by every search in this process so far, in the budget's plays.
 long strongPlaysDone();
 
 class Search {
@@ -34,11 +34,12 @@ class Search {
 
     // How many phases and actions each play goes on for.
     static constexpr long HORIZON = 32;
-    // The hidden-role Renegade wins only at the end, by outliving every other seat, so a short play
-    // cannot show it what its choices lead to: its plays go on eight times as far, and it makes a third
-    // as many, so that its decisions cost about what the others' do.
-    static constexpr long RENEGADE_HORIZON = 256;
-    static constexpr int RENEGADE_PLAYS_SHARE = 3;
+    // A side of the hidden-role game wins only when whole roles are gone, the Renegade only by outliving
+    // every other seat, so a short play cannot show where a choice leads: there the plays go on eight
+    // times as far, and a third as many are made, so that a decision costs about what it does in the
+    // team game.
+    static constexpr long IDENTITY_HORIZON = 256;
+    static constexpr int IDENTITY_PLAYS_SHARE = 3;
     // Of a budget of `plays`, how many the viewer's search makes.
     static int playsFor(const SeatView& v, int plays);
 
@@ -46,8 +47,8 @@ class Search {
     // Seat p's side in the world plays by the rules of thumb, the rest as the classic player.
     static void castWorld(Game& world, int p);
     static double tryMove(Game& world, int p, const StrongMove& m);
-    // How far seat p's plays go in the world, by its own role there.
-    static long horizonFor(const Game& world, int p);
+    // How far each play goes in the world.
+    static long horizonFor(const Game& world);
     static std::vector<StrongMove> candidates(int p, const SeatView& v, const std::vector<StrongMove>& tried);
 };
 
