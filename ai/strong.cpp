@@ -31,13 +31,20 @@ int strongStance(const SeatView& v, int q) {
     const Optional<Role>& known = v.at(q).role;
     if (v.mode == Normal3v3) return known && *known == v.role ? 3 : -3;
     if (!v.stancesKnown) {
-        RoleBelief belief = roleBelief(v);
         int others = static_cast<int>(living(v).size());
+        // Every role known (as in a search's worlds): each seat's worth is its role's, with no belief to
+        // weigh.
+        bool open = std::all_of(v.seats.begin(), v.seats.end(), [](const SeenSeat& s) { return s.role; });
+        std::array<std::array<double, 6>, 6> chance{};
+        if (!open) chance = roleBelief(v).chance;
         for (int s = 0; s < 6; ++s) {
             double expected = 0;
-            for (int r = Lord; r <= Renegade; ++r)
-                expected += belief.chance[static_cast<std::size_t>(s)][static_cast<std::size_t>(r)] *
-                            strongRoleWorth(v.role, static_cast<Role>(r), others);
+            if (open)
+                expected = strongRoleWorth(v.role, *v.at(s).role, others);
+            else
+                for (int r = Lord; r <= Renegade; ++r)
+                    expected += chance[static_cast<std::size_t>(s)][static_cast<std::size_t>(r)] *
+                                strongRoleWorth(v.role, static_cast<Role>(r), others);
             v.stances[static_cast<std::size_t>(s)] = expected >= 2.4   ? 3
                                                      : expected >= 0.8 ? 1
                                                      : expected > -0.8 ? 0

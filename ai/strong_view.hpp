@@ -11,7 +11,7 @@ namespace view {
 
 inline bool lordSide(Role r) { return r == Lord || r == Loyalist; }
 
-inline int count(const std::vector<Card>& hand, CardType t) {
+inline int count(const CardList& hand, CardType t) {
     return static_cast<int>(
         std::count_if(hand.begin(), hand.end(), [t](const Card& c) { return c.type == t; }));
 }

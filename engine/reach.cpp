@@ -93,17 +93,46 @@ bool Game::canSlash(int a, int b) const {
 // The foe lists of the computer ask this on every action. Seat b is in reach when distance(a, b), the
 // ring's count less a's own horse and 马术 plus b's defensive horse, is within a's range: when the ring's
 // count is within range + a's bonus, one less for a seat with a defensive horse.
+namespace {
+// The seats within `within` of a (its range and its own bonus), one less for a `guarded` seat, less the
+// `sheltered` ones, among the `living`.
+unsigned reachOf(int a, int within, unsigned living, unsigned guarded, unsigned sheltered) {
+    const std::size_t row = static_cast<std::size_t>(a * 64 + static_cast<int>(living)) * 8;
+    const std::size_t at = static_cast<std::size_t>(within);
+    return ((NEAR[row + at] & ~guarded) | (NEAR[row + at - 1] & guarded)) & ~sheltered;
+}
+} // namespace
+
 unsigned Game::slashable(int a) const {
     const Player& x = ps_[a];
     if (!x.alive) return 0;
     const int within = range(a) + (x.offensiveHorse ? 1 : 0) + (x.hero.id == Feyrin ? 1 : 0);
-    const std::size_t row = static_cast<std::size_t>(a * 64 + static_cast<int>(livingSeats())) * 8;
     const unsigned guarded = seatsWhere([](const Player& y) { return y.defensiveHorse.has_; });
     // 空城 is rare: the hero is asked first, a branch that is nearly always taken the same way.
     const unsigned sheltered =
         seatsWhere([](const Player& y) { return y.hero.id == Velisar && y.hand.empty(); });
-    const unsigned near = (NEAR[row + within] & ~guarded) | (NEAR[row + within - 1] & guarded);
-    return near & ~sheltered;
+    return reachOf(a, within, livingSeats(), guarded, sheltered);
+}
+
+// Each seat's horses and 马术 are read once for all pairs: a view is built at every question a computer
+// seat is asked in a search's worlds. Reach is slashable's, distance is distance's.
+void Game::geometry(std::array<std::array<int, 6>, 6>& distances,
+                    std::array<std::array<bool, 6>, 6>& reach) const {
+    const unsigned living = livingSeats();
+    const unsigned guarded = seatsWhere([](const Player& y) { return y.defensiveHorse.has_; });
+    const unsigned sheltered =
+        seatsWhere([](const Player& y) { return y.hero.id == Velisar && y.hand.empty(); });
+    for (int a = 0; a < 6; ++a) {
+        const Player& x = ps_[a];
+        const int bonus = x.offensiveHorse.has_ + (x.hero.id == Feyrin);
+        const unsigned in = x.alive ? reachOf(a, range(a) + bonus, living, guarded, sheltered) : 0;
+        for (int b = 0; b < 6; ++b) {
+            int d = RING[static_cast<std::size_t>((a * 6 + b) * 64) + living] - bonus +
+                    static_cast<int>((guarded >> b) & 1);
+            distances[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = a == b ? 0 : std::max(1, d);
+            reach[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = (in >> b) & 1;
+        }
+    }
 }
 
 // A real slash wins over a converted one even at a higher index.

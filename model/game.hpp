@@ -212,6 +212,9 @@ class Game {
     bool canSlash(int a, int b) const;
     // canSlash(a, b) for every b at once: bit b set when a's slash reaches b.
     unsigned slashable(int a) const;
+    // distance(a, b) and canSlash(a, b) for every pair at once, as a seat's view holds them.
+    void geometry(std::array<std::array<int, 6>, 6>& distances,
+                  std::array<std::array<bool, 6>, 6>& reach) const;
     bool slashLimit(int p) const {
         const Player& x = ps_[p];
         return x.slashCount > 0 && x.hero.id != Rhoskan && !x.wields(Crossbow);

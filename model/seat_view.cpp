@@ -31,6 +31,7 @@ SeatView Game::publicView() const {
     v.drawPile = static_cast<int>(deck_.size());
     v.discardPile = static_cast<int>(discard_.size());
     v.current = current_;
+    geometry(v.distance, v.reach);
     for (int q = 0; q < 6; ++q) {
         const Player& y = ps_[q];
         SeenSeat& s = v.seats[static_cast<std::size_t>(q)];
@@ -48,10 +49,6 @@ SeatView Game::publicView() const {
         s.chained = y.chained;
         if (rolesOpen_ || ended_ || mode_ == Normal3v3 || y.role == Lord || y.revealed || !y.alive)
             s.role = y.role;
-        for (int r = 0; r < 6; ++r) {
-            v.distance[static_cast<std::size_t>(q)][static_cast<std::size_t>(r)] = distance(q, r);
-            v.reach[static_cast<std::size_t>(q)][static_cast<std::size_t>(r)] = canSlash(q, r);
-        }
     }
     v.harm = harm_;
     v.help = help_;

@@ -45,7 +45,8 @@ struct SeatView {
     // The viewing seat; -1 in a spectator's view, which holds public facts only (no hand, no own role).
     int self = -1;
     Role role = TeamHan;
-    std::vector<Card> hand;
+    // Held in place, not on the heap: a search's worlds build a view at every question a seat is asked.
+    CardList hand;
     bool drank = false;
     bool activeUsed = false;
     bool slashAllowed = false;

@@ -1,5 +1,6 @@
 #include "tests/support/consistency.hpp"
 
+#include <array>
 #include <vector>
 
 namespace kvr {
@@ -55,9 +56,25 @@ std::string checkHandCounts(GameProbe& g) {
     return "";
 }
 
+std::string checkGeometry(GameProbe& g) {
+    std::array<std::array<int, 6>, 6> distances{};
+    std::array<std::array<bool, 6>, 6> reach{};
+    g.geometry(distances, reach);
+    for (int a = 0; a < 6; ++a)
+        for (int b = 0; b < 6; ++b) {
+            std::string pair = std::to_string(a + 1) + "->" + std::to_string(b + 1);
+            if (distances[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] != g.distance(a, b))
+                return "distance " + pair + " differs in the view";
+            if (reach[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] != g.canSlash(a, b))
+                return "reach " + pair + " differs in the view";
+        }
+    return "";
+}
+
 std::string tableFault(GameProbe& g) {
     std::string fault = checkConservation(g);
     if (fault.empty()) fault = checkHandCounts(g);
+    if (fault.empty()) fault = checkGeometry(g);
     for (int p = 0; p < 6 && fault.empty(); ++p) {
         const Player& x = g.seat(p);
         if (x.alive && (x.hp > x.maxHp || x.hp < 1))

@@ -15,7 +15,10 @@ std::string checkConservation(GameProbe& g);
 // Each hand's counts of card types, kept as cards come and go, against a count of its cards.
 std::string checkHandCounts(GameProbe& g);
 
-// Conservation, hand counts, and every living seat within its hit points, every dead seat without cards.
+// The distances and reach a seat's view is given, all pairs at once, against distance and canSlash.
+std::string checkGeometry(GameProbe& g);
+
+// Conservation, hand counts, geometry, and every living seat within its hit points, every dead seat without cards.
 std::string tableFault(GameProbe& g);
 
 } // namespace kvr

@@ -77,6 +77,7 @@ struct GameProbe {
     KV_FORWARD(distance)
     KV_FORWARD(range)
     KV_FORWARD(canSlash)
+    KV_FORWARD(geometry)
     KV_FORWARD(slashLimit)
     KV_FORWARD(findCard)
     KV_FORWARD(findAnySlash)
