@@ -209,16 +209,16 @@ void Search::deal(const SeatView& v, const RoleBelief& belief, std::uint64_t& st
     out.seed = rng();
 }
 
-// The seat's own side plays on as the seat would, by its rules of thumb; everybody else as the classic
-// player does.
+// The seat plays on as it would, by its rules of thumb. In the team game its team does too and the other
+// team plays as the classic player. In the hidden-role game everybody else plays as the classic player,
+// its friends too: measured, that judges its moves as well as friends playing by the rules of thumb or
+// better, and a classic seat has no view to build, so a play costs far less.
 void Search::castWorld(Game& world, int p) {
     const Role mine = world.players()[static_cast<std::size_t>(p)].role;
-    for (int q = 0; q < 6; ++q) {
-        Role r = world.players()[static_cast<std::size_t>(q)].role;
-        bool side =
-            world.mode() == Normal3v3 ? r == mine : strongRoleWorth(mine, r, 5) > 0 && mine != Renegade;
-        if (q == p || side) world.setComputer(q, &rulesOfThumbPlayer());
-    }
+    for (int q = 0; q < 6; ++q)
+        if (q == p ||
+            (world.mode() == Normal3v3 && world.players()[static_cast<std::size_t>(q)].role == mine))
+            world.setComputer(q, &rulesOfThumbPlayer());
 }
 
 namespace {

@@ -36,15 +36,15 @@ class Search {
     static constexpr long HORIZON = 32;
     // A side of the hidden-role game wins only when whole roles are gone, the Renegade only by outliving
     // every other seat, so a short play cannot show where a choice leads: there the plays go on eight
-    // times as far, and a third as many are made, so that a decision costs about what it does in the
-    // team game.
+    // times as far, and half as many are made, each counted as two of the budget.
     static constexpr long IDENTITY_HORIZON = 256;
-    static constexpr int IDENTITY_PLAYS_SHARE = 3;
+    static constexpr int IDENTITY_PLAYS_SHARE = 2;
     // Of a budget of `plays`, how many the viewer's search makes.
     static int playsFor(const SeatView& v, int plays);
 
   private:
-    // Seat p's side in the world plays by the rules of thumb, the rest as the classic player.
+    // Seat p (and in the team game its team) plays on in the world by the rules of thumb, the rest as the
+    // classic player.
     static void castWorld(Game& world, int p);
     static double tryMove(Game& world, int p, const StrongMove& m);
     // How far each play goes in the world.
