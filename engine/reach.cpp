@@ -90,9 +90,6 @@ bool Game::canSlash(int a, int b) const {
     return true;
 }
 
-// The foe lists of the computer ask this on every action. Seat b is in reach when distance(a, b), the
-// ring's count less a's own horse and 马术 plus b's defensive horse, is within a's range: when the ring's
-// count is within range + a's bonus, one less for a seat with a defensive horse.
 namespace {
 // The seats within `within` of a (its range and its own bonus), one less for a `guarded` seat, less the
 // `sheltered` ones, among the `living`.
@@ -103,6 +100,9 @@ unsigned reachOf(int a, int within, unsigned living, unsigned guarded, unsigned 
 }
 } // namespace
 
+// The foe lists of the computer ask this on every action. Seat b is in reach when distance(a, b), the
+// ring's count less a's own horse and 马术 plus b's defensive horse, is within a's range: when the ring's
+// count is within range + a's bonus, one less for a seat with a defensive horse.
 unsigned Game::slashable(int a) const {
     const Player& x = ps_[a];
     if (!x.alive) return 0;

@@ -62,11 +62,13 @@ std::string checkGeometry(GameProbe& g) {
     g.geometry(distances, reach);
     for (int a = 0; a < 6; ++a)
         for (int b = 0; b < 6; ++b) {
-            std::string pair = std::to_string(a + 1) + "->" + std::to_string(b + 1);
+            const char* what = nullptr;
             if (distances[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] != g.distance(a, b))
-                return "distance " + pair + " differs in the view";
-            if (reach[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] != g.canSlash(a, b))
-                return "reach " + pair + " differs in the view";
+                what = "distance ";
+            else if (reach[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] != g.canSlash(a, b))
+                what = "reach ";
+            if (what)
+                return what + std::to_string(a + 1) + "->" + std::to_string(b + 1) + " differs in the view";
         }
     return "";
 }

@@ -18,7 +18,8 @@ std::string checkHandCounts(GameProbe& g);
 // The distances and reach a seat's view is given, all pairs at once, against distance and canSlash.
 std::string checkGeometry(GameProbe& g);
 
-// Conservation, hand counts, geometry, and every living seat within its hit points, every dead seat without cards.
+// Conservation, hand counts, geometry, and every living seat within its hit points, every dead seat
+// without cards.
 std::string tableFault(GameProbe& g);
 
 } // namespace kvr
