@@ -224,8 +224,8 @@ void Search::castWorld(Game& world, int p) {
 namespace {
 std::atomic<long> playsDone{0};
 
-// A play of the hidden-role game goes eight times as far and spends three of the budget's plays: it is
-// counted as what it spends, so the calibration measures the budget whatever the mode.
+// A play of the hidden-role game goes eight times as far and spends IDENTITY_PLAYS_SHARE of the budget's
+// plays: it is counted as what it spends, so the calibration measures the budget whatever the mode.
 long budgetShare(const Game& world) { return world.mode() == Identity ? Search::IDENTITY_PLAYS_SHARE : 1; }
 } // namespace
 

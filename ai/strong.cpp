@@ -36,15 +36,15 @@ int strongStance(const SeatView& v, int q) {
         // weigh.
         bool open = std::all_of(v.seats.begin(), v.seats.end(), [](const SeenSeat& s) { return s.role; });
         std::array<std::array<double, 6>, 6> chance{};
-        if (!open) chance = roleBelief(v).chance;
+        if (open)
+            for (std::size_t s = 0; s < 6; ++s) chance[s][static_cast<std::size_t>(*v.seats[s].role)] = 1;
+        else
+            chance = roleBelief(v).chance;
         for (int s = 0; s < 6; ++s) {
             double expected = 0;
-            if (open)
-                expected = strongRoleWorth(v.role, *v.at(s).role, others);
-            else
-                for (int r = Lord; r <= Renegade; ++r)
-                    expected += chance[static_cast<std::size_t>(s)][static_cast<std::size_t>(r)] *
-                                strongRoleWorth(v.role, static_cast<Role>(r), others);
+            for (int r = Lord; r <= Renegade; ++r)
+                expected += chance[static_cast<std::size_t>(s)][static_cast<std::size_t>(r)] *
+                            strongRoleWorth(v.role, static_cast<Role>(r), others);
             v.stances[static_cast<std::size_t>(s)] = expected >= 2.4   ? 3
                                                      : expected >= 0.8 ? 1
                                                      : expected > -0.8 ? 0

@@ -114,8 +114,8 @@ unsigned Game::slashable(int a) const {
     return reachOf(a, within, livingSeats(), guarded, sheltered);
 }
 
-// Each seat's horses and 马术 are read once for all pairs: a view is built at every question a computer
-// seat is asked in a search's worlds. Reach is slashable's, distance is distance's.
+// All pairs at once, the living seats counted once: a view is built at every question a
+// computer seat is asked in a search's worlds. Reach is slashable's, distance is distance's.
 void Game::geometry(std::array<std::array<int, 6>, 6>& distances,
                     std::array<std::array<bool, 6>, 6>& reach) const {
     const unsigned living = livingSeats();
@@ -127,9 +127,7 @@ void Game::geometry(std::array<std::array<int, 6>, 6>& distances,
         const int bonus = x.offensiveHorse.has_ + (x.hero.id == Feyrin);
         const unsigned in = x.alive ? reachOf(a, range(a) + bonus, living, guarded, sheltered) : 0;
         for (int b = 0; b < 6; ++b) {
-            int d = RING[static_cast<std::size_t>((a * 6 + b) * 64) + living] - bonus +
-                    static_cast<int>((guarded >> b) & 1);
-            distances[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = a == b ? 0 : std::max(1, d);
+            distances[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = distance(a, b, living);
             reach[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = (in >> b) & 1;
         }
     }
