@@ -90,28 +90,30 @@ bool Game::canSlash(int a, int b) const {
     return true;
 }
 
-namespace {
-// The seats within `within` of a (its range and its own bonus), one less for a `guarded` seat, less the
-// `sheltered` ones, among the `living`.
-unsigned reachOf(int a, int within, unsigned living, unsigned guarded, unsigned sheltered) {
+// Seat b is in reach when distance(a, b), the ring's count less a's own horse and 马术 plus b's defensive
+// horse, is within a's range: when the ring's count is within range + a's bonus, one less for a seat with a
+// defensive horse.
+unsigned Game::reachFrom(int a, unsigned living, unsigned guarded, unsigned sheltered) const {
+    const Player& x = ps_[a];
+    const int within = range(a) + x.offensiveHorse.has_ + (x.hero.id == Feyrin);
     const std::size_t row = static_cast<std::size_t>(a * 64 + static_cast<int>(living)) * 8;
     const std::size_t at = static_cast<std::size_t>(within);
     return ((NEAR[row + at] & ~guarded) | (NEAR[row + at - 1] & guarded)) & ~sheltered;
 }
-} // namespace
 
-// The foe lists of the computer ask this on every action. Seat b is in reach when distance(a, b), the
-// ring's count less a's own horse and 马术 plus b's defensive horse, is within a's range: when the ring's
-// count is within range + a's bonus, one less for a seat with a defensive horse.
+unsigned Game::guardedSeats() const {
+    return seatsWhere([](const Player& y) { return y.defensiveHorse.has_; });
+}
+
+// 空城 is rare: the hero is asked first, a branch that is nearly always taken the same way.
+unsigned Game::shelteredSeats() const {
+    return seatsWhere([](const Player& y) { return y.hero.id == Velisar && y.hand.empty(); });
+}
+
+// canSlash for every seat at once: the foe lists of the computer ask this on every action.
 unsigned Game::slashable(int a) const {
-    const Player& x = ps_[a];
-    if (!x.alive) return 0;
-    const int within = range(a) + (x.offensiveHorse ? 1 : 0) + (x.hero.id == Feyrin ? 1 : 0);
-    const unsigned guarded = seatsWhere([](const Player& y) { return y.defensiveHorse.has_; });
-    // 空城 is rare: the hero is asked first, a branch that is nearly always taken the same way.
-    const unsigned sheltered =
-        seatsWhere([](const Player& y) { return y.hero.id == Velisar && y.hand.empty(); });
-    return reachOf(a, within, livingSeats(), guarded, sheltered);
+    if (!ps_[a].alive) return 0;
+    return reachFrom(a, livingSeats(), guardedSeats(), shelteredSeats());
 }
 
 // All pairs at once, the living seats counted once: a view is built at every question a
@@ -119,13 +121,10 @@ unsigned Game::slashable(int a) const {
 void Game::geometry(std::array<std::array<int, 6>, 6>& distances,
                     std::array<std::array<bool, 6>, 6>& reach) const {
     const unsigned living = livingSeats();
-    const unsigned guarded = seatsWhere([](const Player& y) { return y.defensiveHorse.has_; });
-    const unsigned sheltered =
-        seatsWhere([](const Player& y) { return y.hero.id == Velisar && y.hand.empty(); });
+    const unsigned guarded = guardedSeats();
+    const unsigned sheltered = shelteredSeats();
     for (int a = 0; a < 6; ++a) {
-        const Player& x = ps_[a];
-        const int bonus = x.offensiveHorse.has_ + (x.hero.id == Feyrin);
-        const unsigned in = x.alive ? reachOf(a, range(a) + bonus, living, guarded, sheltered) : 0;
+        const unsigned in = ps_[a].alive ? reachFrom(a, living, guarded, sheltered) : 0;
         for (int b = 0; b < 6; ++b) {
             distances[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = distance(a, b, living);
             reach[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = (in >> b) & 1;

@@ -215,6 +215,11 @@ class Game {
     // distance(a, b) and canSlash(a, b) for every pair at once, as a seat's view holds them.
     void geometry(std::array<std::array<int, 6>, 6>& distances,
                   std::array<std::array<bool, 6>, 6>& reach) const;
+    // The one rule of reach that slashable and geometry share: the seats living seat a's slash reaches,
+    // among the `living`, given those with a defensive horse (`guarded`) and those 空城 shelters.
+    unsigned reachFrom(int a, unsigned living, unsigned guarded, unsigned sheltered) const;
+    unsigned guardedSeats() const;
+    unsigned shelteredSeats() const;
     bool slashLimit(int p) const {
         const Player& x = ps_[p];
         return x.slashCount > 0 && x.hero.id != Rhoskan && !x.wields(Crossbow);
