@@ -48,6 +48,29 @@ constexpr std::array<std::uint8_t, 6 * 6 * 64> ringDistances() {
 
 constexpr std::array<std::uint8_t, 6 * 6 * 64> RING = ringDistances();
 
+// RING again, by the set of living seats first: index set * 36 + a * 6 + b, so that a view's every pair
+// is read from 36 bytes in a row.
+constexpr std::array<std::uint8_t, 64 * 36> ringBySet() {
+    std::array<std::uint8_t, 64 * 36> out{};
+    for (int set = 0; set < 64; ++set)
+        for (int ab = 0; ab < 36; ++ab)
+            out[static_cast<std::size_t>(set * 36 + ab)] = RING[static_cast<std::size_t>(ab * 64 + set)];
+    return out;
+}
+
+constexpr std::array<std::uint8_t, 64 * 36> RING_BY_SET = ringBySet();
+
+// Six bits as six bools: a row of a view's reach is copied from here.
+constexpr std::array<std::array<bool, 6>, 64> bitRows() {
+    std::array<std::array<bool, 6>, 64> out{};
+    for (int set = 0; set < 64; ++set)
+        for (int b = 0; b < 6; ++b)
+            out[static_cast<std::size_t>(set)][static_cast<std::size_t>(b)] = (set >> b) & 1;
+    return out;
+}
+
+constexpr std::array<std::array<bool, 6>, 64> BIT_ROWS = bitRows();
+
 // The seats other than a that live within t of a the short way round (bit b: seat b), for every set of
 // living seats and t up to 7 (a reach of 5 with a horse and 马术); index (a * 64 + set) * 8 + t.
 constexpr std::array<std::uint8_t, 6 * 64 * 8> nearSeats() {
@@ -116,19 +139,26 @@ unsigned Game::slashable(int a) const {
     return reachFrom(a, livingSeats(), guardedSeats(), shelteredSeats());
 }
 
-// All pairs at once, the living seats counted once: a view is built at every question a
-// computer seat is asked in a search's worlds. Reach is slashable's, distance is distance's.
+// All pairs at once, the living seats counted once: a view is built at every question a computer seat
+// is asked in a search's worlds. Reach is slashable's; distance is distance's, read by the set of living
+// seats.
 void Game::geometry(std::array<std::array<int, 6>, 6>& distances,
                     std::array<std::array<bool, 6>, 6>& reach) const {
     const unsigned living = livingSeats();
     const unsigned guarded = guardedSeats();
     const unsigned sheltered = shelteredSeats();
+    const std::uint8_t* ring = &RING_BY_SET[static_cast<std::size_t>(living) * 36];
+    std::array<int, 6> horse{};
+    for (std::size_t b = 0; b < 6; ++b) horse[b] = ps_[b].defensiveHorse.has_;
     for (int a = 0; a < 6; ++a) {
-        const unsigned in = ps_[a].alive ? reachFrom(a, living, guarded, sheltered) : 0;
-        for (int b = 0; b < 6; ++b) {
-            distances[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = distance(a, b, living);
-            reach[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = (in >> b) & 1;
-        }
+        const Player& x = ps_[a];
+        const unsigned in = x.alive ? reachFrom(a, living, guarded, sheltered) : 0;
+        const int own = x.offensiveHorse.has_ + (x.hero.id == Feyrin);
+        std::array<int, 6>& row = distances[static_cast<std::size_t>(a)];
+        for (std::size_t b = 0; b < 6; ++b)
+            row[b] = std::max(1, ring[static_cast<std::size_t>(a) * 6 + b] - own + horse[b]);
+        row[static_cast<std::size_t>(a)] = 0;
+        reach[static_cast<std::size_t>(a)] = BIT_ROWS[in];
     }
 }
 
