@@ -23,7 +23,8 @@ constexpr std::array<std::uint8_t, 256> weaponRanges() {
 constexpr std::array<std::uint8_t, 256> WEAPON_RANGES = weaponRanges();
 
 // Living seats from a to b counted the short way round, b counted when it lives, for every set of
-// living seats (bit i: seat i lives); index (a * 6 + b) * 64 + set.
+// living seats (bit i: seat i lives); index set * 36 + a * 6 + b, so that a view's every pair is read
+// from 36 bytes in a row.
 constexpr std::array<std::uint8_t, 6 * 6 * 64> ringDistances() {
     std::array<std::uint8_t, 6 * 6 * 64> out{};
     for (int a = 0; a < 6; ++a)
@@ -40,25 +41,13 @@ constexpr std::array<std::uint8_t, 6 * 6 * 64> ringDistances() {
                     ccw += (set >> i) & 1;
                     if (i == b) break;
                 }
-                out[static_cast<std::size_t>((a * 6 + b) * 64 + set)] =
+                out[static_cast<std::size_t>(set * 36 + a * 6 + b)] =
                     static_cast<std::uint8_t>(cw < ccw ? cw : ccw);
             }
     return out;
 }
 
 constexpr std::array<std::uint8_t, 6 * 6 * 64> RING = ringDistances();
-
-// RING again, by the set of living seats first: index set * 36 + a * 6 + b, so that a view's every pair
-// is read from 36 bytes in a row.
-constexpr std::array<std::uint8_t, 64 * 36> ringBySet() {
-    std::array<std::uint8_t, 64 * 36> out{};
-    for (int set = 0; set < 64; ++set)
-        for (int ab = 0; ab < 36; ++ab)
-            out[static_cast<std::size_t>(set * 36 + ab)] = RING[static_cast<std::size_t>(ab * 64 + set)];
-    return out;
-}
-
-constexpr std::array<std::uint8_t, 64 * 36> RING_BY_SET = ringBySet();
 
 // Six bits as six bools: a row of a view's reach is copied from here.
 constexpr std::array<std::array<bool, 6>, 64> bitRows() {
@@ -80,7 +69,7 @@ constexpr std::array<std::uint8_t, 6 * 64 * 8> nearSeats() {
             for (int t = 0; t < 8; ++t)
                 for (int b = 0; b < 6; ++b)
                     if (b != a && ((set >> b) & 1) &&
-                        RING[static_cast<std::size_t>((a * 6 + b) * 64 + set)] <= t)
+                        RING[static_cast<std::size_t>(set * 36 + a * 6 + b)] <= t)
                         out[static_cast<std::size_t>((a * 64 + set) * 8 + t)] |=
                             static_cast<std::uint8_t>(1 << b);
     return out;
@@ -88,15 +77,21 @@ constexpr std::array<std::uint8_t, 6 * 64 * 8> nearSeats() {
 
 constexpr std::array<std::uint8_t, 6 * 64 * 8> NEAR = nearSeats();
 
+// What a seat takes off every distance it measures: its offensive horse and 马术.
+int nearerBy(const Player& x) { return x.offensiveHorse.has_ + (x.hero.id == Feyrin); }
+
+// A distance from the ring's count, the measuring seat's own bonus and whether the other has a defensive
+// horse; never below 1.
+int fromRing(int ring, int own, int horse) { return std::max(1, ring - own + horse); }
+
 } // namespace
 
 // Living seats counted the short way round, both ends' horses and 马术 applied, never below 1.
 int Game::distance(int a, int b) const { return distance(a, b, livingSeats()); }
 
 int Game::distance(int a, int b, unsigned living) const {
-    int d = RING[static_cast<std::size_t>((a * 6 + b) * 64) + living] - ps_[a].offensiveHorse.has_ -
-            (ps_[a].hero.id == Feyrin) + ps_[b].defensiveHorse.has_;
-    return a == b ? 0 : std::max(1, d);
+    const int ring = RING[static_cast<std::size_t>(living) * 36 + static_cast<std::size_t>(a * 6 + b)];
+    return a == b ? 0 : fromRing(ring, nearerBy(ps_[a]), ps_[b].defensiveHorse.has_);
 }
 
 int Game::range(int p) const {
@@ -117,8 +112,7 @@ bool Game::canSlash(int a, int b) const {
 // horse, is within a's range: when the ring's count is within range + a's bonus, one less for a seat with a
 // defensive horse.
 unsigned Game::reachFrom(int a, unsigned living, unsigned guarded, unsigned sheltered) const {
-    const Player& x = ps_[a];
-    const int within = range(a) + x.offensiveHorse.has_ + (x.hero.id == Feyrin);
+    const int within = range(a) + nearerBy(ps_[a]);
     const std::size_t row = static_cast<std::size_t>(a * 64 + static_cast<int>(living)) * 8;
     const std::size_t at = static_cast<std::size_t>(within);
     return ((NEAR[row + at] & ~guarded) | (NEAR[row + at - 1] & guarded)) & ~sheltered;
@@ -140,25 +134,22 @@ unsigned Game::slashable(int a) const {
 }
 
 // All pairs at once, the living seats counted once: a view is built at every question a computer seat
-// is asked in a search's worlds. Reach is slashable's; distance is distance's, read by the set of living
-// seats.
+// is asked in a search's worlds. Reach is slashable's, distance is distance's.
 void Game::geometry(std::array<std::array<int, 6>, 6>& distances,
                     std::array<std::array<bool, 6>, 6>& reach) const {
     const unsigned living = livingSeats();
     const unsigned guarded = guardedSeats();
     const unsigned sheltered = shelteredSeats();
-    const std::uint8_t* ring = &RING_BY_SET[static_cast<std::size_t>(living) * 36];
-    std::array<int, 6> horse{};
-    for (std::size_t b = 0; b < 6; ++b) horse[b] = ps_[b].defensiveHorse.has_;
     for (int a = 0; a < 6; ++a) {
         const Player& x = ps_[a];
         const unsigned in = x.alive ? reachFrom(a, living, guarded, sheltered) : 0;
-        const int own = x.offensiveHorse.has_ + (x.hero.id == Feyrin);
+        const int own = nearerBy(x);
+        const std::uint8_t* ring =
+            &RING[static_cast<std::size_t>(living) * 36 + static_cast<std::size_t>(a) * 6];
         std::array<int, 6>& row = distances[static_cast<std::size_t>(a)];
-        for (std::size_t b = 0; b < 6; ++b)
-            row[b] = std::max(1, ring[static_cast<std::size_t>(a) * 6 + b] - own + horse[b]);
+        for (std::size_t b = 0; b < 6; ++b) row[b] = fromRing(ring[b], own, ps_[b].defensiveHorse.has_);
         row[static_cast<std::size_t>(a)] = 0;
-        reach[static_cast<std::size_t>(a)] = BIT_ROWS[in];
+        reach[static_cast<std::size_t>(a)] = BIT_ROWS[static_cast<std::size_t>(in)];
     }
 }
 
