@@ -84,6 +84,13 @@ int nearerBy(const Player& x) { return x.offensiveHorse.has_ + (x.hero.id == Fey
 // horse; never below 1.
 int fromRing(int ring, int own, int horse) { return std::max(1, ring - own + horse); }
 
+// The living seats whose ring count from a is within `within`, one less for a guarded seat (a defensive
+// horse), a sheltered seat (空城) never.
+unsigned seatsWithin(int a, int within, unsigned living, unsigned guarded, unsigned sheltered) {
+    const std::size_t at = static_cast<std::size_t>((a * 64 + static_cast<int>(living)) * 8 + within);
+    return ((NEAR[at] & ~guarded) | (NEAR[at - 1] & guarded)) & ~sheltered;
+}
+
 } // namespace
 
 // Living seats counted the short way round, both ends' horses and 马术 applied, never below 1.
@@ -112,10 +119,7 @@ bool Game::canSlash(int a, int b) const {
 // horse, is within a's range: when the ring's count is within range + a's bonus, one less for a seat with a
 // defensive horse.
 unsigned Game::reachFrom(int a, unsigned living, unsigned guarded, unsigned sheltered) const {
-    const int within = range(a) + nearerBy(ps_[a]);
-    const std::size_t row = static_cast<std::size_t>(a * 64 + static_cast<int>(living)) * 8;
-    const std::size_t at = static_cast<std::size_t>(within);
-    return ((NEAR[row + at] & ~guarded) | (NEAR[row + at - 1] & guarded)) & ~sheltered;
+    return seatsWithin(a, range(a) + nearerBy(ps_[a]), living, guarded, sheltered);
 }
 
 unsigned Game::guardedSeats() const {
@@ -133,24 +137,57 @@ unsigned Game::slashable(int a) const {
     return reachFrom(a, livingSeats(), guardedSeats(), shelteredSeats());
 }
 
-// All pairs at once, the living seats counted once: a view is built at every question a computer seat
-// is asked in a search's worlds. Reach is slashable's, distance is distance's.
+namespace {
+
+// What a table's geometry follows from, a byte a seat: whether it lives, has a defensive horse or 空城's
+// shelter, its own bonus and its weapon's range. No table gives ~0: a range is at most 5.
+constexpr std::uint64_t NO_TABLE = ~std::uint64_t(0);
+
+struct Geometry {
+    std::uint64_t key = NO_TABLE;
+    std::array<std::array<int, 6>, 6> distances;
+    std::array<std::array<bool, 6>, 6> reach;
+};
+
+// A search's worlds build a view at every question a seat is asked, nearly always of a table whose
+// geometry was worked out a moment before: each thread keeps the last ones it worked out, by their key.
+thread_local std::array<Geometry, 32> recent;
+
+} // namespace
+
+// All pairs at once, the living seats counted once. Reach is slashable's, distance is distance's.
 void Game::geometry(std::array<std::array<int, 6>, 6>& distances,
                     std::array<std::array<bool, 6>, 6>& reach) const {
-    const unsigned living = livingSeats();
-    const unsigned guarded = guardedSeats();
-    const unsigned sheltered = shelteredSeats();
-    for (int a = 0; a < 6; ++a) {
-        const Player& x = ps_[a];
-        const unsigned in = x.alive ? reachFrom(a, living, guarded, sheltered) : 0;
-        const int own = nearerBy(x);
-        const std::uint8_t* ring =
-            &RING[static_cast<std::size_t>(living) * 36 + static_cast<std::size_t>(a) * 6];
-        std::array<int, 6>& row = distances[static_cast<std::size_t>(a)];
-        for (std::size_t b = 0; b < 6; ++b) row[b] = fromRing(ring[b], own, ps_[b].defensiveHorse.has_);
-        row[static_cast<std::size_t>(a)] = 0;
-        reach[static_cast<std::size_t>(a)] = BIT_ROWS[static_cast<std::size_t>(in)];
+    std::uint64_t key = 0;
+    std::array<int, 6> own{};
+    for (std::size_t b = 0; b < 6; ++b) {
+        const Player& y = ps_[b];
+        own[b] = nearerBy(y);
+        const unsigned facts = static_cast<unsigned>(y.alive) | static_cast<unsigned>(y.defensiveHorse.has_) << 1 |
+                               static_cast<unsigned>(y.hero.id == Velisar && y.hand.empty()) << 2 |
+                               static_cast<unsigned>(own[b]) << 3 |
+                               static_cast<unsigned>(range(static_cast<int>(b))) << 5;
+        key |= std::uint64_t(facts) << (8 * b);
     }
+    Geometry& g = recent[static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 59)];
+    if (g.key != key) {
+        const unsigned living = livingSeats();
+        const unsigned guarded = guardedSeats();
+        const unsigned sheltered = shelteredSeats();
+        const std::uint8_t* ring = &RING[static_cast<std::size_t>(living) * 36];
+        for (std::size_t a = 0; a < 6; ++a, ring += 6) {
+            std::array<int, 6>& row = g.distances[a];
+            for (std::size_t b = 0; b < 6; ++b) row[b] = fromRing(ring[b], own[a], (guarded >> b) & 1);
+            row[a] = 0;
+            const int p = static_cast<int>(a);
+            const unsigned in =
+                (living >> a) & 1 ? seatsWithin(p, range(p) + own[a], living, guarded, sheltered) : 0;
+            g.reach[a] = BIT_ROWS[in];
+        }
+        g.key = key;
+    }
+    distances = g.distances;
+    reach = g.reach;
 }
 
 // A real slash wins over a converted one even at a higher index.

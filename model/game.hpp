@@ -114,6 +114,10 @@ class Game {
     friend class TapePlayer;
     friend class TapeActionScope;
 
+    // viewFor and publicView, written into a view fresh from its constructor.
+    void fillView(int p, SeatView& v) const;
+    void fillPublicView(SeatView& v) const;
+
     // Deck and piles
     void makeDeck();
     Card drawOne();

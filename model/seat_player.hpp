@@ -58,7 +58,11 @@ class SeatDesk {
     SeatDesk& operator=(const SeatDesk&) = delete;
 
     int seat() const { return seat_; }
-    const SeatView& view() const { return view_; }
+    // Built at the first call: many answers of the rules of thumb never read it.
+    const SeatView& view() const {
+        if (!viewKnown_) fillView();
+        return view_;
+    }
     // The ids of the cards the seat cannot see (also in view().unseen once asked for).
     const std::bitset<DECK_SIZE + 1>& unseen() const;
     // The seat's own random engine: a search draws from it and from nothing else.
@@ -85,11 +89,13 @@ class SeatDesk {
     friend class Game;
     friend class SeatPlayerAdapter;
     SeatDesk(Game& game, int seat, Question question);
+    void fillView() const;
 
     Game& game_;
     int seat_;
     Question question_;
     mutable SeatView view_;
+    mutable bool viewKnown_ = false;
     mutable bool unseenKnown_ = false;
     mutable std::unique_ptr<SeatView> boundaryView_;
 };

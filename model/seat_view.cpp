@@ -10,7 +10,14 @@ namespace kvr {
 // Everything seat p may know, and nothing more: its own hand and role, the public table, the roles
 // that are public, and the public record of who harmed or helped whom.
 SeatView Game::viewFor(int p) const {
-    SeatView v = publicView();
+    SeatView v;
+    fillView(p, v);
+    return v;
+}
+
+// Fills a view that nothing has been written to yet: a desk builds its view in place, only when asked.
+void Game::fillView(int p, SeatView& v) const {
+    fillPublicView(v);
     const Player& x = ps_[p];
     v.self = p;
     v.role = x.role;
@@ -20,12 +27,16 @@ SeatView Game::viewFor(int p) const {
     v.slashAllowed = !slashLimit(p);
     v.seats[static_cast<std::size_t>(p)].role = x.role;
     v.seenIn = seenIn_[static_cast<std::size_t>(p)];
-    return v;
 }
 
 // The seats' public faces and the public record; the viewer's own facts are added by viewFor.
 SeatView Game::publicView() const {
     SeatView v;
+    fillPublicView(v);
+    return v;
+}
+
+void Game::fillPublicView(SeatView& v) const {
     v.mode = mode_;
     v.round = round_;
     v.drawPile = static_cast<int>(deck_.size());
@@ -62,10 +73,8 @@ SeatView Game::publicView() const {
         v.passedOverCount[q] = std::min(passedOverCount_[q], held);
         v.keptCount[q] = std::min(keptCount_[q], held);
         v.noSlashCount[q] = std::min(noSlashCount_[q], held);
+        v.lackCount[q] = std::min(lackCount_[q], held);
     }
-    for (std::size_t q = 0; q < 6; ++q)
-        v.lackCount[q] = std::min(lackCount_[q], static_cast<int>(ps_[q].hand.size()));
-    return v;
 }
 
 void Game::noteHarm(int a, int b) {

@@ -6,7 +6,6 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
-#include <vector>
 
 #include "model/types.hpp"
 
@@ -24,7 +23,8 @@ struct SeenSeat {
     Optional<Card> armor;
     Optional<Card> offensiveHorse;
     Optional<Card> defensiveHorse;
-    std::vector<Card> delayed;
+    // A judgment zone holds one card of each delayed type at most.
+    CardArray<3> delayed;
     bool chained = false;
     // Known to the viewer: its own, the Lord's, a dead seat's, and every role of a team game.
     Optional<Role> role;

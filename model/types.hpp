@@ -65,17 +65,16 @@ struct Card {
 };
 static_assert(DECK_SIZE < 256, "card ids fit in a byte");
 
-// Cards in order, in storage for a whole deck: adding and removing never touch the heap, and copying or
-// assigning a list copies only the cards it holds. Every card lies in one place, so no list holds more
-// than the deck; a card added beyond that is ignored.
-class CardList {
+// Cards in order, in storage for N of them: adding and removing never touch the heap, and copying or
+// assigning a list copies only the cards it holds. A card added beyond N is ignored.
+template <std::size_t N> class CardArray {
   public:
-    CardList() = default;
-    CardList(std::initializer_list<Card> cards) {
+    CardArray() = default;
+    CardArray(std::initializer_list<Card> cards) {
         for (const Card& c : cards) push_back(c);
     }
-    CardList(const CardList& other) { copy(other); }
-    CardList& operator=(const CardList& other) {
+    CardArray(const CardArray& other) { copy(other); }
+    CardArray& operator=(const CardArray& other) {
         if (this != &other) copy(other);
         return *this;
     }
@@ -86,7 +85,7 @@ class CardList {
     const Card& operator[](std::size_t i) const { return cards_[i]; }
     // As std::vector's: throws std::out_of_range past the end.
     const Card& at(std::size_t i) const {
-        if (i >= size_) throw std::out_of_range("CardList::at");
+        if (i >= size_) throw std::out_of_range("CardArray::at");
         return cards_[i];
     }
     Card& front() { return cards_[0]; }
@@ -99,13 +98,13 @@ class CardList {
     const Card* end() const { return cards_ + size_; }
 
     void push_back(const Card& c) {
-        if (size_ < DECK_SIZE) cards_[size_++] = c;
+        if (size_ < N) cards_[size_++] = c;
     }
     void pop_back() { --size_; }
     void clear() { size_ = 0; }
     void assign(const Card* first, const Card* last) {
-        clear();
-        for (; first != last; ++first) push_back(*first);
+        size_ = std::min(static_cast<std::size_t>(last - first), N);
+        std::copy(first, first + size_, cards_);
     }
     // Removes the card at `at`, keeping the order of the rest; returns where the next card now is.
     Card* erase(const Card* at) {
@@ -113,28 +112,31 @@ class CardList {
         const std::size_t tail = static_cast<std::size_t>(end() - out - 1);
         // A hand's tail is short: moved as one block of eight cards, which needs no call, when the storage
         // goes on that far (what lands past the last card is never read).
-        if (tail <= 8 && out + 9 <= cards_ + DECK_SIZE)
+        if (tail <= 8 && out + 9 <= cards_ + N)
             std::memmove(out, out + 1, 8 * sizeof(Card));
         else
             std::memmove(out, out + 1, tail * sizeof(Card));
         --size_;
         return out;
     }
-    void swap(CardList& other) {
-        CardList held = *this;
+    void swap(CardArray& other) {
+        CardArray held = *this;
         *this = other;
         other = held;
     }
 
   private:
-    void copy(const CardList& other) {
+    void copy(const CardArray& other) {
         size_ = other.size_;
         std::copy(other.cards_, other.cards_ + size_, cards_);
     }
 
     std::size_t size_ = 0;
-    Card cards_[DECK_SIZE];
+    Card cards_[N];
 };
+
+// Every card lies in one place, so a pile or a hand never holds more than the deck.
+using CardList = CardArray<DECK_SIZE>;
 
 // A seat's hand: its cards in order, and how many of each type it holds, kept up to date as cards come
 // and go so that the rules and the computer players ask "does it hold one" at the cost of one look.

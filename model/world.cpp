@@ -118,11 +118,16 @@ bool Game::playAction(int p, const PlayAction& m) {
     return moved;
 }
 
-SeatDesk::SeatDesk(Game& game, int seat, Question question)
-    : game_(game), seat_(seat), question_(question), view_(game.viewFor(seat)) {}
+SeatDesk::SeatDesk(Game& game, int seat, Question question) : game_(game), seat_(seat), question_(question) {}
+
+void SeatDesk::fillView() const {
+    game_.fillView(seat_, view_);
+    viewKnown_ = true;
+}
 
 const std::bitset<DECK_SIZE + 1>& SeatDesk::unseen() const {
     if (!unseenKnown_) {
+        view();
         view_.unseen = game_.unseenBy(seat_);
         unseenKnown_ = true;
     }
@@ -133,7 +138,7 @@ std::uint64_t& SeatDesk::rng() { return game_.playerRng_[static_cast<std::size_t
 
 int SeatDesk::plays() const { return game_.opt_.searchPlays; }
 
-bool SeatDesk::world(const HiddenDeal& deal, Game& world) const { return game_.worldFor(view_, deal, world); }
+bool SeatDesk::world(const HiddenDeal& deal, Game& world) const { return game_.worldFor(view(), deal, world); }
 
 bool SeatDesk::resumable() const { return game_.resumableFor(seat_, question_); }
 
@@ -144,9 +149,10 @@ const SeatView& SeatDesk::boundaryView() const {
         boundaryView_->unseen = b.unseenBy(seat_);
         boundaryView_->fromBoundary = true;
         // What was seen since the boundary stays known: the public record is read now.
-        boundaryView_->harm = view_.harm;
-        boundaryView_->help = view_.help;
-        boundaryView_->choiceMisses = view_.choiceMisses;
+        const SeatView& now = view();
+        boundaryView_->harm = now.harm;
+        boundaryView_->help = now.help;
+        boundaryView_->choiceMisses = now.choiceMisses;
     }
     return *boundaryView_;
 }
