@@ -39,6 +39,9 @@ class Search {
     // times as far, and half as many are made, each counted as two of the budget.
     static constexpr long IDENTITY_HORIZON = 256;
     static constexpr int IDENTITY_PLAYS_SHARE = 2;
+    // The team game's lead, in score, from which a world's worth levels off: the worth is
+    // 1000 * x / sqrt(1 + x * x) with x the lead over TEAM_LEAD, short of a won game's 1000 however far ahead.
+    static constexpr double TEAM_LEAD = 60;
     // Of a budget of `plays`, how many the viewer's search makes.
     static int playsFor(const SeatView& v, int plays);
 

@@ -9,6 +9,7 @@
 
 #include "ai/belief.hpp"
 #include "ai/players.hpp"
+#include "ai/search.hpp"
 #include "ai/strong.hpp"
 #include "tests/support/checked_game.hpp"
 #include "tests/support/consistency.hpp"
@@ -277,6 +278,23 @@ TEST(StrongPlayer, SearchTakesTheWinningSlash) {
     t.give(0, Slash);
     PlayAction m = t.g().computer(0).nextAction(t.game(), 0, {});
     EXPECT_EQ(m, (PlayAction{PlayAction::Card, 3, 1})) << m.kind << " " << m.index << " " << m.target;
+}
+
+// A team game's world is worth more the further the seat's team leads, but each foe gone adds less than
+// the one before, and no lead is worth a won game: seats 1, 3 and 5 are seat 0's foes.
+TEST(StrongPlayer, TeamLeadLevelsOff) {
+    Table t;
+    std::vector<double> worth{Search::score(t.game(), 0)};
+    for (int foe : {1, 3}) {
+        t.seat(foe).alive = false;
+        worth.push_back(Search::score(t.game(), 0));
+    }
+    EXPECT_GT(worth[1], worth[0]);
+    EXPECT_GT(worth[2], worth[1]);
+    EXPECT_LT(worth[2] - worth[1], worth[1] - worth[0]);
+    EXPECT_LT(worth[2], 1000);
+    // Seen from the other side, the same table is worth as much against it.
+    EXPECT_DOUBLE_EQ(Search::score(t.game(), 1), -worth[2]);
 }
 
 // The Renegade left with the Lord and the Loyalist, both at 1 hit point, slashes the Loyalist: the Lord's
