@@ -40,7 +40,7 @@ class Search {
     static constexpr long IDENTITY_HORIZON = 256;
     static constexpr int IDENTITY_PLAYS_SHARE = 2;
     // The team game's lead, in score, from which a world's worth levels off: the worth is
-    // 1000 * x / sqrt(1 + x * x) with x the lead over TEAM_LEAD, short of a won game's 1000 however far ahead.
+    // 1000 * x / sqrt(1 + x * x) with x the lead over TEAM_LEAD, short of a won game's 1000.
     static constexpr double TEAM_LEAD = 60;
     // Of a budget of `plays`, how many the viewer's search makes.
     static int playsFor(const SeatView& v, int plays);

@@ -163,10 +163,10 @@ void Game::geometry(std::array<std::array<int, 6>, 6>& distances,
     for (std::size_t b = 0; b < 6; ++b) {
         const Player& y = ps_[b];
         own[b] = nearerBy(y);
-        const unsigned facts = static_cast<unsigned>(y.alive) | static_cast<unsigned>(y.defensiveHorse.has_) << 1 |
-                               static_cast<unsigned>(y.hero.id == Velisar && y.hand.empty()) << 2 |
-                               static_cast<unsigned>(own[b]) << 3 |
-                               static_cast<unsigned>(range(static_cast<int>(b))) << 5;
+        const unsigned facts =
+            static_cast<unsigned>(y.alive) | static_cast<unsigned>(y.defensiveHorse.has_) << 1 |
+            static_cast<unsigned>(y.hero.id == Velisar && y.hand.empty()) << 2 |
+            static_cast<unsigned>(own[b]) << 3 | static_cast<unsigned>(range(static_cast<int>(b))) << 5;
         key |= std::uint64_t(facts) << (8 * b);
     }
     Geometry& g = recent[static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 59)];

@@ -138,7 +138,9 @@ std::uint64_t& SeatDesk::rng() { return game_.playerRng_[static_cast<std::size_t
 
 int SeatDesk::plays() const { return game_.opt_.searchPlays; }
 
-bool SeatDesk::world(const HiddenDeal& deal, Game& world) const { return game_.worldFor(view(), deal, world); }
+bool SeatDesk::world(const HiddenDeal& deal, Game& world) const {
+    return game_.worldFor(view(), deal, world);
+}
 
 bool SeatDesk::resumable() const { return game_.resumableFor(seat_, question_); }
 
