@@ -139,8 +139,8 @@ unsigned Game::slashable(int a) const {
 
 namespace {
 
-// What a table's geometry follows from, a byte a seat: whether it lives, has a defensive horse or 空城's
-// shelter, its own bonus and its weapon's range. No table gives ~0: a range is at most 5.
+// What a table's geometry follows from: the living, guarded and sheltered seats (six bits each), then
+// each seat's own bonus (two bits) and its weapon's range (three). No table gives ~0: 48 bits are used.
 constexpr std::uint64_t NO_TABLE = ~std::uint64_t(0);
 
 struct Geometry {
@@ -158,22 +158,19 @@ thread_local std::array<Geometry, 32> recent;
 // All pairs at once, the living seats counted once. Reach is slashable's, distance is distance's.
 void Game::geometry(std::array<std::array<int, 6>, 6>& distances,
                     std::array<std::array<bool, 6>, 6>& reach) const {
-    std::uint64_t key = 0;
+    const unsigned living = livingSeats();
+    const unsigned guarded = guardedSeats();
+    const unsigned sheltered = shelteredSeats();
+    std::uint64_t key = living | guarded << 6 | sheltered << 12;
     std::array<int, 6> own{};
+    std::array<int, 6> ranges{};
     for (std::size_t b = 0; b < 6; ++b) {
-        const Player& y = ps_[b];
-        own[b] = nearerBy(y);
-        const unsigned facts =
-            static_cast<unsigned>(y.alive) | static_cast<unsigned>(y.defensiveHorse.has_) << 1 |
-            static_cast<unsigned>(y.hero.id == Velisar && y.hand.empty()) << 2 |
-            static_cast<unsigned>(own[b]) << 3 | static_cast<unsigned>(range(static_cast<int>(b))) << 5;
-        key |= std::uint64_t(facts) << (8 * b);
+        own[b] = nearerBy(ps_[b]);
+        ranges[b] = range(static_cast<int>(b));
+        key |= std::uint64_t(own[b] | ranges[b] << 2) << (18 + 5 * b);
     }
     Geometry& g = recent[static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 59)];
     if (g.key != key) {
-        const unsigned living = livingSeats();
-        const unsigned guarded = guardedSeats();
-        const unsigned sheltered = shelteredSeats();
         const std::uint8_t* ring = &RING[static_cast<std::size_t>(living) * 36];
         for (std::size_t a = 0; a < 6; ++a, ring += 6) {
             std::array<int, 6>& row = g.distances[a];
@@ -181,7 +178,7 @@ void Game::geometry(std::array<std::array<int, 6>, 6>& distances,
             row[a] = 0;
             const int p = static_cast<int>(a);
             const unsigned in =
-                (living >> a) & 1 ? seatsWithin(p, range(p) + own[a], living, guarded, sheltered) : 0;
+                (living >> a) & 1 ? seatsWithin(p, ranges[a] + own[a], living, guarded, sheltered) : 0;
             g.reach[a] = BIT_ROWS[in];
         }
         g.key = key;

@@ -127,7 +127,7 @@ void SeatDesk::fillView() const {
 
 const std::bitset<DECK_SIZE + 1>& SeatDesk::unseen() const {
     if (!unseenKnown_) {
-        view();
+        view(); // the set is kept in the view, filled first
         view_.unseen = game_.unseenBy(seat_);
         unseenKnown_ = true;
     }
