@@ -2,7 +2,7 @@
 
 #include "ai/strong.hpp"
 #include "app/cli.hpp"
-#include "console/text.hpp"
+#include "model/text.hpp"
 
 namespace kvr {
 

@@ -6,7 +6,7 @@
 #include "app/cli.hpp"
 #include "console/console_io.hpp"
 #include "console/record.hpp"
-#include "console/text.hpp"
+#include "model/text.hpp"
 #include "console/win_console.hpp"
 #include "model/game.hpp"
 #include "net/client.hpp"

@@ -1,6 +1,6 @@
 #include <iostream>
 
-#include "console/text.hpp"
+#include "model/text.hpp"
 #include "model/game.hpp"
 
 namespace kvr {

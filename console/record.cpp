@@ -5,7 +5,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "console/text.hpp"
+#include "model/text.hpp"
 
 namespace kvr {
 

@@ -2,7 +2,7 @@
 #include <array>
 #include <charconv>
 
-#include "console/text.hpp"
+#include "model/text.hpp"
 #include "model/game.hpp"
 
 namespace kvr {

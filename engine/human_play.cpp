@@ -1,4 +1,4 @@
-#include "console/text.hpp"
+#include "model/text.hpp"
 #include "model/game.hpp"
 
 namespace kvr {

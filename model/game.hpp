@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "console/colors.hpp"
-#include "console/line_builder.hpp"
+#include "model/colors.hpp"
+#include "model/line_builder.hpp"
 #include "model/computer_player.hpp"
 #include "model/rng.hpp"
 #include "model/seat_player.hpp"

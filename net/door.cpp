@@ -5,7 +5,7 @@
 #include <random>
 
 #include "console/console_io.hpp"
-#include "console/text.hpp"
+#include "model/text.hpp"
 #include "net/hub.hpp"
 #include "net/web_table.hpp"
 
