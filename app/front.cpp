@@ -5,7 +5,7 @@
 
 #include "app/cli.hpp"
 #include "console/console_io.hpp"
-#include "console/record.hpp"
+#include "console/replay_io.hpp"
 #include "model/text.hpp"
 #include "console/win_console.hpp"
 #include "model/game.hpp"

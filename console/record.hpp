@@ -1,5 +1,7 @@
 // A game's record: the settings that shape it and every answer it read, one line each, so that the game
-// can be played again to the same bytes or played on after an interruption. Plain UTF-8 text:
+// can be played again to the same bytes or played on after an interruption. This is the format, read and
+// written; recording_io.hpp keeps a game's record as it is played, replay_io.hpp plays one back. Plain
+// UTF-8 text:
 //
 //   kavrin-record 1               the format
 //   version 0.1.0                 the program that wrote it
@@ -93,6 +95,8 @@ Record parseRecord(std::istream& in, const std::string& path);
 std::string escapeAnswer(const std::string& text);
 bool unescapeAnswer(const std::string& text, std::string& out);
 std::string promptText(const Prompt& prompt);
+// Whether two questions are the same: a number question with the same range.
+bool samePrompt(const Prompt& a, const Prompt& b);
 
 // Writes a record's lines, each one flushed as it is written, so the file holds every answer read even
 // if the program is killed. A failed write is told once on standard error; the game goes on.
@@ -123,86 +127,5 @@ class RecordWriter {
     std::string path_;
     bool failed_ = false;
 };
-
-// Wraps the table a game really plays at (this console, a hosted table) and writes every answer it
-// reads, every drop and every take-back to a record.
-class RecordingIo : public TableIo {
-  public:
-    RecordingIo(TableIo& inner, RecordWriter& writer) : inner_(inner), writer_(writer) {}
-
-    void showAll(std::string_view text) override { inner_.showAll(text); }
-    void show(int p, std::string_view text) override { inner_.show(p, text); }
-    Answer ask(int p, std::string& line) override { return askFor(p, Prompt{}, line); }
-    Answer askFor(int p, const Prompt& prompt, std::string& line) override;
-    bool hosted() const override { return inner_.hosted(); }
-    int remotePlayers() const override { return inner_.remotePlayers(); }
-    bool seatRemote(int player, int p, std::string_view start) override;
-    bool takeBack(int p) override;
-    void seatOut(int p) override { inner_.seatOut(p); }
-    void farewell(std::string_view text) override;
-
-  private:
-    TableIo& inner_;
-    RecordWriter& writer_;
-    long polls_ = 0;
-    bool closed_ = false;
-};
-
-// Plays a record back: every answer, drop and take-back comes from it, in its order. The text the
-// original host's console showed goes to `out` (public text, and private text of every seat not played
-// over a connection); with no stream the game is silent. An answer asked of another seat or of another
-// kind than the record holds at that point throws RecordError; a record used up throws RecordStop,
-// unless the game goes live.
-class ReplayIo : public TableIo {
-  public:
-    ReplayIo(const Record& record, std::ostream* out);
-
-    // Once the record is used up the game goes on at `live`: the screen since its last clear is shown
-    // there, and every new answer is appended to the record's file (cut before its `closed` line, if it
-    // has one). Only for a record of a local game.
-    void goLive(TableIo& live);
-
-    void showAll(std::string_view text) override;
-    void show(int p, std::string_view text) override;
-    Answer ask(int p, std::string& line) override { return askFor(p, Prompt{}, line); }
-    Answer askFor(int p, const Prompt& prompt, std::string& line) override;
-    bool hosted() const override { return record_.head.game == RecordedGame::Hosted; }
-    int remotePlayers() const override { return record_.head.remotePlayers; }
-    bool seatRemote(int player, int p, std::string_view start) override;
-    bool takeBack(int p) override;
-    void seatOut(int p) override;
-    void farewell(std::string_view text) override;
-
-    // Throws RecordError when events remain that the game never reached (called once the game is over).
-    void checkUsedUp() const;
-    bool live() const { return recording_ != nullptr; }
-    // Whether the game announced its result: a record that stops after that has told all there was.
-    bool over() const { return over_; }
-    // The answers used so far, and the record's last line.
-    int used() const { return static_cast<int>(next_); }
-
-  private:
-    void write(std::string_view text);
-    const RecordEvent* upcoming();
-    [[noreturn]] void refuse(const RecordEvent& e, const std::string& why) const;
-    void startLive();
-
-    const Record& record_;
-    std::ostream* out_;
-    std::size_t next_ = 0;
-    long polls_ = 0;
-    bool closed_ = false;
-    bool over_ = false;
-    bool remote_[6] = {};
-    // Going live: where, the text shown since the last screen clear, the recording of what follows.
-    TableIo* liveTable_ = nullptr;
-    std::string screen_;
-    RecordWriter writer_;
-    std::unique_ptr<RecordingIo> recording_;
-};
-
-// The point where a local game's record hands over to the player: the first byte of its `closed` line,
-// or the end of the file. -1 when the game already ended there.
-long resumePoint(const Record& record);
 
 } // namespace kvr

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "console/console_io.hpp"
-#include "console/record.hpp"
+#include "console/replay_io.hpp"
 #include "model/game.hpp"
 #include "tests/support/consistency.hpp"
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <sstream>
 
-#include "console/record.hpp"
+#include "console/replay_io.hpp"
 #include "tests/support/checked_game.hpp"
 #include "tests/support/table.hpp"
 
