@@ -11,7 +11,7 @@ const char* const HELP_TEXT =
     "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20 [--web-port 9528，0为不开网页]\n"
     "加入：kavrin --join 192.168.1.10 --port 9527\n"
     "电脑玩家：--ai classic（默认）|strong；构建：cmake -S . -B build && cmake --build build；"
-    "对局记录：--record 文件，重放 --replay 文件，续玩 --resume 文件；"
+    "对局记录：--record 文件，重放 --replay 文件，续玩 --resume 文件，存入数据库 --record-db 目录；"
     "强电脑每步思考：--think 毫秒（按局面数计，默认14），--plays-per-ms 本机每毫秒局面数\n";
 
 const char* const BAD_PORT_TEXT = "端口无效，必须是1~65535的整数。\n";
@@ -95,6 +95,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, const Options
             cl.waitSeconds = std::max(1, toInt(a, args[++i]));
         } else if (a == "--record" && hasValue) {
             cl.recordPath = args[++i];
+        } else if (a == "--record-db" && hasValue) {
+            cl.recordDb = args[++i];
         } else if (a == "--replay" && hasValue) {
             cl.replayPath = args[++i];
         } else if (a == "--resume" && hasValue) {

@@ -26,6 +26,8 @@ struct CommandLine {
     std::string recordPath;
     std::string replayPath;
     std::string resumePath;
+    // --record-db: every game played is kept in DIR's database of games as well.
+    std::string recordDb;
 };
 
 // A value that is not a number of its option's type; the text says which option and value.

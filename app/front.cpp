@@ -1,18 +1,24 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <functional>
 #include <iostream>
+#include <memory>
 
 #include "app/cli.hpp"
 #include "console/console_io.hpp"
 #include "console/replay_io.hpp"
-#include "model/text.hpp"
 #include "console/win_console.hpp"
 #include "model/game.hpp"
+#include "model/text.hpp"
 #include "net/client.hpp"
 #include "net/hosted_table.hpp"
 #include "net/hub.hpp"
 #include "net/web_host.hpp"
+#ifdef KAVRIN_STORE
+#include "store/sqlite_store.hpp"
+#include "store/storing_io.hpp"
+#endif
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -39,37 +45,67 @@ void consoleUtf8() {
 
 namespace {
 
-// Plays one game at `io`. With a record path the file is written anew and every answer is appended to it
-// as it is read.
-// A hosted table's browsers see the game's views: each seat its own, the others the public one.
-void play(Mode mode, const Options& opt, TableIo& io, const std::string& recordPath,
-          HostedTable* hosted = nullptr) {
-    auto watch = [hosted](const Game& game) {
-        if (!hosted) return;
+#ifdef KAVRIN_STORE
+// The database of games that --record-db opened for the whole run; null without it.
+std::unique_ptr<GameStore> g_gameStore;
+#endif
+
+// Plays one game at `io`, on the game's own table or one that records it; `seated` hears of it once it is
+// set up, `over` once it has stopped, however it stopped.
+void playAt(Mode mode, const Options& opt, TableIo& io, HostedTable* hosted,
+            const std::function<void(const Game&)>& seated, const std::function<void(const Game&)>& over) {
+    Game game(mode, opt, &io);
+    // A hosted table's browsers see the game's views: each seat its own, the others the public one.
+    if (hosted)
         hosted->showViews([&game](int p, SeatView& v) {
             if (game.players().size() != 6) return false;
             v = p < 0 ? game.publicView() : game.viewFor(p);
             return true;
         });
-    };
-    if (recordPath.empty()) {
-        Game game(mode, opt, &io);
-        watch(game);
+    try {
         game.setup();
+        if (seated) seated(game);
         game.run();
-        return;
+    } catch (...) {
+        if (over) over(game);
+        throw;
     }
-    RecordWriter writer;
-    if (!writer.create(recordPath)) throw std::runtime_error("无法写入记录文件 " + recordPath);
+    if (over) over(game);
+}
+
+// Plays one game at `io`. With a record path the file is written anew and every answer is appended to it
+// as it is read; with a database of games the game is kept there too, the same lines as they come.
+void play(Mode mode, const Options& opt, TableIo& io, const std::string& recordPath,
+          HostedTable* hosted = nullptr) {
     RecordedGame kind = io.hosted()    ? RecordedGame::Hosted
                         : opt.autoPlay ? RecordedGame::Automatic
                                        : RecordedGame::Local;
-    writer.head(RecordHead{kind, mode, opt, io.remotePlayers()});
-    RecordingIo recording(io, writer);
-    Game game(mode, opt, &recording);
-    watch(game);
-    game.setup();
-    game.run();
+    RecordHead head{kind, mode, opt, io.remotePlayers()};
+    RecordWriter writer;
+    std::unique_ptr<RecordingIo> recording;
+    if (!recordPath.empty()) {
+        if (!writer.create(recordPath)) throw std::runtime_error("无法写入记录文件 " + recordPath);
+        writer.head(head);
+        recording = std::make_unique<RecordingIo>(io, writer);
+    }
+    TableIo& table = recording ? static_cast<TableIo&>(*recording) : io;
+#ifdef KAVRIN_STORE
+    if (g_gameStore) {
+        GameStart start{kind == RecordedGame::Hosted ? "host" : "local",
+                        true,
+                        storeClock(),
+                        mode,
+                        opt.seed,
+                        opt.ai,
+                        opt.strongRoles};
+        StoringIo storing(table, *g_gameStore, start, head, std::cerr);
+        playAt(
+            mode, opt, storing, hosted, [&storing](const Game& game) { storing.seated(game); },
+            [&storing](const Game& game) { storing.finish(game); });
+        return;
+    }
+#endif
+    playAt(mode, opt, table, hosted, nullptr, nullptr);
 }
 
 void playLocal(Mode mode, const Options& opt, const std::string& recordPath) {
@@ -321,6 +357,19 @@ int runFront(const std::vector<std::string>& args) {
     if (playing && !cl.recordPath.empty() && !RecordWriter().create(cl.recordPath)) {
         std::cerr << "无法写入记录文件 " << cl.recordPath << "。\n";
         return 1;
+    }
+    if (playing && !cl.recordDb.empty()) {
+#ifdef KAVRIN_STORE
+        try {
+            g_gameStore = std::make_unique<SqliteStore>(cl.recordDb);
+        } catch (const StoreError& e) {
+            std::cerr << e.what() << "\n";
+            return 1;
+        }
+#else
+        std::cerr << "本程序构建时没有数据库（SQLite），无法使用 --record-db。\n";
+        return 1;
+#endif
     }
     if (!cl.joinIp.empty() || (cl.host && !cl.opt.autoPlay && !cl.tut && !cl.heroes && !cl.cards)) {
         if (!validPort(cl.port) || (cl.webPort != -1 && cl.webPort != 0 && !validPort(cl.webPort))) {

@@ -340,6 +340,8 @@ Record readRecord(const std::string& path) {
 
 RecordWriter::RecordWriter(std::ostream& out) : out_(&out) {}
 
+RecordWriter::RecordWriter(RecordSink& sink) : sink_(&sink) {}
+
 bool RecordWriter::create(const std::string& path) { return open(path, std::ios::trunc); }
 
 bool RecordWriter::append(const std::string& path) { return open(path, std::ios::app); }
@@ -391,7 +393,12 @@ void RecordWriter::end(std::string_view text) {
 }
 
 void RecordWriter::put(const std::string& line) {
-    if (!out_ || failed_) return;
+    if (failed_) return;
+    if (sink_) {
+        failed_ = !sink_->keep(line + '\n');
+        return;
+    }
+    if (!out_) return;
     *out_ << line << '\n';
     out_->flush();
     if (*out_) return;

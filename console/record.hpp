@@ -24,6 +24,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/table_io.hpp"
@@ -98,12 +99,23 @@ std::string promptText(const Prompt& prompt);
 // Whether two questions are the same: a number question with the same range.
 bool samePrompt(const Prompt& a, const Prompt& b);
 
+// Where a record's lines go besides a file: a store of games. Each call gets whole lines, each ending in
+// a newline, the same bytes a file would get; false when they could not be kept, and then the sink has
+// said why and the writer sends nothing more.
+class RecordSink {
+  public:
+    virtual ~RecordSink() = default;
+    virtual bool keep(std::string_view lines) = 0;
+};
+
 // Writes a record's lines, each one flushed as it is written, so the file holds every answer read even
 // if the program is killed. A failed write is told once on standard error; the game goes on.
 class RecordWriter {
   public:
     // Onto a stream the caller keeps (a test's string).
     explicit RecordWriter(std::ostream& out);
+    // Into a sink the caller keeps.
+    explicit RecordWriter(RecordSink& sink);
     // Onto a file: `create` empties it first, `append` adds to what it holds. False when it cannot be
     // written.
     RecordWriter() = default;
@@ -124,6 +136,7 @@ class RecordWriter {
 
     std::unique_ptr<std::ostream> file_;
     std::ostream* out_ = nullptr;
+    RecordSink* sink_ = nullptr;
     std::string path_;
     bool failed_ = false;
 };
