@@ -70,9 +70,12 @@ class SpectatorTap : public TableIo {
     }
     bool takeBack(int p) override { return inner_.takeBack(p); }
     void seatOut(int p) override { inner_.seatOut(p); }
+    // The result reaches the spectators as a public text after the last view.
     void farewell(std::string_view text) override {
         refresh(nullptr);
         inner_.farewell(text);
+        std::string shown(text);
+        refresh(&shown);
     }
 
   private:
