@@ -99,7 +99,7 @@ struct GamePage {
 };
 
 // Games and wins of a group of seats.
-struct Tally {
+struct SeatTally {
     std::int64_t games = 0;
     std::int64_t wins = 0;
 };
@@ -111,9 +111,9 @@ struct GameStats {
         // Games each result text ended with, in the order first seen.
         std::vector<std::pair<std::string, std::int64_t>> results;
         // Seats of each role (TeamHan .. Renegade), of each hero, of each kind of player.
-        std::array<Tally, 6> roles{};
-        std::array<Tally, HERO_COUNT> heroes{};
-        std::array<Tally, 3> players{};
+        std::array<SeatTally, 6> roles{};
+        std::array<SeatTally, HERO_COUNT> heroes{};
+        std::array<SeatTally, 3> players{};
         // Games that lasted each number of rounds (index: rounds; the last one counts every longer game).
         std::vector<std::int64_t> rounds;
     };

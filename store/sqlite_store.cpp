@@ -534,8 +534,8 @@ GameStats SqliteStore::stats() {
     each(SeatStats, [&](Statement& s) {
         GameStats::ByMode& m = modeOf(s.integer(0));
         std::int64_t role = s.integer(1), hero = s.integer(2), player = s.integer(3);
-        Tally t{s.integer(4), s.integer(5)};
-        auto add = [&t](Tally& into) {
+        SeatTally t{s.integer(4), s.integer(5)};
+        auto add = [&t](SeatTally& into) {
             into.games += t.games;
             into.wins += t.wins;
         };

@@ -246,7 +246,7 @@ TEST(Store, StatsMatchCountsByHand) {
         for (const Player& x : k.seats) {
             bool won = seatWon(mode, x.role, k.result);
             int who = x.human ? 0 : (opt.strongRoles >> x.role) & 1U ? 2 : 1;
-            for (Tally* t :
+            for (SeatTally* t :
                  {&m.roles[x.role], &m.heroes[x.hero.id], &m.players[static_cast<std::size_t>(who)]}) {
                 ++t->games;
                 t->wins += won;

@@ -3,8 +3,8 @@
 // the hash.
 // kavrin-bench --stats N [--mode normal|identity]: plays N games of the same list (or of one mode)
 // and prints statistics about them.
-// kavrin-bench --match N [--first-seed S] [--jobs J] [--think MS] [--plays-per-ms N] [--lines L]: the strong
-// computer player against the classic one.
+// kavrin-bench --match N [--first-seed S] [--jobs J] [--think MS] [--plays-per-ms N] [--lines L] [--data
+// DIR]: the strong computer player against the classic one; with --data every game is kept in DIR's database.
 // kavrin-bench --calibrate [games]: how many plays the strong player's search gets through a millisecond.
 // kavrin-bench --silent [games]: start positions copied and played to the end with no text.
 #include <chrono>
@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "ai/strong.hpp"
@@ -19,6 +20,9 @@
 #include "tools/match.hpp"
 #include "tools/silent.hpp"
 #include "tools/stats.hpp"
+#ifdef KAVRIN_STORE
+#include "store/sqlite_store.hpp"
+#endif
 
 namespace {
 
@@ -31,7 +35,7 @@ double secondsSince(Clock::time_point start) {
 int usage() {
     std::cerr << "usage: kavrin-bench [games]\n       kavrin-bench --stats N [--mode normal|identity]\n"
                  "       kavrin-bench --match N [--first-seed S] [--jobs J] [--think MS] [--plays-per-ms N]\n"
-                 "                    [--lines team,lord,rebels,renegade]\n"
+                 "                    [--lines team,lord,rebels,renegade] [--data DIR]\n"
                  "       kavrin-bench --calibrate [games]\n"
                  "       kavrin-bench --silent [games]\n";
     return 2;
@@ -76,8 +80,24 @@ int main(int argc, char** argv) {
         kvr::MatchSettings settings;
         if (argc < 3 || !positive(argv[2], settings.games)) return usage();
         int think = 0, perMs = kvr::STRONG_PLAYS_PER_MS;
+        std::unique_ptr<kvr::GameStore> store;
         for (int i = 3; i + 1 < argc; i += 2) {
             int value = 0;
+            if (std::strcmp(argv[i], "--data") == 0) {
+#ifdef KAVRIN_STORE
+                try {
+                    store = std::make_unique<kvr::SqliteStore>(argv[i + 1]);
+                } catch (const kvr::StoreError& e) {
+                    std::cerr << e.what() << "\n";
+                    return 1;
+                }
+                settings.store = store.get();
+                continue;
+#else
+                std::cerr << "kavrin-bench was built without SQLite: no --data\n";
+                return 1;
+#endif
+            }
             if (std::strcmp(argv[i], "--lines") == 0) {
                 settings.lines = 0;
                 std::string list = argv[i + 1];

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iomanip>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -14,6 +15,9 @@
 #include "ai/search.hpp"
 #include "model/game.hpp"
 #include "tools/autoplay.hpp"
+#ifdef KAVRIN_STORE
+#include "store/storing_io.hpp"
+#endif
 
 namespace kvr {
 
@@ -49,13 +53,34 @@ void scoreReading(const Game& g, unsigned strongRoles, std::size_t at, Played& o
     }
 }
 
-Played play(Mode mode, std::uint32_t seed, unsigned strongRoles, std::vector<double>* times, int plays) {
+// A table that shows nothing and asks nobody: a kept game's text goes nowhere, its record to the store.
+class Unseen : public TableIo {
+  public:
+    void showAll(std::string_view) override {}
+    void show(int, std::string_view) override {}
+    Answer ask(int, std::string&) override { return Answer::Closed; }
+};
+
+Played play(Mode mode, std::uint32_t seed, unsigned strongRoles, std::vector<double>* times, int plays,
+            GameStore* store = nullptr) {
     Options opt = automaticOptions(seed);
     opt.strongRoles = strongRoles;
     if (plays > 0) opt.searchPlays = plays;
     opt.decisionTimes = times;
     Played out;
-    Game game(mode, opt, nullptr);
+    Unseen unseen;
+    std::unique_ptr<TableIo> kept;
+#ifdef KAVRIN_STORE
+    if (store) {
+        auto storing = std::make_unique<StoringIo>(
+            unseen, *store, GameStart{"match", true, storeClock(), mode, seed, opt.ai, strongRoles},
+            RecordHead{RecordedGame::Automatic, mode, opt, 0}, std::cerr);
+        kept = std::move(storing);
+    }
+#else
+    (void)store;
+#endif
+    Game game(mode, opt, kept.get());
     std::size_t next = 0;
     if (mode == Identity && strongRoles != 0)
         game.setActionHook([&] {
@@ -65,11 +90,17 @@ Played play(Mode mode, std::uint32_t seed, unsigned strongRoles, std::vector<dou
         });
     try {
         game.setup();
+#ifdef KAVRIN_STORE
+        if (kept) static_cast<StoringIo&>(*kept).seated(game);
+#endif
         game.run();
         out.result = game.result();
     } catch (const std::exception&) {
         out.result.clear();
     }
+#ifdef KAVRIN_STORE
+    if (kept) static_cast<StoringIo&>(*kept).finish(game);
+#endif
     return out;
 }
 
@@ -132,7 +163,7 @@ int runMatch(const MatchSettings& s) {
         // Even games give the strong player the first team, odd games the second.
         Role strongTeam = k % 2 == 0 ? TeamHan : TeamChu;
         Played g = play(Normal3v3, s.firstSeed + static_cast<std::uint32_t>(k / 2), 1U << strongTeam,
-                        &times[static_cast<std::size_t>(j)], s.plays);
+                        &times[static_cast<std::size_t>(j)], s.plays, s.store);
         g.strongTeam = strongTeam;
         return g;
     });
@@ -166,7 +197,7 @@ int runMatch(const MatchSettings& s) {
         bool wanted = i == 0 ? (s.lines & 14) != 0 : ((s.lines >> i) & 1) != 0;
         for (const Played& g : playAll(wanted ? s.games : 0, jobs, [&](int k, int j) {
                  return play(Identity, s.firstSeed + static_cast<std::uint32_t>(k), line.roles,
-                             line.roles ? &times[static_cast<std::size_t>(j)] : nullptr, s.plays);
+                             line.roles ? &times[static_cast<std::size_t>(j)] : nullptr, s.plays, s.store);
              }))
             t.add(g);
         tallies.push_back(t);

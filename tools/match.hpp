@@ -5,6 +5,8 @@
 
 namespace kvr {
 
+class GameStore;
+
 struct MatchSettings {
     int games = 0;
     // Team game k uses seed firstSeed + k / 2 (the strong team swapped every other game); hidden-role game
@@ -16,6 +18,8 @@ struct MatchSettings {
     int plays = 0;
     // The lines to play: bit 0 the team games, bits 1-3 the Lord's side, the Rebels, the Renegade strong.
     unsigned lines = 15;
+    // Where every game is kept with its record, for the statistics page (--data DIR); null: nowhere.
+    GameStore* store = nullptr;
 };
 
 // Plays `games` team games and, for each of the classic baseline, Lord and Loyalist strong, Rebels strong
