@@ -4,6 +4,8 @@
 // fills mid-game, and a room killed mid-game.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -23,6 +25,7 @@
 #include "console/replay_io.hpp"
 #include "model/game.hpp"
 #include "store/sqlite_store.hpp"
+#include "store/store_json.hpp"
 #include "store/storing_io.hpp"
 #include "tests/support/checked_game.hpp"
 #include "tests/support/hosting.hpp"
@@ -278,6 +281,52 @@ TEST(Store, StatsMatchCountsByHand) {
         // Seeds 42, 45, ... 63 have a person at the table, four of each mode.
         EXPECT_EQ(a.players[0].games, 4);
     }
+}
+
+// The pages' JSON: intervals at the edges, a filter's words, a game's roles only once it is finished.
+TEST(Store, PagesJson) {
+    auto [low, high] = winInterval(5, 10);
+    EXPECT_NEAR(low, 0.2366, 1e-4);
+    EXPECT_NEAR(high, 0.7634, 1e-4);
+    std::tie(low, high) = winInterval(0, 10);
+    EXPECT_EQ(low, 0.0);
+    EXPECT_NEAR(high, 0.2775, 1e-4);
+    std::tie(low, high) = winInterval(10, 10);
+    EXPECT_NEAR(low, 0.7225, 1e-4);
+    EXPECT_EQ(high, 1.0);
+    EXPECT_EQ(winInterval(0, 0), std::make_pair(0.0, 1.0));
+
+    GameFilter f;
+    ASSERT_TRUE(historyFilter("identity", "Lirren", 3, 20, f));
+    EXPECT_TRUE(f.mode == Identity && f.hero == Lirren && f.offset == 40 && f.limit == 20);
+    ASSERT_TRUE(historyFilter("", "", 0, 500, f));
+    EXPECT_TRUE(!f.mode && !f.hero && f.offset == 0 && f.limit == 100);
+    EXPECT_FALSE(historyFilter("3v3", "", 1, 20, f));
+    EXPECT_FALSE(historyFilter("", "Nobody", 1, 20, f));
+
+    TempDir dir;
+    SqliteStore store(dir.path);
+    Kept done = playKept(store, Identity, checkedOptions(8, false), "");
+    std::int64_t open = store.begin(GameStart{"local", true, 9, Identity, 9, StrongAi, 0});
+    store.seated(open, seatsWith(Lirren, PlayedBy::Person));
+    using Json = nlohmann::json;
+    Json history = Json::parse(historyJson(store.list(GameFilter{}), GameFilter{}));
+    ASSERT_EQ(history["games"].size(), 2u);
+    EXPECT_EQ(history["games"][0]["state"], "playing");
+    EXPECT_EQ(history["games"][0]["ai"], "strong");
+    EXPECT_EQ(history["games"][0]["seats"][0]["hero"], "Lirren");
+    EXPECT_TRUE(history["games"][0]["seats"][0]["person"]);
+    EXPECT_FALSE(history["games"][0]["seats"][0].contains("role"));
+    EXPECT_EQ(history["games"][1]["result"], done.result);
+    EXPECT_EQ(history["games"][1]["seats"][2]["role"], std::string(roleName(done.seats[2].role)));
+
+    Json stats = Json::parse(statsJson(store.stats()));
+    const Json& identity = stats["modes"][1];
+    EXPECT_EQ(identity["games"], 1);
+    EXPECT_EQ(identity["roles"].size(), 4u);
+    EXPECT_EQ(identity["roles"][0]["role"], "主公");
+    EXPECT_EQ(identity["heroes"].size(), 6u);
+    EXPECT_EQ(stats["modes"][0]["games"], 0);
 }
 
 std::string faultOf(const std::string& dir) {
