@@ -8,6 +8,7 @@
 #include "console/replay_io.hpp"
 #include "model/game.hpp"
 #include "net/web_protocol.hpp"
+#include "store/game_store.hpp"
 
 namespace kvr {
 
@@ -27,18 +28,58 @@ Json cardJson(const Card& c) {
                 {"red", c.red()}};
 }
 
-// Every seat's role and hand: what only the end of the game may show.
-std::string revealJson(const Game& game) {
-    Json seats = Json::array();
-    for (const Player& x : game.players()) {
-        Json hand = Json::array();
-        for (const Card& c : x.hand) hand.push_back(cardJson(c));
-        seats.push_back(Json{{"role", std::string(roleName(x.role))}, {"hand", hand}});
+// Cards are drawn by name, suit and rank: two copies of one card look alike.
+bool sameLook(const Card& a, const Card& b) {
+    return a.type == b.type && a.suit == b.suit && a.rank == b.rank;
+}
+
+bool sameCard(const Optional<Card>& a, const Optional<Card>& b) {
+    return static_cast<bool>(a) == static_cast<bool>(b) && (!a || sameLook(*a, *b));
+}
+
+// Whether two spectator's views draw alike: every fact viewMessage draws of a view with no seat of its
+// own (the hero's name, kingdom and skills follow from the hero). A view that differs here is a step of
+// its own, so a fact added to the view message must be added here too; the tests compare every step
+// with what a live spectator got.
+bool sameFace(const SeatView& a, const SeatView& b) {
+    if (a.mode != b.mode || a.round != b.round || a.drawPile != b.drawPile ||
+        a.discardPile != b.discardPile || a.current != b.current || a.self != b.self)
+        return false;
+    for (std::size_t p = 0; p < 6; ++p) {
+        const SeenSeat& x = a.seats[p];
+        const SeenSeat& y = b.seats[p];
+        if (x.alive != y.alive || x.hero != y.hero || x.hp != y.hp || x.maxHp != y.maxHp ||
+            x.handCount != y.handCount || x.chained != y.chained || !sameCard(x.weapon, y.weapon) ||
+            !sameCard(x.armor, y.armor) || !sameCard(x.offensiveHorse, y.offensiveHorse) ||
+            !sameCard(x.defensiveHorse, y.defensiveHorse) || x.delayed.size() != y.delayed.size() ||
+            static_cast<bool>(x.role) != static_cast<bool>(y.role) || (x.role && *x.role != *y.role))
+            return false;
+        for (std::size_t k = 0; k < x.delayed.size(); ++k)
+            if (!sameLook(x.delayed[k], y.delayed[k])) return false;
     }
-    return dump(seats);
+    return true;
 }
 
 } // namespace
+
+bool ReplayView::Hands::operator==(const Hands& o) const {
+    if (roles != o.roles || counts != o.counts || cards.size() != o.cards.size()) return false;
+    for (std::size_t k = 0; k < cards.size(); ++k)
+        if (cards[k].id != o.cards[k].id) return false;
+    return true;
+}
+
+// What only the end of the game may show.
+std::string ReplayView::handsJson(const Hands& h) const {
+    Json seats = Json::array();
+    std::size_t at = 0;
+    for (std::size_t p = 0; p < 6; ++p) {
+        Json hand = Json::array();
+        for (int k = 0; k < h.counts[p]; ++k) hand.push_back(cardJson(h.cards[at++]));
+        seats.push_back(Json{{"role", std::string(roleName(h.roles[p]))}, {"hand", hand}});
+    }
+    return dump(seats);
+}
 
 // Between the replay and the game: what a watching browser of the hosted table got, when it got it. The
 // table refreshes the spectators' view after every public text, and before and after every question (the
@@ -79,16 +120,33 @@ class SpectatorTap : public TableIo {
     }
 
   private:
+    // A view is kept only when it looks otherwise than the last one kept.
     void refresh(const std::string* text) {
         if (!game_) return;
         SeatView v = game_->publicView();
-        into_.keep(text, viewMessage(v, asked_), revealJson(*game_), v.round);
+        bool same = drawn_ && asked_ == lastAsked_ && sameFace(v, last_);
+        if (same && !text) return;
+        ReplayView::Hands hands;
+        for (std::size_t p = 0; p < 6; ++p) {
+            const Player& x = game_->players()[p];
+            hands.roles[p] = x.role;
+            hands.counts[p] = static_cast<std::uint8_t>(x.hand.size());
+            for (const Card& c : x.hand) hands.cards.push_back(c);
+        }
+        into_.keep(text, same ? nullptr : &v, asked_, std::move(hands), v.round);
+        if (same) return;
+        last_ = v;
+        lastAsked_ = asked_;
+        drawn_ = true;
     }
 
     ReplayIo& inner_;
     ReplayView& into_;
     const Game* game_ = nullptr;
     int asked_ = -1;
+    SeatView last_;
+    int lastAsked_ = -1;
+    bool drawn_ = false;
 };
 
 ReplayView::ReplayView(const std::string& recordText, const std::string& name) {
@@ -111,23 +169,23 @@ ReplayView::ReplayView(const std::string& recordText, const std::string& name) {
     result_ = game.result();
 }
 
-void ReplayView::keep(const std::string* text, std::string view, std::string reveal, int round) {
+void ReplayView::keep(const std::string* text, const SeatView* view, int asked, Hands hands, int round) {
     if (text) {
         log_.push_back(*text);
         logJson_.push_back(dump(Json(*text)));
     }
-    if (!text && !steps_.empty() && views_.back() == view) return;
-    if (views_.empty() || views_.back() != view) views_.push_back(std::move(view));
-    if (reveals_.empty() || reveals_.back() != reveal) reveals_.push_back(std::move(reveal));
-    steps_.push_back(Step{round, static_cast<int>(views_.size()) - 1, static_cast<int>(log_.size()),
+    if (view) faces_.push_back(Face{*view, asked});
+    if (faces_.empty()) return;
+    if (reveals_.empty() || !(reveals_.back() == hands)) reveals_.push_back(std::move(hands));
+    steps_.push_back(Step{round, static_cast<int>(faces_.size()) - 1, static_cast<int>(log_.size()),
                           static_cast<int>(reveals_.size()) - 1});
 }
 
-const std::string& ReplayView::viewAt(int n) const {
-    static const std::string none;
-    if (steps_.empty()) return none;
-    return views_[static_cast<std::size_t>(
+std::string ReplayView::viewAt(int n) const {
+    if (steps_.empty()) return "";
+    const Face& f = faces_[static_cast<std::size_t>(
         steps_[static_cast<std::size_t>(std::clamp(n, 0, steps() - 1))].view)];
+    return viewMessage(f.view, f.asked);
 }
 
 int ReplayView::logAt(int n) const {
@@ -148,17 +206,17 @@ std::string ReplayView::stepJson(int n, bool reveal, int since) const {
     n = std::clamp(n, 0, steps() - 1);
     const Step& s = steps_[static_cast<std::size_t>(n)];
     int from = std::clamp(since, 0, s.log);
-    std::string out =
-        "{\"t\":\"step\",\"step\":" + std::to_string(n) + ",\"steps\":" + std::to_string(steps()) +
-        ",\"round\":" + std::to_string(s.round) + ",\"view\":" + views_[static_cast<std::size_t>(s.view)] +
-        ",\"logFrom\":" + std::to_string(from) + ",\"logTo\":" + std::to_string(s.log) + ",\"log\":[";
+    std::string out = "{\"t\":\"step\",\"step\":" + std::to_string(n) +
+                      ",\"steps\":" + std::to_string(steps()) + ",\"round\":" + std::to_string(s.round) +
+                      ",\"view\":" + viewAt(n) + ",\"logFrom\":" + std::to_string(from) +
+                      ",\"logTo\":" + std::to_string(s.log) + ",\"log\":[";
     for (int k = from; k < s.log; ++k) {
         if (k > from) out += ',';
         out += logJson_[static_cast<std::size_t>(k)];
     }
     out += ']';
     // The toggle shows hands and roles only once the game is over: never from a game still unfinished.
-    if (reveal && finished_) out += ",\"reveal\":" + reveals_[static_cast<std::size_t>(s.reveal)];
+    if (reveal && finished_) out += ",\"reveal\":" + handsJson(reveals_[static_cast<std::size_t>(s.reveal)]);
     out += '}';
     return out;
 }
@@ -177,6 +235,43 @@ std::string ReplayView::indexJson() const {
                      {"result", result_},
                      {"stopped", stopped_},
                      {"rounds", rounds}});
+}
+
+// Replayed outside the lock: another game's request need not wait for this one's replay.
+std::shared_ptr<const ReplayView> ReplayCache::viewOf(std::int64_t id) {
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+            if (it->first != id) continue;
+            kept_.splice(kept_.begin(), kept_, it);
+            return kept_.front().second;
+        }
+    }
+    std::optional<StoredGame> game = store_.get(id);
+    if (!game) return nullptr;
+    std::shared_ptr<const ReplayView> view;
+    try {
+        view = std::make_shared<const ReplayView>(game->record, "#" + std::to_string(id));
+    } catch (const RecordError&) {
+        return nullptr;
+    }
+    if (game->summary.state == GameState::Playing) return view;
+    std::lock_guard<std::mutex> lock(lock_);
+    kept_.emplace_front(id, view);
+    if (kept_.size() > capacity_) kept_.pop_back();
+    return view;
+}
+
+std::optional<std::string> ReplayCache::step(std::int64_t id, int n, bool reveal, int since) {
+    std::shared_ptr<const ReplayView> view = viewOf(id);
+    if (!view) return std::nullopt;
+    return view->stepJson(n, reveal, since);
+}
+
+std::optional<std::string> ReplayCache::index(std::int64_t id) {
+    std::shared_ptr<const ReplayView> view = viewOf(id);
+    if (!view) return std::nullopt;
+    return view->indexJson();
 }
 
 } // namespace kvr

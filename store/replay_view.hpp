@@ -5,8 +5,18 @@
 // is over, every hand and role as they were at that step ("明牌").
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "model/seat_view.hpp"
+#include "model/types.hpp"
 
 namespace kvr {
 
@@ -32,8 +42,8 @@ class ReplayView {
     // "stopped","rounds":[the first step of each round]}.
     std::string indexJson() const;
 
-    // For the tests: step n's view message and the count of public texts up to it.
-    const std::string& viewAt(int n) const;
+    // Step n's view message, and the count of public texts up to it.
+    std::string viewAt(int n) const;
     int logAt(int n) const;
     const std::vector<std::string>& log() const { return log_; }
 
@@ -45,20 +55,58 @@ class ReplayView {
     };
 
   private:
+    // Every seat's role and hand at a step: kept compact, drawn only when the toggle asks for it.
+    struct Hands {
+        std::array<Role, 6> roles{};
+        std::array<std::uint8_t, 6> counts{};
+        std::vector<Card> cards;
+        bool operator==(const Hands& o) const;
+    };
+
     friend class SpectatorTap;
-    // A new step when `text` is new public text or `view` differs from the last step's.
-    void keep(const std::string* text, std::string view, std::string reveal, int round);
+    // A new step when `text` is new public text or `view` (null: the last step's) differs from the last
+    // step's view.
+    void keep(const std::string* text, const SeatView* view, int asked, Hands hands, int round);
+    std::string handsJson(const Hands& h) const;
 
     std::vector<Step> steps_;
-    // The distinct view messages and hands-and-roles in order, each kept once however many steps share it.
-    std::vector<std::string> views_;
-    std::vector<std::string> reveals_;
+    // The distinct public views (with the seat being asked) and hands-and-roles in order, each kept once
+    // however many steps share it. A view is drawn as its message only when a step is asked for.
+    struct Face {
+        SeatView view;
+        int asked = -1;
+    };
+    std::vector<Face> faces_;
+    std::vector<Hands> reveals_;
     // The public texts as shown, and each as a JSON string.
     std::vector<std::string> log_;
     std::vector<std::string> logJson_;
     bool finished_ = false;
     std::string result_;
     std::string stopped_;
+};
+
+class GameStore;
+
+// The viewers of the games last stepped through, so that a game is replayed once however many steps are
+// asked of it: what a room's pages call. A game still being played is replayed anew at every request.
+class ReplayCache {
+  public:
+    explicit ReplayCache(GameStore& store, std::size_t games = 32) : store_(store), capacity_(games) {}
+
+    // Step n of game `id` as ReplayView::stepJson gives it, or its index; nothing when the store has no
+    // such game or its record cannot be played at all.
+    std::optional<std::string> step(std::int64_t id, int n, bool reveal, int since = 0);
+    std::optional<std::string> index(std::int64_t id);
+
+  private:
+    std::shared_ptr<const ReplayView> viewOf(std::int64_t id);
+
+    GameStore& store_;
+    std::size_t capacity_;
+    std::mutex lock_;
+    // Most recently used first.
+    std::list<std::pair<std::int64_t, std::shared_ptr<const ReplayView>>> kept_;
 };
 
 } // namespace kvr

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
@@ -292,13 +293,17 @@ SqliteStore::SqliteStore(const std::string& dir) : file_(storeFile(dir)) {
             throw StoreError(fail(file_, reason(writer_, rc == SQLITE_OK ? SQLITE_CANTOPEN : rc)));
         // Committed in WAL mode, a line survives the process's death; only the machine's would lose it.
         exec(writer_, file_, "PRAGMA synchronous = NORMAL");
+        exec(writer_, file_, "PRAGMA wal_autocheckpoint = 0");
         migrateSchema(writer_, file_, schemaSteps());
         exec(writer_, file_, "UPDATE games SET state = 2 WHERE state = 0");
         recovered_ = sqlite3_changes(writer_);
         reader_ = openConnection(file_);
+        checkpointer_ = openConnection(file_);
+        exec(checkpointer_, file_, "PRAGMA synchronous = NORMAL");
         for (int k = 0; k < STATEMENT_COUNT; ++k)
             statements_.push_back(
                 std::make_unique<Statement>(k < BeginRead ? writer_ : reader_, file_, STATEMENT_SQL[k]));
+        checkpointThread_ = std::thread(&SqliteStore::checkpoints, this);
     } catch (...) {
         close();
         throw;
@@ -307,12 +312,31 @@ SqliteStore::SqliteStore(const std::string& dir) : file_(storeFile(dir)) {
 
 SqliteStore::~SqliteStore() { close(); }
 
+// Twice a second, or at once when the store closes: a passive copy never holds up a writer.
+void SqliteStore::checkpoints() {
+    std::unique_lock<std::mutex> lock(checkpointLock_);
+    for (;;) {
+        checkpointWake_.wait_for(lock, std::chrono::milliseconds(500), [this] { return stopping_; });
+        sqlite3_wal_checkpoint_v2(checkpointer_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        if (stopping_) return;
+    }
+}
+
 // The lock goes last: closing its descriptor would drop any lock SQLite still held on the same file.
 void SqliteStore::close() {
+    if (checkpointThread_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(checkpointLock_);
+            stopping_ = true;
+        }
+        checkpointWake_.notify_all();
+        checkpointThread_.join();
+    }
     statements_.clear();
+    sqlite3_close(checkpointer_);
     sqlite3_close(reader_);
     sqlite3_close(writer_);
-    reader_ = writer_ = nullptr;
+    checkpointer_ = reader_ = writer_ = nullptr;
 #ifndef _WIN32
     if (lockFd_ >= 0) ::close(lockFd_);
 #endif

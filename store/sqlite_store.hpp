@@ -3,10 +3,12 @@
 // for as long as the store is open.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "store/game_store.hpp"
@@ -57,6 +59,7 @@ class SqliteStore : public GameStore {
   private:
     class Statement;
     void close();
+    void checkpoints();
     bool inTransaction(const std::function<bool()>& body);
     GameSummary summaryAt(Statement& s);
     void readSeats(std::vector<GameSummary>& games);
@@ -69,6 +72,13 @@ class SqliteStore : public GameStore {
     sqlite3* reader_ = nullptr;
     std::mutex writeLock_;
     std::mutex readLock_;
+    // The WAL is copied into the database on a thread of its own, with a connection of its own, so that
+    // no game's line waits for the copy and its disk flushes.
+    sqlite3* checkpointer_ = nullptr;
+    std::thread checkpointThread_;
+    std::mutex checkpointLock_;
+    std::condition_variable checkpointWake_;
+    bool stopping_ = false;
     std::vector<std::unique_ptr<Statement>> statements_;
     int recovered_ = 0;
 };

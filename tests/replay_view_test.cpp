@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <random>
 #include <sstream>
 
@@ -15,6 +16,7 @@
 #include "net/hub.hpp"
 #include "net/web_table.hpp"
 #include "store/replay_view.hpp"
+#include "store/sqlite_store.hpp"
 #include "tests/support/checked_game.hpp"
 
 namespace kvr {
@@ -240,6 +242,34 @@ TEST(ReplayViewer, StepsAndIndexFitTogether) {
     }
     EXPECT_EQ(lastRound, game.publicView().round);
     EXPECT_THROW(ReplayView("not a record\n", "junk"), RecordError);
+}
+
+// The cache answers from the stored record, replays a game still being played at every request (its
+// record grows), and knows no game the store does not have.
+TEST(ReplayViewer, CacheFollowsTheStore) {
+    char name[] = "/tmp/kvr_replayXXXXXX";
+    std::string dir = mkdtemp(name);
+    {
+        SqliteStore store(dir);
+        Live live = playWatched(Normal3v3, checkedOptions(4, true), answers(4, 300));
+        std::int64_t done = store.begin(GameStart{"t", true, 1, Normal3v3, 4, ClassicAi, 0});
+        store.append(done, live.record);
+        store.finish(done, GameEnd{2, live.result, 3, {}, true});
+        ReplayCache cache(store, 1);
+        ReplayView direct(live.record, "x");
+        EXPECT_EQ(cache.step(done, 7, true), direct.stepJson(7, true));
+        EXPECT_EQ(cache.index(done), direct.indexJson());
+        EXPECT_FALSE(cache.step(done + 1, 0, false));
+
+        std::size_t cut = live.record.find("\nanswer ", live.record.size() / 2);
+        std::int64_t playing = store.begin(GameStart{"t", true, 1, Normal3v3, 4, ClassicAi, 0});
+        store.append(playing, live.record.substr(0, cut + 1));
+        int before = Json::parse(*cache.index(playing))["steps"];
+        store.append(playing, live.record.substr(cut + 1));
+        EXPECT_GT(Json::parse(*cache.index(playing))["steps"].get<int>(), before);
+        EXPECT_EQ(cache.step(done, 7, true), direct.stepJson(7, true));
+    }
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
