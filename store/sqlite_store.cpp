@@ -17,8 +17,10 @@ namespace kvr {
 
 namespace {
 
-// Version 1: games, their seats (mode copied in, so that the statistics read one index), and their
-// records in the pieces they were written in.
+// Version 1: games; their seats, with the game's mode and listing copied in so that a history filtered by
+// hero reads one index; their records in the pieces they were written in; and the statistics' counts,
+// brought up to date as each game finishes, so that the statistics read a few hundred rows however many
+// games there are.
 const char* const SCHEMA_1 = R"(
 CREATE TABLE games(
   id INTEGER PRIMARY KEY,
@@ -33,25 +35,46 @@ CREATE TABLE games(
   strongRoles INTEGER NOT NULL,
   result TEXT,
   rounds INTEGER);
+CREATE INDEX games_listed ON games(listed, id);
 CREATE INDEX games_by_mode ON games(listed, mode, id);
 CREATE INDEX games_by_table ON games(tableId, id);
-CREATE INDEX games_by_state ON games(state, mode, rounds);
+CREATE INDEX games_by_state ON games(state);
 CREATE TABLE seats(
   game INTEGER NOT NULL,
   seat INTEGER NOT NULL,
   mode INTEGER NOT NULL,
+  listed INTEGER NOT NULL,
   hero INTEGER NOT NULL,
   role INTEGER NOT NULL,
   player INTEGER NOT NULL,
   won INTEGER,
   PRIMARY KEY(game, seat)) WITHOUT ROWID;
-CREATE INDEX seats_by_hero ON seats(hero, game);
-CREATE INDEX seats_for_stats ON seats(mode, role, hero, player, won);
+CREATE INDEX seats_by_hero ON seats(hero, listed, game);
+CREATE INDEX seats_by_hero_mode ON seats(hero, listed, mode, game);
 CREATE TABLE record(
   game INTEGER NOT NULL,
   part INTEGER NOT NULL,
   lines TEXT NOT NULL,
   PRIMARY KEY(game, part)) WITHOUT ROWID;
+CREATE TABLE seat_tallies(
+  mode INTEGER NOT NULL,
+  role INTEGER NOT NULL,
+  hero INTEGER NOT NULL,
+  player INTEGER NOT NULL,
+  games INTEGER NOT NULL,
+  wins INTEGER NOT NULL,
+  PRIMARY KEY(mode, role, hero, player)) WITHOUT ROWID;
+CREATE TABLE result_tallies(
+  mode INTEGER NOT NULL,
+  result TEXT NOT NULL,
+  games INTEGER NOT NULL,
+  first INTEGER NOT NULL,
+  PRIMARY KEY(mode, result)) WITHOUT ROWID;
+CREATE TABLE round_tallies(
+  mode INTEGER NOT NULL,
+  rounds INTEGER NOT NULL,
+  games INTEGER NOT NULL,
+  PRIMARY KEY(mode, rounds)) WITHOUT ROWID;
 )";
 
 std::string fail(const std::string& file, const std::string& why) {
@@ -208,13 +231,24 @@ enum StatementId {
     Seat,
     Finish,
     Won,
+    TallySeats,
+    TallyResult,
+    TallyRounds,
     BeginWrite,
     Commit,
     Rollback,
     BeginRead,
     EndRead,
-    ListGames,
-    CountGames,
+    ListAll,
+    ListMode,
+    ListHero,
+    ListHeroMode,
+    ListTable,
+    CountAll,
+    CountMode,
+    CountHero,
+    CountHeroMode,
+    CountTable,
     GameSeats,
     OneGame,
     Record,
@@ -224,45 +258,63 @@ enum StatementId {
     STATEMENT_COUNT
 };
 
-// A history page's filter: ?1 the table (none: the listed tables), ?2 the mode, ?3 a hero among its seats.
-#define KAVRIN_GAME_FILTER                                                                                   \
-    " WHERE (CASE WHEN ?1 IS NULL THEN listed = 1 ELSE tableId = ?1 END) AND (?2 IS NULL OR mode = ?2)"      \
-    " AND (?3 IS NULL OR id IN (SELECT game FROM seats WHERE hero = ?3))"
+// The history's statements take ?1 the table, ?2 the mode, ?3 a hero among the seats, ?4 how many games
+// and ?5 how many to skip; each filter has its own statement, so that each reads the index made for it and
+// skips over index entries alone.
+#define KAVRIN_GAME_COLUMNS                                                                                  \
+    "id, tableId, listed, started, ended, state, mode, seed, ai, strongRoles, result, rounds"
+#define KAVRIN_PAGE_OF(ids) "SELECT " KAVRIN_GAME_COLUMNS " FROM games WHERE id IN (" ids ") ORDER BY id DESC"
+#define KAVRIN_TABLE_FILTER                                                                                  \
+    " WHERE tableId = ?1 AND (?2 IS NULL OR mode = ?2) AND (?3 IS NULL OR id IN (SELECT game FROM seats "    \
+    "WHERE "                                                                                                 \
+    "hero = ?3))"
 
 // Writes on the first connection, reads on the second.
 const char* const STATEMENT_SQL[STATEMENT_COUNT] = {
-    "INSERT INTO games(tableId, listed, started, state, mode, seed, ai, strongRoles) VALUES(?1, ?2, ?3, 0, "
-    "?4, ?5, "
-    "?6, ?7)",
-    "INSERT INTO record(game, part, lines) VALUES(?1, (SELECT COALESCE(MAX(part) + 1, 0) FROM record WHERE "
-    "game = "
-    "?1), ?2)",
-    "INSERT OR REPLACE INTO seats(game, seat, mode, hero, role, player, won) VALUES(?1, ?2, (SELECT mode "
-    "FROM games "
-    "WHERE id = ?1), ?3, ?4, ?5, NULL)",
-    "UPDATE games SET ended = ?2, state = ?3, result = ?4, rounds = ?5 WHERE id = ?1",
+    "INSERT INTO games(tableId, listed, started, state, mode, seed, ai, strongRoles) "
+    "VALUES(?1, ?2, ?3, 0, ?4, ?5, ?6, ?7)",
+    "INSERT INTO record(game, part, lines) "
+    "VALUES(?1, (SELECT COALESCE(MAX(part) + 1, 0) FROM record WHERE game = ?1), ?2)",
+    "INSERT OR REPLACE INTO seats(game, seat, mode, listed, hero, role, player, won) "
+    "SELECT ?1, ?2, mode, listed, ?3, ?4, ?5, NULL FROM games WHERE id = ?1",
+    "UPDATE games SET ended = ?2, state = ?3, result = ?4, rounds = ?5 WHERE id = ?1 AND state = 0",
     "UPDATE seats SET won = ?3 WHERE game = ?1 AND seat = ?2",
+    "INSERT INTO seat_tallies(mode, role, hero, player, games, wins) "
+    "SELECT mode, role, hero, player, 1, won FROM seats WHERE game = ?1 "
+    "ON CONFLICT(mode, role, hero, player) DO UPDATE SET games = games + 1, wins = wins + excluded.wins",
+    "INSERT INTO result_tallies(mode, result, games, first) SELECT mode, result, 1, id FROM games WHERE id = "
+    "?1 "
+    "ON CONFLICT(mode, result) DO UPDATE SET games = games + 1",
+    "INSERT INTO round_tallies(mode, rounds, games) SELECT mode, MIN(rounds, ?2), 1 FROM games WHERE id = ?1 "
+    "ON CONFLICT(mode, rounds) DO UPDATE SET games = games + 1",
     "BEGIN IMMEDIATE",
     "COMMIT",
     "ROLLBACK",
     "BEGIN",
     "COMMIT",
-    "SELECT id, tableId, listed, started, ended, state, mode, seed, ai, strongRoles, result, rounds FROM "
-    "games" KAVRIN_GAME_FILTER " ORDER BY id DESC LIMIT ?4 OFFSET ?5",
-    "SELECT COUNT(*) FROM games" KAVRIN_GAME_FILTER,
+    KAVRIN_PAGE_OF("SELECT id FROM games WHERE listed = 1 ORDER BY id DESC LIMIT ?4 OFFSET ?5"),
+    KAVRIN_PAGE_OF("SELECT id FROM games WHERE listed = 1 AND mode = ?2 ORDER BY id DESC LIMIT ?4 OFFSET ?5"),
+    KAVRIN_PAGE_OF(
+        "SELECT game FROM seats WHERE hero = ?3 AND listed = 1 ORDER BY game DESC LIMIT ?4 OFFSET ?5"),
+    KAVRIN_PAGE_OF("SELECT game FROM seats WHERE hero = ?3 AND listed = 1 AND mode = ?2 ORDER BY game DESC "
+                   "LIMIT ?4 OFFSET ?5"),
+    "SELECT " KAVRIN_GAME_COLUMNS " FROM games" KAVRIN_TABLE_FILTER " ORDER BY id DESC LIMIT ?4 OFFSET ?5",
+    "SELECT COUNT(*) FROM games WHERE listed = 1",
+    "SELECT COUNT(*) FROM games WHERE listed = 1 AND mode = ?2",
+    "SELECT COUNT(*) FROM seats WHERE hero = ?3 AND listed = 1",
+    "SELECT COUNT(*) FROM seats WHERE hero = ?3 AND listed = 1 AND mode = ?2",
+    "SELECT COUNT(*) FROM games" KAVRIN_TABLE_FILTER,
     "SELECT seat, hero, role, player, won FROM seats WHERE game = ?1 ORDER BY seat",
-    "SELECT id, tableId, listed, started, ended, state, mode, seed, ai, strongRoles, result, rounds FROM "
-    "games "
-    "WHERE id = ?1",
+    "SELECT " KAVRIN_GAME_COLUMNS " FROM games WHERE id = ?1",
     "SELECT lines FROM record WHERE game = ?1 ORDER BY part",
-    "SELECT mode, result, COUNT(*) FROM games WHERE state = 1 GROUP BY mode, result ORDER BY mode, MIN(id)",
-    "SELECT mode, role, hero, player, COUNT(*), SUM(won) FROM seats WHERE won IS NOT NULL GROUP BY mode, "
-    "role, "
-    "hero, player",
-    "SELECT mode, rounds, COUNT(*) FROM games WHERE state = 1 GROUP BY mode, rounds",
+    "SELECT mode, result, games FROM result_tallies ORDER BY mode, first",
+    "SELECT mode, role, hero, player, games, wins FROM seat_tallies",
+    "SELECT mode, rounds, games FROM round_tallies",
 };
 
-#undef KAVRIN_GAME_FILTER
+#undef KAVRIN_GAME_COLUMNS
+#undef KAVRIN_PAGE_OF
+#undef KAVRIN_TABLE_FILTER
 
 // Rounds past this count together in the statistics.
 constexpr int ROUNDS_SHOWN = 60;
@@ -397,7 +449,8 @@ bool SqliteStore::seated(std::int64_t id, const std::array<StoredSeat, 6>& seats
     });
 }
 
-// A game whose record lost a line keeps its result but no wins: its seats stay out of the statistics.
+// A game whose record lost a line keeps its result but no wins, and counts in no statistics. A game is
+// finished once: its counts are added then.
 bool SqliteStore::finish(std::int64_t id, const GameEnd& end) {
     std::lock_guard<std::mutex> lock(writeLock_);
     return inTransaction([&] {
@@ -408,16 +461,19 @@ bool SqliteStore::finish(std::int64_t id, const GameEnd& end) {
                        static_cast<std::int64_t>(end.complete ? GameState::Finished : GameState::Unfinished))
                  .bind(4, end.result)
                  .bind(5, end.rounds)
-                 .run())
+                 .run() ||
+            sqlite3_changes(writer_) != 1)
             return false;
-        for (int p = 0; p < 6 && end.complete; ++p)
+        if (!end.complete) return true;
+        for (int p = 0; p < 6; ++p)
             if (!statements_[Won]
                      ->bind(1, id)
                      .bind(2, p)
                      .bind(3, end.won[static_cast<std::size_t>(p)] ? 1 : 0)
                      .run())
                 return false;
-        return true;
+        return statements_[TallySeats]->bind(1, id).run() && statements_[TallyResult]->bind(1, id).run() &&
+               statements_[TallyRounds]->bind(1, id).bind(2, ROUNDS_SHOWN).run();
     });
 }
 
@@ -480,6 +536,10 @@ GamePage SqliteStore::list(const GameFilter& filter) {
     std::lock_guard<std::mutex> lock(readLock_);
     ReadScope scope([this] { return statements_[BeginRead]->run(); },
                     [this] { statements_[EndRead]->run(); });
+    int shape = filter.table ? 4 : (filter.hero ? 2 : 0) + (filter.mode ? 1 : 0);
+    const StatementId lists[] = {ListAll, ListMode, ListHero, ListHeroMode, ListTable};
+    const StatementId counts[] = {CountAll, CountMode, CountHero, CountHeroMode, CountTable};
+    // A statement's unused parameters take their values and ignore them.
     auto bindFilter = [&filter](Statement& s) {
         if (filter.table)
             s.bind(1, *filter.table);
@@ -495,19 +555,22 @@ GamePage SqliteStore::list(const GameFilter& filter) {
             s.bindNull(3);
     };
     GamePage page;
-    Statement& count = *statements_[CountGames];
+    Statement& count = *statements_[counts[shape]];
     bindFilter(count);
     if (count.row()) page.total = count.integer(0);
     bool ok = count.ok();
+    int rc = count.rc();
     count.done();
-    Statement& s = *statements_[ListGames];
+    Statement& s = *statements_[lists[shape]];
     bindFilter(s);
     s.bind(4, std::clamp(filter.limit, 1, 200)).bind(5, std::max(0, filter.offset));
     while (ok && s.row()) page.games.push_back(summaryAt(s));
-    ok = ok && s.ok();
-    int rc = s.rc();
+    if (ok) {
+        ok = s.ok();
+        rc = s.rc();
+    }
     s.done();
-    if (!ok) throw StoreError(fail(file_, reason(reader_, rc == SQLITE_OK ? count.rc() : rc)));
+    if (!ok) throw StoreError(fail(file_, reason(reader_, rc)));
     readSeats(page.games);
     return page;
 }
@@ -550,6 +613,7 @@ GameStats SqliteStore::stats() {
         if (!ok) throw StoreError(fail(file_, reason(reader_, rc)));
     };
     auto modeOf = [&out](std::int64_t m) -> GameStats::ByMode& { return out.modes[m == Identity ? 1 : 0]; };
+    // Rows of the counts kept as games finished: a few hundred, however many games.
     each(Results, [&](Statement& s) {
         GameStats::ByMode& m = modeOf(s.integer(0));
         m.results.emplace_back(s.text(1), s.integer(2));

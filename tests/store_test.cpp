@@ -261,6 +261,8 @@ TEST(Store, StatsMatchCountsByHand) {
     }
     std::int64_t open = store.begin(GameStart{"x", true, 1, Identity, 1, ClassicAi, 0});
     store.seated(open, seatsWith(Varnok, PlayedBy::Person));
+    // A game is finished once: a second finish is refused and counts nothing.
+    EXPECT_FALSE(store.finish(open - 1, GameEnd{5, "汉军获胜！", 1, {}, true}));
 
     GameStats got = store.stats();
     for (int mode = 0; mode < 2; ++mode) {
