@@ -170,7 +170,7 @@ void migrateSchema(sqlite3* db, const std::string& file, const std::vector<Schem
 // A prepared statement, reset after each use; binds and reads by 1-based and 0-based index, as SQLite.
 class SqliteStore::Statement {
   public:
-    Statement(sqlite3* db, const std::string& file, const char* sql) : db_(db) {
+    Statement(sqlite3* db, const std::string& file, const char* sql) {
         int rc = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s_, nullptr);
         if (rc != SQLITE_OK) throw StoreError(fail(file, reason(db, rc)));
     }
@@ -218,7 +218,6 @@ class SqliteStore::Statement {
     int rc() const { return rc_; }
 
   private:
-    sqlite3* db_;
     sqlite3_stmt* s_ = nullptr;
     int rc_ = SQLITE_OK;
 };
