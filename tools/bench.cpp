@@ -16,6 +16,7 @@
 #include <string>
 
 #include "ai/strong.hpp"
+#include "store/game_store.hpp"
 #include "tools/autoplay.hpp"
 #include "tools/match.hpp"
 #include "tools/silent.hpp"
