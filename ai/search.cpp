@@ -223,7 +223,6 @@ void Search::castWorld(Game& world, int p) {
 
 namespace {
 std::atomic<long> playsDone{0};
-std::atomic<long> actionsDone{0};
 
 // A play of the hidden-role game goes eight times as far and spends IDENTITY_PLAYS_SHARE of the budget's
 // plays: it is counted as what it spends, so the calibration measures the budget whatever the mode.
@@ -231,7 +230,6 @@ long budgetShare(const Game& world) { return world.mode() == Identity ? Search::
 } // namespace
 
 long strongPlaysDone() { return playsDone.load(); }
-long strongActionsDone() { return actionsDone.load(); }
 
 int Search::playsFor(const SeatView& v, int plays) {
     return v.mode == Identity ? plays / IDENTITY_PLAYS_SHARE : plays;
@@ -311,20 +309,14 @@ StrongMove Search::bestMove(SeatDesk& d, const std::vector<StrongMove>& tried) {
     HiddenDeal hidden;
     Game base(Normal3v3, Options{}, nullptr);
     Game world(Normal3v3, Options{}, nullptr);
-    // Each round may play its share of the cap: every candidate still in plays the same worlds.
-    const long roundCap = actionCap(d.plays()) / rounds;
     for (int round = 0; round < rounds; ++round) {
         int worlds = std::max(2, playsFor(v, d.plays()) / (rounds * static_cast<int>(alive.size())));
-        long spent = 0;
-        for (int w = 0; w < worlds && (w < 2 || spent < roundCap); ++w) {
+        for (int w = 0; w < worlds; ++w) {
             deal(v, belief, state, hidden);
             if (!d.world(hidden, base)) return moves.front();
             for (std::size_t k : alive) {
                 world = base;
                 total[k] += tryMove(world, p, moves[k]);
-                spent += world.counts().actions - base.counts().actions;
-                actionsDone.fetch_add(world.counts().actions - base.counts().actions,
-                                      std::memory_order_relaxed);
             }
         }
         // Candidates are in order of preference: on equal totals the earlier stays.
@@ -339,7 +331,7 @@ StrongMove Search::bestMove(SeatDesk& d, const std::vector<StrongMove>& tried) {
 // last action boundary, dealt from the seat's view there (its roles from the belief of now), playing the
 // action again up to the question. A world whose replay went astray before the question tells nothing
 // and is left out for every answer.
-int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays, long cap) {
+int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) {
     if (answers.size() < 2 || !d.resumable()) return answers.empty() ? -1 : answers.front();
     const SeatView& at = d.boundaryView();
     const int p = d.seat();
@@ -353,21 +345,16 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays, 
     for (std::size_t n = answers.size(); n > 1; n = (n + 1) / 2) ++rounds;
     HiddenDeal hidden;
     Game world(Normal3v3, Options{}, nullptr);
-    const long roundCap = cap / rounds;
     for (int round = 0; round < rounds; ++round) {
         int worlds = std::max(2, plays / (rounds * static_cast<int>(alive.size())));
-        long spent = 0;
-        for (int w = 0; w < worlds && (w < 2 || spent < roundCap); ++w) {
+        for (int w = 0; w < worlds; ++w) {
             deal(at, belief, state, hidden);
             bool fine = true;
             for (std::size_t k : alive) {
                 if (!d.reactionWorld(hidden, answers[k], world)) return answers.front();
                 playsDone.fetch_add(budgetShare(world), std::memory_order_relaxed);
                 castWorld(world, p);
-                const long from = world.counts().actions;
                 world.playOn(horizonFor(world));
-                spent += world.counts().actions - from;
-                actionsDone.fetch_add(world.counts().actions - from, std::memory_order_relaxed);
                 if (world.replayFailed()) {
                     fine = false;
                     break;

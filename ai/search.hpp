@@ -17,17 +17,15 @@ class Game;
 
 // Plays (games played out in worlds) by every search in this process so far, in the budget's plays.
 long strongPlaysDone();
-// The phases and actions those plays played.
-long strongActionsDone();
 
 class Search {
   public:
     // The action the desk's seat takes next in its play phase; `tried` lists actions the rules refused.
     static StrongMove bestMove(SeatDesk& d, const std::vector<StrongMove>& tried);
     // The best of `answers` (as the reaction tape keeps them: a card id, a seat, 1 or 0) to the question
-    // the desk's seat is asked inside an action, over about `plays` plays whose worlds play at most `cap`
-    // phases and actions in all; the first when the question cannot be resumed.
-    static int bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays, long cap);
+    // the desk's seat is asked inside an action, over about `plays` plays; the first when the question
+    // cannot be resumed.
+    static int bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays);
 
     // Hidden facts dealt from the view (its `unseen` filled), the roles from the belief.
     static void deal(const SeatView& v, const RoleBelief& belief, std::uint64_t& state, HiddenDeal& out);
@@ -46,12 +44,6 @@ class Search {
     static constexpr double TEAM_LEAD = 60;
     // Of a budget of `plays`, how many the viewer's search makes.
     static int playsFor(const SeatView& v, int plays);
-    // The most phases and actions a decision's worlds may play in all, for a budget of `plays`: what the
-    // budget's plays would play at the team game's horizon. A hidden-role play goes on for as long as the
-    // game lasts, up to eight times as far, so a decision there stops taking fresh worlds once its share
-    // is spent: the longest decisions cost about what the team game's do.
-    static constexpr long ACTIONS_PER_PLAY = HORIZON;
-    static long actionCap(int plays) { return static_cast<long>(plays) * ACTIONS_PER_PLAY; }
 
   private:
     // Seat p (and in the team game its team) plays on in the world by the rules of thumb, the rest as the

@@ -89,13 +89,6 @@ class ThumbSeat : public SeatPlayer {
 // Plays for a searched answer: a share of the decision's budget, the answer having fewer candidates.
 int reactionPlays(const SeatDesk& d) { return std::max(24, Search::playsFor(d.view(), d.plays()) / 3); }
 
-// The phases and actions its worlds may play in all: the same share of the decision's cap in both modes.
-long reactionCap(const SeatDesk& d) { return Search::actionCap(std::max(24, d.plays() / 3)); }
-
-int searched(SeatDesk& d, const std::vector<int>& answers) {
-    return Search::bestAnswer(d, answers, reactionPlays(d), reactionCap(d));
-}
-
 bool identityUnsure(const SeatView& v, int q) {
     if (v.mode != Identity || q == v.self) return false;
     int st = strongStance(v, q);
@@ -114,20 +107,20 @@ class StrongSeat final : public ThumbSeat {
     bool save(SeatDesk& d, int dying) const override {
         bool rule = ThumbSeat::save(d, dying);
         if (dying == d.seat() || !(identityUnsure(d.view(), dying) || d.view().role == Renegade)) return rule;
-        return searched(d, {rule ? 1 : 0, rule ? 0 : 1}) != 0;
+        return Search::bestAnswer(d, {rule ? 1 : 0, rule ? 0 : 1}, reactionPlays(d)) != 0;
     }
     bool nullify(SeatDesk& d, int from, int target, std::string_view trick, bool cancelled) const override {
         bool rule = ThumbSeat::nullify(d, from, target, trick, cancelled);
         const SeatView& v = d.view();
         bool mine = target == v.self && !helpfulTrick(trick);
         if (!mine && !identityUnsure(v, target)) return rule;
-        return searched(d, {rule ? 1 : 0, rule ? 0 : 1}) != 0;
+        return Search::bestAnswer(d, {rule ? 1 : 0, rule ? 0 : 1}, reactionPlays(d)) != 0;
     }
     int answerCard(SeatDesk& d, CardType, int offered) const override {
         const SeatView& v = d.view();
         if (offered < 0 || v.me().hp < 3) return offered;
         int id = v.hand[static_cast<std::size_t>(offered)].id;
-        return searched(d, {id, -1}) < 0 ? -1 : offered;
+        return Search::bestAnswer(d, {id, -1}, reactionPlays(d)) < 0 ? -1 : offered;
     }
     int passSlash(SeatDesk& d, int from, const SeatList& candidates) const override {
         int rule = ThumbSeat::passSlash(d, from, candidates);
@@ -136,7 +129,7 @@ class StrongSeat final : public ThumbSeat {
         if (rule >= 0) answers.push_back(-1);
         for (int q : candidates)
             if (q != rule && strongStance(d.view(), q) <= 0) answers.push_back(q);
-        return searched(d, answers);
+        return Search::bestAnswer(d, answers, reactionPlays(d));
     }
     // The rule's card first, then the cheapest card of each other type, at most four.
     int discard(SeatDesk& d) const override {
@@ -154,7 +147,7 @@ class StrongSeat final : public ThumbSeat {
             types.push_back(v.hand[i].type);
             answers.push_back(v.hand[i].id);
         }
-        int id = searched(d, answers);
+        int id = Search::bestAnswer(d, answers, reactionPlays(d));
         for (std::size_t i = 0; i < v.hand.size(); ++i)
             if (v.hand[i].id == id) return static_cast<int>(i);
         return rule;

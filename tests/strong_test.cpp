@@ -371,28 +371,6 @@ TEST(StrongPlayer, RenegadeStrikesTheLoyalistBeforeTheLord) {
     EXPECT_EQ(m, (PlayAction{PlayAction::Card, 0, 2})) << m.kind << " " << m.index << " " << m.target;
 }
 
-// A hidden-role decision stops taking fresh worlds once it has played its share of the team game's
-// worth of phases and actions: at the table's start, where most plays run to their horizon, the worlds of
-// one decision at the default budget play no more than the cap and the one world that crossed it in each
-// round of the halving (24 candidates' plays in all here); uncapped they play about 80,000.
-TEST(StrongPlayer, ADecisionsWorldsPlayWithinItsCap) {
-    for (int plays : {1680}) {
-        Table t(Identity);
-        t.g().opt().strongRoles = 1U << Lord;
-        t.g().opt().searchPlays = plays;
-        for (CardType c : {Slash, Duel, Peach, Dismantle, Wine, Slash}) t.give(0, c);
-        for (int q = 1; q < 6; ++q) t.give(q, Dodge);
-        t.hp(0, 3);
-        t.g().inPlayPhase(0);
-        long before = strongActionsDone(), played = strongPlaysDone();
-        t.g().computer(0).nextAction(t.game(), 0, {});
-        long spent = strongActionsDone() - before;
-        EXPECT_GT(strongPlaysDone(), played);
-        EXPECT_LE(spent, Search::actionCap(plays) + 24 * Search::IDENTITY_HORIZON) << plays;
-        EXPECT_GT(spent, Search::actionCap(plays) / 2) << plays;
-    }
-}
-
 // The strong team against the classic one over fixed seeds, each seed played with either team strong:
 // it wins 16 of these 20, a search that keeps its worse candidates none. The floor is half.
 TEST(StrongPlayer, WinsMostTeamGamesOnFixedSeeds) {
