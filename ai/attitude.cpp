@@ -104,18 +104,21 @@ int Game::aiEnemyAmong(int p, unsigned foes, bool needsCards) const {
     return best;
 }
 
-// The classic player's choice is public: every seat sees the target and the facts it was scored on. For
-// each seating of the Loyalist and the Renegade (the Lord is known), the seat's role and foes follow, and
-// with them the foe aiEnemyAmong would have picked; a seating that picks another explains the choice
-// badly. Worlds (roles open) and games of classic players keep no count.
-void Game::noteChoice(int actor, int target, unsigned candidates) {
+// The classic player's choice is public once its target is: every seat sees the target and the facts it
+// was scored on. For each seating of the Loyalist and the Renegade (the Lord is known), the seat's role
+// and foes follow, and with them the foe aiEnemyAmong would have picked; a seating that picks another
+// explains the choice badly. The seatings that miss are worked out now, from the facts the choice was made
+// on, and counted only when the table is shown the target (choiceShown). Worlds (roles open) and games
+// of classic players keep no count.
+void Game::noteChoice(int actor, int target, unsigned candidates, bool shown) {
+    pendingChoice_ = -1;
     if (allClassic_ || rolesOpen_ || mode_ != Identity) return;
     candidates &= livingSeats() & ~(1U << actor);
     int lord = -1;
     for (int q = 0; q < 6; ++q)
         if (ps_[q].role == Lord) lord = q;
     if (lord < 0) return;
-    std::array<std::uint8_t, CHOICE_SLOTS>& misses = choiceMisses_[static_cast<std::size_t>(actor)];
+    std::uint64_t misses = 0;
     for (int loyalist = 0; loyalist < 6; ++loyalist)
         for (int renegade = 0; renegade < 6; ++renegade) {
             if (loyalist == lord || renegade == lord || renegade == loyalist) continue;
@@ -135,9 +138,20 @@ void Game::noteChoice(int actor, int target, unsigned candidates) {
                     high = s;
                 }
             }
-            std::uint8_t& n = misses[static_cast<std::size_t>(choiceSlot(loyalist, renegade))];
-            if (best != target && n < 255) ++n;
+            if (best != target) misses |= std::uint64_t(1) << choiceSlot(loyalist, renegade);
         }
+    pendingChoice_ = static_cast<std::int8_t>(actor);
+    pendingMisses_ = misses;
+    if (shown) choiceShown();
+}
+
+// The choice noted last reaches the public record: its target has just been shown to the table.
+void Game::choiceShown() {
+    if (pendingChoice_ < 0) return;
+    std::array<std::uint8_t, CHOICE_SLOTS>& misses = choiceMisses_[static_cast<std::size_t>(pendingChoice_)];
+    for (std::size_t slot = 0; slot < CHOICE_SLOTS; ++slot)
+        if (((pendingMisses_ >> slot) & 1) && misses[slot] < 255) ++misses[slot];
+    pendingChoice_ = -1;
 }
 
 namespace {

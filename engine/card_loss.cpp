@@ -15,7 +15,8 @@ Card Game::takeHand(int p, int i, bool trigger) {
 Optional<Card> Game::takeRandomCard(int p, bool steal, int source) {
     int total = totalCards(p);
     if (total == 0) return {};
-    int k = roll(0, total - 1);
+    // The loser and a taker see which hand card went; a card thrown lies in the discard pile for all to see.
+    int k = rollCard(p, total, steal && source >= 0 ? 1U << p | 1U << source : ALL_SEATS);
     Player& x = ps_[p];
     int handSize = static_cast<int>(x.hand.size());
     Card c{};

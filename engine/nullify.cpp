@@ -57,6 +57,7 @@ void Game::placeDelayed(int from, int to, Card c) {
         throwCard(c);
         return;
     }
+    choiceShown();
     if (c.type != Lightning) noteHarm(from, to);
     ps_[to].delayed.push_back(c);
     logParts(MAGENTA, cardNameView(c.type), "进入", ps_[to].hero.name, "的判定区。");

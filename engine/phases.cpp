@@ -68,7 +68,7 @@ void Game::drawPhase(int p) {
             std::size_t take = std::min<std::size_t>(2, victims.size());
             for (std::size_t k = 0; k < take; ++k) {
                 int q = victims[k];
-                int i = roll(0, static_cast<int>(ps_[q].hand.size()) - 1);
+                int i = rollCard(q, static_cast<int>(ps_[q].hand.size()), 1U << q | 1U << p);
                 Card c = takeHand(q, i, true);
                 ps_[p].hand.push_back(c);
                 noteSeen(q, c, p);

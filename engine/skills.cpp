@@ -69,7 +69,8 @@ bool Game::activeSkill(int p) {
         if (target < 0) return false;
         Card gift = takeHand(p, 0, true);
         x.activeUsed = true;
-        int guess = roll(0, 3);
+        // Only whether the guess matched shows, by the damage.
+        int guess = rollSeenBy(0, 3, 1U << target);
         if (ps_[target].human) {
             activateSeat(target);
             show("反间猜花色：1黑桃 2红桃 3梅花 4方块：");

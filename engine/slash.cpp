@@ -25,7 +25,7 @@ bool Game::useSlashCard(int p, int hi, Optional<int> forced) {
             to = computer(p).foe(*this, p, true, false);
     }
     if (to < 0 || to == p || !canSlash(p, to)) return false;
-    noteChoice(p, to, slashable(p));
+    noteChoice(p, to, slashable(p), true);
 
     bool halberd = x.wields(Halberd) && x.hand.size() == 1;
     Card c = takeHand(p, hi, true);
@@ -80,7 +80,7 @@ bool Game::useVirtualSlash(int p) {
         int to =
             x.human ? chooseTarget(p, "丈八蛇矛杀目标", legal, true) : computer(p).foe(*this, p, true, false);
         if (to < 0) return false;
-        noteChoice(p, to, slashable(p));
+        noteChoice(p, to, slashable(p), true);
         payFirstTwo(p);
         ++x.slashCount;
         x.usedSlash = true;
@@ -99,7 +99,7 @@ bool Game::useVirtualSlash(int p) {
         to = computer(p).foe(*this, p, true, false);
     }
     if (to < 0) return false;
-    noteChoice(p, to, slashable(p));
+    noteChoice(p, to, slashable(p), true);
     Card pay = takeHand(p, hi, true);
     throwCard(pay);
     Card v{pay.id, Slash, pay.suit, pay.rank};

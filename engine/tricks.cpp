@@ -75,7 +75,7 @@ void Game::harvest(int from) {
 void Game::fireAttack(int from, int to) {
     activateSeat(from);
     if (ps_[to].hand.empty()) return;
-    int shown = roll(0, static_cast<int>(ps_[to].hand.size()) - 1);
+    int shown = rollCard(to, static_cast<int>(ps_[to].hand.size()), ALL_SEATS);
     Card c = ps_[to].hand[static_cast<std::size_t>(shown)];
     noteHarm(from, to);
     noteSeen(-1, c, to);

@@ -56,11 +56,13 @@ bool Game::useCard(int p, int hi, Optional<int> forced) {
         if (pre.type == Steal || pre.type == Dismantle)
             for (int q = 0; q < 6; ++q)
                 if (totalCards(q) == 0) candidates &= ~(1U << q);
-        noteChoice(p, to, candidates);
+        // The line names no target: the table learns it from what the trick does, if it is not nullified.
+        noteChoice(p, to, candidates, false);
     }
     Card c = takeHand(p, hi, true);
     logParts(MAGENTA, x.hero.name, "使用", c);
     if (!trickEffect(p, c, to)) throwCard(c);
+    pendingChoice_ = -1;
 
     if (ps_[p].alive && x.hero.id == Miravel) {
         log("Miravel触发【集智】摸1张。", MAGENTA);
@@ -153,6 +155,7 @@ bool Game::trickEffect(int p, const Card& c, int to) {
     case Duel:
         if (nullified(p, to, "决斗")) return false;
         // The target shows itself when it answers.
+        choiceShown();
         noteHarm(p, to);
         duel(p, to, -1);
         return false;
@@ -165,12 +168,14 @@ bool Game::trickEffect(int p, const Card& c, int to) {
         return false;
     case Steal:
         if (!nullified(p, to, "顺手牵羊")) {
+            choiceShown();
             takeRandomCard(to, true, p);
             logParts(GREEN, x.hero.name, "获得目标1张牌。");
         }
         return false;
     case Dismantle:
         if (!nullified(p, to, "过河拆桥")) {
+            choiceShown();
             takeRandomCard(to, false, -1);
             logParts(YELLOW, x.hero.name, "弃置目标1张牌。");
         }
@@ -184,7 +189,10 @@ bool Game::trickEffect(int p, const Card& c, int to) {
         harvest(p);
         return false;
     case FireAttack:
-        if (!nullified(p, to, "火攻")) fireAttack(p, to);
+        if (!nullified(p, to, "火攻")) {
+            choiceShown();
+            fireAttack(p, to);
+        }
         return false;
     case IronChain:
         ironChain(p);

@@ -58,10 +58,25 @@ Card deckCard(int id) {
     return PRINTED[static_cast<std::size_t>(id - 1)];
 }
 
-int Game::roll(int lo, int hi) {
+int Game::roll(int lo, int hi) { return rollSeenBy(lo, hi, ALL_SEATS); }
+
+int Game::rollSeenBy(int lo, int hi, unsigned seers) {
     std::uniform_int_distribution<int> d(lo, hi);
     int value = d(rng_);
-    return tape_.on && (tape_.usable || tape_.replaying) ? tapeRoll(value, lo, hi) : value;
+    if (!(tape_.on && (tape_.usable || tape_.replaying))) return value;
+    return tapeRoll(value, lo, hi, TapeRoll{0, -1, false, static_cast<std::uint8_t>(seers), 0});
+}
+
+int Game::rollCard(int holder, int total, unsigned seers) {
+    std::uniform_int_distribution<int> d(0, total - 1);
+    int value = d(rng_);
+    if (!(tape_.on && (tape_.usable || tape_.replaying))) return value;
+    const Hand& h = ps_[static_cast<std::size_t>(holder)].hand;
+    bool inHand = static_cast<std::size_t>(value) < h.size();
+    TapeRoll r{0, static_cast<std::int8_t>(holder), inHand,
+               static_cast<std::uint8_t>(inHand ? seers : ALL_SEATS),
+               static_cast<std::uint8_t>(inHand ? h[static_cast<std::size_t>(value)].id : 0)};
+    return tapeRoll(value, 0, total - 1, r);
 }
 
 void Game::makeDeck() {

@@ -1,7 +1,10 @@
 #include <algorithm>
 
-#include "model/text.hpp"
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 #include "model/game.hpp"
+#include "model/text.hpp"
 
 namespace kvr {
 
@@ -55,6 +58,8 @@ Game& Game::operator=(const Game& other) {
     noSlashReach_ = other.noSlashReach_;
     noSlashCount_ = other.noSlashCount_;
     choiceMisses_ = other.choiceMisses_;
+    pendingChoice_ = other.pendingChoice_;
+    pendingMisses_ = other.pendingMisses_;
     allClassic_ = other.allClassic_;
     tape_ = other.tape_;
     return *this;
@@ -70,10 +75,19 @@ void Game::simulateWith(const ComputerPlayer& player) {
     allClassic_ = player.classic();
 }
 
+// XXH3 of the seed's four bytes (little-endian on every platform) keyed by the seat: a seat's engine tells
+// nothing of the game's seed short of trying every seed, nor of another seat's engine.
+std::uint64_t seatEngineSeed(std::uint32_t seed, int seat) {
+    const unsigned char bytes[4] = {static_cast<unsigned char>(seed), static_cast<unsigned char>(seed >> 8),
+                                    static_cast<unsigned char>(seed >> 16),
+                                    static_cast<unsigned char>(seed >> 24)};
+    return XXH3_64bits_withSeed(bytes, sizeof bytes, 0x6b7672ULL << 8 | static_cast<unsigned>(seat));
+}
+
 void Game::setup() {
     for (auto& seen : seenIn_) seen.fill(-1);
     for (std::size_t q = 0; q < playerRng_.size(); ++q)
-        playerRng_[q] = (static_cast<std::uint64_t>(opt_.seed) << 3 | q) * 0x9E3779B97F4A7C15ULL;
+        playerRng_[q] = seatEngineSeed(opt_.seed, static_cast<int>(q));
     makeDeck();
     makePlayers();
     attachNetworkPlayers();

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "model/colors.hpp"
-#include "model/line_builder.hpp"
 #include "model/computer_player.hpp"
+#include "model/line_builder.hpp"
 #include "model/rng.hpp"
 #include "model/seat_player.hpp"
 #include "model/seat_view.hpp"
@@ -31,6 +31,10 @@ std::string cardDescription(CardType t);
 
 // The printed card with serial number `id` (1..DECK_SIZE) as the deck creates it, or a default card.
 Card deckCard(int id);
+
+// Where seat `seat`'s computer player's own random engine starts in a game of seed `seed`: a one-way mix,
+// so that a player handed its engine learns nothing of the seed from it.
+std::uint64_t seatEngineSeed(std::uint32_t seed, int seat);
 
 // Counts kept while a game is played, for statistics about many games; play never reads them.
 struct PlayCounts {
@@ -130,7 +134,14 @@ class Game {
     bool drawCards(int p, int n);
     void reshuffle();
     void throwCard(Card c);
+    // A roll whose outcome every seat sees (a judgment-like skill, an armour's chance).
     int roll(int lo, int hi);
+    // A random one of seat `holder`'s `total` cards, its hand first and then its equipment: the position
+    // drawn. A hand card picked is seen by the seats in `seers` (bit q: seat q; ALL_SEATS when it is shown
+    // to the table), an equipped one by everybody.
+    int rollCard(int holder, int total, unsigned seers);
+    // The same for a roll whose outcome only the seats in `seers` see.
+    int rollSeenBy(int lo, int hi, unsigned seers);
 
     // Setup
     void makePlayers();
@@ -314,8 +325,8 @@ class Game {
     void tapeBoundary();
     // A play-phase action begins: card `hi` of seat p's hand (or the converted slash or the skill).
     void tapeAction(int p, PlayAction::Kind kind, int hi, Optional<int> target);
-    // A roll of lo..hi came out `value`: the value to go on with.
-    int tapeRoll(int value, int lo, int hi);
+    // A roll of lo..hi came out `value`: the value to go on with. `r` says who saw what came of it.
+    int tapeRoll(int value, int lo, int hi, const TapeRoll& r);
     // Before a judgment card is drawn (replay: the card drawn then is put on top) and after.
     void tapeJudgmentBefore();
     void tapeJudgmentAfter(const Card& c);
@@ -338,8 +349,11 @@ class Game {
     // The public record the strong player reads roles from: a harmful act of a at b, help from a to b.
     void noteHarm(int a, int b);
     void noteHelp(int a, int b);
-    // Seat `actor` aimed a harmful card at `target`, chosen among `candidates` (bit q: seat q).
-    void noteChoice(int actor, int target, unsigned candidates);
+    // Seat `actor` aimed a harmful card at `target`, chosen among `candidates` (bit q: seat q). It enters
+    // the public record when the target is `shown`, else at choiceShown; a choice never shown (a trick
+    // nullified) never does, nor does one left pending when the next is noted.
+    void noteChoice(int actor, int target, unsigned candidates, bool shown);
+    void choiceShown();
     // Seat q was seen to hold none of these card types when it needed one.
     void noteLacks(int q, std::uint64_t types);
     void noteSeen(int viewer, const Card& c, int holder);
@@ -487,6 +501,10 @@ class Game {
     // For each seating of the Loyalist and the Renegade (choiceSlot), how many of each seat's aimed harmful
     // cards that seating leaves unexplained.
     std::array<std::array<std::uint8_t, CHOICE_SLOTS>, 6> choiceMisses_{};
+    // The choice noted last whose target the table has not been shown yet: its actor (-1: none) and the
+    // seatings it misses (bit choiceSlot).
+    std::int8_t pendingChoice_ = -1;
+    std::uint64_t pendingMisses_ = 0;
     // Every seat is played by the classic player (see ComputerPlayer::classic) when no person plays it.
     bool allClassic_ = true;
     // What each seat saw of where cards went: the hand a card (by id) went into, -1 for none known.

@@ -105,17 +105,33 @@ void Game::tapeAction(int p, PlayAction::Kind kind, int hi, Optional<int> target
     t.attempts[t.attemptCount++] = PlayAction{kind, id, target ? *target : -1};
 }
 
-int Game::tapeRoll(int value, int lo, int hi) {
+// A world replays a roll's outcome only where its viewer saw it: a card it saw picked is fetched into the
+// place it was picked from, and a roll it did not see is the world's own, from the world's engine (a hand
+// card picked stays a hand card, as everybody saw). An exact copy replays every value.
+int Game::tapeRoll(int value, int lo, int hi, const TapeRoll& r) {
     ReactionTape& t = tape_;
     if (t.replaying && t.rollCursor < t.rollCount) {
-        int was = t.rolls[t.rollCursor++];
-        return was >= lo && was <= hi ? was : value;
+        const TapeRoll was = t.rolls[t.rollCursor++];
+        const bool fits = was.value >= lo && was.value <= hi;
+        if (t.exact) return fits ? was.value : value;
+        const bool seen = t.viewer >= 0 && ((was.seers >> t.viewer) & 1);
+        if (was.holder < 0 || !was.inHand) return seen && fits ? was.value : value;
+        const int held = static_cast<int>(ps_[static_cast<std::size_t>(was.holder)].hand.size());
+        if (held == 0) return value;
+        if (seen) {
+            int at = conjure(was.holder, was.card);
+            if (at >= 0) return at;
+        }
+        return value < held ? value : std::uniform_int_distribution<int>(0, held - 1)(rng_);
     }
     if (t.usable && !t.world && !t.replaying) {
-        if (t.rollCount < ReactionTape::ROLLS)
-            t.rolls[t.rollCount++] = static_cast<std::int16_t>(value);
-        else
+        if (t.rollCount < ReactionTape::ROLLS) {
+            TapeRoll kept = r;
+            kept.value = static_cast<std::int16_t>(value);
+            t.rolls[t.rollCount++] = kept;
+        } else {
             t.usable = false;
+        }
     }
     return value;
 }

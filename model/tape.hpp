@@ -26,6 +26,20 @@ struct TapeEntry {
     int value;
 };
 
+// One roll since the boundary: its value and who saw what came of it (bit q: seat q). A roll that picks
+// a position in seat `holder`'s hand or equipment (`holder` -1 for any other roll) keeps the card it
+// picked: the position tells nothing, the card is what a seat saw. Plain bytes, like TapeEntry.
+struct TapeRoll {
+    std::int16_t value;
+    std::int8_t holder;
+    bool inHand;
+    std::uint8_t seers;
+    std::uint8_t card;
+};
+
+// Every seat saw a roll's outcome.
+constexpr std::uint8_t ALL_SEATS = 63;
+
 struct ReactionTape {
     static constexpr std::size_t ENTRIES = 160;
     static constexpr std::size_t ROLLS = 48;
@@ -67,7 +81,7 @@ struct ReactionTape {
     // it is, since every game copy makes a tape and most never use one.
     std::array<TapeEntry, ENTRIES> entries;
     std::size_t size = 0;
-    std::array<std::int16_t, ROLLS> rolls;
+    std::array<TapeRoll, ROLLS> rolls;
     std::size_t rollCount = 0;
     std::array<std::uint8_t, JUDGMENTS> judgments;
     std::size_t judgmentCount = 0;

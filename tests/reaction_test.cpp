@@ -10,6 +10,7 @@
 #include "ai/belief.hpp"
 #include "ai/players.hpp"
 #include "ai/search.hpp"
+#include "ai/strong.hpp"
 #include "console/console_io.hpp"
 #include "tests/support/checked_game.hpp"
 #include "tests/support/forwarding_player.hpp"
@@ -288,6 +289,32 @@ TEST(Reaction, DodgesTheSlashThatWouldKill) {
     EXPECT_TRUE(t.seat(0).alive);
     EXPECT_EQ(t.seat(0).hp, 3);
     EXPECT_TRUE(t.logged("Ostrel打出【闪】。")) << dodge.id;
+}
+
+// A searched answer spends a share of the think budget: at --think 1 (120 plays) the dodge of the test
+// above plays a fraction of what it plays at the default 1680, and never more than a third of either.
+TEST(Reaction, SearchedAnswersSpendTheThinkBudget) {
+    auto spent = [](int plays) {
+        Decisive d(Normal3v3, 1U << TeamHan);
+        Table& t = d.t;
+        t.g().opt().searchPlays = plays;
+        d.kill(2);
+        d.kill(4);
+        t.hero(0, Ostrel);
+        t.hp(0, 3);
+        t.give(0, Dodge);
+        t.hero(1, Rhoskan);
+        t.give(1, Slash);
+        d.boundaryInPlay(1);
+        long before = strongPlaysDone();
+        EXPECT_TRUE(t.g().useCard(1, 0, Optional<int>(0)));
+        return strongPlaysDone() - before;
+    };
+    long small = spent(strongPlaysFor(1)), large = spent(1680);
+    EXPECT_GT(small, 0);
+    EXPECT_LE(small, strongPlaysFor(1) / 3 + 4);
+    EXPECT_LE(large, 1680 / 3 + 4);
+    EXPECT_GT(large, 8 * small);
 }
 
 // A duel on a seat of 1 with no slash ends its team; its nullification stops it.

@@ -130,6 +130,48 @@ TEST(DrawAndDiscard, LuoyiBonusEndsWithItsTurn) {
     EXPECT_EQ(t.conservationFault(), "");
 }
 
+// 裸衣 adds one to a duel its user wins, as to a slash, whoever began the duel; a duel its user loses hurts
+// it by one, and 裸衣 adds nothing to another card's damage.
+TEST(DrawAndDiscard, LuoyiAddsToADuelItsUserWins) {
+    Table t;
+    t.hero(0, Bruhald);
+    t.seat(0).luoyi = true;
+    t.g().duel(0, 1, -1);
+    EXPECT_EQ(t.seat(1).hp, t.seat(1).maxHp - 2);
+    // Seat 4 challenges Bruhald, who answers with its slash and wins.
+    t.give(0, Slash);
+    t.g().duel(3, 0, -1);
+    EXPECT_EQ(t.seat(3).hp, t.seat(3).maxHp - 2);
+    t.g().duel(5, 0, -1);
+    EXPECT_EQ(t.seat(0).hp, t.seat(0).maxHp - 1);
+    t.give(1, Dodge, Heart);
+    t.give(0, Slash, Heart);
+    t.g().fireAttack(0, 1);
+    EXPECT_EQ(t.seat(1).hp, t.seat(1).maxHp - 3);
+    EXPECT_EQ(t.conservationFault(), "");
+}
+
+// 国色 turns a diamond, and only a diamond, into an Indulgence: with hearts alone the skill is refused and
+// spends nothing.
+TEST(ActiveSkill, GuoseTakesOnlyDiamonds) {
+    Table t;
+    t.hero(0, Nimeri);
+    Card heart = t.give(0, Slash, Heart);
+    EXPECT_FALSE(t.g().activeSkill(0));
+    EXPECT_TRUE(t.seat(0).hand.size() == 1u && t.seat(0).hand[0].id == heart.id);
+    for (int q = 0; q < 6; ++q) EXPECT_TRUE(t.seat(q).delayed.empty()) << q;
+    EXPECT_FALSE(t.seat(0).activeUsed);
+    Card dia = t.give(0, Dodge, Diamond);
+    EXPECT_TRUE(t.g().activeSkill(0));
+    ASSERT_EQ(t.seat(0).hand.size(), 1u);
+    EXPECT_EQ(t.seat(0).hand[0].id, heart.id);
+    int placed = 0;
+    for (int q = 1; q < 6; ++q)
+        for (const Card& c : t.seat(q).delayed) placed += c.id == dia.id && c.type == Indulgence;
+    EXPECT_EQ(placed, 1);
+    EXPECT_EQ(t.conservationFault(), "");
+}
+
 // A failed precondition says nothing, spends nothing and leaves the skill unused (a Renegade has no friend);
 // a success ends with the use message.
 TEST(ActiveSkill, PreconditionsAndUse) {

@@ -43,8 +43,9 @@ TEST(Soak, HostileHumanGames) { soak(true, 5000, 200001); }
 
 // Thousands of games of both modes with every strong decision audited for peeking.
 TEST(Soak, StrongPlayerNeverPeeks) {
-    PeekAudit a = auditPeeking(strongPlayer(), 300001, 4000);
+    PeekAudit a = pairedAudit(strongPlayer(), 300001, 4000, 6);
     std::cout << a.games << " audited games, " << a.decisions << " decisions\n";
+    EXPECT_EQ(a.viewsDiffering, 0) << a.firstView;
     EXPECT_EQ(a.differing, 0) << a.first;
     EXPECT_EQ(a.roleReads, 0);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <random>
 #include <sstream>
@@ -155,6 +156,61 @@ TEST(StrongPlayer, ReadsRolesFromPublicActs) {
     EXPECT_TRUE(t.g().rescue(0));
     EXPECT_EQ(t.g().findCard(1, Peach), 0);
     EXPECT_EQ(t.g().findCard(2, Peach), -1);
+}
+
+// Friends in the hidden-role game: the Lord's side, and the Rebels among themselves.
+bool friends(Role a, Role b) { return (isLordSide(a) && isLordSide(b)) || (a == Rebel && b == Rebel); }
+
+// The chance, by the viewer's belief, that seat a stands against seat b.
+double foeChance(const SeatView& v, int a, int b) {
+    double out = 0;
+    for (const RoleBelief::Deal& d : roleBelief(v).deals)
+        out +=
+            d.chance * !friends(d.roles[static_cast<std::size_t>(a)], d.roles[static_cast<std::size_t>(b)]);
+    return out;
+}
+
+// Harm is read in its direction. For every viewer and every pair of other seats, harm from a to b makes a
+// b's foe likelier, never less likely, however much of it is seen; and a seat that harms the Lord is read
+// as a Rebel, who goes for the Lord, far more than as the Renegade, who goes for everybody alike.
+TEST(Belief, HarmMovesTheActorTowardTheTargetsFoe) {
+    Table t(Identity);
+    for (int viewer = 0; viewer < 6; ++viewer) {
+        const SeatView base = t.g().viewFor(viewer);
+        for (int a = 0; a < 6; ++a)
+            for (int b = 0; b < 6; ++b) {
+                if (a == b || a == viewer || b == viewer) continue;
+                double before = foeChance(base, a, b);
+                SeatView v = base;
+                for (int harms = 1; harms <= 4; ++harms) {
+                    ++v.harm[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)];
+                    double after = foeChance(v, a, b);
+                    EXPECT_GE(after, before - 1e-12) << viewer << " " << a << "->" << b << " x" << harms;
+                    before = after;
+                }
+            }
+    }
+    SeatView lord = t.g().viewFor(0);
+    lord.harm[3][0] = 2;
+    RoleBelief read = roleBelief(lord);
+    EXPECT_GT(read.chance[3][Rebel], 0.8);
+    EXPECT_LT(read.chance[3][Renegade] / read.chance[3][Rebel], 1.0 / 3 / 4);
+}
+
+// Passing over a dying seat it would save is read by the share of the passer's cards that could have
+// saved it: any red card of Mendrel's, a peach of anybody else's. The dying seat's hero does not enter.
+TEST(Belief, APassReadsThePassersShareOfSaves) {
+    Table t(Identity);
+    t.hero(2, Mendrel);
+    SeatView v = t.g().viewFor(5);
+    v.passedOverCount[2] = v.passedOverCount[1] = 2;
+    std::array<Role, 6> roles{Lord, Loyalist, Loyalist, Rebel, Rebel, Rebel};
+    EXPECT_DOUBLE_EQ(passLikelihood(v, roles, 2, 0), 2 * std::log(1 - 0.55));
+    EXPECT_DOUBLE_EQ(passLikelihood(v, roles, 1, 2), 2 * std::log(1 - 0.13));
+    EXPECT_LT(passLikelihood(v, roles, 2, 0), passLikelihood(v, roles, 1, 0));
+    // A seat that would not save the dying one tells nothing by passing.
+    EXPECT_EQ(passLikelihood(v, roles, 3, 0), 0);
+    EXPECT_EQ(passLikelihood(v, roles, 2, 3), 0);
 }
 
 // Every harmful card a classic seat aims is explained by the true seating of the Loyalist and the

@@ -191,15 +191,16 @@ int runMatch(const MatchSettings& s) {
                           {"Rebels strong", 1U << Rebel},
                           {"Renegade strong", 1U << Renegade}};
     std::vector<Tally> tallies;
+    std::vector<std::vector<Played>> played;
     for (std::size_t i = 0; i < std::size(lines); ++i) {
         const Line& line = lines[i];
         Tally t;
         bool wanted = i == 0 ? (s.lines & 14) != 0 : ((s.lines >> i) & 1) != 0;
-        for (const Played& g : playAll(wanted ? s.games : 0, jobs, [&](int k, int j) {
-                 return play(Identity, s.firstSeed + static_cast<std::uint32_t>(k), line.roles,
-                             line.roles ? &times[static_cast<std::size_t>(j)] : nullptr, s.plays, s.store);
-             }))
-            t.add(g);
+        played.push_back(playAll(wanted ? s.games : 0, jobs, [&](int k, int j) {
+            return play(Identity, s.firstSeed + static_cast<std::uint32_t>(k), line.roles,
+                        line.roles ? &times[static_cast<std::size_t>(j)] : nullptr, s.plays, s.store);
+        }));
+        for (const Played& g : played.back()) t.add(g);
         tallies.push_back(t);
     }
     std::cout << "identity games " << s.games << " per line (wins of Lord side / Rebels / Renegade, draws)\n";
@@ -207,22 +208,42 @@ int runMatch(const MatchSettings& s) {
         std::cout << "  " << lines[i].name << ": " << tallies[i].lordSide << " / " << tallies[i].rebels
                   << " / " << tallies[i].renegade << ", " << tallies[i].draws << "\n";
     const Tally& base = tallies[0];
-    auto gain = [&base](int wins, const Tally& t, int baseWins) {
-        double d = t.decided() > 0 ? 100.0 * wins / t.decided() : 0;
+    // The gain in points of decided games, with the 95% interval of the paired difference: both lines play
+    // the same seeds, so each seed's win or not with the strong seats less the baseline's is one sample.
+    auto gain = [&](std::size_t line, const char* wins, int lineWins, int baseWins) {
+        const Tally& t = tallies[line];
+        double d = t.decided() > 0 ? 100.0 * lineWins / t.decided() : 0;
         double b = base.decided() > 0 ? 100.0 * baseWins / base.decided() : 0;
+        const std::vector<Played>& a = played[line];
+        const std::vector<Played>& c = played[0];
+        const std::size_t n = std::min(a.size(), c.size());
+        double sum = 0, squares = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            double x =
+                (a[k].result.find(wins) != std::string::npos) - (c[k].result.find(wins) != std::string::npos);
+            sum += x;
+            squares += x * x;
+        }
+        double half = 0;
+        if (n > 1) {
+            double mean = sum / static_cast<double>(n);
+            double variance = (squares - static_cast<double>(n) * mean * mean) / static_cast<double>(n - 1);
+            half = 100.0 * 1.96 * std::sqrt(std::max(0.0, variance) / static_cast<double>(n));
+        }
         std::ostringstream out;
-        out << std::showpos << std::fixed << std::setprecision(1) << d - b << " points";
+        out << std::showpos << std::fixed << std::setprecision(1) << d - b << " points (95% " << d - b - half
+            << " to " << d - b + half << ")";
         return out.str();
     };
     std::cout << "strong Lord+Loyalist win rate: " << withInterval(tallies[1].lordSide, tallies[1].decided())
               << ", classic baseline " << withInterval(base.lordSide, base.decided()) << ", "
-              << gain(tallies[1].lordSide, tallies[1], base.lordSide) << "\n";
+              << gain(1, "主公/忠臣获胜", tallies[1].lordSide, base.lordSide) << "\n";
     std::cout << "strong Rebels win rate: " << withInterval(tallies[2].rebels, tallies[2].decided())
               << ", classic baseline " << withInterval(base.rebels, base.decided()) << ", "
-              << gain(tallies[2].rebels, tallies[2], base.rebels) << "\n";
+              << gain(2, "反贼获胜", tallies[2].rebels, base.rebels) << "\n";
     std::cout << "strong Renegade win rate: " << withInterval(tallies[3].renegade, tallies[3].decided())
               << ", classic baseline " << withInterval(base.renegade, base.decided()) << ", "
-              << gain(tallies[3].renegade, tallies[3], base.renegade) << "\n";
+              << gain(3, "内奸获胜", tallies[3].renegade, base.renegade) << "\n";
     std::cout << "roles read right (likeliest role of each hidden seat, by strong seats):";
     for (std::size_t r = 0; r < std::size(READ_ROUNDS); ++r) {
         int right = 0, read = 0;

@@ -41,6 +41,8 @@ struct GameProbe {
     std::string result() const { return std::string(g.result_); }
     std::function<void()>& actionHook() { return g.actionHook_; }
     std::array<std::uint64_t, 6>& playerRng() { return g.playerRng_; }
+    std::array<std::array<std::int8_t, DECK_SIZE + 1>, 6>& seenIn() { return g.seenIn_; }
+    std::int8_t pendingChoice() const { return g.pendingChoice_; }
     std::array<const ComputerPlayer*, 6>& players() { return g.players_; }
     bool& auditRoles() { return g.auditRoles_; }
     long roleReads() const { return g.roleReads_; }
