@@ -157,16 +157,16 @@ void WebTable::watch(int id, std::unique_lock<std::mutex>& lock) {
 }
 
 void WebTable::disconnect(int id) {
-    bool spectator = false;
+    bool placed = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         Link* l = find(id);
         if (!l) return;
-        spectator = l->placed;
+        placed = l->placed;
         links_.erase(id);
         answered_.notify_all();
     }
-    if (spectator) hub_.leaveSpectatorPlace();
+    if (placed) hub_.leaveSpectatorPlace();
 }
 
 bool WebTable::take(int id, std::vector<std::string>& out) {
