@@ -311,15 +311,30 @@ TEST(SeatCodes, UnguessableAndDistinct) {
     EXPECT_NE(second.seatPlayer(0, INVALID_NET_SOCKET), first.seatPlayer(0, INVALID_NET_SOCKET));
 }
 
+// The game has begun with seat 1 played from afar; a new connection comes to the door. Seat 1's code.
+std::string visitTheDoor(Lobby& lobby) {
+    lobby.hub.openDoor();
+    std::string code = lobby.hub.seatPlayer(1, INVALID_NET_SOCKET);
+    int error = 0;
+    lobby.far.push_back(connectTcp(loopbackAddress(), lobby.hub.port(), error));
+    return code;
+}
+
+// Seat 1 is back with the visitor's connection, and its next line is the seat's answer.
+void expectSeatBack(Lobby& lobby) {
+    ASSERT_TRUE(lobby.hub.takeReturned(1));
+    sendSocketText(lobby.far[0], "8\n");
+    std::string answer;
+    ASSERT_TRUE(lobby.hub.receiveLine(lobby.hub.seatSocket(1), answer));
+    EXPECT_EQ(answer, "8");
+}
+
 // A guesser gets one code a second: three wrong codes sent at once hold the right one back for three
 // seconds more. The right one then seats the connection; what it typed before it had the seat back is
 // no answer.
 TEST(SeatCodes, GuessesAreSlow) {
     Lobby lobby(0);
-    lobby.hub.openDoor();
-    std::string code = lobby.hub.seatPlayer(1, INVALID_NET_SOCKET);
-    int error = 0;
-    lobby.far.push_back(connectTcp(loopbackAddress(), lobby.hub.port(), error));
+    std::string code = visitTheDoor(lobby);
     EXPECT_NE(lobby.received(0, "对局已经开始").find("对局已经开始"), std::string::npos);
     sendSocketText(lobby.far[0], "AAAAAA\nBBBBBB\nCCCCCC\n" + code + "\n7\n");
     std::string seen = lobby.received(0, "座位码正确", 2500);
@@ -328,11 +343,7 @@ TEST(SeatCodes, GuessesAreSlow) {
     EXPECT_FALSE(lobby.hub.takeReturned(1));
     seen = lobby.received(0, "座位码正确", 6000);
     ASSERT_NE(seen.find("[网络] 座位码正确"), std::string::npos);
-    ASSERT_TRUE(lobby.hub.takeReturned(1));
-    sendSocketText(lobby.far[0], "8\n");
-    std::string answer;
-    ASSERT_TRUE(lobby.hub.receiveLine(lobby.hub.seatSocket(1), answer));
-    EXPECT_EQ(answer, "8");
+    expectSeatBack(lobby);
 }
 
 // Each seat's code is a draw of its own from the secure source: a test's source sees one draw per code,
@@ -358,22 +369,15 @@ TEST(SeatCodes, OneDrawEach) {
 // it in lower case with blanks; the seat comes back to that connection.
 TEST(SeatCodes, RetypingKeepsTheSeat) {
     Lobby lobby(0);
-    lobby.hub.openDoor();
-    std::string code = lobby.hub.seatPlayer(1, INVALID_NET_SOCKET);
+    std::string code = visitTheDoor(lobby);
     std::string typed;
     for (char c : code) typed += std::string(" ") + static_cast<char>(std::tolower(c));
-    int error = 0;
-    lobby.far.push_back(connectTcp(loopbackAddress(), lobby.hub.port(), error));
     sendSocketText(lobby.far[0], typed + "\n");
     ASSERT_NE(lobby.received(0, "座位码正确", 2500).find("座位码正确"), std::string::npos);
     sendSocketText(lobby.far[0], code + "\n");
     std::string seen = lobby.received(0, "另一个连接", 1500);
     EXPECT_EQ(seen.find("另一个连接"), std::string::npos) << seen;
-    ASSERT_TRUE(lobby.hub.takeReturned(1));
-    sendSocketText(lobby.far[0], "8\n");
-    std::string answer;
-    ASSERT_TRUE(lobby.hub.receiveLine(lobby.hub.seatSocket(1), answer));
-    EXPECT_EQ(answer, "8");
+    expectSeatBack(lobby);
 }
 
 // A line client that does not answer in time: the question ends TimedOut and the connection stays; what

@@ -273,29 +273,41 @@ class ScriptedHost : public TableIo {
     std::array<bool, 6> dropped_{};
 };
 
+struct HostedPlay {
+    std::string out;
+    std::string record;
+    int backs = 0;
+};
+
+// One game at a scripted hosted table, recorded; the host's console answers from `inputSeed`.
+HostedPlay playHosted(std::uint32_t seed, std::uint32_t inputSeed, bool timeouts) {
+    Mode mode = seed % 2 ? Identity : Normal3v3;
+    Options opt = humanOptions(seed);
+    std::istringstream in(ordinaryInput(seed + inputSeed, 300));
+    std::ostringstream out, record;
+    ScriptedHost host(in, out, seed, timeouts);
+    RecordWriter writer(record);
+    writer.head(RecordHead{RecordedGame::Hosted, mode, opt, 2});
+    RecordingIo io(host, writer);
+    Game game(mode, opt, &io);
+    playThrough(game, out);
+    return {out.str(), record.str(), host.backs};
+}
+
 // A hosted game's record replays to the host console's bytes: remote seats answer from the record, a
 // dropped seat is the computer's from the same question, a seat comes back at the same look, and a seat
 // whose player left before the game is the computer's from the start.
 TEST(Record, HostedGameWithDropsAndReturns) {
     int backs = 0, drops = 0, gone = 0;
     for (std::uint32_t seed = 1; seed <= 60; ++seed) {
-        Mode mode = seed % 2 ? Identity : Normal3v3;
-        Options opt = humanOptions(seed);
-        std::istringstream in(ordinaryInput(seed + 500, 300));
-        std::ostringstream out, record;
-        ScriptedHost host(in, out, seed);
-        RecordWriter writer(record);
-        writer.head(RecordHead{RecordedGame::Hosted, mode, opt, 2});
-        RecordingIo io(host, writer);
-        Game game(mode, opt, &io);
-        playThrough(game, out);
-        ASSERT_EQ(replayed(record.str()), out.str()) << "seed " << seed;
-        backs += host.backs;
-        drops += static_cast<int>(occurrences(record.str(), "\ndrop "));
-        gone += static_cast<int>(occurrences(record.str(), "\ngone "));
-        EXPECT_EQ(occurrences(out.str(), "在开局前已离开"), occurrences(record.str(), "\ngone "));
-        EXPECT_EQ(occurrences(record.str(), "\nback "), static_cast<std::size_t>(host.backs));
-        EXPECT_TRUE(out.str().find("[大厅] 已开局") != std::string::npos);
+        HostedPlay g = playHosted(seed, 500, false);
+        ASSERT_EQ(replayed(g.record), g.out) << "seed " << seed;
+        backs += g.backs;
+        drops += static_cast<int>(occurrences(g.record, "\ndrop "));
+        gone += static_cast<int>(occurrences(g.record, "\ngone "));
+        EXPECT_EQ(occurrences(g.out, "在开局前已离开"), occurrences(g.record, "\ngone "));
+        EXPECT_EQ(occurrences(g.record, "\nback "), static_cast<std::size_t>(g.backs));
+        EXPECT_TRUE(g.out.find("[大厅] 已开局") != std::string::npos);
     }
     EXPECT_GT(backs, 10);
     EXPECT_GT(drops, 10);
@@ -307,19 +319,10 @@ TEST(Record, HostedGameWithDropsAndReturns) {
 TEST(Record, TimeoutsReplay) {
     int timeouts = 0;
     for (std::uint32_t seed = 1; seed <= 20; ++seed) {
-        Mode mode = seed % 2 ? Identity : Normal3v3;
-        Options opt = humanOptions(seed);
-        std::istringstream in(ordinaryInput(seed + 900, 300));
-        std::ostringstream out, record;
-        ScriptedHost host(in, out, seed, true);
-        RecordWriter writer(record);
-        writer.head(RecordHead{RecordedGame::Hosted, mode, opt, 2});
-        RecordingIo io(host, writer);
-        Game game(mode, opt, &io);
-        playThrough(game, out);
-        ASSERT_EQ(replayed(record.str()), out.str()) << "seed " << seed;
-        std::size_t lines = occurrences(record.str(), "\ntimeout ");
-        EXPECT_EQ(occurrences(out.str(), "号座位超时，本次由AI代答。\n"), lines) << "seed " << seed;
+        HostedPlay g = playHosted(seed, 900, true);
+        ASSERT_EQ(replayed(g.record), g.out) << "seed " << seed;
+        std::size_t lines = occurrences(g.record, "\ntimeout ");
+        EXPECT_EQ(occurrences(g.out, "号座位超时，本次由AI代答。\n"), lines) << "seed " << seed;
         timeouts += static_cast<int>(lines);
     }
     EXPECT_GT(timeouts, 20);

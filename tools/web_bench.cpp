@@ -57,19 +57,31 @@ struct Socket {
     }
 };
 
-void tapLatency(int rounds) {
+// A web host on a free port whose one browser joined the lobby and was dealt seat 1 with `code`.
+struct SeatedPage {
     LanHub hub;
-    WebHost web(hub, "");
-    if (!web.start(0)) {
-        std::cerr << "cannot listen\n";
-        return;
-    }
+    WebHost web{hub, ""};
     WebTable& table = web.table();
-    table.lobby(0, 1);
-    Socket browser(web.port());
-    while (table.lobbyJoiners().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    table.openDoor();
-    table.seat(table.lobbyJoiners().front().second, 1, "start\n", "ABCDEF");
+    std::unique_ptr<Socket> page;
+    bool start(const std::string& code) {
+        if (!web.start(0)) {
+            std::cerr << "cannot listen\n";
+            return false;
+        }
+        table.lobby(0, 1);
+        page = std::make_unique<Socket>(web.port());
+        while (table.lobbyJoiners().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        table.openDoor();
+        table.seat(table.lobbyJoiners().front().second, 1, "start\n", code);
+        return true;
+    }
+};
+
+void tapLatency(int rounds) {
+    SeatedPage seated;
+    if (!seated.start("ABCDEF")) return;
+    WebTable& table = seated.table;
+    Socket& browser = *seated.page;
     std::vector<double> taps;
     Clock::time_point sent;
     std::thread player([&] {
@@ -98,19 +110,13 @@ void tapLatency(int rounds) {
 // Each reload comes a little over a second after the last, as a person's would: guesses from one address
 // are tried once a second.
 void reloadLatency(int rounds) {
-    LanHub hub;
-    WebHost web(hub, "");
-    if (!web.start(0)) {
-        std::cerr << "cannot listen\n";
-        return;
-    }
-    WebTable& table = web.table();
-    table.lobby(0, 1);
-    auto page = std::make_unique<Socket>(web.port());
-    while (table.lobbyJoiners().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    table.openDoor();
-    std::string code = hub.seatPlayer(1, INVALID_NET_SOCKET);
-    table.seat(table.lobbyJoiners().front().second, 1, "start\n", code);
+    SeatedPage seated;
+    std::string code = seated.hub.seatPlayer(1, INVALID_NET_SOCKET);
+    if (!seated.start(code)) return;
+    LanHub& hub = seated.hub;
+    WebHost& web = seated.web;
+    WebTable& table = seated.table;
+    std::unique_ptr<Socket>& page = seated.page;
     std::atomic<bool> done{false};
     // The game: asks seat 1 while a page holds it, and takes it back as soon as a page brings its code.
     std::thread game([&] {
