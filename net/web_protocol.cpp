@@ -106,6 +106,8 @@ std::string stateMessage(const char* state, int seatIndex, const std::string& co
 
 std::string badCodeMessage() { return dump(Json{{"t", "badcode"}}); }
 
+std::string expiredMessage(long id) { return dump(Json{{"t", "expired"}, {"id", id}}); }
+
 std::string endMessage(std::string_view result, bool record) {
     return dump(Json{{"t", "end"}, {"result", std::string(result)}, {"record", record}});
 }

@@ -403,9 +403,14 @@ Answer WebTable::ask(int p, const Prompt& prompt, std::string& line, int seconds
     if (seconds <= 0)
         answered_.wait(lock, settled);
     else if (!answered_.wait_for(lock, std::chrono::seconds(seconds), settled)) {
-        // An answer that comes after this is to a question the game no longer asks: it is ignored.
+        // An answer that comes after this is to a question the game no longer asks: it is ignored, and
+        // the page puts the question away.
         l = find(id);
-        if (l) l->answered = true;
+        if (l) {
+            l->answered = true;
+            push(*l, expiredMessage(question));
+            wake();
+        }
         return Answer::TimedOut;
     }
     l = find(id);

@@ -915,6 +915,9 @@ TEST(WebDoor, AnswersBelongToTheirQuestion) {
     second.join();
     EXPECT_EQ(result, Answer::TimedOut);
     EXPECT_TRUE(d.table.holds(0));
+    std::vector<Json> expired = sent(d.table, id);
+    ASSERT_EQ(expired.size(), 1u);
+    EXPECT_EQ(expired[0], (Json{{"t", "expired"}, {"id", q2}}));
     EXPECT_EQ(answer(q2, 3), WebTable::Received::Taken);
 
     std::thread third([&] { result = d.table.ask(0, Prompt{PromptKind::Number, 1, 3}, line, 5); });
