@@ -52,6 +52,14 @@ enum class Question : std::uint8_t {
     SlashAnswer,
 };
 
+// The work this thread's searches have done so far: plays in the budget's units, and phases and actions
+// played in worlds. A search adds to it and a timed decision reads what it added; play never reads it.
+struct SearchWork {
+    long plays = 0;
+    long actions = 0;
+};
+SearchWork& searchWork();
+
 class SeatDesk {
   public:
     SeatDesk(const SeatDesk&) = delete;
