@@ -47,7 +47,9 @@ class Mt19937 {
     void seedTo(int end) {
         int i = seeded_;
         std::uint32_t x = x_[i - 1];
-        auto next = [&x](int at) { return x = 1812433253U * (x ^ (x >> 30)) + static_cast<std::uint32_t>(at); };
+        auto next = [&x](int at) {
+            return x = 1812433253U * (x ^ (x >> 30)) + static_cast<std::uint32_t>(at);
+        };
         for (; i + 4 <= end; i += 4) {
             x_[i] = next(i);
             x_[i + 1] = next(i + 1);

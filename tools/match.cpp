@@ -166,9 +166,9 @@ const char* outcomeName(const std::string& result) {
 }
 
 const char* questionName(std::uint8_t q) {
-    static const char* const names[] = {"none",   "action",  "target", "targets", "stance",    "discard",
-                                        "pay",    "top",     "harvest", "nullify", "save",     "pass",
-                                        "ice sword", "chain", "victim", "pair",   "dodge",     "slash answer"};
+    static const char* const names[] = {
+        "none",    "action", "target", "targets",   "stance", "discard", "pay",  "top",   "harvest",
+        "nullify", "save",   "pass",   "ice sword", "chain",  "victim",  "pair", "dodge", "slash answer"};
     return q < std::size(names) ? names[q] : "?";
 }
 
@@ -182,7 +182,8 @@ void printDecisionTimes(std::ostream& out, std::vector<DecisionTime> all) {
         s << std::fixed << std::setprecision(3) << seconds * 1e3 << " ms";
         return s.str();
     };
-    std::sort(all.begin(), all.end(), [](const DecisionTime& a, const DecisionTime& b) { return a.cpu < b.cpu; });
+    std::sort(all.begin(), all.end(),
+              [](const DecisionTime& a, const DecisionTime& b) { return a.cpu < b.cpu; });
     auto at = [](const std::vector<DecisionTime>& v, double share) {
         return v[std::min(v.size() - 1, static_cast<std::size_t>(share * static_cast<double>(v.size())))];
     };
@@ -210,14 +211,14 @@ void printDecisionTimes(std::ostream& out, std::vector<DecisionTime> all) {
             std::sort(actions.begin(), actions.end());
             out << "  " << modes[mode] << " " << kinds[kind] << " " << some.size() << ": median "
                 << ms(at(some, 0.5).cpu) << ", 99% " << ms(at(some, 0.99).cpu) << ", worst "
-                << ms(some.back().cpu) << "; world actions median " << actions[actions.size() / 2] << ", worst "
-                << actions.back() << "\n";
+                << ms(some.back().cpu) << "; world actions median " << actions[actions.size() / 2]
+                << ", worst " << actions.back() << "\n";
         }
     out << "  slowest:";
     for (std::size_t i = 0; i < std::min<std::size_t>(5, all.size()); ++i) {
         const DecisionTime& t = all[all.size() - 1 - i];
-        out << (i ? "; " : " ") << modes[t.mode] << " " << questionName(t.question) << " " << ms(t.cpu) << " ("
-            << t.plays << " plays, " << t.actions << " actions)";
+        out << (i ? "; " : " ") << modes[t.mode] << " " << questionName(t.question) << " " << ms(t.cpu)
+            << " (" << t.plays << " plays, " << t.actions << " actions)";
     }
     out << "\n";
 }
@@ -302,15 +303,19 @@ int runMatch(const MatchSettings& s) {
             << " to " << d - b + half << ")";
         return out.str();
     };
-    std::cout << "strong Lord+Loyalist win rate: " << withInterval(tallies[1].lordSide, tallies[1].decided())
-              << ", classic baseline " << withInterval(base.lordSide, base.decided()) << ", "
-              << gain(1, "主公/忠臣获胜", tallies[1].lordSide, base.lordSide) << "\n";
-    std::cout << "strong Rebels win rate: " << withInterval(tallies[2].rebels, tallies[2].decided())
-              << ", classic baseline " << withInterval(base.rebels, base.decided()) << ", "
-              << gain(2, "反贼获胜", tallies[2].rebels, base.rebels) << "\n";
-    std::cout << "strong Renegade win rate: " << withInterval(tallies[3].renegade, tallies[3].decided())
-              << ", classic baseline " << withInterval(base.renegade, base.decided()) << ", "
-              << gain(3, "内奸获胜", tallies[3].renegade, base.renegade) << "\n";
+    if ((s.lines >> 1) & 1)
+        std::cout << "strong Lord+Loyalist win rate: "
+                  << withInterval(tallies[1].lordSide, tallies[1].decided()) << ", classic baseline "
+                  << withInterval(base.lordSide, base.decided()) << ", "
+                  << gain(1, "主公/忠臣获胜", tallies[1].lordSide, base.lordSide) << "\n";
+    if ((s.lines >> 2) & 1)
+        std::cout << "strong Rebels win rate: " << withInterval(tallies[2].rebels, tallies[2].decided())
+                  << ", classic baseline " << withInterval(base.rebels, base.decided()) << ", "
+                  << gain(2, "反贼获胜", tallies[2].rebels, base.rebels) << "\n";
+    if ((s.lines >> 3) & 1)
+        std::cout << "strong Renegade win rate: " << withInterval(tallies[3].renegade, tallies[3].decided())
+                  << ", classic baseline " << withInterval(base.renegade, base.decided()) << ", "
+                  << gain(3, "内奸获胜", tallies[3].renegade, base.renegade) << "\n";
     std::cout << "roles read right (likeliest role of each hidden seat, by strong seats):";
     for (std::size_t r = 0; r < std::size(READ_ROUNDS); ++r) {
         int right = 0, read = 0;
@@ -326,12 +331,15 @@ int runMatch(const MatchSettings& s) {
     if (!s.results.empty()) {
         std::ofstream out(s.results);
         for (std::size_t k = 0; k < team.size(); ++k)
-            out << "team " << s.firstSeed + k / 2 << " " << (team[k].strongTeam == TeamHan ? "han" : "chu") << " "
-                << outcomeName(team[k].result) << "\n";
+            out << "team " << s.firstSeed + k / 2 << " " << (team[k].strongTeam == TeamHan ? "han" : "chu")
+                << " " << outcomeName(team[k].result) << "\n";
         const char* names[] = {"classic", "lord", "rebels", "renegade"};
         for (std::size_t i = 0; i < played.size(); ++i)
             for (std::size_t k = 0; k < played[i].size(); ++k)
                 out << names[i] << " " << s.firstSeed + k << " " << outcomeName(played[i][k].result) << "\n";
+        for (const DecisionTime& t : all)
+            out << "decision " << (t.mode == Identity ? "identity" : "3v3") << " " << questionName(t.question)
+                << " " << t.cpu * 1e3 << " " << t.plays << " " << t.actions << "\n";
         if (!out) {
             std::cerr << "cannot write " << s.results << "\n";
             return 1;

@@ -23,7 +23,8 @@ struct MatchSettings {
     int plays = 0;
     // The lines to play: bit 0 the team games, bits 1-3 the Lord's side, the Rebels, the Renegade strong.
     unsigned lines = 15;
-    // Where each game's result is written, a line a game (its line, seed and outcome); empty: nowhere.
+    // Where each game's result is written, a line a game (its line, seed and outcome), then a line a
+    // strong decision (mode, question, processor time in ms, plays, world actions); empty: nowhere.
     std::string results;
     // Where every game is kept with its record, for the statistics page (--data DIR); null: nowhere.
     GameStore* store = nullptr;
