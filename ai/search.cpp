@@ -227,6 +227,13 @@ std::atomic<long> playsDone{0};
 // A play of the hidden-role game goes eight times as far and spends IDENTITY_PLAYS_SHARE of the budget's
 // plays: it is counted as what it spends, so the calibration measures the budget whatever the mode.
 long budgetShare(const Game& world) { return world.mode() == Identity ? Search::IDENTITY_PLAYS_SHARE : 1; }
+
+// Counts a play of the world from its state before the play.
+void countPlay(const Game& world, long actionsBefore) {
+    SearchWork& w = searchWork();
+    w.plays += budgetShare(world);
+    w.actions += world.counts().actions - actionsBefore;
+}
 } // namespace
 
 long strongPlaysDone() { return playsDone.load(); }
@@ -239,10 +246,12 @@ long Search::horizonFor(const Game& world) { return world.mode() == Identity ? I
 
 double Search::tryMove(Game& world, int p, const StrongMove& m) {
     playsDone.fetch_add(budgetShare(world), std::memory_order_relaxed);
+    const long before = world.counts().actions;
     castWorld(world, p);
-    if (!world.playAction(p, m)) return -std::numeric_limits<double>::infinity();
-    if (!world.ended()) world.playOn(horizonFor(world));
-    return score(world, p);
+    const bool played = world.playAction(p, m);
+    if (played && !world.ended()) world.playOn(horizonFor(world));
+    countPlay(world, before);
+    return played ? score(world, p) : -std::numeric_limits<double>::infinity();
 }
 
 // What the world is worth to seat p's side, by the roles dealt in it: every living seat counts for its
@@ -353,8 +362,10 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) 
             for (std::size_t k : alive) {
                 if (!d.reactionWorld(hidden, answers[k], world)) return answers.front();
                 playsDone.fetch_add(budgetShare(world), std::memory_order_relaxed);
+                const long before = world.counts().actions;
                 castWorld(world, p);
                 world.playOn(horizonFor(world));
+                countPlay(world, before);
                 if (world.replayFailed()) {
                     fine = false;
                     break;

@@ -76,6 +76,34 @@ TEST(StrongPlayer, DecidesTheSameWhateverItCannotSee) {
     EXPECT_GT(compared, 200);
 }
 
+// A desk fills a view kept from an earlier question: filled over another seat's view of another moment,
+// with a set of unseen cards, a boundary flag and stances worked out, it is the fresh view, field by field.
+TEST(StrongPlayer, AViewFilledOverAnotherIsTheFreshView) {
+    for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+        Options opt = automaticOptions(seed);
+        opt.ai = StrongAi;
+        opt.searchPlays = 16;
+        Game game(seed % 2 == 0 ? Normal3v3 : Identity, opt, nullptr);
+        GameProbe g{game};
+        game.setup();
+        SeatView used = g.viewFor(0);
+        for (int round = 0; round < 3 && !g.ended(); ++round)
+            for (int i = 0; i < 6 && !g.ended(); ++i) {
+                if (!g.seat(i).alive) continue;
+                g.turn(i);
+                for (int p = 0; p < 6; ++p) {
+                    used.unseen.set(7);
+                    used.fromBoundary = true;
+                    strongStance(used, (p + 1) % 6);
+                    g.fillView(p, used);
+                    ASSERT_EQ(viewText(used), viewText(g.viewFor(p))) << "seed " << seed << " seat " << p;
+                    EXPECT_TRUE(used.unseen.none());
+                    EXPECT_FALSE(used.stancesKnown);
+                }
+            }
+    }
+}
+
 // The classic player's faults that the strong one must not share: cancelling a friend's draw, and
 // leaving a trick that hurts a friend alone.
 TEST(StrongPlayer, NullifiesForFriendsOnly) {
