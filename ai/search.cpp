@@ -242,6 +242,22 @@ int Search::playsFor(const SeatView& v, int plays) {
     return v.mode == Identity ? plays / IDENTITY_PLAYS_SHARE : plays;
 }
 
+long Search::actionCap(const SeatView& v, int plays) {
+    return static_cast<long>(plays) * (v.mode == Identity ? IDENTITY_CAP_PER_PLAY : TEAM_CAP_PER_PLAY);
+}
+
+// The mean of the differences, world by world, lies within CLOSE_ERRORS standard errors of nothing. A
+// refused move scores minus infinity, and a difference with it is never close.
+bool Search::closeChoice(const std::vector<double>& differences) {
+    const double n = static_cast<double>(differences.size());
+    if (differences.size() < 2) return true;
+    double sum = 0, squares = 0;
+    for (double x : differences) sum += x, squares += x * x;
+    const double mean = sum / n;
+    const double variance = std::max(0.0, (squares - n * mean * mean) / (n - 1));
+    return mean * mean <= CLOSE_ERRORS * CLOSE_ERRORS * variance / n;
+}
+
 long Search::horizonFor(const Game& world) { return world.mode() == Identity ? IDENTITY_HORIZON : HORIZON; }
 
 double Search::tryMove(Game& world, int p, const StrongMove& m) {
@@ -318,14 +334,30 @@ StrongMove Search::bestMove(SeatDesk& d, const std::vector<StrongMove>& tried) {
     HiddenDeal hidden;
     Game base(Normal3v3, Options{}, nullptr);
     Game world(Normal3v3, Options{}, nullptr);
+    // Each round may play up to its share of the cap, what the rounds before left over included.
+    const long cap = actionCap(v, d.plays());
+    const long start = searchWork().actions;
+    std::vector<double> differences;
     for (int round = 0; round < rounds; ++round) {
-        int worlds = std::max(2, playsFor(v, d.plays()) / (rounds * static_cast<int>(alive.size())));
-        for (int w = 0; w < worlds; ++w) {
-            deal(v, belief, state, hidden);
-            if (!d.world(hidden, base)) return moves.front();
-            for (std::size_t k : alive) {
-                world = base;
-                total[k] += tryMove(world, p, moves[k]);
+        const int worlds = std::max(2, playsFor(v, d.plays()) / (rounds * static_cast<int>(alive.size())));
+        const long allowed = cap * (round + 1) / rounds;
+        const bool last = alive.size() == 2;
+        // The last two go on in fresh worlds while their choice is close.
+        for (int extra = 0; extra <= (last ? CLOSE_ROUNDS : 0); ++extra) {
+            if (extra > 0 && !closeChoice(differences)) break;
+            for (int w = 0; w < worlds; ++w) {
+                if (w + extra > 0 && searchWork().actions - start >= (extra > 0 ? cap : allowed)) break;
+                deal(v, belief, state, hidden);
+                if (!d.world(hidden, base)) return moves.front();
+                double scores[2] = {0, 0};
+                for (std::size_t i = 0; i < alive.size(); ++i) {
+                    world = base;
+                    const double sc = tryMove(world, p, moves[alive[i]]);
+                    total[alive[i]] += sc;
+                    if (i < 2) scores[i] = sc;
+                }
+                // A move the rules refused scores minus infinity and is never close.
+                if (last) differences.push_back(scores[0] - scores[1]);
             }
         }
         // Candidates are in order of preference: on equal totals the earlier stays.
@@ -354,26 +386,37 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) 
     for (std::size_t n = answers.size(); n > 1; n = (n + 1) / 2) ++rounds;
     HiddenDeal hidden;
     Game world(Normal3v3, Options{}, nullptr);
+    // The cap is counted in the budget's plays, of which a play of the hidden-role game spends two.
+    const long cap = actionCap(at, at.mode == Identity ? plays * IDENTITY_PLAYS_SHARE : plays);
+    const long start = searchWork().actions;
+    std::vector<double> differences;
     for (int round = 0; round < rounds; ++round) {
-        int worlds = std::max(2, plays / (rounds * static_cast<int>(alive.size())));
-        for (int w = 0; w < worlds; ++w) {
-            deal(at, belief, state, hidden);
-            bool fine = true;
-            for (std::size_t k : alive) {
-                if (!d.reactionWorld(hidden, answers[k], world)) return answers.front();
-                playsDone.fetch_add(budgetShare(world), std::memory_order_relaxed);
-                const long before = world.counts().actions;
-                castWorld(world, p);
-                world.playOn(horizonFor(world));
-                countPlay(world, before);
-                if (world.replayFailed()) {
-                    fine = false;
-                    break;
+        const int worlds = std::max(2, plays / (rounds * static_cast<int>(alive.size())));
+        const long allowed = cap * (round + 1) / rounds;
+        const bool last = alive.size() == 2;
+        for (int extra = 0; extra <= (last ? CLOSE_ROUNDS : 0); ++extra) {
+            if (extra > 0 && !closeChoice(differences)) break;
+            for (int w = 0; w < worlds; ++w) {
+                if (w + extra > 0 && searchWork().actions - start >= (extra > 0 ? cap : allowed)) break;
+                deal(at, belief, state, hidden);
+                bool fine = true;
+                for (std::size_t k : alive) {
+                    if (!d.reactionWorld(hidden, answers[k], world)) return answers.front();
+                    playsDone.fetch_add(budgetShare(world), std::memory_order_relaxed);
+                    const long before = world.counts().actions;
+                    castWorld(world, p);
+                    world.playOn(horizonFor(world));
+                    countPlay(world, before);
+                    if (world.replayFailed()) {
+                        fine = false;
+                        break;
+                    }
+                    scores[k] = score(world, p);
                 }
-                scores[k] = score(world, p);
+                if (!fine) continue;
+                for (std::size_t k : alive) total[k] += scores[k];
+                if (last) differences.push_back(scores[alive[0]] - scores[alive[1]]);
             }
-            if (!fine) continue;
-            for (std::size_t k : alive) total[k] += scores[k];
         }
         std::stable_sort(alive.begin(), alive.end(),
                          [&total](std::size_t a, std::size_t b) { return total[a] > total[b]; });
