@@ -50,6 +50,8 @@ std::string lobbyMessage(int joined, int wanted);
 // for its seat.
 std::string stateMessage(const char* state, int seat, const std::string& code);
 std::string badCodeMessage();
+// The question `id` went unanswered in the time allowed: the game no longer waits for it.
+std::string expiredMessage(long id);
 std::string endMessage(std::string_view result, bool record);
 
 } // namespace kvr

@@ -127,6 +127,16 @@ function receive(message) {
       ask(message);
       state.said = "";
       break;
+    case "expired":
+      // The time for this question ran out: the computer answered it.
+      if (state.ask && state.ask.id === message.id) {
+        state.ask = null;
+        state.keys = null;
+        state.cards = false;
+        $("question").hidden = true;
+        redrawHand();
+      }
+      break;
     case "badcode":
       forgetCode();
       state.code = "";
