@@ -69,7 +69,8 @@ WebTable::Received WebTable::receive(int id, const BrowserMessage& m) {
             l->code = m.code;
         return Received::Taken;
     case BrowserMessage::Answer: {
-        if (l->place != Place::Seat || m.question > l->question) return Received::Refused;
+        if ((l->place != Place::Seat && l->place != Place::Host) || m.question > l->question)
+            return Received::Refused;
         if (m.question < l->question || l->answered) return Received::Taken;
         std::string line;
         // What the console could not have read is refused as the console refuses it, and asked again.
@@ -95,6 +96,15 @@ void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique
         if (!lastPublicView_.empty()) push(l, lastPublicView_);
         push(l, endMessage(endText_, recordKept_));
         close(l);
+        wake();
+        return;
+    }
+    // The opener may reload its page in the lobby: its new connection holds the place again.
+    if (!doorOpen_ && !hostCode_.empty() && code == hostCode_ && !find(host_)) {
+        l.place = Place::Host;
+        host_ = id;
+        startQuestion_ = 0;
+        push(l, stateMessage("lobby", -1, ""));
         wake();
         return;
     }
@@ -294,7 +304,7 @@ void WebTable::seat(int id, int p, std::string_view start, const std::string& co
     l->place = Place::Seat;
     l->seat = p;
     push(*l, stateMessage("player", p, code));
-    push(*l, textMessage(start, false));
+    if (!start.empty()) push(*l, textMessage(start, false));
     push(*l,
          textMessage("[开局] 座位码：" + code + "。断线后重新加入本局并输入此码，即可取回座位。\n", false));
     wake();
@@ -312,8 +322,7 @@ void WebTable::showAll(std::string_view text) {
     std::string message = textMessage(text, true);
     for (auto& [id, l] : links_) {
         if (l.place == Place::Lobby) unseated.push_back(id);
-        if (l.place == Place::Seat || l.place == Place::Waiting || l.place == Place::Watching)
-            push(l, message);
+        if (seesPublic(l.place)) push(l, message);
     }
     for (int id : unseated) watch(id, lock);
     wake();
@@ -324,8 +333,10 @@ void WebTable::show(int p, std::string_view text) {
     if (p < 0 || p >= 6) return;
     std::size_t s = static_cast<std::size_t>(p);
     Link* l = find(seats_[s]);
-    if (!l) return;
-    std::string& screen = screens_[s];
+    if (l) showOn(*l, screens_[s], text);
+}
+
+void WebTable::showOn(Link& l, std::string& screen, std::string_view text) {
     std::size_t clear = text.rfind("\x1b[2J");
     if (clear != std::string_view::npos) {
         screen.clear();
@@ -333,7 +344,7 @@ void WebTable::show(int p, std::string_view text) {
     }
     screen.append(text.data(), text.size());
     if (screen.size() > MAX_SCREEN_BYTES) screen.erase(0, screen.size() - MAX_SCREEN_BYTES / 2);
-    push(*l, textMessage(text, false));
+    push(l, textMessage(text, false));
     wake();
 }
 
@@ -373,7 +384,8 @@ void WebTable::refresh(const Views& views) {
     }
     lastPublicView_ = shared;
     for (auto& [id, l] : links_) {
-        if ((l.place != Place::Waiting && l.place != Place::Watching) || l.lastView == shared) continue;
+        bool publicOnly = l.place == Place::Waiting || l.place == Place::Watching || l.place == Place::Host;
+        if (!publicOnly || l.lastView == shared) continue;
         l.lastView = shared;
         push(l, shared);
     }
@@ -383,17 +395,20 @@ void WebTable::refresh(const Views& views) {
 Answer WebTable::ask(int p, const Prompt& prompt, std::string& line, int seconds) {
     std::unique_lock<std::mutex> lock(mutex_);
     std::size_t s = static_cast<std::size_t>(p);
-    int id = seats_[s];
+    Answer a = askOn(seats_[s], screens_[s], prompt, line, seconds, lock);
+    if (a == Answer::Dropped) seats_[s] = -1;
+    return a;
+}
+
+Answer WebTable::askOn(int id, std::string& screen, const Prompt& prompt, std::string& line, int seconds,
+                       std::unique_lock<std::mutex>& lock) {
     Link* l = find(id);
-    if (!l || l->closing) {
-        seats_[s] = -1;
-        return Answer::Dropped;
-    }
+    if (!l || l->closing) return Answer::Dropped;
     long question = ++nextQuestion_;
     l->question = question;
     l->prompt = prompt;
     l->answered = false;
-    l->askText = askMessage(question, prompt, optionLabels(screens_[s], prompt));
+    l->askText = askMessage(question, prompt, optionLabels(screen, prompt));
     push(*l, l->askText);
     wake();
     auto settled = [this, id, question] {
@@ -414,12 +429,68 @@ Answer WebTable::ask(int p, const Prompt& prompt, std::string& line, int seconds
         return Answer::TimedOut;
     }
     l = find(id);
-    if (!l || l->closing || !l->answered) {
-        seats_[s] = -1;
-        return Answer::Dropped;
-    }
+    if (!l || l->closing || !l->answered) return Answer::Dropped;
     line = l->answer;
     return Answer::Line;
+}
+
+void WebTable::hostCode(const std::string& code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hostCode_ = code;
+}
+
+int WebTable::host() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return host_;
+}
+
+int WebTable::connected() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(links_.size());
+}
+
+void WebTable::offerStart(std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Link* l = find(host_);
+    if (!l || startQuestion_ != 0) return;
+    startQuestion_ = ++nextQuestion_;
+    l->question = startQuestion_;
+    l->prompt = Prompt{PromptKind::Pause, 0, 0};
+    l->answered = false;
+    push(*l, textMessage(text, false));
+    l->askText = askMessage(startQuestion_, l->prompt, {});
+    push(*l, l->askText);
+    wake();
+}
+
+// A host who left and came back is asked again.
+bool WebTable::startWanted() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = links_.find(host_);
+    return it != links_.end() && it->second.question == startQuestion_ && it->second.answered;
+}
+
+void WebTable::showHost(std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Link* l = find(host_)) showOn(*l, hostScreen_, text);
+}
+
+Answer WebTable::askHost(const Prompt& prompt, std::string& line, int seconds) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return askOn(host_, hostScreen_, prompt, line, seconds, lock);
+}
+
+void WebTable::closeWith(std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    endText_ = std::string(text);
+    for (auto& [id, l] : links_) {
+        push(l, textMessage(text, true));
+        push(l, endMessage(endText_, false));
+        close(l);
+    }
+    seats_.fill(-1);
+    wake();
 }
 
 void WebTable::farewell(std::string_view text) {
@@ -429,7 +500,7 @@ void WebTable::farewell(std::string_view text) {
     std::string shown = textMessage(text, true);
     std::string end = endMessage(endText_, recordKept_);
     for (auto& [id, l] : links_) {
-        if (l.place == Place::Seat || l.place == Place::Waiting || l.place == Place::Watching) push(l, shown);
+        if (seesPublic(l.place)) push(l, shown);
         push(l, end);
         close(l);
     }

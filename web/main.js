@@ -1,5 +1,5 @@
 // The page: joins the host's table over one WebSocket and shows what the host sends.
-import { connect, forgetCode, keepCode } from "./connection.js";
+import { BASE, connect, forgetCode, keepCode } from "./connection.js";
 import { Screen, plain } from "./screen.js";
 import { drawHand, drawTable } from "./table.js";
 import { showQuestion } from "./answers.js";
@@ -100,6 +100,7 @@ function end(message) {
       roles.append(item);
     });
   }
+  $("record").href = BASE + "/record";
   $("record").hidden = !message.record;
   setStatus("对局结束。");
   redrawHand();
