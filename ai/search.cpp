@@ -242,6 +242,8 @@ int Search::playsFor(const SeatView& v, int plays) {
     return v.mode == Identity ? plays / IDENTITY_PLAYS_SHARE : plays;
 }
 
+int Search::closeRounds(const SeatView& v) { return v.mode == Identity ? CLOSE_ROUNDS : 0; }
+
 long Search::actionCap(const SeatView& v, int plays) {
     return static_cast<long>(plays) * (v.mode == Identity ? IDENTITY_CAP_PER_PLAY : TEAM_CAP_PER_PLAY);
 }
@@ -325,10 +327,11 @@ enum class WorldPlayed { Scored, LeftOut, Failed };
 // same worlds, the better half goes on to fresh worlds with twice the share each, until one is left.
 // `play(alive, scores)` deals a fresh world and writes the score of each candidate in `alive` into
 // `scores`. Each round may play up to its share of `cap` phases and actions, what the rounds before
-// left over included; the last two go on in fresh worlds while their choice is close, within the cap.
+// left over included; the last two go on in fresh worlds while their choice is close, at most
+// `closeRounds` times and within the cap.
 // Candidates are in order of preference: on equal totals the earlier stays, and a failed world gives
 // the first.
-template <class Play> std::size_t halve(std::size_t count, int plays, long cap, Play play) {
+template <class Play> std::size_t halve(std::size_t count, int plays, long cap, int closeRounds, Play play) {
     std::vector<std::size_t> alive(count);
     for (std::size_t k = 0; k < alive.size(); ++k) alive[k] = k;
     std::vector<double> total(count, 0);
@@ -341,7 +344,7 @@ template <class Play> std::size_t halve(std::size_t count, int plays, long cap, 
         const int worlds = std::max(2, plays / (rounds * static_cast<int>(alive.size())));
         const long allowed = cap * (round + 1) / rounds;
         const bool last = alive.size() == 2;
-        for (int extra = 0; extra <= (last ? Search::CLOSE_ROUNDS : 0); ++extra) {
+        for (int extra = 0; extra <= (last ? closeRounds : 0); ++extra) {
             if (extra > 0 && !Search::closeChoice(differences)) break;
             for (int w = 0; w < worlds; ++w) {
                 if (w + extra > 0 && searchWork().actions - start >= (extra > 0 ? cap : allowed)) break;
@@ -383,7 +386,7 @@ StrongMove Search::bestMove(SeatDesk& d, const std::vector<StrongMove>& tried) {
         }
         return WorldPlayed::Scored;
     };
-    return moves[halve(moves.size(), playsFor(v, d.plays()), actionCap(v, d.plays()), play)];
+    return moves[halve(moves.size(), playsFor(v, d.plays()), actionCap(v, d.plays()), closeRounds(v), play)];
 }
 
 // The same halving over answers to a question asked inside an action: each world is the table at the
@@ -414,7 +417,7 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) 
     };
     // The cap is counted in the budget's plays, of which a play of the hidden-role game spends two.
     const long cap = actionCap(at, at.mode == Identity ? plays * IDENTITY_PLAYS_SHARE : plays);
-    return answers[halve(answers.size(), plays, cap, play)];
+    return answers[halve(answers.size(), plays, cap, closeRounds(at), play)];
 }
 
 } // namespace kvr
