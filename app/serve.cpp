@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/cli.hpp"
+#include "net/web_guard.hpp"
 #include "net/web_host.hpp"
 #include "room/room.hpp"
 
@@ -19,16 +20,6 @@ volatile std::sig_atomic_t g_stopSignal = 0;
 
 extern "C" void onStopSignal(int) { g_stopSignal = 1; }
 
-// "https://cards.example.org/" or "cards.example.org:8443": the name a page comes from.
-std::string hostOfUrl(std::string url) {
-    std::size_t scheme = url.find("://");
-    if (scheme != std::string::npos) url = url.substr(scheme + 3);
-    url = url.substr(0, url.find('/'));
-    std::size_t colon = url.rfind(':');
-    if (colon != std::string::npos && url.find(']') == std::string::npos) url = url.substr(0, colon);
-    return url;
-}
-
 } // namespace
 
 int serveRoom(const CommandLine& cl) {
@@ -38,7 +29,11 @@ int serveRoom(const CommandLine& cl) {
     o.tables = cl.tables;
     o.answerSeconds = cl.answerGiven ? cl.answerSeconds : 90;
     o.recordsDir = cl.recordsDir;
-    o.publicName = cl.publicUrl.empty() ? std::string() : hostOfUrl(cl.publicUrl);
+    o.publicUrl = cl.publicUrl;
+    if (!o.publicUrl.empty() && publicOrigin(o.publicUrl).empty()) {
+        std::cerr << "--public-url 应为 https://名称/ 这样的地址。\n";
+        return 1;
+    }
     o.opensPerMinute = cl.opensPerMinute;
     o.connections = cl.maxConnections;
     o.connectionsFromOne = cl.maxFromOne;

@@ -89,7 +89,7 @@ WebHost::WebHost(LanHub& hub, const std::string& recordPath) : hub_(&hub), table
 
 WebHost::WebHost(WebSite& site) : server_(std::make_unique<Server>(site)) {}
 
-void WebHost::alsoNamed(const std::string& name) { extraNames_.push_back(name); }
+void WebHost::proxiedAt(const std::string& url) { proxied_ = publicOrigin(url); }
 
 void WebHost::wake() { server_->wake(); }
 
@@ -115,7 +115,7 @@ bool WebHost::start(std::uint16_t port) {
     }
     server_->port = this->port();
     server_->names = hostNames();
-    for (const std::string& n : extraNames_) server_->names.push_back(n);
+    server_->proxied = proxied_;
     server_->accept();
     server_->tick();
     server_->thread = std::thread([server = server_.get()] { server->io.run(); });

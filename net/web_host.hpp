@@ -67,8 +67,8 @@ class WebHost {
     // The port served (the one the system chose when started on port 0); 0 when not serving.
     std::uint16_t port() const;
     WebTable& table();
-    // Names besides this machine's own that pages may reach it by (a public proxy's).
-    void alsoNamed(const std::string& name);
+    // A reverse proxy serves the pages at `url` too: pages from there may open WebSockets.
+    void proxiedAt(const std::string& url);
     // Takes no connection any more and ends those open, after what waits for them is sent.
     void closeAll();
     // Called from any thread when the table's browsers have something to read.
@@ -83,7 +83,7 @@ class WebHost {
     std::shared_ptr<WebTable> table_;
     std::unique_ptr<WebSite> own_;
     std::unique_ptr<Server> server_;
-    std::vector<std::string> extraNames_;
+    std::string proxied_;
 };
 
 // The page's addresses on this machine's LAN addresses, for the host to show its players.

@@ -82,8 +82,9 @@ class Page : public std::enable_shared_from_this<Page>, public Anonymous {
             std::shared_ptr<WebTable> table = server_.site.tableAt(std::string(request.target()));
             if (!table) return close();
             bool hasOrigin = request.find(http::field::origin) != request.end();
-            if (!upgradeAllowed(fieldOf(request, http::field::host), hasOrigin,
-                                fieldOf(request, http::field::origin), names(), server_.port))
+            if (!proxiedUpgradeAllowed(fieldOf(request, http::field::host), hasOrigin,
+                                       fieldOf(request, http::field::origin), names(), server_.port,
+                                       server_.proxied))
                 return refuse(request.version());
             server_.forget(ticket_);
             slot_.release();

@@ -41,6 +41,8 @@ struct WebHost::Server {
     // carry.
     std::uint16_t port = 0;
     std::vector<std::string> names;
+    // The origin a reverse proxy serves the pages from, empty for none.
+    std::string proxied;
     std::atomic<bool> wakePending{false};
     struct Session;
     long sessionSerial = 0;

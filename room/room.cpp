@@ -367,7 +367,7 @@ struct Room::Impl : WebSite {
 
 Room::Room(RoomOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {
     impl_->web = std::make_unique<WebHost>(*impl_);
-    if (!impl_->options.publicName.empty()) impl_->web->alsoNamed(impl_->options.publicName);
+    if (!impl_->options.publicUrl.empty()) impl_->web->proxiedAt(impl_->options.publicUrl);
 }
 
 // Table threads still playing when the room goes are joined: a stopped room's tables have told their

@@ -29,8 +29,8 @@ struct RoomOptions {
     int answerSeconds = 90;
     // Where each table's record goes, one file per table named by its ID; empty for none.
     std::string recordsDir;
-    // The name a reverse proxy serves the room under, which pages may come from as well.
-    std::string publicName;
+    // The address a reverse proxy serves the room at (https://name/), whose pages may connect as well.
+    std::string publicUrl;
     // How long a finished table stays on its link, and how long a table that never starts stays open.
     int keepEndedSeconds = 600;
     int unstartedSeconds = 1800;

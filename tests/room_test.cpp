@@ -7,6 +7,8 @@
 
 #include <boost/beast/http.hpp>
 
+#include "net/web_guard.hpp"
+#include "room/room.hpp"
 #include "tests/support/hosting.hpp"
 #include "tests/support/web_clients.hpp"
 
@@ -219,6 +221,44 @@ TEST(Room, SigtermEndsEveryTableWithinFiveSeconds) {
     }
     EXPECT_EQ(replays(room.record(a.id)), 0);
     EXPECT_EQ(replays(room.record(b.id)), 0);
+}
+
+// Behind a reverse proxy the page comes from the proxy's https origin, and its Host is the proxy's name;
+// a page from anywhere else, or the proxy's name over another scheme, is still refused.
+TEST(RoomGuard, ProxiedPagesMayConnect) {
+    std::string name;
+    EXPECT_EQ(publicOrigin("HTTPS://Cards.Example.org/room", &name), "https://cards.example.org");
+    EXPECT_EQ(name, "cards.example.org");
+    EXPECT_EQ(publicOrigin("http://cards.example.org:8080"), "http://cards.example.org:8080");
+    EXPECT_EQ(publicOrigin("cards.example.org"), "");
+    EXPECT_EQ(publicOrigin("https://user@cards.example.org/"), "");
+    const std::vector<std::string> names{"localhost", "127.0.0.1"};
+    const std::string proxied = publicOrigin("https://cards.example.org/");
+    EXPECT_TRUE(proxiedUpgradeAllowed("cards.example.org", true, "https://cards.example.org", names, 9528, proxied));
+    EXPECT_TRUE(proxiedUpgradeAllowed("localhost:9528", true, "http://localhost:9528", names, 9528, proxied));
+    EXPECT_FALSE(proxiedUpgradeAllowed("cards.example.org", true, "http://cards.example.org", names, 9528, proxied));
+    EXPECT_FALSE(proxiedUpgradeAllowed("cards.example.org", true, "https://evil.example", names, 9528, proxied));
+    EXPECT_FALSE(proxiedUpgradeAllowed("evil.example", true, "https://cards.example.org", names, 9528, proxied));
+    EXPECT_FALSE(proxiedUpgradeAllowed("cards.example.org", true, "https://cards.example.org", names, 9528, ""));
+}
+
+// The open-a-table form: every field has a default, and anything else is no request.
+TEST(RoomPage, TableRequestsAndListing) {
+    TableRequest r;
+    ASSERT_TRUE(parseTableRequest("mode=identity&people=3&ai=strong&listed=1", r));
+    EXPECT_TRUE(r.mode == Identity && r.people == 3 && r.ai == StrongAi && r.listed);
+    ASSERT_TRUE(parseTableRequest("mode=normal&people=1", r));
+    EXPECT_TRUE(r.mode == Normal3v3 && r.people == 1 && r.ai == ClassicAi && !r.listed);
+    for (const char* bad : {"people=0", "people=7", "people=12", "mode=x", "ai=", "listed=yes", "seed=1"})
+        EXPECT_FALSE(parseTableRequest(bad, r)) << bad;
+    TableListing t;
+    t.id = "00ff00ff00ff00ff";
+    t.mode = Identity;
+    t.people = 2;
+    t.computer = 4;
+    EXPECT_EQ(roomJson({t}),
+              R"({"tables":[{"begun":false,"computer":4,"ended":false,"id":"00ff00ff00ff00ff","mode":"identity","people":2}]})");
+    EXPECT_NE(roomPage({t}).find("href=\"/t/00ff00ff00ff00ff\""), std::string::npos);
 }
 
 } // namespace
