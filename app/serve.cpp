@@ -27,6 +27,11 @@ int serveRoom(const CommandLine& cl) {
     o.base = cl.opt;
     o.webPort = static_cast<std::uint16_t>(cl.portGiven ? cl.port : DEFAULT_PORT + 1);
     o.tables = cl.tables;
+    o.linePort = static_cast<std::uint16_t>(cl.linePort);
+    if (cl.linePort != 0 && !validPort(cl.linePort)) {
+        std::cerr << BAD_PORT_TEXT;
+        return 1;
+    }
     o.answerSeconds = cl.answerGiven ? cl.answerSeconds : 90;
     o.recordsDir = cl.recordsDir;
     o.publicUrl = cl.publicUrl;
@@ -53,6 +58,7 @@ int serveRoom(const CommandLine& cl) {
     std::cout << "房间已开启：\n";
     for (const std::string& a : pageAddresses(room->port())) std::cout << "  " << a << "\n";
     if (!cl.publicUrl.empty()) std::cout << "  " << cl.publicUrl << "\n";
+    if (o.linePort != 0) std::cout << "命令行加入：kavrin --join 本机IP --port " << o.linePort << "，再输入牌桌ID。\n";
     std::cout << std::flush;
     while (g_stopSignal == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::cout << "[房间] 正在关闭……" << std::endl;

@@ -104,6 +104,9 @@ struct RoomTable {
     RecordFile record;
     bool recording = false;
     NoConsole console;
+    // Line clients the room's line port sent to this table's lobby, waiting for its thread to take them.
+    std::mutex arrivingLock;
+    std::vector<SocketHandle> arriving;
     std::atomic<int> phase{Lobby};
     std::atomic<bool> stopping{false};
     std::atomic<int> humans{0};
@@ -116,6 +119,7 @@ struct RoomTable {
     }
     ~RoomTable() {
         if (thread.joinable()) thread.join();
+        for (SocketHandle s : arriving) closeSocket(s);
         hub.attachWeb(nullptr);
     }
 
@@ -129,18 +133,26 @@ struct RoomTable {
 bool RoomTable::lobby() {
     auto deadline = opened + std::chrono::seconds(unstartedSeconds);
     int wanted = request.people - 1;
+    const char* end = CLOSING_TEXT;
     while (!stopping.load()) {
-        web->lobby(0, wanted);
+        {
+            std::lock_guard<std::mutex> lock(arrivingLock);
+            for (SocketHandle s : arriving) hub.adopt(s);
+            arriving.clear();
+        }
+        hub.pollLobby(wanted);
         bool opener = web->host() >= 0;
         if (opener) web->offerStart(START_OFFER_TEXT);
-        if (opener && (web->startWanted() || static_cast<int>(web->lobbyJoiners().size()) >= wanted)) return true;
+        int joined = static_cast<int>(web->lobbyJoiners().size() + hub.clients().size());
+        if (opener && (web->startWanted() || joined >= wanted)) return true;
         if (Clock::now() >= deadline) {
-            web->closeWith(NEVER_BEGUN_TEXT);
-            return false;
+            end = NEVER_BEGUN_TEXT;
+            break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    web->closeWith(CLOSING_TEXT);
+    web->closeWith(end);
+    hub.closeAll(end, 300);
     return false;
 }
 
@@ -176,6 +188,19 @@ void RoomTable::run() {
     phase = Ended;
 }
 
+// A line client at the room's line port, until it names a table: what it typed so far, and until when
+// it may take to name one.
+struct LineGuest {
+    SocketHandle s = INVALID_NET_SOCKET;
+    std::string typed;
+    Clock::time_point deadline;
+    int tries = 0;
+};
+
+// Line clients deciding at once at most, and how long each has.
+constexpr std::size_t MAX_LINE_GUESTS = 32;
+constexpr int LINE_GUEST_SECONDS = 120;
+
 struct Room::Impl : WebSite {
     RoomOptions options;
     mutable std::mutex mutex;
@@ -186,8 +211,18 @@ struct Room::Impl : WebSite {
     std::uint32_t serial = 0;
     std::mutex sayLock;
     std::unique_ptr<WebHost> web;
+    SocketHandle lineListener = INVALID_NET_SOCKET;
+    std::thread lineThread;
+
+    bool networking = startNetworking();
 
     explicit Impl(RoomOptions o) : options(std::move(o)) {}
+    ~Impl() override {
+        if (networking) stopNetworking();
+    }
+
+    void lineLoop();
+    void lineAnswered(LineGuest& g, std::string line);
 
     void say(const std::string& line) {
         std::lock_guard<std::mutex> lock(sayLock);
@@ -365,6 +400,88 @@ struct Room::Impl : WebSite {
     }
 };
 
+std::string lineGreeting(const std::vector<TableListing>& tables) {
+    std::string out = "[房间] 欢迎来到六人卡维林房间。\n";
+    if (tables.empty()) out += "[房间] 目前没有公开的牌桌；在浏览器打开房间页即可开桌。\n";
+    for (const TableListing& t : tables)
+        out += "  " + t.id + "  " + (t.mode == Identity ? "身份局" : "3v3") + " 真人" + std::to_string(t.people) +
+               " 电脑" + std::to_string(t.computer) + " " + (t.begun ? "对局中" : "等待开局") + "\n";
+    return out + "输入牌桌ID加入：";
+}
+
+// A line client joins a table's lobby by its ID; a table that has begun is watched from a browser.
+void Room::Impl::lineAnswered(LineGuest& g, std::string line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    std::shared_ptr<RoomTable> t = find(line);
+    if (t && t->phase.load() == RoomTable::Lobby && !stopped.load()) {
+        std::lock_guard<std::mutex> lock(t->arrivingLock);
+        t->arriving.push_back(g.s);
+        g.s = INVALID_NET_SOCKET;
+        return;
+    }
+    std::string why = !t ? "[房间] 没有这个牌桌。\n" : "[房间] 该牌桌已开局，请用浏览器打开 /t/" + line + " 观战。\n";
+    if (++g.tries >= 3 || t) {
+        sendSocketText(g.s, why);
+        closeGracefully({g.s}, 200);
+        g.s = INVALID_NET_SOCKET;
+        return;
+    }
+    sendSocketText(g.s, why + "输入牌桌ID加入：");
+}
+
+void Room::Impl::lineLoop() {
+    std::vector<LineGuest> guests;
+    while (!stopped.load()) {
+        for (SocketHandle s = acceptClient(lineListener); socketValid(s); s = acceptClient(lineListener)) {
+            if (guests.size() >= MAX_LINE_GUESTS) {
+                sendSocketText(s, "[房间] 人太多，请稍后再试。\n");
+                closeGracefully({s}, 100);
+                continue;
+            }
+            LineGuest g;
+            g.s = s;
+            g.deadline = Clock::now() + std::chrono::seconds(LINE_GUEST_SECONDS);
+            if (sendSocketText(s, lineGreeting(listed())))
+                guests.push_back(g);
+            else
+                closeSocket(s);
+        }
+        auto now = Clock::now();
+        for (LineGuest& g : guests) {
+            char buf[512];
+            while (socketValid(g.s) && waitReadable(g.s, 0)) {
+                long got = receiveSome(g.s, buf, sizeof buf);
+                if (got <= 0) {
+                    closeSocket(g.s);
+                    g.s = INVALID_NET_SOCKET;
+                    break;
+                }
+                g.typed.append(buf, static_cast<std::size_t>(got));
+                std::size_t nl = g.typed.find('\n');
+                if (nl != std::string::npos) {
+                    std::string line = g.typed.substr(0, nl);
+                    g.typed.erase(0, nl + 1);
+                    lineAnswered(g, line);
+                } else if (g.typed.size() > 256) {
+                    closeSocket(g.s);
+                    g.s = INVALID_NET_SOCKET;
+                }
+            }
+            if (socketValid(g.s) && now >= g.deadline) {
+                closeSocket(g.s);
+                g.s = INVALID_NET_SOCKET;
+            }
+        }
+        guests.erase(std::remove_if(guests.begin(), guests.end(), [](const LineGuest& g) { return !socketValid(g.s); }),
+                     guests.end());
+        sleepMilliseconds(50);
+    }
+    for (LineGuest& g : guests) {
+        sendSocketText(g.s, CLOSING_TEXT);
+        closeSocket(g.s);
+    }
+}
+
 Room::Room(RoomOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {
     impl_->web = std::make_unique<WebHost>(*impl_);
     if (!impl_->options.publicUrl.empty()) impl_->web->proxiedAt(impl_->options.publicUrl);
@@ -386,7 +503,14 @@ Room::~Room() {
     impl_->tables.clear();
 }
 
-bool Room::start() { return impl_->web->start(impl_->options.webPort); }
+bool Room::start() {
+    if (!impl_->web->start(impl_->options.webPort)) return false;
+    if (impl_->options.linePort == 0) return true;
+    impl_->lineListener = listenTcp(impl_->options.linePort);
+    if (!socketValid(impl_->lineListener)) return false;
+    impl_->lineThread = std::thread([impl = impl_.get()] { impl->lineLoop(); });
+    return true;
+}
 
 std::uint16_t Room::port() const { return impl_->web->port(); }
 
@@ -403,6 +527,9 @@ void Room::stop() {
         if (t->phase.load() != RoomTable::Ended) t->web->closeWith(CLOSING_TEXT);
     }
     impl_->web->closeAll();
+    if (impl_->lineThread.joinable()) impl_->lineThread.join();
+    closeSocket(impl_->lineListener);
+    impl_->lineListener = INVALID_NET_SOCKET;
 }
 
 Room::Opened Room::open(const TableRequest& request, const std::string& from) { return impl_->open(request, from); }

@@ -18,6 +18,8 @@ struct RoomOptions {
     // The defaults of every table; a table's opener picks mode, people and the computer's strength.
     Options base;
     std::uint16_t webPort = 9528;
+    // The line protocol's port, where netcat and --join name a table to join; 0 for none.
+    std::uint16_t linePort = 0;
     // Open tables at most (a finished one still on its link counts until it goes).
     int tables = 100;
     // Tables one remote address may open per minute.

@@ -223,6 +223,56 @@ TEST(Room, SigtermEndsEveryTableWithinFiveSeconds) {
     EXPECT_EQ(replays(room.record(b.id)), 0);
 }
 
+// Reads from a line connection until `text` has come; false after `seconds` or when it ends first.
+bool readUntil(SocketHandle s, const std::string& text, std::string& got, int seconds = 10) {
+    for (auto end = Clock::now() + std::chrono::seconds(seconds); got.find(text) == std::string::npos;) {
+        if (Clock::now() >= end) return false;
+        if (!waitReadable(s, 50)) continue;
+        char buf[4096];
+        long n = receiveSome(s, buf, sizeof buf);
+        if (n <= 0) return false;
+        got.append(buf, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+SocketHandle lineClient(std::uint16_t port) {
+    std::uint32_t loopback = 0;
+    parseIpv4("127.0.0.1", loopback);
+    int error = 0;
+    return connectTcp(loopback, port, error);
+}
+
+// The line port greets with the listed tables and takes a table's ID: that line client sits at the table
+// beside the browsers, gets its seat and code as at a hosted game, and its seat goes to the computer when
+// it leaves. A wrong ID is told so.
+TEST(Room, LineClientsJoinByTableId) {
+    std::uint16_t linePort = freePort();
+    RoomProcess room({"--line-port", std::to_string(linePort)}, tempDir("line"));
+    Opened t = openTable(room.port, "mode=normal&people=2&listed=1");
+    ASSERT_FALSE(t.id.empty());
+
+    SocketHandle wrong = lineClient(linePort);
+    std::string said;
+    ASSERT_TRUE(readUntil(wrong, "输入牌桌ID加入：", said));
+    EXPECT_NE(said.find(t.id), std::string::npos);
+    sendSocketText(wrong, "ffffffffffffffff\n");
+    EXPECT_TRUE(readUntil(wrong, "[房间] 没有这个牌桌。", said));
+    closeSocket(wrong);
+
+    SocketHandle line = lineClient(linePort);
+    std::string got;
+    ASSERT_TRUE(readUntil(line, "输入牌桌ID加入：", got));
+    sendSocketText(line, t.id + "\r\n");
+    EXPECT_TRUE(readUntil(line, "[大厅] 已连接主机", got));
+    Browser opener(room.port, t.code, true, 3, -1, t.ws());
+    EXPECT_TRUE(readUntil(line, "[开局] 座位码：", got));
+    EXPECT_NE(got.find("[开局] 你是"), std::string::npos);
+    closeSocket(line);
+    EXPECT_TRUE(opener.waitFor(isEnd(), 60)) << room.host.out();
+    EXPECT_NE(opener.texts(true).find("断线，已由AI接管"), std::string::npos);
+}
+
 // Behind a reverse proxy the page comes from the proxy's https origin, and its Host is the proxy's name;
 // a page from anywhere else, or the proxy's name over another scheme, is still refused.
 TEST(RoomGuard, ProxiedPagesMayConnect) {
