@@ -38,17 +38,7 @@
 namespace kvr {
 namespace {
 
-namespace asio = boost::asio;
-namespace beast = boost::beast;
-namespace websocket = beast::websocket;
-using tcp = asio::ip::tcp;
-using Json = nlohmann::json;
-using Clock = std::chrono::steady_clock;
-using web_clients::Browser;
-using web_clients::freePort;
-using web_clients::Host;
-using web_clients::isEnd;
-using web_clients::isState;
+using namespace web_clients;
 
 // What a seat may know and nothing more: every view is its own seat's, with its hand; the seat's hand
 // count matches the hand; no other seat's hand is there.

@@ -29,7 +29,12 @@
 #include <boost/beast/websocket.hpp>
 #include <nlohmann/json.hpp>
 
+#include "tools/proc_usage.hpp"
+
 namespace {
+
+using kvr::cpuTicks;
+using kvr::residentKb;
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
@@ -39,27 +44,7 @@ using tcp = asio::ip::tcp;
 using Json = nlohmann::json;
 using Clock = std::chrono::steady_clock;
 
-long cpuTicks(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(in)), {});
-    if (all.empty()) return 0;
-    std::istringstream fields(all.substr(all.rfind(')') + 2));
-    std::string f;
-    long utime = 0, stime = 0;
-    for (int k = 3; k <= 15 && fields >> f; ++k) {
-        if (k == 14) utime = std::stol(f);
-        if (k == 15) stime = std::stol(f);
-    }
-    return utime + stime;
-}
 
-long residentKb(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return 0;
-}
 
 double coreShare(pid_t pid, double seconds) {
     long before = cpuTicks(pid);
