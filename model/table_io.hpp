@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/query.hpp"
+
 namespace kvr {
 
 // How a request for an answer ended: a line, no more input, or the seat's player went away.
@@ -19,6 +21,9 @@ struct Prompt {
     PromptKind kind = PromptKind::Text;
     int lo = 0;
     int hi = 0;
+    // What the rule asks, for a table that draws its own controls; null where nobody built one. It lives
+    // only while the question is asked.
+    const Query* query = nullptr;
 };
 
 class TableIo {

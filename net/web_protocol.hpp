@@ -9,7 +9,6 @@
 
 #include "model/seat_view.hpp"
 #include "model/table_io.hpp"
-#include "net/web_labels.hpp"
 
 namespace kvr {
 
@@ -42,7 +41,9 @@ bool answerLine(const BrowserMessage& m, const Prompt& prompt, std::string& line
 // The host's messages.
 std::string viewMessage(const SeatView& view, int asked);
 std::string textMessage(std::string_view text, bool isPublic);
-std::string askMessage(long id, const Prompt& prompt, const std::vector<OptionLabel>& options);
+// A question: its kind and range, and what the rule that asks it told (topic, what it is about, its
+// options, the hand cards it accepts); only the kind and range without one.
+std::string askMessage(long id, const Prompt& prompt);
 std::string lobbyMessage(int joined, int wanted);
 // Where this browser stands: "lobby", "waiting" (for the lobby to open or its seat to come back),
 // "deciding" (its code is being tried), "player", "watching", "full" (no spectator's place) or

@@ -254,7 +254,6 @@ void WebTable::seat(int id, int p, std::string_view start, const std::string& co
     // A browser that left just as its seat was dealt holds it all the same: the seat's first question
     // finds it gone and hands the seat to the computer, as for a line client.
     seats_[s] = id;
-    screens_[s].clear();
     Link* l = find(id);
     if (!l) return;
     l->place = Place::Seat;
@@ -291,14 +290,6 @@ void WebTable::show(int p, std::string_view text) {
     std::size_t s = static_cast<std::size_t>(p);
     Link* l = find(seats_[s]);
     if (!l) return;
-    std::string& screen = screens_[s];
-    std::size_t clear = text.rfind("\x1b[2J");
-    if (clear != std::string_view::npos) {
-        screen.clear();
-        text.remove_prefix(clear);
-    }
-    screen.append(text.data(), text.size());
-    if (screen.size() > MAX_SCREEN_BYTES) screen.erase(0, screen.size() - MAX_SCREEN_BYTES / 2);
     push(*l, textMessage(text, false));
     wake();
 }
@@ -358,8 +349,9 @@ Answer WebTable::ask(int p, const Prompt& prompt, std::string& line) {
     long question = ++nextQuestion_;
     l->question = question;
     l->prompt = prompt;
+    l->prompt.query = nullptr;
     l->answered = false;
-    push(*l, askMessage(question, prompt, optionLabels(screens_[s], prompt)));
+    push(*l, askMessage(question, prompt));
     wake();
     answered_.wait(lock, [this, id, question] {
         Link* x = find(id);
@@ -407,7 +399,6 @@ bool WebTable::takeReturned(int p) {
         std::size_t s = static_cast<std::size_t>(p);
         l.place = Place::Seat;
         seats_[s] = id;
-        screens_[s].clear();
         l.lastView.clear();
         push(l, stateMessage("player", p, codes_[s]));
         wake();

@@ -26,8 +26,6 @@ class LanHub;
 
 // Bytes that may wait for one browser; past this it is dropped.
 constexpr std::size_t MAX_BROWSER_BACKLOG = 1 << 20;
-// A seat's screen kept for reading a question's labels: its text since the last clear, at most this.
-constexpr std::size_t MAX_SCREEN_BYTES = 1 << 15;
 
 class WebTable {
   public:
@@ -133,7 +131,6 @@ class WebTable {
     int asked_ = -1;
     std::array<int, 6> seats_;
     std::array<std::string, 6> codes_;
-    std::array<std::string, 6> screens_;
     std::string lastPublicView_;
 };
 
