@@ -329,7 +329,7 @@ void WebHost::Server::tick() {
 
 WebHost::WebHost(LanHub& hub, const std::string& recordPath)
     : hub_(hub), table_(std::make_unique<WebTable>(hub)) {
-    table_->recordKept(!recordPath.empty());
+    table_->recordAt(recordPath);
     server_ = std::make_unique<Server>(*table_, recordPath);
     table_->onWake([server = server_.get()] { server->wake(); });
     hub_.attachWeb(table_.get());

@@ -120,8 +120,18 @@ std::string stateMessage(const char* state, int seatIndex, const std::string& co
 
 std::string badCodeMessage() { return dump(Json{{"t", "badcode"}}); }
 
-std::string endMessage(std::string_view result, bool record) {
-    return dump(Json{{"t", "end"}, {"result", std::string(result)}, {"record", record}});
+std::string endMessage(std::string_view result, bool record, int won) {
+    Json out{{"t", "end"}, {"result", std::string(result)}, {"record", record}};
+    out["won"] = won < 0 ? Json(nullptr) : Json(won == 1);
+    return dump(out);
+}
+
+std::string recordMessage(std::string_view record) {
+    return dump(Json{{"t", "record"}, {"text", std::string(record)}});
+}
+
+std::string logMessage(std::string_view text) {
+    return dump(Json{{"t", "log"}, {"text", std::string(text)}});
 }
 
 namespace {

@@ -51,6 +51,12 @@ std::string lobbyMessage(int joined, int wanted);
 // for its seat.
 std::string stateMessage(const char* state, int seat, const std::string& code);
 std::string badCodeMessage();
-std::string endMessage(std::string_view result, bool record);
+// The end: the result, whether a record follows, and whether this seat won (won: 1 or 0; -1 for a
+// browser that plays no seat).
+std::string endMessage(std::string_view result, bool record, int won);
+// The host's record of the game, whole, for the page to save.
+std::string recordMessage(std::string_view record);
+// The public log so far, for a browser that arrives mid-game.
+std::string logMessage(std::string_view text);
 
 } // namespace kvr

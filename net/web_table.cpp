@@ -1,10 +1,29 @@
 #include "net/web_table.hpp"
 
+#include <fstream>
+#include <iterator>
+
 #include "net/hub.hpp"
 
 namespace kvr {
 
-WebTable::WebTable(LanHub& hub) : hub_(hub) { seats_.fill(-1); }
+namespace {
+
+// The whole file, if it can be read and is not too large to send.
+bool readRecord(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in || in.tellg() > static_cast<std::streamoff>(MAX_RECORD_BYTES)) return false;
+    in.seekg(0);
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad() && !out.empty() && out.size() <= MAX_RECORD_BYTES;
+}
+
+} // namespace
+
+WebTable::WebTable(LanHub& hub) : hub_(hub) {
+    seats_.fill(-1);
+    roles_.fill(-1);
+}
 
 WebTable::Link* WebTable::find(int id) {
     auto it = links_.find(id);
@@ -16,9 +35,9 @@ void WebTable::wake() {
 }
 
 // A browser whose backlog is full reads nothing: it is let go, and a question waiting on it ends.
-void WebTable::push(Link& l, std::string message) {
+void WebTable::push(Link& l, std::string message, std::size_t limit) {
     if (l.closing) return;
-    if (l.outBytes + message.size() > MAX_BROWSER_BACKLOG) {
+    if (l.outBytes + message.size() > limit) {
         l.out.clear();
         l.outBytes = 0;
         close(l);
@@ -76,7 +95,9 @@ void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique
     if (ended_) {
         l.place = Place::Watching;
         push(l, lastPublicView_);
-        push(l, endMessage(endText_, recordKept_));
+        sendLog(l);
+        push(l, endMessage(endText_, recordSent_, -1));
+        if (recordSent_) push(l, record_, MAX_BROWSER_BACKLOG + MAX_RECORD_BYTES);
         close(l);
         wake();
         return;
@@ -130,8 +151,22 @@ void WebTable::watch(int id, std::unique_lock<std::mutex>& lock) {
         push(*l, stateMessage("watching", -1, ""));
         if (!lastPublicView_.empty()) push(*l, lastPublicView_);
         l->lastView = lastPublicView_;
+        sendLog(*l);
     }
     wake();
+}
+
+// Once per connection: a browser that already had the log has every line since by its text messages.
+void WebTable::sendLog(Link& l) {
+    if (l.logSent || publicLog_.empty()) return;
+    l.logSent = true;
+    push(l, logMessage(publicLog_));
+}
+
+int WebTable::wonBy(const Link& l) const {
+    if (l.place != Place::Seat && l.place != Place::Waiting) return -1;
+    if (l.seat < 0 || l.seat >= 6 || roles_[static_cast<std::size_t>(l.seat)] < 0) return -1;
+    return seatWon(mode_, static_cast<Role>(roles_[static_cast<std::size_t>(l.seat)]), endText_) ? 1 : 0;
 }
 
 void WebTable::disconnect(int id) {
@@ -200,6 +235,7 @@ void WebTable::tryCode(int id, const std::string& code, std::unique_lock<std::mu
     push(*l, stateMessage("waiting", seat, codes_[static_cast<std::size_t>(seat)]));
     if (!lastPublicView_.empty() && l->lastView != lastPublicView_) push(*l, lastPublicView_);
     l->lastView = lastPublicView_;
+    sendLog(*l);
     wake();
 }
 
@@ -275,6 +311,12 @@ void WebTable::showAll(std::string_view text) {
     std::unique_lock<std::mutex> lock(mutex_);
     std::vector<int> unseated;
     std::string message = textMessage(text, true);
+    publicLog_.append(text.data(), text.size());
+    if (publicLog_.size() > MAX_PUBLIC_LOG) {
+        // Cut at a line's start, and never inside a character: browsers read UTF-8.
+        std::size_t cut = publicLog_.find('\n', publicLog_.size() - MAX_PUBLIC_LOG / 2);
+        publicLog_.erase(0, cut == std::string::npos ? publicLog_.size() : cut + 1);
+    }
     for (auto& [id, l] : links_) {
         if (l.place == Place::Lobby) unseated.push_back(id);
         if (l.place == Place::Seat || l.place == Place::Waiting || l.place == Place::Watching)
@@ -322,6 +364,9 @@ void WebTable::refresh(const Views& views) {
     std::vector<std::string> seen;
     for (int p : held) seen.push_back(views(p, v) ? viewMessage(v, asked) : shared);
     std::lock_guard<std::mutex> lock(mutex_);
+    mode_ = v.mode;
+    for (std::size_t p = 0; p < 6 && p < v.seats.size(); ++p)
+        roles_[p] = v.seats[p].role ? static_cast<int>(*v.seats[p].role) : -1;
     for (std::size_t k = 0; k < held.size(); ++k) {
         Link* l = find(seats_[static_cast<std::size_t>(held[k])]);
         if (!l || l->lastView == seen[k]) continue;
@@ -366,15 +411,21 @@ Answer WebTable::ask(int p, const Prompt& prompt, std::string& line) {
     return Answer::Line;
 }
 
+// Every browser is sent the record as the host's file holds it now, its end line written: the page
+// keeps it, so that it can be saved after the host has gone.
 void WebTable::farewell(std::string_view text) {
+    std::string record;
+    bool kept = !recordPath_.empty() && readRecord(recordPath_, record);
     std::lock_guard<std::mutex> lock(mutex_);
     ended_ = true;
     endText_ = std::string(text);
+    recordSent_ = kept;
+    if (kept) record_ = recordMessage(record);
     std::string shown = textMessage(text, true);
-    std::string end = endMessage(endText_, recordKept_);
     for (auto& [id, l] : links_) {
         if (l.place == Place::Seat || l.place == Place::Waiting || l.place == Place::Watching) push(l, shown);
-        push(l, end);
+        push(l, endMessage(endText_, kept, wonBy(l)));
+        if (kept) push(l, record_, MAX_BROWSER_BACKLOG + MAX_RECORD_BYTES);
         close(l);
     }
     seats_.fill(-1);
