@@ -8,8 +8,10 @@ namespace kvr {
 
 const char* const HELP_TEXT =
     "单机：kavrin [--auto] [--mode normal|identity] [--seed N]\n"
-    "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20 [--web-port 9528，0为不开网页]\n"
+    "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20\n"
     "加入：kavrin --join 192.168.1.10 --port 9527\n"
+    "网页端口：--web-port 9528（默认为端口+1，0为不开网页）\n"
+    "远程座位答题时限：--answer-time 秒（默认0，一直等待；超时由AI代答这一次）\n"
     "电脑玩家：--ai classic（默认）|strong；构建：cmake -S . -B build && cmake --build build；"
     "对局记录：--record 文件，重放 --replay 文件，续玩 --resume 文件，存入数据库 --record-db 目录；"
     "强电脑每步思考：--think 毫秒（按局面数计，默认14），--plays-per-ms 本机每毫秒局面数\n";
@@ -89,6 +91,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, const Options
             cl.port = toInt(a, args[++i]);
         } else if (a == "--web-port" && hasValue) {
             cl.webPort = toInt(a, args[++i]);
+        } else if (a == "--answer-time" && hasValue) {
+            cl.answerSeconds = std::max(0, toInt(a, args[++i]));
         } else if (a == "--players" && hasValue) {
             cl.humans = std::max(1, std::min(6, toInt(a, args[++i])));
         } else if (a == "--wait" && hasValue) {

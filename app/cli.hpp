@@ -22,6 +22,8 @@ struct CommandLine {
     int webPort = -1;
     int humans = 6;
     int waitSeconds = 20;
+    // --answer-time: seconds a remote seat has for each answer before the computer answers it; 0: no limit.
+    int answerSeconds = 0;
     // --record: the game played is written there; --replay, --resume: a record played back or on.
     std::string recordPath;
     std::string replayPath;

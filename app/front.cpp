@@ -112,8 +112,9 @@ void playLocal(Mode mode, const Options& opt, const std::string& recordPath) {
     play(mode, opt, standardConsole(), recordPath);
 }
 
-void playHosted(Mode mode, const Options& opt, LanHub& hub, const std::string& recordPath) {
+void playHosted(Mode mode, const Options& opt, LanHub& hub, const std::string& recordPath, int answerSeconds) {
     HostedTable table(hub, standardConsole());
+    table.answerWithin(answerSeconds);
     play(mode, opt, table, recordPath, &table);
 }
 
@@ -269,6 +270,14 @@ void hostFlow(Mode mode, const Options& opt, const std::string& recordPath, int 
         return;
     }
     waitFor = std::max(1, waitFor);
+    std::string t;
+    if (!ask("远程座位答题时限秒数（默认0，一直等待）：", t)) return;
+    int answerSeconds = 0;
+    if (!t.empty() && !parseLeadingInt(t, answerSeconds)) {
+        std::cout << BAD_NUMBER_TEXT;
+        return;
+    }
+    answerSeconds = std::max(0, answerSeconds);
     LanHub hub;
     if (!hub.start(static_cast<std::uint16_t>(port))) {
         std::cout << "端口监听失败。\n";
@@ -280,7 +289,7 @@ void hostFlow(Mode mode, const Options& opt, const std::string& recordPath, int 
     servePage(web, port, webPort);
     std::cout << std::flush;
     hub.waitForClients(wanted - 1, waitFor);
-    playHosted(mode, opt, hub, recordPath);
+    playHosted(mode, opt, hub, recordPath, answerSeconds);
 }
 
 // The command-line host plays one game.
@@ -298,7 +307,7 @@ int hostFromCommandLine(const CommandLine& cl) {
     servePage(web, cl.port, cl.webPort);
     std::cout << std::flush;
     hub.waitForClients(cl.humans - 1, cl.waitSeconds);
-    playHosted(cl.opt.forcedMode.value_or(Identity), cl.opt, hub, cl.recordPath);
+    playHosted(cl.opt.forcedMode.value_or(Identity), cl.opt, hub, cl.recordPath, cl.answerSeconds);
     return 0;
 }
 

@@ -6,10 +6,13 @@
 namespace kvr {
 
 // The addressed seat's next answer, trimmed. False when no answer is to be had: local input has ended,
-// or the remote seat's player has gone, in which case the seat is handed to the computer. The
-// disconnect travels beside the text, so no typed line can pass for one.
+// the remote seat's player has gone, in which case the seat is handed to the computer, or the remote
+// player let the time for an answer pass, in which case everybody is told, answerTimedOut_ is set and
+// the seat stays the player's. The disconnect and the timeout travel beside the text, so no typed line
+// can pass for either.
 bool Game::readAnswer(std::string& out, const Prompt& prompt) {
     out.clear();
+    answerTimedOut_ = false;
     if (!io_ || !personAt(viewSeat_)) return false;
     std::string s;
     switch (io_->askFor(viewSeat_, prompt, s)) {
@@ -18,6 +21,10 @@ bool Game::readAnswer(std::string& out, const Prompt& prompt) {
         return true;
     case Answer::Dropped:
         dropSeat(viewSeat_);
+        return false;
+    case Answer::TimedOut:
+        answerTimedOut_ = true;
+        publicMessage("[网络] " + std::to_string(viewSeat_ + 1) + "号座位超时，本次由AI代答。\n");
         return false;
     default:
         return false;

@@ -234,8 +234,8 @@ RecordEvent readEvent(RecordReader& reader, const std::string& line) {
         e.seat = seat();
         prompt(e.prompt);
         if (!unescapeAnswer(rest, e.text)) reader.fail("回答中的反斜杠转义无效");
-    } else if (type == "closed" || type == "drop") {
-        e.type = type == "closed" ? RecordEvent::Closed : RecordEvent::Drop;
+    } else if (type == "closed" || type == "drop" || type == "timeout") {
+        e.type = type == "closed" ? RecordEvent::Closed : type == "drop" ? RecordEvent::Drop : RecordEvent::TimedOut;
         e.seat = seat();
         prompt(e.prompt);
         if (!rest.empty()) reader.fail("多余的内容");
@@ -257,6 +257,7 @@ RecordEvent readEvent(RecordReader& reader, const std::string& line) {
         reader.fail("无法识别的记录行“" + type + "”");
     }
     if (e.type == RecordEvent::Drop && e.seat < 0) reader.fail("断线的必须是某个座位");
+    if (e.type == RecordEvent::TimedOut && e.seat < 0) reader.fail("超时的必须是某个座位");
     return e;
 }
 
@@ -381,6 +382,10 @@ void RecordWriter::closed(int seat, const Prompt& prompt) {
 
 void RecordWriter::drop(int seat, const Prompt& prompt) {
     put("drop " + seatText(seat) + " " + promptText(prompt));
+}
+
+void RecordWriter::timeout(int seat, const Prompt& prompt) {
+    put("timeout " + seatText(seat) + " " + promptText(prompt));
 }
 
 void RecordWriter::back(int seat, long poll) { put("back " + seatText(seat) + " " + std::to_string(poll)); }

@@ -11,6 +11,7 @@
 //   answer SEAT KIND TEXT         seat 1..6 (0: the console, nobody in particular) answered TEXT
 //   closed SEAT KIND              the keyboard ended here: every later question at this console too
 //   drop SEAT KIND                the seat's remote player went away when asked this
+//   timeout SEAT KIND             the seat's remote player gave no answer to this in the time allowed
 //   back SEAT POLL                the seat's player came back at the game's POLL-th look (from 0)
 //   gone SEAT                     the player dealt this seat had left before the game began
 //   end TEXT                      the game's result was announced
@@ -51,7 +52,7 @@ struct RecordHead {
 
 // One line of a record after its head.
 struct RecordEvent {
-    enum Type { Reply, Closed, Drop, Back, Gone, End };
+    enum Type { Reply, Closed, Drop, TimedOut, Back, Gone, End };
     Type type = Reply;
     int seat = -1;
     Prompt prompt;
@@ -126,6 +127,7 @@ class RecordWriter {
     void answer(int seat, const Prompt& prompt, const std::string& text);
     void closed(int seat, const Prompt& prompt);
     void drop(int seat, const Prompt& prompt);
+    void timeout(int seat, const Prompt& prompt);
     void back(int seat, long poll);
     void gone(int seat);
     void end(std::string_view text);

@@ -10,6 +10,8 @@ Answer RecordingIo::askFor(int p, const Prompt& prompt, std::string& line) {
         writer_.answer(p, prompt, trimmed(line));
     } else if (a == Answer::Dropped) {
         writer_.drop(p, prompt);
+    } else if (a == Answer::TimedOut) {
+        writer_.timeout(p, prompt);
     } else if (!closed_) {
         closed_ = true;
         writer_.closed(p, prompt);

@@ -93,6 +93,9 @@ Answer ReplayIo::askFor(int p, const Prompt& prompt, std::string& line) {
         if (console) refuse(*e, seatName(p) + "不是远程座位，不会断线");
         remote_[p] = false;
         return Answer::Dropped;
+    case RecordEvent::TimedOut:
+        if (console) refuse(*e, seatName(p) + "不是远程座位，不会超时");
+        return Answer::TimedOut;
     case RecordEvent::Closed:
         if (!console) refuse(*e, seatName(p) + "是远程座位，不读本机键盘");
         closed_ = true;

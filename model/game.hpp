@@ -477,6 +477,10 @@ class Game {
     long haltAt_ = -1;
     bool midPlay_ = false;
     int viewSeat_ = -1;
+    // Set by readAnswer when the last question went unanswered in the time a remote seat is allowed (it
+    // then returns false, as for no answer): an asking site that sees it answers for the seat as the
+    // computer would. Cleared by every readAnswer.
+    bool answerTimedOut_ = false;
     bool ended_ = false;
     // One of the result texts, which are literals: a copy or an ended game never allocates for it.
     std::string_view result_;

@@ -10,8 +10,9 @@
 
 namespace kvr {
 
-// How a request for an answer ended: a line, no more input, or the seat's player went away.
-enum class Answer { Line, Closed, Dropped };
+// How a request for an answer ended: a line, no more input, the seat's player went away, or the seat's
+// remote player gave no answer within the time allowed (the seat stays the player's).
+enum class Answer { Line, Closed, Dropped, TimedOut };
 
 // What a question asks for: free text, a play-phase command, a number in lo..hi, y/n, a list of numbers
 // (an order), or Enter to go on.

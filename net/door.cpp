@@ -2,7 +2,6 @@
 // thread of its own, so that a visitor is answered even while the game waits for somebody's answer.
 #include <algorithm>
 #include <iostream>
-#include <random>
 
 #include "console/console_io.hpp"
 #include "model/text.hpp"
@@ -24,30 +23,26 @@ constexpr int READS_A_PASS = 64;
 // Told to a connection whose seat a newer connection took back with the same code.
 const char TAKEN_ELSEWHERE[] = "[网络] 另一个连接用同一座位码取回了座位，本连接将关闭。\n";
 
-std::uint64_t mix(std::uint64_t x) {
-    x += 0x9e3779b97f4a7c15ULL;
-    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-    return x ^ (x >> 31);
+// What a seat code was typed as, as the host keeps it: blanks dropped, letters in upper case.
+std::string codeAsKept(const std::string& typed) {
+    std::string code;
+    for (char ch : typed) {
+        if (ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n') continue;
+        code += ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+    }
+    return code;
 }
 
-std::string upper(std::string s) {
-    for (char& ch : s)
-        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-    return s;
+// Equal or not in a time that does not depend on where two codes of one length first differ.
+bool sameCode(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    unsigned char diff = 0;
+    for (std::size_t k = 0; k < a.size(); ++k)
+        diff = static_cast<unsigned char>(diff | (static_cast<unsigned char>(a[k]) ^ static_cast<unsigned char>(b[k])));
+    return diff == 0;
 }
 
 } // namespace
-
-// The clock and the hub's address are mixed in too, in case the system's entropy source is weak.
-std::uint64_t unpredictableSeed(const void* salt) {
-    std::random_device device;
-    std::uint64_t seed = (static_cast<std::uint64_t>(device()) << 32) ^ device();
-    seed ^= mix(static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-    seed ^= mix(static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
-                reinterpret_cast<std::uintptr_t>(salt));
-    return mix(seed);
-}
 
 void LanHub::openDoor() {
     if (doorOpen_.load() || !socketValid(listener_)) return;
@@ -60,16 +55,17 @@ std::string LanHub::seatPlayer(int p, SocketHandle s) {
     std::size_t seat = static_cast<std::size_t>(p);
     seats_[seat] = s;
     if (!codes_[seat].empty()) return codes_[seat];
-    std::uint64_t draw = mix(codeSeed_ ^ (static_cast<std::uint64_t>(p) << 56));
+    // Each code is a draw of its own: no code tells anything of another. 32 letters divide 256, so each
+    // byte gives one letter, every letter as likely as the next.
     for (;;) {
+        unsigned char bytes[CODE_LENGTH];
+        random_(bytes, sizeof bytes);
         std::string code;
-        std::uint64_t bits = draw;
-        for (int k = 0; k < CODE_LENGTH; ++k, bits /= 32) code += CODE_ALPHABET[bits % 32];
+        for (unsigned char b : bytes) code += CODE_ALPHABET[b % 32];
         if (seatWithCode(code) < 0) {
             codes_[seat] = code;
             return code;
         }
-        draw = mix(draw);
     }
 }
 
@@ -233,24 +229,34 @@ bool LanHub::serve(Visitor& v) {
 // still has one, is shut so that a game waiting on it goes on at once. An earlier visitor waiting for the
 // same seat is let go. A seat that is out takes nobody back.
 void LanHub::lineFrom(Visitor& v, const std::string& line) {
-    std::string code = upper(trimmed(line));
-    int seat = code.empty() ? -1 : seatWithCode(code);
-    if (seat >= 0 && out_[static_cast<std::size_t>(seat)]) {
+    int seat = claimLocked(line, v.seat, &v);
+    if (seat == -2) {
         if (!v.watching) watch(v, "[网络] 该座位已经出局，你可以观战。\n");
         return;
     }
     if (seat < 0) {
-        if (!v.watching) watch(v, code.empty() ? nullptr : "[网络] 座位码不对。\n");
+        if (!v.watching) watch(v, codeAsKept(line).empty() ? nullptr : "[网络] 座位码不对。\n");
         return;
     }
     if (seat == v.seat) return;
-    yieldSeat(seat, &v);
     bool spectator = v.watching && v.seat < 0;
     v.watching = true;
     v.seat = seat;
     v.out +=
         "[网络] 座位码正确：轮到" + std::to_string(seat + 1) + "号座位决定时交还给你，在此之前由AI代打。\n";
     if (spectator) notice("[观战] 有观众离开，现有" + std::to_string(spectatorsLocked()) + "人。\n");
+}
+
+// The one way a seat code takes a seat, for the line door and for browsers alike. A claimant that
+// already waits for that seat (it typed its code again) keeps its place; any other claimant takes the
+// seat from whoever held it or waited for it.
+int LanHub::claimLocked(const std::string& typed, int waitingFor, const Visitor* claimant) {
+    std::string code = codeAsKept(typed);
+    int seat = code.empty() ? -1 : seatWithCode(code);
+    if (seat < 0) return -1;
+    if (out_[static_cast<std::size_t>(seat)]) return -2;
+    if (seat != waitingFor) yieldSeat(seat, claimant);
+    return seat;
 }
 
 void LanHub::yieldSeat(int seat, const Visitor* claimant) {
@@ -275,14 +281,9 @@ void LanHub::yieldSeat(int seat, const Visitor* claimant) {
     if (web_) web_->seatClaimed(seat);
 }
 
-int LanHub::claimSeat(const std::string& code) {
+int LanHub::claimSeat(const std::string& code, int waitingFor) {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::string given = upper(trimmed(code));
-    int seat = given.empty() ? -1 : seatWithCode(given);
-    if (seat < 0) return -1;
-    if (out_[static_cast<std::size_t>(seat)]) return -2;
-    yieldSeat(seat, nullptr);
-    return seat;
+    return claimLocked(code, waitingFor, nullptr);
 }
 
 bool LanHub::takeSpectatorPlace() {
@@ -345,10 +346,12 @@ void LanHub::closeVisitor(Visitor& v) {
         notice("[观战] 有观众离开，现有" + std::to_string(spectatorsLocked()) + "人。\n");
 }
 
+// Every seat's code is compared, in full: the time taken tells nothing of how near a guess came.
 int LanHub::seatWithCode(const std::string& code) const {
+    int found = -1;
     for (std::size_t p = 0; p < codes_.size(); ++p)
-        if (!codes_[p].empty() && codes_[p] == code) return static_cast<int>(p);
-    return -1;
+        if (!codes_[p].empty() && sameCode(codes_[p], code)) found = static_cast<int>(p);
+    return found;
 }
 
 int LanHub::spectatorsLocked() const {

@@ -64,7 +64,7 @@ Answer HostedTable::askFor(int p, const Prompt& prompt, std::string& line) {
     if (!web_) return ask(p, line);
     web_->asking(p);
     refreshViews();
-    Answer a = web_->holds(p) ? web_->ask(p, prompt, line) : ask(p, line);
+    Answer a = web_->holds(p) ? web_->ask(p, prompt, line, answerSeconds_) : ask(p, line);
     web_->asking(-1);
     refreshViews();
     return a;
@@ -80,9 +80,9 @@ Answer HostedTable::ask(int p, std::string& line) {
         }
         return console_.readLine(line);
     }
-    if (hub_.receiveLine(s, line)) return Answer::Line;
-    hub_.unseat(p);
-    return Answer::Dropped;
+    Answer a = hub_.receiveAnswer(s, line, answerSeconds_);
+    if (a == Answer::Dropped) hub_.unseat(p);
+    return a;
 }
 
 int HostedTable::remotePlayers() const { return static_cast<int>(remotes_.size()); }

@@ -40,6 +40,9 @@ class HostedTable : public TableIo {
     // Where browsers get their views from: `views(p, v)` fills seat p's view, or (p = -1) the public one,
     // false while there is no table yet. Without it browsers get text and questions only.
     void showViews(std::function<bool(int, SeatView&)> views) { views_ = std::move(views); }
+    // A remote seat, a browser's or a line client's, has `seconds` to answer each question (0: no
+    // limit); past that its question ends TimedOut.
+    void answerWithin(int seconds) { answerSeconds_ = seconds < 0 ? 0 : seconds; }
 
   private:
     // A remote player: a line client (its socket) or a browser (its id at the web table).
@@ -57,6 +60,7 @@ class HostedTable : public TableIo {
     // Remote players in the order they joined, fixed when the game begins.
     std::vector<Remote> remotes_;
     std::function<bool(int, SeatView&)> views_;
+    int answerSeconds_ = 0;
 };
 
 } // namespace kvr

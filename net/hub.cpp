@@ -8,7 +8,7 @@
 
 namespace kvr {
 
-LanHub::LanHub() : socketsReady_(startNetworking()), codeSeed_(unpredictableSeed(this)) {
+LanHub::LanHub(SecureSource random) : socketsReady_(startNetworking()), random_(std::move(random)) {
     seats_.fill(INVALID_NET_SOCKET);
 }
 
@@ -154,6 +154,52 @@ bool LanHub::receiveLine(SocketHandle s, std::string& out) {
         }
         box.rest.erase(0, used);
         if (ended) return true;
+    }
+}
+
+} // namespace kvr
+
+namespace kvr {
+
+Answer LanHub::receiveAnswer(SocketHandle s, std::string& out, int seconds) {
+    if (seconds <= 0) return receiveLine(s, out) ? Answer::Line : Answer::Dropped;
+    out.clear();
+    if (!socketValid(s)) return Answer::Dropped;
+    Inbox& box = inbox(s);
+    if (box.broken) return Answer::Dropped;
+    char buf[MAX_LINE_BYTES];
+    if (box.late) {
+        box.late = false;
+        while (!box.broken && waitReadable(s, 0)) {
+            long got = receiveSome(s, buf, sizeof buf);
+            if (got <= 0) box.broken = true;
+            else box.rest.append(buf, static_cast<std::size_t>(got));
+            std::size_t end = box.rest.rfind('\n');
+            if (end != std::string::npos) box.rest.erase(0, end + 1);
+            if (box.rest.size() > MAX_LINE_BYTES) box.rest.resize(MAX_LINE_BYTES);
+        }
+        std::size_t end = box.rest.rfind('\n');
+        if (end != std::string::npos) box.rest.erase(0, end + 1);
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        if (box.rest.find('\n') != std::string::npos) return receiveLine(s, out) ? Answer::Line : Answer::Dropped;
+        if (box.broken) return Answer::Dropped;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            box.late = true;
+            return Answer::TimedOut;
+        }
+        if (!waitReadable(s, static_cast<int>(std::min<long long>(left.count(), 1000)))) continue;
+        long got = receiveSome(s, buf, sizeof buf);
+        if (got <= 0) {
+            box.broken = true;
+            return Answer::Dropped;
+        }
+        box.rest.append(buf, static_cast<std::size_t>(got));
+        // A line longer than the limit keeps only its start, as receiveLine would.
+        if (box.rest.find('\n') == std::string::npos && box.rest.size() > MAX_LINE_BYTES)
+            box.rest.resize(MAX_LINE_BYTES);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "model/table_io.hpp"
 #include "net/socket.hpp"
 
 namespace kvr {
@@ -32,8 +34,10 @@ constexpr int CODE_WAIT_MS = 5000;
 // nowhere in the length of a game.
 constexpr int CODE_TRY_MS = 1000;
 
-// A number nobody can work out from outside this process, for seat codes.
-std::uint64_t unpredictableSeed(const void* salt);
+// Fills `n` bytes from a source nobody outside this process can foresee. Seat codes are drawn from it.
+using SecureSource = std::function<void(unsigned char* bytes, std::size_t n)>;
+// The system's own: getrandom or /dev/urandom, BCryptGenRandom on Windows.
+void systemRandom(unsigned char* bytes, std::size_t n);
 
 // The order in which players joined a lobby, line clients and browsers alike: each joiner's ticket is
 // larger than every earlier one's.
@@ -43,7 +47,8 @@ class WebTable;
 
 class LanHub {
   public:
-    LanHub();
+    // Seat codes are drawn from `random` (the system's secure source unless a test gives another).
+    explicit LanHub(SecureSource random = systemRandom);
     ~LanHub();
     LanHub(const LanHub&) = delete;
     LanHub& operator=(const LanHub&) = delete;
@@ -66,6 +71,10 @@ class LanHub {
     void broadcast(std::string_view text);
     // The client's next line without "\r", at most MAX_LINE_BYTES kept; false when the connection ended.
     bool receiveLine(SocketHandle s, std::string& out);
+    // The same as an answer to a question, waiting at most `seconds` (0: no limit): Line, Dropped when the
+    // connection ended, TimedOut when the time passed. After a timeout, lines that were typed before the
+    // next question are answers to the one that timed out, and are dropped.
+    Answer receiveAnswer(SocketHandle s, std::string& out, int seconds);
 
     // The game has begun: from now on a connection is greeted, asked for a seat code, and then either
     // waits to take its seat back or watches. The door runs on a thread of its own until closeAll.
@@ -98,8 +107,9 @@ class LanHub {
     WebTable* web() const { return web_; }
     long ticketOf(SocketHandle s) const;
     // A seat code given by a browser: the seat it opens, whose connection is shut and whose earlier
-    // claimants are let go, as at the door; -1 when no seat has that code, -2 when the seat is out.
-    int claimSeat(const std::string& code);
+    // claimants are let go, as at the door; -1 when no seat has that code, -2 when the seat is out. A
+    // browser that already waits for that seat (`waitingFor`) keeps its place, and nobody is let go.
+    int claimSeat(const std::string& code, int waitingFor);
     // A browser spectator's place; false when all eight are taken.
     bool takeSpectatorPlace();
     void leaveSpectatorPlace();
@@ -110,6 +120,7 @@ class LanHub {
     struct Inbox {
         std::string rest;
         bool broken = false;
+        bool late = false;
     };
     Inbox& inbox(SocketHandle s) { return inboxes_[s]; }
 
@@ -144,6 +155,7 @@ class LanHub {
     // Seat p's code was given: its connection is shut so that a game waiting on it goes on at once, and
     // whoever else waits for it is let go.
     void yieldSeat(int p, const Visitor* claimant);
+    int claimLocked(const std::string& typed, int waitingFor, const Visitor* claimant);
 
     SocketHandle listener_ = INVALID_NET_SOCKET;
     std::vector<SocketHandle> clients_;
@@ -162,10 +174,10 @@ class LanHub {
     // Connections whose seat a newer connection took back with its code: the door tells each, outside its
     // lock, and shuts it, so that a game waiting on it goes on at once.
     std::vector<SocketHandle> supplanted_;
-    // Seat codes come from the system's entropy, never from the game's seed or random engine: a seed is
-    // small, may be given on the command line and is written into records, so codes drawn from it could
-    // be worked out by anybody who knows or guesses it.
-    std::uint64_t codeSeed_ = 0;
+    // Seat codes come from the system's secure source, never from the game's seed or random engine: a
+    // seed is small, may be given on the command line and is written into records, so codes drawn from
+    // it could be worked out by anybody who knows or guesses it.
+    SecureSource random_;
     std::array<SocketHandle, 6> seats_;
     std::array<std::string, 6> codes_;
     std::array<bool, 6> out_{};

@@ -12,8 +12,12 @@ namespace kvr {
 class LanHub;
 class WebTable;
 
-// Connections open at once at most, pages and browsers together; more are closed as they come.
+// Connections open at once at most, pages and browsers together, and from any one address. Past either
+// limit a newcomer displaces the oldest connection that has not said who it is, or is closed.
 constexpr int MAX_WEB_CONNECTIONS = 40;
+constexpr int MAX_WEB_CONNECTIONS_FROM_ONE = 16;
+// How long a WebSocket may take to send its hello before it is closed.
+constexpr int HELLO_WAIT_MS = 5000;
 
 class WebHost {
   public:

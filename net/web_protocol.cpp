@@ -202,9 +202,16 @@ BrowserMessage parseBrowserMessage(std::string_view text) {
         auto value = j.find("value");
         if (id == j.end() || !id->is_number_integer() || value == j.end()) return m;
         m.question = id->get<long>();
+        if (m.question <= 0) return m;
+        // An answer whose value the console could not have read is still an answer: the page is told
+        // and asked again.
         BrowserMessage answer = m;
-        if (m.question <= 0 || !answerValue(*value, answer)) return m;
         answer.type = BrowserMessage::Answer;
+        if (!answerValue(*value, answer)) {
+            answer.shape = BrowserMessage::None;
+            answer.text.clear();
+            answer.numbers.clear();
+        }
         return answer;
     }
     return m;

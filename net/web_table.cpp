@@ -53,12 +53,23 @@ void WebTable::close(Link& l) {
     answered_.notify_all();
 }
 
-int WebTable::connect() {
+int WebTable::connect(const std::string& from) {
     std::lock_guard<std::mutex> lock(mutex_);
     int id = nextId_++;
     Link& l = links_[id];
-    l.nextTry = Clock::now() + std::chrono::milliseconds(CODE_TRY_MS);
+    l.from = from;
+    l.nextTry = Clock::now();
     return id;
+}
+
+// A page's first code, the one it kept, is tried at once when its address has tried none in the last
+// second: a reload is back without waiting, a guesser still gets one guess a second.
+bool WebTable::codeDue(Link& l, Clock::time_point now) {
+    auto it = nextTryFrom_.find(l.from);
+    if (now < l.nextTry || (it != nextTryFrom_.end() && now < it->second)) return false;
+    l.nextTry = now + std::chrono::milliseconds(CODE_TRY_MS);
+    nextTryFrom_[l.from] = l.nextTry;
+    return true;
 }
 
 WebTable::Received WebTable::receive(int id, const BrowserMessage& m) {
@@ -80,7 +91,13 @@ WebTable::Received WebTable::receive(int id, const BrowserMessage& m) {
         if (l->place != Place::Seat || m.question > l->question) return Received::Refused;
         if (m.question < l->question || l->answered) return Received::Taken;
         std::string line;
-        if (!answerLine(m, l->prompt, line)) return Received::Refused;
+        // What the console could not have read is refused as the console refuses it, and asked again.
+        if (!answerLine(m, l->prompt, line)) {
+            push(*l, textMessage("输入无效。\n", false));
+            push(*l, l->askText);
+            wake();
+            return Received::Taken;
+        }
         l->answer = line;
         l->answered = true;
         answered_.notify_all();
@@ -94,7 +111,7 @@ WebTable::Received WebTable::receive(int id, const BrowserMessage& m) {
 void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique_lock<std::mutex>& lock) {
     if (ended_) {
         l.place = Place::Watching;
-        push(l, lastPublicView_);
+        if (!lastPublicView_.empty()) push(l, lastPublicView_);
         sendLog(l);
         push(l, endMessage(endText_, recordSent_, -1));
         if (recordSent_) push(l, record_, MAX_BROWSER_BACKLOG + MAX_RECORD_BYTES);
@@ -122,6 +139,10 @@ void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique
         l.code = code;
         push(l, stateMessage("deciding", -1, ""));
         wake();
+        if (codeDue(l, Clock::now())) {
+            l.code.clear();
+            tryCode(id, code, lock);
+        }
         return;
     }
     watch(id, lock);
@@ -141,6 +162,7 @@ void WebTable::watch(int id, std::unique_lock<std::mutex>& lock) {
         }
         return;
     }
+    l->placed = placed;
     if (!placed) {
         push(*l, textMessage("[观战] 观战席已满（最多8人），连接将关闭。\n", true));
         push(*l, stateMessage("full", -1, ""));
@@ -175,7 +197,7 @@ void WebTable::disconnect(int id) {
         std::lock_guard<std::mutex> lock(mutex_);
         Link* l = find(id);
         if (!l) return;
-        spectator = l->place == Place::Watching && l->seat < 0;
+        spectator = l->placed;
         links_.erase(id);
         answered_.notify_all();
     }
@@ -196,12 +218,13 @@ void WebTable::tick() {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!doorOpen_ || ended_) return;
     auto now = Clock::now();
+    for (auto it = nextTryFrom_.begin(); it != nextTryFrom_.end();)
+        it = it->second <= now ? nextTryFrom_.erase(it) : std::next(it);
     std::vector<std::pair<int, std::string>> due;
     for (auto& [id, l] : links_) {
-        if (l.code.empty() || l.closing || now < l.nextTry) continue;
+        if (l.code.empty() || l.closing || !codeDue(l, now)) continue;
         due.emplace_back(id, l.code);
         l.code.clear();
-        l.nextTry = now + std::chrono::milliseconds(CODE_TRY_MS);
     }
     for (auto& [id, code] : due) tryCode(id, code, lock);
 }
@@ -209,16 +232,20 @@ void WebTable::tick() {
 // As at the door: a right code makes the browser wait for its seat, watching meanwhile; the seat's
 // connection and earlier claimants are let go by the hub. A wrong code, or one of a seat that is out,
 // leaves the browser watching.
+// As at the door, and through the same claim: a right code makes the browser wait for its seat,
+// watching meanwhile; the seat's connection and earlier claimants are let go by the hub. The code of the
+// seat it already waits for keeps its place. A wrong code, or one of a seat that is out, leaves the
+// browser watching.
 void WebTable::tryCode(int id, const std::string& code, std::unique_lock<std::mutex>& lock) {
     Link* l = find(id);
     if (!l || l->closing) return;
-    bool spectator = l->place == Place::Watching && l->seat < 0;
+    int waitingFor = l->place == Place::Waiting ? l->seat : -1;
     lock.unlock();
-    int seat = hub_.claimSeat(code);
-    if (seat >= 0 && spectator) hub_.leaveSpectatorPlace();
+    int seat = hub_.claimSeat(code, waitingFor);
     lock.lock();
     l = find(id);
     if (!l || l->closing) return;
+    if (seat >= 0 && seat == waitingFor) return;
     if (seat < 0) {
         push(*l, textMessage(seat == -2 ? "[网络] 该座位已经出局，你可以观战。\n" : "[网络] 座位码不对。\n",
                              false));
@@ -227,6 +254,8 @@ void WebTable::tryCode(int id, const std::string& code, std::unique_lock<std::mu
         wake();
         return;
     }
+    bool spectator = l->placed;
+    l->placed = false;
     l->place = Place::Waiting;
     l->seat = seat;
     push(*l, textMessage("[网络] 座位码正确：轮到" + std::to_string(seat + 1) +
@@ -237,6 +266,11 @@ void WebTable::tryCode(int id, const std::string& code, std::unique_lock<std::mu
     l->lastView = lastPublicView_;
     sendLog(*l);
     wake();
+    if (spectator) {
+        lock.unlock();
+        hub_.leaveSpectatorPlace();
+        lock.lock();
+    }
 }
 
 void WebTable::lobby(int lineClients, int wanted) {
@@ -382,7 +416,7 @@ void WebTable::refresh(const Views& views) {
     wake();
 }
 
-Answer WebTable::ask(int p, const Prompt& prompt, std::string& line) {
+Answer WebTable::ask(int p, const Prompt& prompt, std::string& line, int seconds) {
     std::unique_lock<std::mutex> lock(mutex_);
     std::size_t s = static_cast<std::size_t>(p);
     int id = seats_[s];
@@ -396,12 +430,21 @@ Answer WebTable::ask(int p, const Prompt& prompt, std::string& line) {
     l->prompt = prompt;
     l->prompt.query = nullptr;
     l->answered = false;
-    push(*l, askMessage(question, prompt));
+    l->askText = askMessage(question, prompt);
+    push(*l, l->askText);
     wake();
-    answered_.wait(lock, [this, id, question] {
+    auto settled = [this, id, question] {
         Link* x = find(id);
         return !x || x->closing || (x->question == question && x->answered);
-    });
+    };
+    if (seconds <= 0)
+        answered_.wait(lock, settled);
+    else if (!answered_.wait_for(lock, std::chrono::seconds(seconds), settled)) {
+        // An answer that comes after this is to a question the game no longer asks: it is ignored.
+        l = find(id);
+        if (l) l->answered = true;
+        return Answer::TimedOut;
+    }
     l = find(id);
     if (!l || l->closing || !l->answered) {
         seats_[s] = -1;
@@ -465,6 +508,7 @@ int WebTable::seatOut(int p) {
         if (l.place != Place::Waiting || l.seat != p) continue;
         l.place = Place::Watching;
         l.seat = -1;
+        l.placed = true;
         push(l, textMessage("[网络] 你的座位已经出局，现在转为观战。\n", false));
         push(l, stateMessage("watching", -1, ""));
         ++watching;

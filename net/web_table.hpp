@@ -43,8 +43,9 @@ class WebTable {
     // The file of the record the host keeps (empty: none); each browser is sent it at the end.
     void recordAt(std::string path) { recordPath_ = std::move(path); }
 
-    // The web thread's side. A new browser's id; its first message is a hello.
-    int connect();
+    // The web thread's side. A new browser's id, connected from address `from`; its first message is a
+    // hello.
+    int connect(const std::string& from = "");
     // What became of a browser's message: it answered the question asked, it was taken or ignored, or it
     // is not one this browser may send now and its connection is to be closed.
     enum class Received { Answered, Taken, Refused };
@@ -79,8 +80,9 @@ class WebTable {
     void refresh(const Views& views);
     // Whether the game is over (its record may be downloaded).
     bool over() const;
-    // Seat p's answer from its browser; Dropped when the browser is gone or its seat was taken over.
-    Answer ask(int p, const Prompt& prompt, std::string& line);
+    // Seat p's answer from its browser; Dropped when the browser is gone or its seat was taken over,
+    // TimedOut when `seconds` (0: no limit) passed without one.
+    Answer ask(int p, const Prompt& prompt, std::string& line, int seconds = 0);
     void farewell(std::string_view text);
 
     // The hub's side, called under the hub's lock: a seat code for seat p was accepted (its browser,
@@ -96,6 +98,9 @@ class WebTable {
     struct Link {
         Place place = Place::Hello;
         int seat = -1;
+        std::string from;
+        // Whether it holds one of the eight spectators' places.
+        bool placed = false;
         long ticket = 0;
         std::deque<std::string> out;
         std::size_t outBytes = 0;
@@ -103,9 +108,10 @@ class WebTable {
         // A seat code to try once `nextTry` has come: one guess a second, as at the door.
         std::string code;
         Clock::time_point nextTry;
-        // The question asked of its seat, and the answer once given.
+        // The question asked of its seat (and its message, to ask again), and the answer once given.
         long question = 0;
         Prompt prompt;
+        std::string askText;
         bool answered = false;
         std::string answer;
         std::string lastView;
@@ -119,6 +125,9 @@ class WebTable {
     void wake();
     void helloLocked(int id, Link& l, const std::string& code, std::unique_lock<std::mutex>& lock);
     void tryCode(int id, const std::string& code, std::unique_lock<std::mutex>& lock);
+    // Whether a code from this browser may be tried now; if so, the next waits a second, for it and
+    // for every browser at its address.
+    bool codeDue(Link& l, Clock::time_point now);
     void watch(int id, std::unique_lock<std::mutex>& lock);
     Link* find(int id);
 
@@ -134,6 +143,8 @@ class WebTable {
     mutable std::mutex mutex_;
     std::condition_variable answered_;
     std::map<int, Link> links_;
+    // When the next seat code from each address may be tried: reconnecting gains a guesser nothing.
+    std::map<std::string, Clock::time_point> nextTryFrom_;
     int nextId_ = 0;
     long nextQuestion_ = 0;
     int lineClients_ = 0;

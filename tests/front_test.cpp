@@ -85,9 +85,11 @@ TEST(CommandLine, HelpAndRefusals) {
     EXPECT_EQ(help.rc, 0);
     EXPECT_EQ(help.out.substr(0, help.out.find("电脑玩家：--ai classic（默认）|strong；构建")),
               "单机：kavrin [--auto] [--mode normal|identity] [--seed N]\n"
-              "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20 [--web-port 9528，0为不开网页]\n"
-              "加入：kavrin --join 192.168.1.10 --port 9527\n");
-    EXPECT_TRUE(std::count(help.out.begin(), help.out.end(), '\n') == 4 && help.out.back() == '\n');
+              "主机：kavrin --host --mode identity --port 9527 --players 6 --wait 20\n"
+              "加入：kavrin --join 192.168.1.10 --port 9527\n"
+              "网页端口：--web-port 9528（默认为端口+1，0为不开网页）\n"
+              "远程座位答题时限：--answer-time 秒（默认0，一直等待；超时由AI代答这一次）\n");
+    EXPECT_TRUE(std::count(help.out.begin(), help.out.end(), '\n') == 6 && help.out.back() == '\n');
     const std::string bad = "游戏错误：", port = "端口无效，必须是1~65535的整数。\n";
     auto refused = [&bad](const char* args, const std::string& msg) {
         Proc r = kavrin(args);
@@ -95,7 +97,8 @@ TEST(CommandLine, HelpAndRefusals) {
         EXPECT_TRUE(msg == bad ? r.err.rfind(bad, 0) == 0 && r.err.back() == '\n' : r.err == msg) << args;
     };
     for (const char* a :
-         {"--seed x", "--max-rounds abc --auto", "--port z", "--players ''", "--wait q --help"})
+         {"--seed x", "--max-rounds abc --auto", "--port z", "--players ''", "--wait q --help",
+          "--host --answer-time soon"})
         refused(a, bad);
     for (const char* a : {"--host --port 0", "--port -1 --host", "--join 10.0.0.1 --port 65536 --tutorial",
                           "--host --web-port 65536", "--web-port -2 --host"})

@@ -27,6 +27,7 @@
 
 #include "net/hub.hpp"
 #include "net/socket.hpp"
+#include "net/web_guard.hpp"
 #include "net/web_host.hpp"
 #include "net/web_protocol.hpp"
 #include "net/web_table.hpp"
@@ -745,6 +746,311 @@ TEST(WebSeats, LateSpectatorsLogAndTheEndsRecord) {
     ASSERT_NE(first(got, "end"), nullptr);
     EXPECT_EQ((*first(got, "end"))["record"], false);
     EXPECT_EQ(first(got, "record"), nullptr);
+}
+
+// Only the host's own page opens the game's WebSocket: a foreign or null Origin, a foreign Host, the
+// wrong scheme or port are refused; no Origin at all is no browser and may come in.
+TEST(WebGuard, OnlyTheHostsOwnPageMayUpgrade) {
+    const std::vector<std::string> names{"localhost", "127.0.0.1", "192.168.1.10", "kavrin-box"};
+    for (auto [host, origin] : std::vector<std::pair<const char*, const char*>>{
+             {"127.0.0.1:9528", "http://127.0.0.1:9528"},
+             {"localhost:9528", "http://localhost:9528"},
+             {"192.168.1.10:9528", "http://192.168.1.10:9528"},
+             {"KAVRIN-BOX:9528", "http://kavrin-box:9528"},
+             {"127.0.0.1", "http://localhost:9528"}})
+        EXPECT_TRUE(upgradeAllowed(host, true, origin, names, 9528)) << host << " " << origin;
+    EXPECT_TRUE(upgradeAllowed("127.0.0.1:9528", false, "", names, 9528));
+    for (const char* origin : {"null", "", "http://evil.example", "http://evil.example:9528", "https://127.0.0.1:9528",
+                               "http://127.0.0.1:9529", "http://127.0.0.1", "http://127.0.0.1:9528/x",
+                               "http://me@127.0.0.1:9528", "ws://127.0.0.1:9528", "http://127.0.0.1.evil.example:9528",
+                               "http://[::1]:9528"})
+        EXPECT_FALSE(upgradeAllowed("127.0.0.1:9528", true, origin, names, 9528)) << origin;
+    for (const char* host : {"evil.example:9528", "evil.example", "127.0.0.1:80", "", "[::1]:9528", "127.0.0.1:x",
+                             "127.0.0.1:9528 "})
+        EXPECT_FALSE(upgradeAllowed(host, false, "", names, 9528)) << host;
+    EXPECT_TRUE(originAllowed("http://localhost", names, 80));
+
+    auto policy = [](const std::string& host) {
+        for (const auto& [name, value] : pageHeaders(host))
+            if (name == "Content-Security-Policy") return value;
+        return std::string();
+    };
+    EXPECT_NE(policy("127.0.0.1:9528").find("connect-src 'self' ws://127.0.0.1:9528;"), std::string::npos);
+    EXPECT_NE(policy("").find("connect-src 'self';"), std::string::npos);
+    EXPECT_NE(policy("").find("frame-ancestors 'none'"), std::string::npos);
+    EXPECT_EQ(policy("").find("ws: "), std::string::npos);
+}
+
+// An upgrade request to the page's port, with the Host and (when not null) Origin given.
+std::string upgrade(std::uint16_t port, const std::string& host, const char* origin, bool& closed) {
+    std::string request = "GET /ws HTTP/1.1\r\nHost: " + host +
+                          "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n";
+    if (origin) request += std::string("Origin: ") + origin + "\r\n";
+    return exchange(port, request + "\r\n", closed, 2);
+}
+
+// A stranger's page is refused with 403 and nothing else, in the lobby and during the game alike; the
+// page's own origin gets its WebSocket. Every page response carries the headers that keep the page to
+// itself, a 405 says what is allowed, and /record is not found until the game is over, record or none.
+TEST(WebSeats, ForeignPagesAreRefusedInLobbyAndGame) {
+    std::uint16_t port = freePort(), web = static_cast<std::uint16_t>(port + 1);
+    Host host(hostArgs(port, 2, "normal", 75), true);
+    ASSERT_TRUE(host.waitFor("目标真人", 10));
+    const std::string own = "127.0.0.1:" + std::to_string(web), ownOrigin = "http://" + own;
+    auto check = [&](const char* when) {
+        SCOPED_TRACE(when);
+        bool closed = false;
+        for (auto [h, origin] : std::vector<std::pair<std::string, const char*>>{
+                 {own, "http://evil.example"}, {own, "null"}, {"evil.example:" + std::to_string(web), nullptr},
+                 {"evil.example:" + std::to_string(web), ownOrigin.c_str()}}) {
+            std::string got = upgrade(web, h, origin, closed);
+            EXPECT_EQ(got.rfind("HTTP/1.1 403", 0), 0u) << got;
+            EXPECT_TRUE(closed);
+            EXPECT_EQ(got.substr(got.size() - 4), "\r\n\r\n") << got;
+            EXPECT_EQ(got.find("Upgrade"), std::string::npos) << got;
+        }
+        EXPECT_EQ(upgrade(web, own, ownOrigin.c_str(), closed).rfind("HTTP/1.1 101", 0), 0u);
+        std::string page = exchange(web, "GET / HTTP/1.1\r\nHost: " + own + "\r\nConnection: close\r\n\r\n", closed);
+        EXPECT_EQ(page.rfind("HTTP/1.1 200", 0), 0u);
+        for (const std::string& header :
+             {"Content-Security-Policy: default-src 'self'; connect-src 'self' ws://" + own + ";",
+              std::string("frame-ancestors 'none'"), std::string("X-Content-Type-Options: nosniff"),
+              std::string("Referrer-Policy: no-referrer")})
+            EXPECT_NE(page.find(header), std::string::npos) << header;
+        std::string refused = exchange(web, "DELETE / HTTP/1.1\r\nHost: " + own + "\r\n\r\n", closed);
+        EXPECT_EQ(refused.rfind("HTTP/1.1 405", 0), 0u);
+        EXPECT_NE(refused.find("Allow: GET, HEAD"), std::string::npos);
+        EXPECT_EQ(exchange(web, "GET /record HTTP/1.1\r\nHost: " + own + "\r\n\r\n", closed).rfind("HTTP/1.1 404", 0),
+                  0u);
+    };
+    check("lobby");
+    Browser player(web, "", true, 3);
+    ASSERT_TRUE(player.waitFor(isState("lobby"), 10));
+    ASSERT_TRUE(host.waitFor("选择武将", 10));
+    check("game");
+    host.release();
+    ASSERT_TRUE(player.waitFor(isEnd(), 60));
+    EXPECT_EQ(host.finish(30), 0);
+}
+
+// /record is the game's record once the game is over, and not before; a host that keeps none has none.
+TEST(WebSeats, RecordOnlyOnceTheGameIsOver) {
+    const std::string path = "/tmp/kvr_web_record_only_" + std::to_string(getpid());
+    std::ofstream(path) << "kavrin-record 1\n";
+    for (bool kept : {true, false}) {
+        LanHub hub;
+        WebHost host(hub, kept ? path : "");
+        ASSERT_TRUE(host.start(0));
+        bool closed = false;
+        auto get = [&] {
+            return exchange(host.port(), "GET /record HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n", closed);
+        };
+        EXPECT_EQ(get().rfind("HTTP/1.1 404", 0), 0u);
+        host.table().openDoor();
+        EXPECT_EQ(get().rfind("HTTP/1.1 404", 0), 0u);
+        host.table().farewell("结束\n");
+        std::string got = get();
+        EXPECT_EQ(got.rfind(kept ? "HTTP/1.1 200" : "HTTP/1.1 404", 0), 0u) << got;
+        EXPECT_EQ(got.find("kavrin-record 1") != std::string::npos, kept);
+    }
+    unlink(path.c_str());
+}
+
+// What a browser at the web table has been sent since last asked.
+std::vector<Json> sent(WebTable& table, int id) {
+    std::vector<std::string> raw;
+    table.take(id, raw);
+    std::vector<Json> out;
+    for (const std::string& r : raw) out.push_back(Json::parse(r));
+    return out;
+}
+
+bool hasState(const std::vector<Json>& ms, const char* state) {
+    return std::any_of(ms.begin(), ms.end(), [state](const Json& m) { return isState(state)(m); });
+}
+
+BrowserMessage hello(const std::string& code) {
+    return parseBrowserMessage(Json{{"t", "hello"}, {"code", code}}.dump());
+}
+
+// A hub with its door open, a web table attached, and the codes of seats 0 and 1.
+struct Door {
+    LanHub hub;
+    WebTable table{hub};
+    std::string code0, code1;
+    Door() {
+        hub.attachWeb(&table);
+        code0 = hub.seatPlayer(0, INVALID_NET_SOCKET);
+        code1 = hub.seatPlayer(1, INVALID_NET_SOCKET);
+        table.openDoor();
+    }
+    ~Door() { hub.attachWeb(nullptr); }
+    int open(const std::string& from, const std::string& code) {
+        int id = table.connect(from);
+        EXPECT_EQ(table.receive(id, hello(code)), WebTable::Received::Taken);
+        return id;
+    }
+};
+
+// A seat code from a page: in lower case and with blanks it is the same code; typed again by the page
+// that waits for that seat it keeps the place; a waiting player is no spectator; a newer page with the
+// code replaces the older, which is told; guesses from one address wait a second each, however many
+// connections they come over.
+TEST(WebDoor, SeatCodesFromPages) {
+    Door d;
+    std::string typed;
+    for (char c : d.code0) typed += std::string(1, static_cast<char>(std::tolower(c))) + " ";
+    int watcher = d.open("10.0.0.1", "");
+    EXPECT_EQ(d.hub.spectatorCount(), 1);
+    d.table.receive(watcher, parseBrowserMessage(Json{{"t", "code"}, {"code", " " + typed}}.dump()));
+    d.table.tick();
+    std::vector<Json> got = sent(d.table, watcher);
+    ASSERT_TRUE(hasState(got, "waiting")) << got.back().dump();
+    EXPECT_EQ(d.hub.spectatorCount(), 0);
+
+    // Its own code again: it keeps waiting, and takes the seat.
+    sleepMilliseconds(CODE_TRY_MS + 50);
+    d.table.receive(watcher, parseBrowserMessage(Json{{"t", "code"}, {"code", d.code0}}.dump()));
+    d.table.tick();
+    got = sent(d.table, watcher);
+    EXPECT_FALSE(hasState(got, "replaced"));
+    EXPECT_TRUE(d.table.present(watcher));
+
+    // A newer page from elsewhere takes the seat's place; the older one is told.
+    int newer = d.open("10.0.0.2", d.code0);
+    EXPECT_TRUE(hasState(sent(d.table, newer), "waiting"));
+    EXPECT_TRUE(hasState(sent(d.table, watcher), "replaced"));
+    EXPECT_FALSE(d.table.present(watcher));
+    EXPECT_TRUE(d.hub.takeReturned(0));
+    EXPECT_EQ(d.hub.spectatorCount(), 0);
+
+    // Guesses: a wrong code from 10.0.0.3, then the right one over a new connection from there waits
+    // its second; from another address it is tried at once.
+    auto badCode = [](const std::vector<Json>& ms) {
+        return std::any_of(ms.begin(), ms.end(), [](const Json& m) { return m["t"] == "badcode"; });
+    };
+    int guesser = d.open("10.0.0.3", "ZZZZZZ");
+    EXPECT_TRUE(badCode(sent(d.table, guesser)));
+    int again = d.open("10.0.0.3", d.code1);
+    d.table.tick();
+    EXPECT_FALSE(hasState(sent(d.table, again), "waiting"));
+    int elsewhere = d.open("10.0.0.4", "YYYYYY");
+    EXPECT_TRUE(badCode(sent(d.table, elsewhere)));
+    sleepMilliseconds(CODE_TRY_MS + 50);
+    d.table.tick();
+    EXPECT_TRUE(hasState(sent(d.table, again), "waiting"));
+}
+
+// A seated page's answers: one to an earlier question is never taken for the current one; one the
+// console could not have read is refused as the console refuses it and asked again, the page kept; a
+// question nobody answers in time ends TimedOut, the seat still the page's, and the late answer is
+// ignored.
+TEST(WebDoor, AnswersBelongToTheirQuestion) {
+    Door d;
+    int id = d.table.connect("10.0.0.1");
+    std::string line;
+    Answer result = Answer::Closed;
+    auto answer = [&](long question, const Json& value) {
+        return d.table.receive(id, parseBrowserMessage(Json{{"t", "answer"}, {"id", question}, {"value", value}}.dump()));
+    };
+    auto lastAsk = [&](std::vector<Json>& ms) {
+        long q = 0;
+        for (const Json& m : ms)
+            if (m["t"] == "ask") q = m["id"].get<long>();
+        return q;
+    };
+    d.table.seat(id, 0, "开局\n", d.code0);
+    std::thread first([&] { result = d.table.ask(0, Prompt{PromptKind::Number, 1, 3}, line); });
+    long q1 = 0;
+    for (int k = 0; k < 200 && q1 == 0; ++k, sleepMilliseconds(5)) {
+        std::vector<Json> ms = sent(d.table, id);
+        q1 = lastAsk(ms);
+    }
+    ASSERT_GT(q1, 0);
+    // Wrong kind, control character, too long: told, asked again, still seated.
+    for (const Json& bad : {Json(true), Json("1\x01"), Json(std::string(300, '1')), Json::object()}) {
+        EXPECT_EQ(answer(q1, bad), WebTable::Received::Taken) << bad.dump();
+        std::vector<Json> ms = sent(d.table, id);
+        ASSERT_EQ(ms.size(), 2u);
+        EXPECT_EQ(ms[0]["text"], "输入无效。\n");
+        EXPECT_EQ(ms[1]["t"], "ask");
+        EXPECT_EQ(ms[1]["id"], q1);
+    }
+    EXPECT_EQ(answer(q1, 2), WebTable::Received::Answered);
+    first.join();
+    EXPECT_EQ(result, Answer::Line);
+    EXPECT_EQ(line, "2");
+
+    std::thread second([&] { result = d.table.ask(0, Prompt{PromptKind::Number, 1, 3}, line, 1); });
+    long q2 = 0;
+    for (int k = 0; k < 200 && q2 <= q1; ++k, sleepMilliseconds(5)) {
+        std::vector<Json> ms = sent(d.table, id);
+        q2 = std::max(q2, lastAsk(ms));
+    }
+    ASSERT_GT(q2, q1);
+    EXPECT_EQ(answer(q1, 3), WebTable::Received::Taken);
+    second.join();
+    EXPECT_EQ(result, Answer::TimedOut);
+    EXPECT_TRUE(d.table.holds(0));
+    EXPECT_EQ(answer(q2, 3), WebTable::Received::Taken);
+
+    std::thread third([&] { result = d.table.ask(0, Prompt{PromptKind::Number, 1, 3}, line, 5); });
+    long q3 = 0;
+    for (int k = 0; k < 200 && q3 <= q2; ++k, sleepMilliseconds(5)) {
+        std::vector<Json> ms = sent(d.table, id);
+        q3 = std::max(q3, lastAsk(ms));
+    }
+    EXPECT_EQ(answer(q2, 1), WebTable::Received::Taken);
+    EXPECT_EQ(answer(q3, 3), WebTable::Received::Answered);
+    third.join();
+    EXPECT_EQ(result, Answer::Line);
+    EXPECT_EQ(line, "3");
+}
+
+// A page opened after the end is told the result and takes no spectator's place, nor gives one back.
+TEST(WebDoor, PageAfterTheEndHoldsNoPlace) {
+    Door d;
+    int watcher = d.open("10.0.0.1", "");
+    EXPECT_EQ(d.hub.spectatorCount(), 1);
+    d.table.farewell("结束\n");
+    int late = d.open("10.0.0.2", "");
+    std::vector<Json> got = sent(d.table, late);
+    EXPECT_TRUE(std::any_of(got.begin(), got.end(), [](const Json& m) { return m["t"] == "end"; }));
+    d.table.disconnect(late);
+    EXPECT_EQ(d.hub.spectatorCount(), 1);
+    d.table.disconnect(watcher);
+    EXPECT_EQ(d.hub.spectatorCount(), 0);
+}
+
+// Idle connections, from one address or many, cannot keep a player out: the page that brings its seat
+// code gets its seat back. A WebSocket that sends no hello is let go.
+TEST(WebDoor, IdleConnectionsCannotLockPlayersOut) {
+    LanHub hub;
+    WebHost web(hub, "");
+    ASSERT_TRUE(web.start(0));
+    std::string code = hub.seatPlayer(2, INVALID_NET_SOCKET);
+    web.table().openDoor();
+    std::uint32_t address = 0;
+    parseIpv4("127.0.0.1", address);
+    std::vector<SocketHandle> idle;
+    for (int k = 0; k < MAX_WEB_CONNECTIONS + 10; ++k) {
+        int error = 0;
+        idle.push_back(connectTcp(address, web.port(), error));
+    }
+    sleepMilliseconds(200);
+    Browser back(web.port(), code, false);
+    EXPECT_TRUE(back.waitFor(isState("waiting"), 5));
+    for (SocketHandle s : idle) closeSocket(s);
+
+    bool closed = false;
+    std::string request = "GET /ws HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+    std::string got = exchange(web.port(), request, closed, HELLO_WAIT_MS / 1000 + 3);
+    EXPECT_EQ(got.rfind("HTTP/1.1 101", 0), 0u);
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(back.waitFor(isState("waiting"), 0));
+    EXPECT_FALSE(back.closed());
 }
 
 } // namespace
