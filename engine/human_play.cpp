@@ -31,7 +31,8 @@ void Game::humanPlay(int p) {
         for (const auto& c : COMMANDS) q.options.push_back({c[0], c[1], -1, -1});
         std::string cmd;
         bool answered = readAnswer(cmd, Prompt{PromptKind::Command, 0, 0, &q});
-        if (!ps_[p].human) {
+        // A seat handed to the computer, or one whose time ran out: the computer plays the phase on.
+        if (!ps_[p].human || answerTimedOut_) {
             computer(p).playPhase(*this, p);
             return;
         }

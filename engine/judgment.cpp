@@ -28,9 +28,10 @@ Card Game::judgment(int who, std::string_view why, const std::function<bool(cons
                                 ps_[who].hero.name + "的【" + std::string(why) + "】判定为" + plainCard(c),
                                 true, [](const Card&) { return true; });
             int n = number(0, static_cast<int>(g.hand.size()), 0, &q);
-            if (n == 0) continue;
-            pick = n - 1;
-        } else {
+            if (!answerTimedOut_ && n == 0) continue;
+            if (!answerTimedOut_) pick = n - 1;
+        }
+        if (!g.human || answerTimedOut_) {
             int a = computer(i).stance(*this, i, who);
             if (!((a > 0 && !now) || (a < 0 && now))) continue;
         }

@@ -44,9 +44,8 @@ void Game::startSkills(int p) {
             }
             if (ok)
                 for (std::size_t k = 0; k < n; ++k) order[k] = static_cast<std::size_t>(answer[k] - 1);
-        } else {
-            order = computer(p).arrangeTop(*this, p, top);
         }
+        if (!x.human || answerTimedOut_) order = computer(p).arrangeTop(*this, p, top);
         for (std::size_t k = n; k-- > 0;) deck_.push_back(top[order[k]]);
         logParts(MAGENTA, x.hero.name, "发动【观星】。");
     }
@@ -112,9 +111,8 @@ void Game::discardPhase(int p) {
             Query q = handQuery(p, "discard", "弃牌至" + std::to_string(limit) + "张", "弃牌阶段", false,
                                 [](const Card&) { return true; });
             pick = number(1, static_cast<int>(x.hand.size()), 1, &q) - 1;
-        } else {
-            pick = computer(p).discard(*this, p);
         }
+        if (!x.human || answerTimedOut_) pick = computer(p).discard(*this, p);
         throwCard(takeHand(p, pick, true));
     }
     if (discards && !allClassic_) noteKept(p);

@@ -53,7 +53,6 @@ bool Game::respondSlash(int p, std::string_view why, int need, std::string_view 
     return false;
 }
 
-// The Eight Diagrams roll first, then a card. A computer always answers when it can.
 bool Game::answersDodge(int p, const Card& c) const {
     const Player& x = ps_[p];
     return c.type == Dodge || (x.hero.id == Jorvane && isSlash(c.type)) || (x.hero.id == Seluna && !c.red());
@@ -79,6 +78,7 @@ bool Game::playableNow(int p, const Card& c) const {
     }
 }
 
+// The Eight Diagrams roll first, then a card. A computer always answers when it can.
 bool Game::playDodge(int p, std::string_view why, std::string_view about) {
     activateSeat(p);
     Player& x = ps_[p];
@@ -90,6 +90,7 @@ bool Game::playDodge(int p, std::string_view why, std::string_view about) {
         logParts(DIM, x.hero.name, "的八卦阵判定失败。");
     }
     int index = -1;
+    bool answered = false;
     if (x.human) {
         show("\n" + std::string(why) + "：出闪（输入牌序号，0放弃）：\n");
         hand(p);
@@ -97,13 +98,16 @@ bool Game::playDodge(int p, std::string_view why, std::string_view about) {
         Query q = handQuery(p, "dodge", "出闪", about.empty() ? why : about, true,
                             [this, p](const Card& c) { return answersDodge(p, c); });
         int n = number(0, static_cast<int>(x.hand.size()), 0, &q);
-        if (n == 0) return false;
-        if (!answersDodge(p, x.hand[static_cast<std::size_t>(n - 1)])) {
+        answered = !answerTimedOut_;
+        if (answered && n == 0) return false;
+        if (answered && !answersDodge(p, x.hand[static_cast<std::size_t>(n - 1)])) {
             refuse(p, "该牌不能当闪。", RED);
             return false;
         }
         index = n - 1;
-    } else {
+    }
+    // A computer seat, or a person whose time to answer ran out: the seat's computer answers this once.
+    if (!answered) {
         // The player may keep its card and take the hit.
         if (tape_.replaying) tapeReady(p, Question::Dodge);
         index = answerWith(p, Dodge, findDodge(p));
@@ -137,13 +141,16 @@ bool Game::playSlashes(int p, std::string_view why, int need, std::string_view a
             Query q = handQuery(p, "slash", ask, about.empty() ? why : about, true,
                                 [this, p](const Card& c) { return answersSlash(p, c); });
             int n = number(0, static_cast<int>(x.hand.size()), 0, &q);
-            if (n == 0) return false;
-            if (!answersSlash(p, x.hand[static_cast<std::size_t>(n - 1)])) {
-                refuse(p, "该牌不能当杀。", RED);
-                return false;
+            if (!answerTimedOut_) {
+                if (n == 0) return false;
+                if (!answersSlash(p, x.hand[static_cast<std::size_t>(n - 1)])) {
+                    refuse(p, "该牌不能当杀。", RED);
+                    return false;
+                }
+                z = n - 1;
             }
-            z = n - 1;
-        } else {
+        }
+        if (!x.human || answerTimedOut_) {
             // The player may keep its slashes and lose the exchange.
             z = answerWith(p, Slash, z);
             if (z < 0 || static_cast<std::size_t>(z) >= x.hand.size()) return false;

@@ -76,9 +76,8 @@ void Game::harvest(int from) {
             for (std::size_t i = 0; i < pool_.size(); ++i)
                 q.options.push_back({std::to_string(i + 1), plainCard(pool_[i]), -1, -1});
             pick = static_cast<std::size_t>(number(1, static_cast<int>(pool_.size()), 1, &q) - 1);
-        } else {
-            pick = computer(seat).harvestPick(*this, seat, pool_);
         }
+        if (!ps_[seat].human || answerTimedOut_) pick = computer(seat).harvestPick(*this, seat, pool_);
         ps_[seat].hand.push_back(pool_[pick]);
         pool_.erase(pool_.begin() + static_cast<std::ptrdiff_t>(pick));
     }

@@ -142,6 +142,46 @@ TEST(Questions, EveryQuestionTheGameAsksCarriesItsStructure) {
         EXPECT_GT(seen[topic], 0) << topic;
 }
 
+// Every remote seat lets its time run out on every question: its computer answers each one, so the seats
+// dodge, slash, nullify, save and play their phases as a computer would, and the game ends. Taking the
+// fallback instead (no card, no play) would leave every one of these counts at zero.
+class TimingOutTable : public TableIo {
+  public:
+    std::string shown;
+    int timeouts = 0;
+    void showAll(std::string_view text) override { shown.append(text); }
+    void show(int, std::string_view) override {}
+    Answer ask(int p, std::string& line) override { return askFor(p, Prompt{}, line); }
+    Answer askFor(int p, const Prompt&, std::string&) override {
+        if (p < 0 || p == 0 || ++timeouts > 50000) return Answer::Closed;
+        return Answer::TimedOut;
+    }
+    bool hosted() const override { return true; }
+    int remotePlayers() const override { return 5; }
+    bool seatRemote(int, int, std::string_view) override { return true; }
+};
+
+TEST(Questions, ASeatOutOfTimeIsAnsweredByItsComputer) {
+    std::map<std::string, int> seen;
+    for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+        Options opt;
+        opt.seed = seed;
+        opt.fast = true;
+        opt.maxRounds = 30;
+        TimingOutTable table;
+        Game game(seed % 2 ? Identity : Normal3v3, opt, &table);
+        game.setup();
+        game.run();
+        EXPECT_TRUE(game.ended()) << seed;
+        EXPECT_GT(table.timeouts, 0);
+        for (const char* what : {"打出【闪】", "打出【杀】", "使用【无懈可击】", "救援", "使用【", "座位超时，本次由AI代答"})
+            for (std::size_t at = 0; (at = table.shown.find(what, at)) != std::string::npos; ++at) ++seen[what];
+    }
+    for (const char* what : {"打出【闪】", "打出【杀】", "使用【无懈可击】", "救援", "使用【"})
+        EXPECT_GT(seen[what], 0) << what;
+    EXPECT_GT(seen["座位超时，本次由AI代答"], 100);
+}
+
 // The ask message carries the structure: seats by number, hand cards by their number from 1, the cards
 // that fit, and what the question is about; a question without one carries its kind and range alone.
 TEST(BrowserMessages, AQuestionCarriesItsStructure) {

@@ -6,7 +6,7 @@
 // to another host, fails the test. Screenshots at 390x844 and 1280x800 go to the build folder.
 //   node play.mjs path/to/kavrin build-folder [chromium|firefox]
 import { spawn } from "node:child_process";
-import { existsSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
+import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { createServer } from "node:net";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
@@ -212,6 +212,7 @@ const pick = (n) => {
 // One click for the question on screen: a random choice among its controls; the play phase ends its
 // phase now and then, so that the game moves on.
 let seatTaps = 0;
+const kinds = [];
 let handSeen = false;
 let orders = 0;
 async function answerOnce(page) {
@@ -224,10 +225,19 @@ async function answerOnce(page) {
     if (document.querySelector("#hand button.playable")) return "card";
     return "choice";
   });
+  kinds.push(kind);
   if (!kind) return false;
   if (kind === "seat") {
     const seats = await page.$$(".seat.targetable");
-    await seats[pick(seats.length)].click();
+    const chosen = seats[pick(seats.length)];
+    if (firefox) {
+      // Firefox over WebDriver BiDi waits for ever on a click whose target is redrawn under it: the
+      // seat is chosen from the keyboard there, which the page takes as it takes a tap.
+      await chosen.focus();
+      await page.keyboard.press("Enter");
+    } else {
+      await chosen.click();
+    }
     seatTaps++;
     return true;
   }
@@ -290,8 +300,18 @@ try {
   let shots = false;
   while (!(await visible(player, "#ended"))) {
     if (Date.now() > deadline) {
-      const q = await player.$eval("#question", (e) => e.hidden + " " + e.textContent.slice(0, 300)).catch(() => "?");
-      throw new Error(`the game did not end in time: ${turn} answers; ${await statusOf(player)}; ${q}; host: ${hostOut.slice(-600)}`);
+      const q = await player
+        .evaluate(() => {
+          const log = [...document.querySelectorAll("#log p")].slice(-4).map((p) => p.textContent).join(" | ");
+          const asked = document.querySelector(".seat.asked");
+          return `${document.getElementById("question").hidden} ${document.getElementById("question-text").textContent}; asked ${asked && asked.dataset.seat}; log ${log}`;
+        })
+        .catch(() => "?");
+      const typist = `kinds ${kinds.slice(-8)} holding ${holding} prompted ${prompted()} asked ${Date.now() - hostAskedAt} ms ago, changed ${Date.now() - lastChange} ms ago`;
+      const before = hostOut.length;
+      await sleep(1000);
+      writeFileSync(join(buildDir, "web-host-tail.txt"), `${before} ${hostOut.length} ${JSON.stringify(hostOut.slice(before).slice(0, 3000))}\n` + hostOut.slice(-6000));
+      throw new Error(`the game did not end in time: ${turn} answers; ${await statusOf(player)}; ${q}; ${typist}; host: ${hostOut.slice(-600)}`);
     }
     if (!(await answerOnce(player))) {
       await sleep(30);
@@ -364,7 +384,7 @@ try {
     fail(`the record saved differs from the host's file: ${JSON.stringify(readFileSync(savedAt, "utf8").slice(-150))} / ${JSON.stringify(readFileSync(record, "utf8").slice(-150))}`);
   console.log(`${engine}: clicked ${turn} answers, ${seatTaps} seats tapped, ${orders} orders; ${result}`);
 } catch (e) {
-  fail(e.stack);
+  fail(`${e.stack} (after ${kinds.length} questions: ${kinds.slice(-6)}; turn ${typeof turnCount === "undefined" ? "?" : turnCount})`);
 } finally {
   clearInterval(typist);
   await browser.close();
