@@ -227,6 +227,13 @@ std::atomic<long> playsDone{0};
 // A play of the hidden-role game goes eight times as far and spends IDENTITY_PLAYS_SHARE of the budget's
 // plays: it is counted as what it spends, so the calibration measures the budget whatever the mode.
 long budgetShare(const Game& world) { return world.mode() == Identity ? Search::IDENTITY_PLAYS_SHARE : 1; }
+
+// Counts a play of the world from its state before the play.
+void countPlay(const Game& world, long actionsBefore) {
+    SearchWork& w = searchWork();
+    w.plays += budgetShare(world);
+    w.actions += world.counts().actions - actionsBefore;
+}
 } // namespace
 
 long strongPlaysDone() { return playsDone.load(); }
@@ -235,14 +242,34 @@ int Search::playsFor(const SeatView& v, int plays) {
     return v.mode == Identity ? plays / IDENTITY_PLAYS_SHARE : plays;
 }
 
+int Search::closeRounds(const SeatView& v) { return v.mode == Identity ? CLOSE_ROUNDS : 0; }
+
+long Search::actionCap(const SeatView& v, int plays) {
+    return static_cast<long>(plays) * (v.mode == Identity ? IDENTITY_CAP_PER_PLAY : TEAM_CAP_PER_PLAY);
+}
+
+// The mean of the differences, world by world, lies within CLOSE_ERRORS standard errors of nothing. A
+// refused move scores minus infinity, and a difference with it is never close.
+bool Search::closeChoice(const std::vector<double>& differences) {
+    const double n = static_cast<double>(differences.size());
+    if (differences.size() < 2) return true;
+    double sum = 0, squares = 0;
+    for (double x : differences) sum += x, squares += x * x;
+    const double mean = sum / n;
+    const double variance = std::max(0.0, (squares - n * mean * mean) / (n - 1));
+    return mean * mean <= CLOSE_ERRORS * CLOSE_ERRORS * variance / n;
+}
+
 long Search::horizonFor(const Game& world) { return world.mode() == Identity ? IDENTITY_HORIZON : HORIZON; }
 
 double Search::tryMove(Game& world, int p, const StrongMove& m) {
     playsDone.fetch_add(budgetShare(world), std::memory_order_relaxed);
+    const long before = world.counts().actions;
     castWorld(world, p);
-    if (!world.playAction(p, m)) return -std::numeric_limits<double>::infinity();
-    if (!world.ended()) world.playOn(horizonFor(world));
-    return score(world, p);
+    const bool played = world.playAction(p, m);
+    if (played && !world.ended()) world.playOn(horizonFor(world));
+    countPlay(world, before);
+    return played ? score(world, p) : -std::numeric_limits<double>::infinity();
 }
 
 // What the world is worth to seat p's side, by the roles dealt in it: every living seat counts for its
@@ -290,9 +317,55 @@ double Search::score(const Game& world, int p) {
     return total;
 }
 
-// Successive halving over a fixed number of plays: every candidate is played in the same worlds, the
-// better half goes on to fresh worlds with twice the share each, until one is left. The number of plays,
-// not the clock, bounds the work, so the same game gives the same decision on any machine.
+namespace {
+
+// What came of one world in a halving: every living candidate scored, the world left out (its replay
+// went astray), or no world could be built and the search gives up.
+enum class WorldPlayed { Scored, LeftOut, Failed };
+
+// Successive halving over `count` candidates and about `plays` plays: every candidate is played in the
+// same worlds, the better half goes on to fresh worlds with twice the share each, until one is left.
+// `play(alive, scores)` deals a fresh world and writes the score of each candidate in `alive` into
+// `scores`. Each round may play up to its share of `cap` phases and actions, what the rounds before
+// left over included; the last two go on in fresh worlds while their choice is close, at most
+// `closeRounds` times and within the cap.
+// Candidates are in order of preference: on equal totals the earlier stays, and a failed world gives
+// the first.
+template <class Play> std::size_t halve(std::size_t count, int plays, long cap, int closeRounds, Play play) {
+    std::vector<std::size_t> alive(count);
+    for (std::size_t k = 0; k < alive.size(); ++k) alive[k] = k;
+    std::vector<double> total(count, 0);
+    std::vector<double> scores(count, 0);
+    int rounds = 0;
+    for (std::size_t n = count; n > 1; n = (n + 1) / 2) ++rounds;
+    const long start = searchWork().actions;
+    std::vector<double> differences;
+    for (int round = 0; round < rounds; ++round) {
+        const int worlds = std::max(2, plays / (rounds * static_cast<int>(alive.size())));
+        const long allowed = cap * (round + 1) / rounds;
+        const bool last = alive.size() == 2;
+        for (int extra = 0; extra <= (last ? closeRounds : 0); ++extra) {
+            if (extra > 0 && !Search::closeChoice(differences)) break;
+            for (int w = 0; w < worlds; ++w) {
+                if (w + extra > 0 && searchWork().actions - start >= (extra > 0 ? cap : allowed)) break;
+                const WorldPlayed r = play(alive, scores);
+                if (r == WorldPlayed::Failed) return 0;
+                if (r == WorldPlayed::LeftOut) continue;
+                for (std::size_t k : alive) total[k] += scores[k];
+                if (last) differences.push_back(scores[alive[0]] - scores[alive[1]]);
+            }
+        }
+        std::stable_sort(alive.begin(), alive.end(),
+                         [&total](std::size_t a, std::size_t b) { return total[a] > total[b]; });
+        alive.resize((alive.size() + 1) / 2);
+    }
+    return alive.front();
+}
+
+} // namespace
+
+// The number of plays and the cap, not the clock, bound the work, so the same game gives the same
+// decision on any machine.
 StrongMove Search::bestMove(SeatDesk& d, const std::vector<StrongMove>& tried) {
     const SeatView& v = d.view();
     const int p = d.seat();
@@ -301,30 +374,19 @@ StrongMove Search::bestMove(SeatDesk& d, const std::vector<StrongMove>& tried) {
     d.unseen();
     std::uint64_t& state = d.rng();
     RoleBelief belief = roleBelief(v);
-    std::vector<std::size_t> alive(moves.size());
-    for (std::size_t k = 0; k < alive.size(); ++k) alive[k] = k;
-    std::vector<double> total(moves.size(), 0);
-    int rounds = 0;
-    for (std::size_t n = moves.size(); n > 1; n = (n + 1) / 2) ++rounds;
     HiddenDeal hidden;
     Game base(Normal3v3, Options{}, nullptr);
     Game world(Normal3v3, Options{}, nullptr);
-    for (int round = 0; round < rounds; ++round) {
-        int worlds = std::max(2, playsFor(v, d.plays()) / (rounds * static_cast<int>(alive.size())));
-        for (int w = 0; w < worlds; ++w) {
-            deal(v, belief, state, hidden);
-            if (!d.world(hidden, base)) return moves.front();
-            for (std::size_t k : alive) {
-                world = base;
-                total[k] += tryMove(world, p, moves[k]);
-            }
+    auto play = [&](const std::vector<std::size_t>& alive, std::vector<double>& scores) {
+        deal(v, belief, state, hidden);
+        if (!d.world(hidden, base)) return WorldPlayed::Failed;
+        for (std::size_t k : alive) {
+            world = base;
+            scores[k] = tryMove(world, p, moves[k]);
         }
-        // Candidates are in order of preference: on equal totals the earlier stays.
-        std::stable_sort(alive.begin(), alive.end(),
-                         [&total](std::size_t a, std::size_t b) { return total[a] > total[b]; });
-        alive.resize((alive.size() + 1) / 2);
-    }
-    return moves[alive.front()];
+        return WorldPlayed::Scored;
+    };
+    return moves[halve(moves.size(), playsFor(v, d.plays()), actionCap(v, d.plays()), closeRounds(v), play)];
 }
 
 // The same halving over answers to a question asked inside an action: each world is the table at the
@@ -337,38 +399,25 @@ int Search::bestAnswer(SeatDesk& d, const std::vector<int>& answers, int plays) 
     const int p = d.seat();
     std::uint64_t& state = d.rng();
     RoleBelief belief = roleBelief(d.view());
-    std::vector<std::size_t> alive(answers.size());
-    for (std::size_t k = 0; k < alive.size(); ++k) alive[k] = k;
-    std::vector<double> total(answers.size(), 0);
-    std::vector<double> scores(answers.size(), 0);
-    int rounds = 0;
-    for (std::size_t n = answers.size(); n > 1; n = (n + 1) / 2) ++rounds;
     HiddenDeal hidden;
     Game world(Normal3v3, Options{}, nullptr);
-    for (int round = 0; round < rounds; ++round) {
-        int worlds = std::max(2, plays / (rounds * static_cast<int>(alive.size())));
-        for (int w = 0; w < worlds; ++w) {
-            deal(at, belief, state, hidden);
-            bool fine = true;
-            for (std::size_t k : alive) {
-                if (!d.reactionWorld(hidden, answers[k], world)) return answers.front();
-                playsDone.fetch_add(budgetShare(world), std::memory_order_relaxed);
-                castWorld(world, p);
-                world.playOn(horizonFor(world));
-                if (world.replayFailed()) {
-                    fine = false;
-                    break;
-                }
-                scores[k] = score(world, p);
-            }
-            if (!fine) continue;
-            for (std::size_t k : alive) total[k] += scores[k];
+    auto play = [&](const std::vector<std::size_t>& alive, std::vector<double>& scores) {
+        deal(at, belief, state, hidden);
+        for (std::size_t k : alive) {
+            if (!d.reactionWorld(hidden, answers[k], world)) return WorldPlayed::Failed;
+            playsDone.fetch_add(budgetShare(world), std::memory_order_relaxed);
+            const long before = world.counts().actions;
+            castWorld(world, p);
+            world.playOn(horizonFor(world));
+            countPlay(world, before);
+            if (world.replayFailed()) return WorldPlayed::LeftOut;
+            scores[k] = score(world, p);
         }
-        std::stable_sort(alive.begin(), alive.end(),
-                         [&total](std::size_t a, std::size_t b) { return total[a] > total[b]; });
-        alive.resize((alive.size() + 1) / 2);
-    }
-    return answers[alive.front()];
+        return WorldPlayed::Scored;
+    };
+    // The cap is counted in the budget's plays, of which a play of the hidden-role game spends two.
+    const long cap = actionCap(at, at.mode == Identity ? plays * IDENTITY_PLAYS_SHARE : plays);
+    return answers[halve(answers.size(), plays, cap, closeRounds(at), play)];
 }
 
 } // namespace kvr

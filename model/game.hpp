@@ -118,7 +118,7 @@ class Game {
     friend class TapePlayer;
     friend class TapeActionScope;
 
-    // viewFor and publicView, written into a view fresh from its constructor.
+    // viewFor and publicView: every field of the view written, whatever it held.
     void fillView(int p, SeatView& v) const;
     void fillPublicView(SeatView& v) const;
 

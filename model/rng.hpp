@@ -42,9 +42,21 @@ class Mt19937 {
     static constexpr int N = 624;
     static constexpr int M = 397;
 
+    // Each element follows from the one before: kept in a register and made four at a time, the loop
+    // costs about three instructions an element instead of five.
     void seedTo(int end) {
-        for (int i = seeded_; i < end; ++i)
-            x_[i] = 1812433253U * (x_[i - 1] ^ (x_[i - 1] >> 30)) + static_cast<std::uint32_t>(i);
+        int i = seeded_;
+        std::uint32_t x = x_[i - 1];
+        auto next = [&x](int at) {
+            return x = 1812433253U * (x ^ (x >> 30)) + static_cast<std::uint32_t>(at);
+        };
+        for (; i + 4 <= end; i += 4) {
+            x_[i] = next(i);
+            x_[i + 1] = next(i + 1);
+            x_[i + 2] = next(i + 2);
+            x_[i + 3] = next(i + 3);
+        }
+        for (; i < end; ++i) x_[i] = next(i);
         seeded_ = end;
     }
 

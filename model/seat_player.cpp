@@ -1,25 +1,55 @@
 #include "model/seat_player.hpp"
 
 #include <chrono>
+#ifndef _WIN32
+#include <time.h>
+#endif
 
 #include "model/game.hpp"
 
 namespace kvr {
+
+namespace {
+thread_local SearchWork work;
+
+// The processor time this thread was given, which other work on the machine does not inflate; by the
+// clock where the platform has no such count.
+double threadSeconds() {
+#ifdef _WIN32
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+#else
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+#endif
+}
+} // namespace
+
+SearchWork& searchWork() { return work; }
 
 // Each question gets a desk for the asked seat; the game only learns that a seat here searches, so that
 // it keeps a reaction tape from its next action boundary on.
 template <class F> auto SeatPlayerAdapter::ask(const Game& cg, int p, Question q, F f) const {
     Game& g = const_cast<Game&>(cg);
     if (!g.tape_.world) g.tape_.want();
-    std::vector<double>* sink = g.opt_.decisionTimes;
+    std::vector<DecisionTime>* sink = g.opt_.decisionTimes;
     if (!sink) {
         SeatDesk desk(g, p, q);
         return f(desk);
     }
+    const SearchWork before = work;
+    const double cpu = threadSeconds();
     auto start = std::chrono::steady_clock::now();
     SeatDesk desk(g, p, q);
     auto out = f(desk);
-    sink->push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    DecisionTime t;
+    t.clock = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    t.cpu = threadSeconds() - cpu;
+    t.question = static_cast<std::uint8_t>(q);
+    t.mode = g.mode();
+    t.plays = work.plays - before.plays;
+    t.actions = work.actions - before.actions;
+    sink->push_back(t);
     return out;
 }
 

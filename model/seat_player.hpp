@@ -52,6 +52,14 @@ enum class Question : std::uint8_t {
     SlashAnswer,
 };
 
+// The work this thread's searches have done so far: plays in the budget's units, and phases and actions
+// played in worlds. A search adds to it and a timed decision reads what it added; play never reads it.
+struct SearchWork {
+    long plays = 0;
+    long actions = 0;
+};
+SearchWork& searchWork();
+
 class SeatDesk {
   public:
     SeatDesk(const SeatDesk&) = delete;
@@ -60,8 +68,8 @@ class SeatDesk {
     int seat() const { return seat_; }
     // Built at the first call: many answers of the rules of thumb never read it.
     const SeatView& view() const {
-        if (!viewKnown_) fillView();
-        return view_;
+        if (!view_) fillView();
+        return *view_;
     }
     // The ids of the cards the seat cannot see (also in view().unseen once asked for).
     const std::bitset<DECK_SIZE + 1>& unseen() const;
@@ -89,13 +97,16 @@ class SeatDesk {
     friend class Game;
     friend class SeatPlayerAdapter;
     SeatDesk(Game& game, int seat, Question question);
+    ~SeatDesk();
     void fillView() const;
 
     Game& game_;
     int seat_;
     Question question_;
-    mutable SeatView view_;
-    mutable bool viewKnown_ = false;
+    // Filled only when read, into a view this thread kept from an earlier desk: a view is over two
+    // kilobytes, and setting up a fresh one for every question a world asks cost more than filling it.
+    mutable SeatView* view_ = nullptr;
+    mutable std::size_t viewSlot_ = 0;
     mutable bool unseenKnown_ = false;
     mutable std::unique_ptr<SeatView> boundaryView_;
 };

@@ -15,7 +15,7 @@ SeatView Game::viewFor(int p) const {
     return v;
 }
 
-// Fills a view that nothing has been written to yet: a desk builds its view in place, only when asked.
+// Writes every field of the view, whatever it held before: a desk fills a view kept from an earlier one.
 void Game::fillView(int p, SeatView& v) const {
     fillPublicView(v);
     const Player& x = ps_[p];
@@ -37,6 +37,13 @@ SeatView Game::publicView() const {
 }
 
 void Game::fillPublicView(SeatView& v) const {
+    v.self = -1;
+    v.role = TeamHan;
+    v.hand.clear();
+    v.drank = v.activeUsed = v.slashAllowed = false;
+    v.unseen.reset();
+    v.fromBoundary = false;
+    v.stancesKnown = false;
     v.mode = mode_;
     v.round = round_;
     v.drawPile = static_cast<int>(deck_.size());
@@ -60,6 +67,8 @@ void Game::fillPublicView(SeatView& v) const {
         s.chained = y.chained;
         if (rolesOpen_ || ended_ || mode_ == Normal3v3 || y.role == Lord || y.revealed || !y.alive)
             s.role = y.role;
+        else
+            s.role.reset();
     }
     v.harm = harm_;
     v.help = help_;

@@ -405,6 +405,18 @@ struct Player {
     }
 };
 
+// One timed decision of a seat player: the processor time of the thread that decided and the time by the
+// clock (seconds), what it was asked (a Question), and the work its searches did: plays in the budget's
+// units, and phases and actions played in worlds.
+struct DecisionTime {
+    double cpu = 0;
+    double clock = 0;
+    std::uint8_t question = 0;
+    Mode mode = Normal3v3;
+    long plays = 0;
+    long actions = 0;
+};
+
 struct Options {
     bool autoPlay = false;
     bool fast = false;
@@ -416,8 +428,8 @@ struct Options {
     AiKind ai = ClassicAi;
     // Bit (1 << Role): computer seats of these roles play the strong player whatever `ai` says.
     unsigned strongRoles = 0;
-    // When set, each decision of the strong player is timed (seconds) into it; play is unchanged.
-    std::vector<double>* decisionTimes = nullptr;
+    // When set, each decision of the strong player is timed into it; play is unchanged.
+    std::vector<DecisionTime>* decisionTimes = nullptr;
     // How many games the strong player's search may play out for one decision; fewer is faster and weaker.
     int searchPlays = 1680;
 };

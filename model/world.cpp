@@ -118,20 +118,38 @@ bool Game::playAction(int p, const PlayAction& m) {
     return moved;
 }
 
+namespace {
+// The views of the desks alive on this thread, the innermost last: a search's worlds ask their seats
+// questions while the searching seat's desk still holds its view, and each desk lives within the one
+// before it. The views are kept for the next desks, each filled over whatever it held.
+struct ViewStack {
+    std::vector<std::unique_ptr<SeatView>> views;
+    std::size_t used = 0;
+};
+thread_local ViewStack viewStack;
+} // namespace
+
 SeatDesk::SeatDesk(Game& game, int seat, Question question) : game_(game), seat_(seat), question_(question) {}
 
+SeatDesk::~SeatDesk() {
+    if (view_) viewStack.used = viewSlot_;
+}
+
 void SeatDesk::fillView() const {
-    game_.fillView(seat_, view_);
-    viewKnown_ = true;
+    ViewStack& stack = viewStack;
+    if (stack.used == stack.views.size()) stack.views.push_back(std::make_unique<SeatView>());
+    viewSlot_ = stack.used++;
+    view_ = stack.views[viewSlot_].get();
+    game_.fillView(seat_, *view_);
 }
 
 const std::bitset<DECK_SIZE + 1>& SeatDesk::unseen() const {
     if (!unseenKnown_) {
         view(); // the set is kept in the view, filled first
-        view_.unseen = game_.unseenBy(seat_);
+        view_->unseen = game_.unseenBy(seat_);
         unseenKnown_ = true;
     }
-    return view_.unseen;
+    return view_->unseen;
 }
 
 std::uint64_t& SeatDesk::rng() { return game_.playerRng_[static_cast<std::size_t>(seat_)]; }

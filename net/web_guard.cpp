@@ -70,7 +70,7 @@ std::vector<std::string> hostNames() {
     std::vector<std::string> names{"localhost", "127.0.0.1"};
     for (const std::string& a : localIpv4Addresses()) names.push_back(a);
     char own[256] = {};
-    if (gethostname(own, sizeof own - 1) == 0 && own[0]) {
+    if (gethostname(own, static_cast<int>(sizeof own - 1)) == 0 && own[0]) {
         names.emplace_back(own);
         names.push_back(std::string(own) + ".local");
     }

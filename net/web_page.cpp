@@ -28,8 +28,9 @@ namespace {
 
 // A request's header at most; a larger one closes the connection. Requests carry no body.
 constexpr std::uint32_t MAX_HEADER_BYTES = 8192;
-// How long a request may take to arrive.
-constexpr auto REQUEST_TIME = std::chrono::seconds(15);
+// How long a request may take to arrive, the first as every later one on a kept-alive connection: as
+// long as a WebSocket's hello.
+constexpr auto REQUEST_TIME = std::chrono::milliseconds(HELLO_WAIT_MS);
 
 const char* contentType(const std::string& path) {
     auto ends = [&path](const char* tail) {

@@ -120,6 +120,8 @@ std::string stateMessage(const char* state, int seatIndex, const std::string& co
 
 std::string badCodeMessage() { return dump(Json{{"t", "badcode"}}); }
 
+std::string expiredMessage(long id) { return dump(Json{{"t", "expired"}, {"id", id}}); }
+
 std::string endMessage(std::string_view result, bool record, int won) {
     Json out{{"t", "end"}, {"result", std::string(result)}, {"record", record}};
     out["won"] = won < 0 ? Json(nullptr) : Json(won == 1);

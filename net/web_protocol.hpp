@@ -51,6 +51,8 @@ std::string lobbyMessage(int joined, int wanted);
 // for its seat.
 std::string stateMessage(const char* state, int seat, const std::string& code);
 std::string badCodeMessage();
+// The question `id` went unanswered in the time allowed: the game no longer waits for it.
+std::string expiredMessage(long id);
 // The end: the result, whether a record follows, and whether this seat won (won: 1 or 0; -1 for a
 // browser that plays no seat).
 std::string endMessage(std::string_view result, bool record, int won);

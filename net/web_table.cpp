@@ -192,16 +192,16 @@ int WebTable::wonBy(const Link& l) const {
 }
 
 void WebTable::disconnect(int id) {
-    bool spectator = false;
+    bool placed = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         Link* l = find(id);
         if (!l) return;
-        spectator = l->placed;
+        placed = l->placed;
         links_.erase(id);
         answered_.notify_all();
     }
-    if (spectator) hub_.leaveSpectatorPlace();
+    if (placed) hub_.leaveSpectatorPlace();
 }
 
 bool WebTable::take(int id, std::vector<std::string>& out) {
@@ -440,9 +440,14 @@ Answer WebTable::ask(int p, const Prompt& prompt, std::string& line, int seconds
     if (seconds <= 0)
         answered_.wait(lock, settled);
     else if (!answered_.wait_for(lock, std::chrono::seconds(seconds), settled)) {
-        // An answer that comes after this is to a question the game no longer asks: it is ignored.
+        // An answer that comes after this is to a question the game no longer asks: it is ignored, and
+        // the page puts the question away.
         l = find(id);
-        if (l) l->answered = true;
+        if (l) {
+            l->answered = true;
+            push(*l, expiredMessage(question));
+            wake();
+        }
         return Answer::TimedOut;
     }
     l = find(id);

@@ -1,6 +1,7 @@
 // The hub, the line protocol and remote seats over real loopback sockets, inside one process.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <memory>
 #include <set>
@@ -310,15 +311,30 @@ TEST(SeatCodes, UnguessableAndDistinct) {
     EXPECT_NE(second.seatPlayer(0, INVALID_NET_SOCKET), first.seatPlayer(0, INVALID_NET_SOCKET));
 }
 
+// The game has begun with seat 1 played from afar; a new connection comes to the door. Seat 1's code.
+std::string visitTheDoor(Lobby& lobby) {
+    lobby.hub.openDoor();
+    std::string code = lobby.hub.seatPlayer(1, INVALID_NET_SOCKET);
+    int error = 0;
+    lobby.far.push_back(connectTcp(loopbackAddress(), lobby.hub.port(), error));
+    return code;
+}
+
+// Seat 1 is back with the visitor's connection, and its next line is the seat's answer.
+void expectSeatBack(Lobby& lobby) {
+    ASSERT_TRUE(lobby.hub.takeReturned(1));
+    sendSocketText(lobby.far[0], "8\n");
+    std::string answer;
+    ASSERT_TRUE(lobby.hub.receiveLine(lobby.hub.seatSocket(1), answer));
+    EXPECT_EQ(answer, "8");
+}
+
 // A guesser gets one code a second: three wrong codes sent at once hold the right one back for three
 // seconds more. The right one then seats the connection; what it typed before it had the seat back is
 // no answer.
 TEST(SeatCodes, GuessesAreSlow) {
     Lobby lobby(0);
-    lobby.hub.openDoor();
-    std::string code = lobby.hub.seatPlayer(1, INVALID_NET_SOCKET);
-    int error = 0;
-    lobby.far.push_back(connectTcp(loopbackAddress(), lobby.hub.port(), error));
+    std::string code = visitTheDoor(lobby);
     EXPECT_NE(lobby.received(0, "对局已经开始").find("对局已经开始"), std::string::npos);
     sendSocketText(lobby.far[0], "AAAAAA\nBBBBBB\nCCCCCC\n" + code + "\n7\n");
     std::string seen = lobby.received(0, "座位码正确", 2500);
@@ -327,11 +343,65 @@ TEST(SeatCodes, GuessesAreSlow) {
     EXPECT_FALSE(lobby.hub.takeReturned(1));
     seen = lobby.received(0, "座位码正确", 6000);
     ASSERT_NE(seen.find("[网络] 座位码正确"), std::string::npos);
-    ASSERT_TRUE(lobby.hub.takeReturned(1));
-    sendSocketText(lobby.far[0], "8\n");
-    std::string answer;
-    ASSERT_TRUE(lobby.hub.receiveLine(lobby.hub.seatSocket(1), answer));
-    EXPECT_EQ(answer, "8");
+    expectSeatBack(lobby);
+}
+
+// Each seat's code is a draw of its own from the secure source: a test's source sees one draw per code,
+// and the code is made of that draw alone, so no code tells anything of another.
+TEST(SeatCodes, OneDrawEach) {
+    std::vector<std::vector<unsigned char>> draws;
+    LanHub hub([&draws](unsigned char* bytes, std::size_t n) {
+        for (std::size_t k = 0; k < n; ++k) bytes[k] = static_cast<unsigned char>(draws.size() * 7 + k * 33);
+        draws.emplace_back(bytes, bytes + n);
+    });
+    for (int p = 0; p < 6; ++p) {
+        std::string code = hub.seatPlayer(p, INVALID_NET_SOCKET);
+        ASSERT_EQ(draws.size(), static_cast<std::size_t>(p + 1));
+        ASSERT_EQ(code.size(), draws.back().size());
+        const char* letters = "ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+        for (std::size_t k = 0; k < code.size(); ++k) EXPECT_EQ(code[k], letters[draws.back()[k] % 32]);
+    }
+    hub.seatPlayer(3, INVALID_NET_SOCKET);
+    EXPECT_EQ(draws.size(), 6u);
+}
+
+// A returning player who types its code again while it waits keeps its place, and so does one who types
+// it in lower case with blanks; the seat comes back to that connection.
+TEST(SeatCodes, RetypingKeepsTheSeat) {
+    Lobby lobby(0);
+    std::string code = visitTheDoor(lobby);
+    std::string typed;
+    for (char c : code) typed += std::string(" ") + static_cast<char>(std::tolower(c));
+    sendSocketText(lobby.far[0], typed + "\n");
+    ASSERT_NE(lobby.received(0, "座位码正确", 2500).find("座位码正确"), std::string::npos);
+    sendSocketText(lobby.far[0], code + "\n");
+    std::string seen = lobby.received(0, "另一个连接", 1500);
+    EXPECT_EQ(seen.find("另一个连接"), std::string::npos) << seen;
+    expectSeatBack(lobby);
+}
+
+// A line client that does not answer in time: the question ends TimedOut and the connection stays; what
+// it typed for that question before the next one is dropped, and the next answer is its own.
+TEST(LineProtocol, AnswerTime) {
+    Lobby lobby(1);
+    SocketHandle s = lobby.hub.clients()[0];
+    std::string line;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(lobby.hub.receiveAnswer(s, line, 1), Answer::TimedOut);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+    sendSocketText(lobby.far[0], "late\nlate too\nhal");
+    sleepMilliseconds(100);
+    std::thread typist([&lobby] {
+        sleepMilliseconds(200);
+        sendSocketText(lobby.far[0], "f\n5\n");
+    });
+    EXPECT_EQ(lobby.hub.receiveAnswer(s, line, 2), Answer::Line);
+    EXPECT_EQ(line, "half");
+    EXPECT_EQ(lobby.hub.receiveAnswer(s, line, 2), Answer::Line);
+    EXPECT_EQ(line, "5");
+    typist.join();
+    lobby.hangUp(0);
+    EXPECT_EQ(lobby.hub.receiveAnswer(s, line, 2), Answer::Dropped);
 }
 
 TEST(Client, AddressCheck) {

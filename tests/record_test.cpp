@@ -156,6 +156,7 @@ TEST(Record, DamagedRecordsAreRefused) {
         {h + "answer 1 text a\\qb\n", "r.txt 第14行：回答中的反斜杠转义无效"},
         {h + "jump 1\n", "r.txt 第14行：无法识别的记录行“jump”"},
         {h + "back 0 3\n", "r.txt 第14行：取回座位的行格式不对"},
+        {h + "timeout 0 text\n", "r.txt 第14行：超时的必须是某个座位"},
         {head("kavrin-record 1\nmode normal\nanswers\n"), "r.txt 第3行：记录头缺少“version”"},
         {head("kavrin-record 1\nseed -1\n"), "r.txt 第2行：种子应为0~4294967295的整数"},
         {head("kavrin-record 1\nfast 2\n"), "r.txt 第2行：fast应为0或1"},
@@ -227,7 +228,9 @@ TEST(Record, AnswersTheGameRefuses) {
 // few looks later, and a player leaves before the game now and then. The host's console reads `input`.
 class ScriptedHost : public TableIo {
   public:
-    ScriptedHost(std::istream& in, std::ostream& out, std::uint32_t seed) : console_(in, out), rng_(seed) {}
+    // With `timeouts`, a remote seat now and then lets its question's time pass.
+    ScriptedHost(std::istream& in, std::ostream& out, std::uint32_t seed, bool timeouts = false)
+        : console_(in, out), rng_(seed), timeouts_(timeouts) {}
     void showAll(std::string_view text) override { console_.showAll(text); }
     void show(int p, std::string_view text) override {
         if (!remote(p)) console_.show(p, text);
@@ -239,6 +242,7 @@ class ScriptedHost : public TableIo {
             dropped_[p] = true;
             return Answer::Dropped;
         }
+        if (timeouts_ && rng_() % 6 == 0) return Answer::TimedOut;
         static const char* const words[] = {"1", "2", "e", "0", "y", "n", "", "3"};
         line = words[rng_() % 8];
         return Answer::Line;
@@ -264,9 +268,31 @@ class ScriptedHost : public TableIo {
     bool remote(int p) const { return p >= 0 && p < 6 && seated_[static_cast<std::size_t>(p)]; }
     ConsoleIo console_;
     std::mt19937 rng_;
+    bool timeouts_ = false;
     std::array<bool, 6> seated_{};
     std::array<bool, 6> dropped_{};
 };
+
+struct HostedPlay {
+    std::string out;
+    std::string record;
+    int backs = 0;
+};
+
+// One game at a scripted hosted table, recorded; the host's console answers from `inputSeed`.
+HostedPlay playHosted(std::uint32_t seed, std::uint32_t inputSeed, bool timeouts) {
+    Mode mode = seed % 2 ? Identity : Normal3v3;
+    Options opt = humanOptions(seed);
+    std::istringstream in(ordinaryInput(seed + inputSeed, 300));
+    std::ostringstream out, record;
+    ScriptedHost host(in, out, seed, timeouts);
+    RecordWriter writer(record);
+    writer.head(RecordHead{RecordedGame::Hosted, mode, opt, 2});
+    RecordingIo io(host, writer);
+    Game game(mode, opt, &io);
+    playThrough(game, out);
+    return {out.str(), record.str(), host.backs};
+}
 
 // A hosted game's record replays to the host console's bytes: remote seats answer from the record, a
 // dropped seat is the computer's from the same question, a seat comes back at the same look, and a seat
@@ -274,27 +300,32 @@ class ScriptedHost : public TableIo {
 TEST(Record, HostedGameWithDropsAndReturns) {
     int backs = 0, drops = 0, gone = 0;
     for (std::uint32_t seed = 1; seed <= 60; ++seed) {
-        Mode mode = seed % 2 ? Identity : Normal3v3;
-        Options opt = humanOptions(seed);
-        std::istringstream in(ordinaryInput(seed + 500, 300));
-        std::ostringstream out, record;
-        ScriptedHost host(in, out, seed);
-        RecordWriter writer(record);
-        writer.head(RecordHead{RecordedGame::Hosted, mode, opt, 2});
-        RecordingIo io(host, writer);
-        Game game(mode, opt, &io);
-        playThrough(game, out);
-        ASSERT_EQ(replayed(record.str()), out.str()) << "seed " << seed;
-        backs += host.backs;
-        drops += static_cast<int>(occurrences(record.str(), "\ndrop "));
-        gone += static_cast<int>(occurrences(record.str(), "\ngone "));
-        EXPECT_EQ(occurrences(out.str(), "在开局前已离开"), occurrences(record.str(), "\ngone "));
-        EXPECT_EQ(occurrences(record.str(), "\nback "), static_cast<std::size_t>(host.backs));
-        EXPECT_TRUE(out.str().find("[大厅] 已开局") != std::string::npos);
+        HostedPlay g = playHosted(seed, 500, false);
+        ASSERT_EQ(replayed(g.record), g.out) << "seed " << seed;
+        backs += g.backs;
+        drops += static_cast<int>(occurrences(g.record, "\ndrop "));
+        gone += static_cast<int>(occurrences(g.record, "\ngone "));
+        EXPECT_EQ(occurrences(g.out, "在开局前已离开"), occurrences(g.record, "\ngone "));
+        EXPECT_EQ(occurrences(g.record, "\nback "), static_cast<std::size_t>(g.backs));
+        EXPECT_TRUE(g.out.find("[大厅] 已开局") != std::string::npos);
     }
     EXPECT_GT(backs, 10);
     EXPECT_GT(drops, 10);
     EXPECT_GT(gone, 5);
+}
+
+// A remote seat whose time ran out: everybody is told, the seat stays the player's, and the record
+// keeps the timeout as a line of its own, so the game replays to the same bytes.
+TEST(Record, TimeoutsReplay) {
+    int timeouts = 0;
+    for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+        HostedPlay g = playHosted(seed, 900, true);
+        ASSERT_EQ(replayed(g.record), g.out) << "seed " << seed;
+        std::size_t lines = occurrences(g.record, "\ntimeout ");
+        EXPECT_EQ(occurrences(g.out, "号座位超时，本次由AI代答。\n"), lines) << "seed " << seed;
+        timeouts += static_cast<int>(lines);
+    }
+    EXPECT_GT(timeouts, 20);
 }
 
 std::string slurpFile(const std::string& path) {

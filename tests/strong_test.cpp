@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <random>
 #include <sstream>
@@ -74,6 +75,81 @@ TEST(StrongPlayer, DecidesTheSameWhateverItCannotSee) {
         }
     }
     EXPECT_GT(compared, 200);
+}
+
+// A desk fills a view kept from an earlier question: filled over another seat's view of another moment,
+// with a set of unseen cards, a boundary flag and stances worked out, it is the fresh view, field by field.
+TEST(StrongPlayer, AViewFilledOverAnotherIsTheFreshView) {
+    for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+        Options opt = automaticOptions(seed);
+        opt.ai = StrongAi;
+        opt.searchPlays = 16;
+        Game game(seed % 2 == 0 ? Normal3v3 : Identity, opt, nullptr);
+        GameProbe g{game};
+        game.setup();
+        SeatView used = g.viewFor(0);
+        for (int round = 0; round < 3 && !g.ended(); ++round)
+            for (int i = 0; i < 6 && !g.ended(); ++i) {
+                if (!g.seat(i).alive) continue;
+                g.turn(i);
+                for (int p = 0; p < 6; ++p) {
+                    used.unseen.set(7);
+                    used.fromBoundary = true;
+                    strongStance(used, (p + 1) % 6);
+                    g.fillView(p, used);
+                    ASSERT_EQ(viewText(used), viewText(g.viewFor(p))) << "seed " << seed << " seat " << p;
+                    EXPECT_TRUE(used.unseen.none());
+                    EXPECT_FALSE(used.stancesKnown);
+                }
+            }
+    }
+}
+
+// Two candidates are close while their difference is within the noise of the worlds: an even split, or a
+// mean lost in its spread, is close; a steady lead is not, nor a move the rules refused.
+TEST(Search, ACloseChoiceIsOneWithinTheNoise) {
+    EXPECT_TRUE(Search::closeChoice({}));
+    EXPECT_TRUE(Search::closeChoice({120, -80, 40, -100, 10, 30}));
+    EXPECT_FALSE(Search::closeChoice({5, 5.2, 4.9, 5.1}));
+    EXPECT_FALSE(Search::closeChoice({-5, -5.2, -4.9, -5.1}));
+    // The same lead of 10 against a spread of about 20: one and a half standard errors over ten worlds is
+    // still close, over twenty worlds (2.2) it is not.
+    std::vector<double> split;
+    for (int w = 0; w < 10; ++w) split.push_back(w % 2 == 0 ? 30 : -10);
+    EXPECT_TRUE(Search::closeChoice(split));
+    split.insert(split.end(), split.begin(), split.end());
+    EXPECT_FALSE(Search::closeChoice(split));
+    const double refused = -std::numeric_limits<double>::infinity();
+    EXPECT_FALSE(Search::closeChoice({refused, refused, refused}));
+    EXPECT_FALSE(Search::closeChoice({-refused, 3, 4}));
+}
+
+// A decision's worlds play at most the cap of its budget, and one world's candidates past it; a budget
+// spends its plays whatever the mode, and more of them only where a choice stayed close.
+TEST(Search, DecisionsKeepToTheirCap) {
+    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+        const Mode mode = seed % 2 == 0 ? Normal3v3 : Identity;
+        Options opt = automaticOptions(seed);
+        opt.strongRoles = mode == Identity ? (1U << Lord) | (1U << Rebel) : 1U << TeamHan;
+        opt.searchPlays = 300;
+        std::vector<DecisionTime> times;
+        opt.decisionTimes = &times;
+        Game game(mode, opt, nullptr);
+        game.setup();
+        game.run();
+        SeatView v;
+        v.mode = mode;
+        const long horizon = mode == Identity ? Search::IDENTITY_HORIZON : Search::HORIZON;
+        int searched = 0;
+        for (const DecisionTime& t : times) {
+            EXPECT_EQ(t.mode, mode);
+            if (t.plays == 0) continue;
+            ++searched;
+            EXPECT_LE(t.actions, Search::actionCap(v, opt.searchPlays) + 40 * (horizon + 1)) << "seed " << seed;
+            EXPECT_LE(t.plays, opt.searchPlays * (2 + Search::CLOSE_ROUNDS)) << "seed " << seed;
+        }
+        EXPECT_GT(searched, 5) << "seed " << seed;
+    }
 }
 
 // The classic player's faults that the strong one must not share: cancelling a friend's draw, and

@@ -406,6 +406,37 @@ TEST(WebSeats, BrowsersPlayWholeGamesInBothModes) {
     }
 }
 
+// With --answer-time, a seat whose page stays silent is answered for by the computer, one question at a
+// time: everybody is told, the page keeps its seat and plays on, and the record replays to the host's
+// screen.
+TEST(WebSeats, SilentSeatIsAnsweredForInTime) {
+    std::uint16_t port = freePort(), web = static_cast<std::uint16_t>(port + 1);
+    const std::string record = "/tmp/kvr_web_timeout_" + std::to_string(getpid());
+    std::vector<std::string> args = hostArgs(port, 2, "normal", 43, record);
+    args.insert(args.end(), {"--answer-time", "1"});
+    Host host(args, false);
+    ASSERT_TRUE(host.waitFor("目标真人", 10));
+    Browser player(web, "", false, 4);
+    ASSERT_TRUE(player.waitFor(isState("player"), 20));
+    ASSERT_TRUE(host.waitFor("号座位超时，本次由AI代答。\n", 20));
+    player.play();
+    ASSERT_TRUE(player.waitFor(isEnd(), 60));
+    EXPECT_EQ(host.finish(30), 0);
+    std::string h = host.out();
+    std::string told = "[网络] " + std::to_string(player.seat() + 1) + "号座位超时，本次由AI代答。\n";
+    EXPECT_NE(h.find(told), std::string::npos);
+    EXPECT_NE(player.texts(true).find(told), std::string::npos);
+    EXPECT_FALSE(std::any_of(player.messages().begin(), player.messages().end(),
+                             [](const Json& m) { return isState("replaced")(m) || isState("watching")(m); }));
+    EXPECT_NE(slurp(record).find("\ntimeout " + std::to_string(player.seat() + 1) + " "), std::string::npos);
+    Host replay({"--replay", record}, false);
+    EXPECT_EQ(replay.finish(30), 0);
+    std::string shown = replay.out();
+    ASSERT_GE(h.size(), shown.size());
+    EXPECT_EQ(h.substr(h.size() - shown.size()), shown);
+    unlink(record.c_str());
+}
+
 // A raw connection to the page's port: what it sends, and everything it gets until the host closes it
 // (or `seconds` pass: then "" and `closed` false).
 std::string exchange(std::uint16_t port, const std::string& bytes, bool& closed, int seconds = 5) {
@@ -993,6 +1024,9 @@ TEST(WebDoor, AnswersBelongToTheirQuestion) {
     second.join();
     EXPECT_EQ(result, Answer::TimedOut);
     EXPECT_TRUE(d.table.holds(0));
+    std::vector<Json> expired = sent(d.table, id);
+    ASSERT_EQ(expired.size(), 1u);
+    EXPECT_EQ(expired[0], (Json{{"t", "expired"}, {"id", q2}}));
     EXPECT_EQ(answer(q2, 3), WebTable::Received::Taken);
 
     std::thread third([&] { result = d.table.ask(0, Prompt{PromptKind::Number, 1, 3}, line, 5); });

@@ -3,8 +3,9 @@
 // the hash.
 // kavrin-bench --stats N [--mode normal|identity]: plays N games of the same list (or of one mode)
 // and prints statistics about them.
-// kavrin-bench --match N [--first-seed S] [--jobs J] [--think MS] [--plays-per-ms N] [--lines L] [--data
-// DIR]: the strong computer player against the classic one; with --data every game is kept in DIR's database.
+// kavrin-bench --match N [--first-seed S] [--jobs J] [--think MS] [--plays-per-ms N] [--lines L] [--results
+// FILE] [--data DIR]: the strong computer player against the classic one; --results writes each game's
+// outcome to FILE, and with --data every game is kept in DIR's database.
 // kavrin-bench --calibrate [games]: how many plays the strong player's search gets through a millisecond.
 // kavrin-bench --silent [games]: start positions copied and played to the end with no text.
 #include <chrono>
@@ -36,7 +37,7 @@ double secondsSince(Clock::time_point start) {
 int usage() {
     std::cerr << "usage: kavrin-bench [games]\n       kavrin-bench --stats N [--mode normal|identity]\n"
                  "       kavrin-bench --match N [--first-seed S] [--jobs J] [--think MS] [--plays-per-ms N]\n"
-                 "                    [--lines team,lord,rebels,renegade] [--data DIR]\n"
+                 "                    [--lines team,lord,rebels,renegade] [--results FILE] [--data DIR]\n"
                  "       kavrin-bench --calibrate [games]\n"
                  "       kavrin-bench --silent [games]\n";
     return 2;
@@ -98,6 +99,10 @@ int main(int argc, char** argv) {
                 std::cerr << "kavrin-bench was built without SQLite: no --data\n";
                 return 1;
 #endif
+            }
+            if (std::strcmp(argv[i], "--results") == 0) {
+                settings.results = argv[i + 1];
+                continue;
             }
             if (std::strcmp(argv[i], "--lines") == 0) {
                 settings.lines = 0;

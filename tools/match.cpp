@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "ai/belief.hpp"
 #include "ai/search.hpp"
 #include "model/game.hpp"
+#include "model/seat_player.hpp"
 #include "tools/autoplay.hpp"
 #ifdef KAVRIN_STORE
 #include "store/storing_io.hpp"
@@ -61,7 +63,7 @@ class Unseen : public TableIo {
     Answer ask(int, std::string&) override { return Answer::Closed; }
 };
 
-Played play(Mode mode, std::uint32_t seed, unsigned strongRoles, std::vector<double>* times, int plays,
+Played play(Mode mode, std::uint32_t seed, unsigned strongRoles, std::vector<DecisionTime>* times, int plays,
             GameStore* store = nullptr) {
     Options opt = automaticOptions(seed);
     opt.strongRoles = strongRoles;
@@ -153,11 +155,77 @@ struct Tally {
     }
 };
 
+// A game's result in a word, for the results file.
+const char* outcomeName(const std::string& result) {
+    if (result.find("汉军获胜") != std::string::npos) return "han";
+    if (result.find("楚军获胜") != std::string::npos) return "chu";
+    if (result.find("主公/忠臣获胜") != std::string::npos) return "lord";
+    if (result.find("反贼获胜") != std::string::npos) return "rebels";
+    if (result.find("内奸获胜") != std::string::npos) return "renegade";
+    return "draw";
+}
+
+const char* questionName(std::uint8_t q) {
+    static const char* const names[] = {
+        "none",    "action", "target", "targets",   "stance", "discard", "pay",  "top",   "harvest",
+        "nullify", "save",   "pass",   "ice sword", "chain",  "victim",  "pair", "dodge", "slash answer"};
+    return q < std::size(names) ? names[q] : "?";
+}
+
 } // namespace
+
+// The decisions' processor time (median, worst), then by kind: the play-phase actions and the searched
+// reactions of each mode, and the decisions that searched nothing; then the slowest few with their work.
+void printDecisionTimes(std::ostream& out, std::vector<DecisionTime> all) {
+    auto ms = [](double seconds) {
+        std::ostringstream s;
+        s << std::fixed << std::setprecision(3) << seconds * 1e3 << " ms";
+        return s.str();
+    };
+    std::sort(all.begin(), all.end(),
+              [](const DecisionTime& a, const DecisionTime& b) { return a.cpu < b.cpu; });
+    auto at = [](const std::vector<DecisionTime>& v, double share) {
+        return v[std::min(v.size() - 1, static_cast<std::size_t>(share * static_cast<double>(v.size())))];
+    };
+    if (all.empty()) {
+        out << "strong decisions 0\n";
+        return;
+    }
+    double clockWorst = 0;
+    for (const DecisionTime& t : all) clockWorst = std::max(clockWorst, t.clock);
+    out << "strong decisions " << all.size() << ": median " << ms(at(all, 0.5).cpu) << ", worst "
+        << ms(all.back().cpu) << " (processor time; by the clock worst " << ms(clockWorst) << ")\n";
+    const char* const modes[] = {"3v3", "identity"};
+    for (int mode = 0; mode < 2; ++mode)
+        for (int kind = 0; kind < 3; ++kind) {
+            std::vector<DecisionTime> some;
+            for (const DecisionTime& t : all) {
+                bool action = t.question == static_cast<std::uint8_t>(Question::Action);
+                int k = action ? 0 : t.plays > 0 ? 1 : 2;
+                if (t.mode == mode && k == kind) some.push_back(t);
+            }
+            if (some.empty()) continue;
+            const char* const kinds[] = {"play actions", "searched reactions", "not searched"};
+            std::vector<long> actions;
+            for (const DecisionTime& t : some) actions.push_back(t.actions);
+            std::sort(actions.begin(), actions.end());
+            out << "  " << modes[mode] << " " << kinds[kind] << " " << some.size() << ": median "
+                << ms(at(some, 0.5).cpu) << ", 99% " << ms(at(some, 0.99).cpu) << ", worst "
+                << ms(some.back().cpu) << "; world actions median " << actions[actions.size() / 2]
+                << ", worst " << actions.back() << "\n";
+        }
+    out << "  slowest:";
+    for (std::size_t i = 0; i < std::min<std::size_t>(5, all.size()); ++i) {
+        const DecisionTime& t = all[all.size() - 1 - i];
+        out << (i ? "; " : " ") << modes[t.mode] << " " << questionName(t.question) << " " << ms(t.cpu)
+            << " (" << t.plays << " plays, " << t.actions << " actions)";
+    }
+    out << "\n";
+}
 
 int runMatch(const MatchSettings& s) {
     const int jobs = std::max(1, s.jobs);
-    std::vector<std::vector<double>> times(static_cast<std::size_t>(jobs));
+    std::vector<std::vector<DecisionTime>> times(static_cast<std::size_t>(jobs));
 
     std::vector<Played> team = playAll((s.lines & 1) ? s.games : 0, jobs, [&](int k, int j) {
         // Even games give the strong player the first team, odd games the second.
@@ -235,15 +303,19 @@ int runMatch(const MatchSettings& s) {
             << " to " << d - b + half << ")";
         return out.str();
     };
-    std::cout << "strong Lord+Loyalist win rate: " << withInterval(tallies[1].lordSide, tallies[1].decided())
-              << ", classic baseline " << withInterval(base.lordSide, base.decided()) << ", "
-              << gain(1, "主公/忠臣获胜", tallies[1].lordSide, base.lordSide) << "\n";
-    std::cout << "strong Rebels win rate: " << withInterval(tallies[2].rebels, tallies[2].decided())
-              << ", classic baseline " << withInterval(base.rebels, base.decided()) << ", "
-              << gain(2, "反贼获胜", tallies[2].rebels, base.rebels) << "\n";
-    std::cout << "strong Renegade win rate: " << withInterval(tallies[3].renegade, tallies[3].decided())
-              << ", classic baseline " << withInterval(base.renegade, base.decided()) << ", "
-              << gain(3, "内奸获胜", tallies[3].renegade, base.renegade) << "\n";
+    if ((s.lines >> 1) & 1)
+        std::cout << "strong Lord+Loyalist win rate: "
+                  << withInterval(tallies[1].lordSide, tallies[1].decided()) << ", classic baseline "
+                  << withInterval(base.lordSide, base.decided()) << ", "
+                  << gain(1, "主公/忠臣获胜", tallies[1].lordSide, base.lordSide) << "\n";
+    if ((s.lines >> 2) & 1)
+        std::cout << "strong Rebels win rate: " << withInterval(tallies[2].rebels, tallies[2].decided())
+                  << ", classic baseline " << withInterval(base.rebels, base.decided()) << ", "
+                  << gain(2, "反贼获胜", tallies[2].rebels, base.rebels) << "\n";
+    if ((s.lines >> 3) & 1)
+        std::cout << "strong Renegade win rate: " << withInterval(tallies[3].renegade, tallies[3].decided())
+                  << ", classic baseline " << withInterval(base.renegade, base.decided()) << ", "
+                  << gain(3, "内奸获胜", tallies[3].renegade, base.renegade) << "\n";
     std::cout << "roles read right (likeliest role of each hidden seat, by strong seats):";
     for (std::size_t r = 0; r < std::size(READ_ROUNDS); ++r) {
         int right = 0, read = 0;
@@ -253,24 +325,37 @@ int runMatch(const MatchSettings& s) {
     }
     std::cout << "\n";
 
-    std::vector<double> all;
-    for (const std::vector<double>& t : times) all.insert(all.end(), t.begin(), t.end());
-    std::sort(all.begin(), all.end());
-    double median = all.empty() ? 0 : all[all.size() / 2];
-    double worst = all.empty() ? 0 : all.back();
-    std::cout << std::fixed << std::setprecision(3) << "strong decisions " << all.size() << ": median "
-              << median * 1e3 << " ms, worst " << worst * 1e3 << " ms\n";
+    std::vector<DecisionTime> all;
+    for (const std::vector<DecisionTime>& t : times) all.insert(all.end(), t.begin(), t.end());
+    printDecisionTimes(std::cout, all);
+    if (!s.results.empty()) {
+        std::ofstream out(s.results);
+        for (std::size_t k = 0; k < team.size(); ++k)
+            out << "team " << s.firstSeed + k / 2 << " " << (team[k].strongTeam == TeamHan ? "han" : "chu")
+                << " " << outcomeName(team[k].result) << "\n";
+        const char* names[] = {"classic", "lord", "rebels", "renegade"};
+        for (std::size_t i = 0; i < played.size(); ++i)
+            for (std::size_t k = 0; k < played[i].size(); ++k)
+                out << names[i] << " " << s.firstSeed + k << " " << outcomeName(played[i][k].result) << "\n";
+        for (const DecisionTime& t : all)
+            out << "decision " << (t.mode == Identity ? "identity" : "3v3") << " " << questionName(t.question)
+                << " " << t.cpu * 1e3 << " " << t.plays << " " << t.actions << "\n";
+        if (!out) {
+            std::cerr << "cannot write " << s.results << "\n";
+            return 1;
+        }
+    }
     return 0;
 }
 
 int runCalibration(int games) {
-    std::vector<double> times;
+    std::vector<DecisionTime> times;
     long before = strongPlaysDone();
     for (int k = 0; k < games; ++k)
         play(k % 2 == 0 ? Normal3v3 : Identity, 7000 + static_cast<std::uint32_t>(k),
              k % 2 == 0 ? 1U << TeamHan : (1U << Lord) | (1U << Loyalist), &times, 0);
     double seconds = 0;
-    for (double t : times) seconds += t;
+    for (const DecisionTime& t : times) seconds += t.cpu;
     long plays = strongPlaysDone() - before;
     std::cout << "strong plays " << plays << " in " << std::fixed << std::setprecision(3) << seconds
               << " s of decisions: " << std::setprecision(0) << (seconds > 0 ? plays / (seconds * 1e3) : 0)

@@ -2,6 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "model/types.hpp"
 
 namespace kvr {
 
@@ -18,6 +23,9 @@ struct MatchSettings {
     int plays = 0;
     // The lines to play: bit 0 the team games, bits 1-3 the Lord's side, the Rebels, the Renegade strong.
     unsigned lines = 15;
+    // Where each game's result is written, a line a game (its line, seed and outcome), then a line a
+    // strong decision (mode, question, processor time in ms, plays, world actions); empty: nowhere.
+    std::string results;
     // Where every game is kept with its record, for the statistics page (--data DIR); null: nowhere.
     GameStore* store = nullptr;
 };
@@ -27,6 +35,9 @@ struct MatchSettings {
 // often a strong seat's most likely role for each hidden seat is the true one after rounds 1, 2, 3 and
 // 5, and the time one strong decision takes.
 int runMatch(const MatchSettings& settings);
+
+// Prints the decisions' processor time: median and worst, by kind of decision, and the slowest few.
+void printDecisionTimes(std::ostream& out, std::vector<DecisionTime> all);
 
 // Plays strong games one at a time and prints how many plays the strong player's search gets through in a
 // millisecond of its decisions on this machine: the count `--plays-per-ms` takes.

@@ -3,6 +3,8 @@
 //   server and web table (the game's side played by this program's own thread);
 // - idle load: a real kavrin host with 5 browser seats and 8 browser spectators, waiting for a seat's
 //   answer, sampled for CPU time from /proc;
+// - a reload: a seated browser's page reloads and comes back with its stored code, until its seat's
+//   question is on the new page (the game's side asks again as soon as the seat is back);
 // - the page's weight: every embedded file.
 //   kavrin-web-bench [path/to/kavrin]
 #include <fcntl.h>
@@ -11,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <iostream>
@@ -40,12 +43,12 @@ namespace {
 struct Socket {
     asio::io_context io;
     beast::websocket::stream<tcp::socket> ws{io};
-    explicit Socket(std::uint16_t port) {
+    explicit Socket(std::uint16_t port, const std::string& code = "") {
         tcp::resolver resolver(io);
         asio::connect(ws.next_layer(), resolver.resolve("127.0.0.1", std::to_string(port)));
         ws.handshake("127.0.0.1", "/ws");
         ws.text(true);
-        ws.write(asio::buffer(std::string(R"({"t":"hello","code":""})")));
+        ws.write(asio::buffer(Json{{"t", "hello"}, {"code", code}}.dump()));
     }
     Json next() {
         beast::flat_buffer b;
@@ -54,19 +57,31 @@ struct Socket {
     }
 };
 
-void tapLatency(int rounds) {
+// A web host on a free port whose one browser joined the lobby and was dealt seat 1 with `code`.
+struct SeatedPage {
     LanHub hub;
-    WebHost web(hub, "");
-    if (!web.start(0)) {
-        std::cerr << "cannot listen\n";
-        return;
-    }
+    WebHost web{hub, ""};
     WebTable& table = web.table();
-    table.lobby(0, 1);
-    Socket browser(web.port());
-    while (table.lobbyJoiners().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    table.openDoor();
-    table.seat(table.lobbyJoiners().front().second, 1, "start\n", "ABCDEF");
+    std::unique_ptr<Socket> page;
+    bool start(const std::string& code) {
+        if (!web.start(0)) {
+            std::cerr << "cannot listen\n";
+            return false;
+        }
+        table.lobby(0, 1);
+        page = std::make_unique<Socket>(web.port());
+        while (table.lobbyJoiners().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        table.openDoor();
+        table.seat(table.lobbyJoiners().front().second, 1, "start\n", code);
+        return true;
+    }
+};
+
+void tapLatency(int rounds) {
+    SeatedPage seated;
+    if (!seated.start("ABCDEF")) return;
+    WebTable& table = seated.table;
+    Socket& browser = *seated.page;
     std::vector<double> taps;
     Clock::time_point sent;
     std::thread player([&] {
@@ -90,6 +105,51 @@ void tapLatency(int rounds) {
     std::cout << "tap to game over loopback: " << taps.size() << " answers, median " << taps[taps.size() / 2]
               << " ms, 99th percentile " << taps[taps.size() * 99 / 100] << " ms, worst " << taps.back()
               << " ms\n";
+}
+
+// Each reload comes a little over a second after the last, as a person's would: guesses from one address
+// are tried once a second.
+void reloadLatency(int rounds) {
+    SeatedPage seated;
+    std::string code = seated.hub.seatPlayer(1, INVALID_NET_SOCKET);
+    if (!seated.start(code)) return;
+    LanHub& hub = seated.hub;
+    WebHost& web = seated.web;
+    WebTable& table = seated.table;
+    std::unique_ptr<Socket>& page = seated.page;
+    std::atomic<bool> done{false};
+    // The game: asks seat 1 while a page holds it, and takes it back as soon as a page brings its code.
+    std::thread game([&] {
+        std::string line;
+        while (!done) {
+            if (table.holds(1) || hub.takeReturned(1)) {
+                table.show(1, "\n选择目标（0取消）：\n1.Varnok HP4\n2.Korveth HP3\n> ");
+                table.ask(1, Prompt{PromptKind::Number, 0, 2}, line, 1);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+    });
+    std::vector<double> times;
+    for (int k = 0; k < rounds; ++k) {
+        Json m;
+        do m = page->next();
+        while (m["t"] != "ask");
+        beast::error_code ignored;
+        page->ws.next_layer().close(ignored);
+        page.reset();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        auto start = Clock::now();
+        page = std::make_unique<Socket>(web.port(), code);
+        do m = page->next();
+        while (m["t"] != "ask");
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    done = true;
+    game.join();
+    std::sort(times.begin(), times.end());
+    std::cout << "reload with the stored code back to the seat's question: " << times.size() << " reloads, median "
+              << times[times.size() / 2] << " ms, worst " << times.back() << " ms\n";
 }
 
 long cpuTicks(pid_t pid) {
@@ -151,6 +211,7 @@ int main(int argc, char** argv) {
     for (const WebAsset& a : webAssets()) bytes += a.size;
     std::cout << "page weight: " << bytes << " bytes in " << webAssets().size() << " files\n";
     tapLatency(2000);
+    reloadLatency(5);
     if (argc > 1) idleLoad(argv[1]);
     return 0;
 }

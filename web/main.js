@@ -144,6 +144,15 @@ function receive(message) {
     case "record":
       keepRecord(message.text);
       break;
+    case "expired":
+      // The time for this question ran out: the computer answered it.
+      if (state.ask && state.ask.id === message.id) {
+        state.ask = null;
+        state.model = null;
+        $("question").hidden = true;
+        redraw();
+      }
+      break;
     case "badcode":
       forgetCode();
       state.code = "";

@@ -114,6 +114,7 @@ const browser = await puppeteer.launch(
   firefox
     ? {
         browser: "firefox",
+        dumpio: Boolean(process.env.KAVRIN_BROWSER_DUMPIO),
         executablePath: "/usr/bin/firefox-esr",
         headless: true,
         userDataDir: profile,

@@ -113,6 +113,7 @@ struct GameProbe {
     KV_FORWARD(aiPlay)
     KV_FORWARD(computer)
     KV_FORWARD(viewFor)
+    KV_FORWARD(fillView)
     KV_FORWARD(playActions)
     KV_FORWARD(noteHarm)
     KV_FORWARD(noteHelp)
