@@ -681,12 +681,12 @@ TEST(WebSeats, BrowserThatNeverReadsIsLetGo) {
     EXPECT_FALSE(hub.takeSpectatorPlace());
 }
 
-// Messages waiting for browser `id`, parsed.
-std::vector<Json> taken(WebTable& table, int id) {
+// What a browser at the web table has been sent since last asked.
+std::vector<Json> sent(WebTable& table, int id) {
     std::vector<std::string> raw;
     table.take(id, raw);
     std::vector<Json> out;
-    for (const std::string& m : raw) out.push_back(Json::parse(m));
+    for (const std::string& r : raw) out.push_back(Json::parse(r));
     return out;
 }
 
@@ -732,7 +732,7 @@ TEST(WebSeats, LateSpectatorsLogAndTheEndsRecord) {
     for (int k = 0; k < 4000; ++k) table.showAll("第" + std::to_string(k) + "行：汉军出牌。\n");
     int late = table.connect();
     table.receive(late, hello);
-    std::vector<Json> got = taken(table, late);
+    std::vector<Json> got = sent(table, late);
     const Json* log = first(got, "log");
     ASSERT_NE(log, nullptr);
     std::string text = log->at("text");
@@ -743,11 +743,11 @@ TEST(WebSeats, LateSpectatorsLogAndTheEndsRecord) {
     EXPECT_EQ(text.find("第"), 0u);
     EXPECT_FALSE(Json::parse(logMessage(text)).is_discarded());
     table.showAll("第4000行\n");
-    EXPECT_EQ(first(taken(table, late), "log"), nullptr);
+    EXPECT_EQ(first(sent(table, late), "log"), nullptr);
 
     table.farewell("\n[对局结束] 汉军获胜！\n");
     for (int id : {han, chu, late}) {
-        got = taken(table, id);
+        got = sent(table, id);
         const Json* end = first(got, "end");
         ASSERT_NE(end, nullptr);
         EXPECT_EQ((*end)["record"], true);
@@ -762,7 +762,7 @@ TEST(WebSeats, LateSpectatorsLogAndTheEndsRecord) {
     }
     int after = table.connect();
     table.receive(after, hello);
-    got = taken(table, after);
+    got = sent(table, after);
     ASSERT_NE(first(got, "record"), nullptr);
     ASSERT_NE(first(got, "log"), nullptr);
     unlink(record.c_str());
@@ -773,7 +773,7 @@ TEST(WebSeats, LateSpectatorsLogAndTheEndsRecord) {
     int only = none.connect();
     none.receive(only, hello);
     none.farewell("\n[对局结束] 楚军获胜！\n");
-    got = taken(none, only);
+    got = sent(none, only);
     ASSERT_NE(first(got, "end"), nullptr);
     EXPECT_EQ((*first(got, "end"))["record"], false);
     EXPECT_EQ(first(got, "record"), nullptr);
@@ -888,14 +888,6 @@ TEST(WebSeats, RecordOnlyOnceTheGameIsOver) {
     unlink(path.c_str());
 }
 
-// What a browser at the web table has been sent since last asked.
-std::vector<Json> sent(WebTable& table, int id) {
-    std::vector<std::string> raw;
-    table.take(id, raw);
-    std::vector<Json> out;
-    for (const std::string& r : raw) out.push_back(Json::parse(r));
-    return out;
-}
 
 bool hasState(const std::vector<Json>& ms, const char* state) {
     return std::any_of(ms.begin(), ms.end(), [state](const Json& m) { return isState(state)(m); });
