@@ -214,6 +214,7 @@ const pick = (n) => {
 // phase now and then, so that the game moves on.
 let seatTaps = 0;
 const kinds = [];
+let abouts = 0;
 let handSeen = false;
 let orders = 0;
 async function answerOnce(page) {
@@ -252,6 +253,15 @@ async function answerOnce(page) {
     if (box.top < 0 || box.bottom > box.height) fail(`the hand is out of view in the play phase: ${JSON.stringify(box)}`);
   }
   if (kind === "card") {
+    // A dodge or a slash asked says what it answers, after a reload too.
+    const [text, about] = await page.evaluate(() => [
+      document.getElementById("question-text").textContent,
+      document.getElementById("question-about").textContent,
+    ]);
+    if (/^(出闪|打出杀)/.test(text)) {
+      abouts++;
+      if (!about) fail(`"${text}" does not say what it answers`);
+    }
     // A question cards answer: one of the cards the rule accepts, or giving up.
     const cards = await page.$$("#hand button.playable");
     const none = await page.$("#choices button[data-value='0']");
@@ -292,7 +302,7 @@ try {
   const asker = setInterval(async () => {
     const seat = await player.$eval(".seat.asked", (e) => e.dataset.seat).catch(() => null);
     if (seat === "0") hostAskedAt = Date.now();
-  }, 20);
+  }, firefox ? 100 : 20);
   const seatStatus = await statusOf(player);
 
   let turn = 0;
@@ -383,7 +393,7 @@ try {
   await until(() => existsSync(savedAt) && readFileSync(savedAt).length > 0, "the saved record", 10_000).catch((e) => fail(e.message));
   if (existsSync(savedAt) && !readFileSync(savedAt).equals(readFileSync(record)))
     fail(`the record saved differs from the host's file: ${JSON.stringify(readFileSync(savedAt, "utf8").slice(-150))} / ${JSON.stringify(readFileSync(record, "utf8").slice(-150))}`);
-  console.log(`${engine}: clicked ${turn} answers, ${seatTaps} seats tapped, ${orders} orders; ${result}`);
+  console.log(`${engine}: clicked ${turn} answers, ${seatTaps} seats tapped, ${abouts} dodges or slashes, ${orders} orders; ${result}`);
 } catch (e) {
   fail(`${e.stack} (after ${kinds.length} questions: ${kinds.slice(-6)}; turn ${typeof turnCount === "undefined" ? "?" : turnCount})`);
 } finally {
