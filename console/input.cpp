@@ -1,7 +1,7 @@
 #include <sstream>
 
-#include "model/text.hpp"
 #include "model/game.hpp"
+#include "model/text.hpp"
 
 namespace kvr {
 
@@ -36,16 +36,16 @@ bool Game::readAnswer(std::string& out, const Prompt& prompt) {
 // in the running action, is never asked, neither at its old connection nor at this console.
 bool Game::personAt(int p) const { return p < 0 || p >= static_cast<int>(ps_.size()) || ps_[p].human; }
 
-std::string Game::line(PromptKind kind) {
+std::string Game::line(PromptKind kind, const Query* query) {
     std::string s;
-    readAnswer(s, Prompt{kind, 0, 0});
+    readAnswer(s, Prompt{kind, 0, 0, query});
     return s;
 }
 
-int Game::number(int lo, int hi, int fallback) {
+int Game::number(int lo, int hi, int fallback, const Query* query) {
     for (;;) {
         std::string s;
-        if (!readAnswer(s, Prompt{PromptKind::Number, lo, hi})) return fallback;
+        if (!readAnswer(s, Prompt{PromptKind::Number, lo, hi, query})) return fallback;
         int n = 0;
         if (parseLeadingInt(s, n) && lo <= n && n <= hi) return n;
         show("请输入" + std::to_string(lo) + "~" + std::to_string(hi) + "：");
@@ -62,6 +62,24 @@ std::vector<int> Game::numbers(const std::string& s) {
     while (in >> n) out.push_back(n);
     return out;
 }
+
+Query Game::handQuery(int p, const char* topic, std::string ask, std::string_view about, bool none,
+                      const std::function<bool(const Card&)>& fits) const {
+    Query q;
+    q.topic = topic;
+    q.ask = std::move(ask);
+    q.about = std::string(about);
+    q.handAnswers = true;
+    if (none) q.options.push_back({"0", "放弃", -1, -1});
+    const auto& cards = ps_[p].hand;
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        q.options.push_back({std::to_string(i + 1), plainCard(cards[i]), -1, static_cast<int>(i)});
+        if (i < 64 && fits(cards[i])) q.fits |= std::uint64_t(1) << i;
+    }
+    return q;
+}
+
+std::string Game::seatLabel(int p) const { return std::to_string(p + 1) + "号 " + ps_[p].hero.name; }
 
 // A seat whose player dropped earlier in the action is shown nothing and chooses nobody: every caller
 // takes -1 as no target, and the step ends as its cancel would.
@@ -85,16 +103,25 @@ int Game::chooseTarget(int from, const std::string& prompt, const std::function<
         return -1;
     }
     show("> ");
+    Query q;
+    q.topic = "target";
+    q.ask = prompt;
+    if (cancel) q.options.push_back({"0", "取消", -1, -1});
+    for (std::size_t k = 0; k < candidates.size(); ++k)
+        q.options.push_back({std::to_string(k + 1), seatLabel(candidates[k]), candidates[k], -1});
     int lo = cancel ? 0 : 1;
-    int n = number(lo, static_cast<int>(candidates.size()), lo);
+    int n = number(lo, static_cast<int>(candidates.size()), lo, &q);
     return n == 0 ? -1 : candidates[static_cast<std::size_t>(n - 1)];
 }
 
 void Game::pause(const std::string& s) {
     if (opt_.fast || opt_.autoPlay || !personAt(viewSeat_)) return;
     show("\n" + s);
+    // The browser's button says what the console's line asks: to go on.
+    Query q;
+    q.topic = "pause";
     std::string ignored;
-    readAnswer(ignored, Prompt{PromptKind::Pause, 0, 0});
+    readAnswer(ignored, Prompt{PromptKind::Pause, 0, 0, &q});
 }
 
 } // namespace kvr

@@ -2,8 +2,8 @@
 #include <array>
 #include <charconv>
 
-#include "model/text.hpp"
 #include "model/game.hpp"
+#include "model/text.hpp"
 
 namespace kvr {
 
@@ -107,6 +107,12 @@ void Game::clear() const {
 std::string Game::ctext(const Card& c) const {
     LineBuilder text;
     addPiece(text, c);
+    return std::string(text.view());
+}
+
+std::string Game::plainCard(const Card& c) const {
+    LineBuilder text;
+    addCardText(text, c);
     return std::string(text.view());
 }
 

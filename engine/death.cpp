@@ -32,11 +32,9 @@ bool Game::offerSave(int saver, int dying) {
     if (index < 0 && saver == dying) index = findCard(saver, Wine);
     if (index < 0) return false;
 
-    if (s.human) {
-        if (!askYes(saver, ps_[dying].hero.name + "濒死，是否救援？y/n：")) return false;
-    } else if (!computer(saver).save(*this, saver, dying)) {
-        return false;
-    }
+    bool saves = s.human && askYes(saver, ps_[dying].hero.name + "濒死，是否救援？y/n：");
+    if (!s.human || answerTimedOut_) saves = computer(saver).save(*this, saver, dying);
+    if (!saves) return false;
     noteHelp(saver, dying);
     throwCard(takeHand(saver, index, true));
     ps_[dying].hp += 1;

@@ -1,7 +1,15 @@
-#include "model/text.hpp"
 #include "model/game.hpp"
+#include "model/text.hpp"
 
 namespace kvr {
+
+namespace {
+
+// The play phase's commands beside the hand's numbers, as its key legend names them.
+const char* const COMMANDS[5][2] = {
+    {"s", "武将技"}, {"v", "转化杀"}, {"i", "技能详情"}, {"h", "帮助"}, {"e", "结束"}};
+
+} // namespace
 
 // The human play phase: one command per pass until "e", death, the end of the game, or the seat
 // being handed to the computer. Closed local input ends the phase as "e" does. A seat whose player
@@ -18,9 +26,13 @@ void Game::humanPlay(int p) {
         table();
         hand(p);
         show("\n牌序号=使用 s=武将技 v=转化杀 i=技能详情 h=帮助 e=结束\n> ");
+        Query q = handQuery(p, "play", "出牌阶段", {}, false,
+                            [this, p](const Card& c) { return playableNow(p, c); });
+        for (const auto& c : COMMANDS) q.options.push_back({c[0], c[1], -1, -1});
         std::string cmd;
-        bool answered = readAnswer(cmd, Prompt{PromptKind::Command, 0, 0});
-        if (!ps_[p].human) {
+        bool answered = readAnswer(cmd, Prompt{PromptKind::Command, 0, 0, &q});
+        // A seat handed to the computer, or one whose time ran out: the computer plays the phase on.
+        if (!ps_[p].human || answerTimedOut_) {
             computer(p).playPhase(*this, p);
             return;
         }

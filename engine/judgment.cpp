@@ -24,10 +24,14 @@ Card Game::judgment(int who, std::string_view why, const std::function<bool(cons
             activateSeat(i);
             show("是否发动鬼才改判？输入牌序号，0放弃：\n");
             hand(i);
-            int n = number(0, static_cast<int>(g.hand.size()), 0);
-            if (n == 0) continue;
-            pick = n - 1;
-        } else {
+            Query q = handQuery(i, "judge", "是否发动鬼才改判",
+                                ps_[who].hero.name + "的【" + std::string(why) + "】判定为" + plainCard(c),
+                                true, [](const Card&) { return true; });
+            int n = number(0, static_cast<int>(g.hand.size()), 0, &q);
+            if (!answerTimedOut_ && n == 0) continue;
+            if (!answerTimedOut_) pick = n - 1;
+        }
+        if (!g.human || answerTimedOut_) {
             int a = computer(i).stance(*this, i, who);
             if (!((a > 0 && !now) || (a < 0 && now))) continue;
         }

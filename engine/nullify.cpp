@@ -29,9 +29,9 @@ bool Game::nullificationChain(int from, int target, std::string_view trick) {
         for (unsigned left = fromStart; left != 0 && player < 0; left &= left - 1) {
             int k = firstSeat(left);
             int seat = start + k < 6 ? start + k : start + k - 6;
-            bool plays = ps_[seat].human
-                             ? askNullify(seat, target, trick, cancelled)
-                             : computer(seat).nullify(*this, seat, from, target, trick, cancelled);
+            bool plays = ps_[seat].human && askNullify(seat, target, trick, cancelled);
+            if (!ps_[seat].human || answerTimedOut_)
+                plays = computer(seat).nullify(*this, seat, from, target, trick, cancelled);
             if (plays) player = seat;
         }
         if (player < 0) return cancelled;

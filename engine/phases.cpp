@@ -28,7 +28,13 @@ void Game::startSkills(int p) {
             std::string out = "【观星】\n";
             for (std::size_t k = 0; k < n; ++k) out += std::to_string(k + 1) + "." + ctext(top[k]) + " ";
             show(out + "\n输入新的摸牌顺序（例 3 1 2 4 5）：");
-            std::vector<int> answer = numbers(line(PromptKind::Order));
+            Query q;
+            q.topic = "order";
+            q.ask = "排出新的摸牌顺序";
+            q.about = "【观星】牌堆顶的" + std::to_string(n) + "张牌";
+            for (std::size_t k = 0; k < n; ++k)
+                q.options.push_back({std::to_string(k + 1), plainCard(top[k]), -1, -1});
+            std::vector<int> answer = numbers(line(PromptKind::Order, &q));
             std::vector<bool> seen(n, false);
             bool ok = answer.size() == n;
             for (std::size_t k = 0; ok && k < n; ++k) {
@@ -38,9 +44,8 @@ void Game::startSkills(int p) {
             }
             if (ok)
                 for (std::size_t k = 0; k < n; ++k) order[k] = static_cast<std::size_t>(answer[k] - 1);
-        } else {
-            order = computer(p).arrangeTop(*this, p, top);
         }
+        if (!x.human || answerTimedOut_) order = computer(p).arrangeTop(*this, p, top);
         for (std::size_t k = n; k-- > 0;) deck_.push_back(top[order[k]]);
         logParts(MAGENTA, x.hero.name, "发动【观星】。");
     }
@@ -103,10 +108,11 @@ void Game::discardPhase(int p) {
             table();
             hand(p);
             show("弃牌至" + std::to_string(limit) + "张，输入序号：");
-            pick = number(1, static_cast<int>(x.hand.size()), 1) - 1;
-        } else {
-            pick = computer(p).discard(*this, p);
+            Query q = handQuery(p, "discard", "弃牌至" + std::to_string(limit) + "张", "弃牌阶段", false,
+                                [](const Card&) { return true; });
+            pick = number(1, static_cast<int>(x.hand.size()), 1, &q) - 1;
         }
+        if (!x.human || answerTimedOut_) pick = computer(p).discard(*this, p);
         throwCard(takeHand(p, pick, true));
     }
     if (discards && !allClassic_) noteKept(p);

@@ -5,11 +5,21 @@
 namespace kvr {
 
 // A seat whose player dropped earlier in the action is not asked: the answer is no.
-bool Game::askYes(int p, const std::string& question) {
+bool Game::askYes(int p, const std::string& question, std::string_view about) {
     if (!ps_[p].human) return false;
     activateSeat(p);
     show(question);
-    std::string answer = line(PromptKind::YesNo);
+    Query q;
+    q.topic = "yesno";
+    q.about = std::string(about);
+    // The question without its line breaks and its "y/n：" key.
+    std::string_view ask = question;
+    while (!ask.empty() && ask.front() == '\n') ask.remove_prefix(1);
+    for (std::string_view key : {"y/n：", " "})
+        if (ask.size() >= key.size() && ask.substr(ask.size() - key.size()) == key)
+            ask.remove_suffix(key.size());
+    q.ask = std::string(ask);
+    std::string answer = line(PromptKind::YesNo, &q);
     return answer == "y" || answer == "Y";
 }
 
@@ -30,21 +40,46 @@ constexpr std::uint64_t SLASHES = bit(Slash) | bit(FireSlash) | bit(ThunderSlash
 
 // One dodge. A seat seen to play none when it needed one holds no card it could have played: everybody
 // may remember that.
-bool Game::respondDodge(int p, std::string_view why) {
-    if (playDodge(p, why)) return true;
+bool Game::respondDodge(int p, std::string_view why, std::string_view about) {
+    if (playDodge(p, why, about)) return true;
     noteLacks(p, bit(Dodge) | (ps_[p].hero.id == Jorvane ? SLASHES : 0));
     return false;
 }
 
 // `need` slashes in a row; a seat that falls short is remembered to hold no more.
-bool Game::respondSlash(int p, std::string_view why, int need) {
-    if (playSlashes(p, why, need)) return true;
+bool Game::respondSlash(int p, std::string_view why, int need, std::string_view about) {
+    if (playSlashes(p, why, need, about)) return true;
     noteLacks(p, SLASHES | (ps_[p].hero.id == Jorvane ? bit(Dodge) : 0));
     return false;
 }
 
+bool Game::answersDodge(int p, const Card& c) const {
+    const Player& x = ps_[p];
+    return c.type == Dodge || (x.hero.id == Jorvane && isSlash(c.type)) || (x.hero.id == Seluna && !c.red());
+}
+
+bool Game::answersSlash(int p, const Card& c) const {
+    const Player& x = ps_[p];
+    return isSlash(c.type) || (x.hero.id == Keldar && c.red()) || (x.hero.id == Jorvane && c.type == Dodge);
+}
+
+bool Game::playableNow(int p, const Card& c) const {
+    const Player& x = ps_[p];
+    switch (c.type) {
+    case Dodge:
+    case Nullification:
+        return false;
+    case Peach:
+        return x.hp < x.maxHp;
+    case Wine:
+        return !x.drank;
+    default:
+        return !isSlash(c.type) || !slashLimit(p);
+    }
+}
+
 // The Eight Diagrams roll first, then a card. A computer always answers when it can.
-bool Game::playDodge(int p, std::string_view why) {
+bool Game::playDodge(int p, std::string_view why, std::string_view about) {
     activateSeat(p);
     Player& x = ps_[p];
     if (x.wears(EightDiagrams)) {
@@ -55,29 +90,29 @@ bool Game::playDodge(int p, std::string_view why) {
         logParts(DIM, x.hero.name, "的八卦阵判定失败。");
     }
     int index = -1;
+    bool answered = false;
     if (x.human) {
         show("\n" + std::string(why) + "：出闪（输入牌序号，0放弃）：\n");
         hand(p);
         show("> ");
-        int n = number(0, static_cast<int>(x.hand.size()), 0);
-        if (n == 0) return false;
-        const Card& c = x.hand[static_cast<std::size_t>(n - 1)];
-        bool fits =
-            c.type == Dodge || (x.hero.id == Jorvane && isSlash(c.type)) || (x.hero.id == Seluna && !c.red());
-        if (!fits) {
+        Query q = handQuery(p, "dodge", "出闪", about.empty() ? why : about, true,
+                            [this, p](const Card& c) { return answersDodge(p, c); });
+        int n = number(0, static_cast<int>(x.hand.size()), 0, &q);
+        answered = !answerTimedOut_;
+        if (answered && n == 0) return false;
+        if (answered && !answersDodge(p, x.hand[static_cast<std::size_t>(n - 1)])) {
             refuse(p, "该牌不能当闪。", RED);
             return false;
         }
         index = n - 1;
-    } else {
+    }
+    // A computer seat, or a person whose time to answer ran out: the seat's computer answers this once.
+    if (!answered) {
         // The player may keep its card and take the hit.
         if (tape_.replaying) tapeReady(p, Question::Dodge);
         index = answerWith(p, Dodge, findDodge(p));
         if (index < 0 || static_cast<std::size_t>(index) >= x.hand.size()) return false;
-        const Card& c = x.hand[static_cast<std::size_t>(index)];
-        if (!(c.type == Dodge || (x.hero.id == Jorvane && isSlash(c.type)) ||
-              (x.hero.id == Seluna && !c.red())))
-            return false;
+        if (!answersDodge(p, x.hand[static_cast<std::size_t>(index)])) return false;
     }
     throwCard(takeHand(p, index, true));
     logParts(CYAN, x.hero.name, "打出【闪】。");
@@ -85,7 +120,7 @@ bool Game::playDodge(int p, std::string_view why) {
 }
 
 // Cards played before a failed pass stay discarded.
-bool Game::playSlashes(int p, std::string_view why, int need) {
+bool Game::playSlashes(int p, std::string_view why, int need, std::string_view about) {
     activateSeat(p);
     if (need <= 0) return true;
     Player& x = ps_[p];
@@ -101,24 +136,25 @@ bool Game::playSlashes(int p, std::string_view why, int need) {
             show("\n" + std::string(why) + "：需打出杀（第" + std::to_string(i + 1) + "/" +
                  std::to_string(need) + "张，0放弃）：\n");
             hand(p);
-            int n = number(0, static_cast<int>(x.hand.size()), 0);
-            if (n == 0) return false;
-            const Card& c = x.hand[static_cast<std::size_t>(n - 1)];
-            bool fits = isSlash(c.type) || (x.hero.id == Keldar && c.red()) ||
-                        (x.hero.id == Jorvane && c.type == Dodge);
-            if (!fits) {
-                refuse(p, "该牌不能当杀。", RED);
-                return false;
+            std::string ask = "打出杀";
+            if (need > 1) ask += "（第" + std::to_string(i + 1) + "/" + std::to_string(need) + "张）";
+            Query q = handQuery(p, "slash", ask, about.empty() ? why : about, true,
+                                [this, p](const Card& c) { return answersSlash(p, c); });
+            int n = number(0, static_cast<int>(x.hand.size()), 0, &q);
+            if (!answerTimedOut_) {
+                if (n == 0) return false;
+                if (!answersSlash(p, x.hand[static_cast<std::size_t>(n - 1)])) {
+                    refuse(p, "该牌不能当杀。", RED);
+                    return false;
+                }
+                z = n - 1;
             }
-            z = n - 1;
-        } else {
+        }
+        if (!x.human || answerTimedOut_) {
             // The player may keep its slashes and lose the exchange.
             z = answerWith(p, Slash, z);
             if (z < 0 || static_cast<std::size_t>(z) >= x.hand.size()) return false;
-            const Card& c = x.hand[static_cast<std::size_t>(z)];
-            if (!(isSlash(c.type) || (x.hero.id == Keldar && c.red()) ||
-                  (x.hero.id == Jorvane && c.type == Dodge)))
-                return false;
+            if (!answersSlash(p, x.hand[static_cast<std::size_t>(z)])) return false;
         }
         throwCard(takeHand(p, z, true));
         logParts(YELLOW, x.hero.name, "打出【杀】。");

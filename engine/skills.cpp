@@ -31,7 +31,14 @@ bool Game::activeSkill(int p) {
             activateSeat(p);
             hand(p);
             show("交出几张（1~" + std::to_string(x.hand.size()) + "）：");
-            count = number(1, static_cast<int>(x.hand.size()), 1);
+            Query q;
+            q.topic = "count";
+            q.count = true;
+            q.ask = "交出几张";
+            q.about = "【仁德】交给" + seatLabel(target);
+            int asked = number(1, static_cast<int>(x.hand.size()), 1, &q);
+            // Out of time: the computer's count.
+            if (!answerTimedOut_) count = asked;
         }
         for (int k = 0; k < count && !x.hand.empty(); ++k) {
             Card given = takeHand(p, 0, true);
@@ -50,7 +57,13 @@ bool Game::activeSkill(int p) {
             if (x.human) {
                 hand(p);
                 show("制衡张数：");
-                count = number(1, static_cast<int>(x.hand.size()), 1);
+                Query q;
+                q.topic = "count";
+                q.count = true;
+                q.ask = "制衡张数";
+                q.about = "【制衡】";
+                int asked = number(1, static_cast<int>(x.hand.size()), 1, &q);
+                if (!answerTimedOut_) count = asked;
             }
         }
         for (int k = 0; k < count && !x.hand.empty(); ++k) discardAt(cheapestCard(p));
@@ -74,7 +87,15 @@ bool Game::activeSkill(int p) {
         if (ps_[target].human) {
             activateSeat(target);
             show("反间猜花色：1黑桃 2红桃 3梅花 4方块：");
-            guess = number(1, 4, 1) - 1;
+            Query q;
+            q.topic = "suit";
+            q.ask = "猜花色";
+            q.about = x.hero.name + " 对你使用【反间】";
+            for (const char* suit : {"黑桃", "红桃", "梅花", "方块"})
+                q.options.push_back({std::to_string(q.options.size() + 1), suit, -1, -1});
+            int asked = number(1, 4, 1, &q) - 1;
+            // Out of time: the computer's guess, drawn as for a computer seat.
+            if (!answerTimedOut_) guess = asked;
         }
         ps_[target].hand.push_back(gift);
         noteSeen(-1, gift, target);

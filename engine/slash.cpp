@@ -92,7 +92,8 @@ bool Game::useVirtualSlash(int p) {
     if (x.human) {
         hand(p);
         show("选择转化为杀的牌：");
-        hi = number(1, static_cast<int>(x.hand.size()), 1) - 1;
+        Query q = handQuery(p, "convert", "选择转化为杀的牌", {}, false, convertible);
+        hi = number(1, static_cast<int>(x.hand.size()), 1, &q) - 1;
         if (!convertible(x.hand[static_cast<std::size_t>(hi)])) return false;
         to = chooseTarget(p, "转化杀目标", legal, true);
     } else {
@@ -175,9 +176,13 @@ void Game::slash(int from, int to, Card card, int owner) {
     if (!unanswerable) {
         int need = a.hero.id == Grathos ? 2 : 1;
         std::string why;
-        if (ps_[to].human) why = a.hero.name + "的杀";
-        bool dodged = respondDodge(to, why);
-        if (dodged && need == 2) dodged = respondDodge(to, "Grathos无双的第二张闪");
+        std::string about;
+        if (ps_[to].human) {
+            why = a.hero.name + "的杀";
+            about = a.hero.name + " 对你使用" + plainCard(card);
+        }
+        bool dodged = respondDodge(to, why, about);
+        if (dodged && need == 2) dodged = respondDodge(to, "Grathos无双的第二张闪", about);
         if (dodged) {
             bool axe = a.wields(Axe) && totalCards(from) > 1 &&
                        (!a.human || askYes(from, "弃2牌发动贯石斧强制命中？y/n："));

@@ -15,8 +15,13 @@ void Game::duel(int from, int to, int damageOwner) {
         if (!ps_[attacker].alive || !ps_[defender].alive) return;
         int need = ps_[attacker].hero.id == Grathos ? 2 : 1;
         std::string why;
-        if (ps_[defender].human) why = "与" + ps_[attacker].hero.name + "的决斗";
-        if (!respondSlash(defender, why, need)) break;
+        std::string about;
+        if (ps_[defender].human) {
+            why = "与" + ps_[attacker].hero.name + "的决斗";
+            about =
+                ps_[from].hero.name + " 对" + (defender == to ? "你" : ps_[to].hero.name) + "使用【决斗】";
+        }
+        if (!respondSlash(defender, why, need, about)) break;
         std::swap(attacker, defender);
     }
     damage(damageOwner >= 0 ? damageOwner : attacker, defender, 1, Normal, "决斗", true);
@@ -34,7 +39,10 @@ void Game::aoe(int from, CardType t) {
             continue;
         }
         if (nullified(from, seat, name)) continue;
-        bool answered = t == Barbarians ? respondSlash(seat, "南蛮入侵", 1) : respondDodge(seat, "万箭齐发");
+        std::string about;
+        if (x.human) about = ps_[from].hero.name + " 使用【" + std::string(name) + "】";
+        bool answered = t == Barbarians ? respondSlash(seat, "南蛮入侵", 1, about)
+                                        : respondDodge(seat, "万箭齐发", about);
         if (!answered) damage(from, seat, 1, Normal, name, true);
     }
 }
@@ -61,10 +69,15 @@ void Game::harvest(int from) {
             for (std::size_t i = 0; i < pool_.size(); ++i)
                 offer += std::to_string(i + 1) + "." + ctext(pool_[i]) + " ";
             show(offer + "\n选择五谷牌 1~" + std::to_string(pool_.size()) + "：");
-            pick = static_cast<std::size_t>(number(1, static_cast<int>(pool_.size()), 1) - 1);
-        } else {
-            pick = computer(seat).harvestPick(*this, seat, pool_);
+            Query q;
+            q.topic = "pick";
+            q.ask = "选择五谷牌";
+            q.about = ps_[from].hero.name + " 使用【五谷丰登】";
+            for (std::size_t i = 0; i < pool_.size(); ++i)
+                q.options.push_back({std::to_string(i + 1), plainCard(pool_[i]), -1, -1});
+            pick = static_cast<std::size_t>(number(1, static_cast<int>(pool_.size()), 1, &q) - 1);
         }
+        if (!ps_[seat].human || answerTimedOut_) pick = computer(seat).harvestPick(*this, seat, pool_);
         ps_[seat].hand.push_back(pool_[pick]);
         pool_.erase(pool_.begin() + static_cast<std::ptrdiff_t>(pick));
     }

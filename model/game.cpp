@@ -126,7 +126,12 @@ void Game::makePlayers() {
         pool.erase(pool.begin());
         if (!opt_.autoPlay) {
             show("选择身份：1随机 2主公 3忠臣 4反贼 5内奸：");
-            int answer = number(1, 5, 1);
+            Query q;
+            q.topic = "role";
+            q.ask = "选择身份";
+            for (const char* role : {"随机", "主公", "忠臣", "反贼", "内奸"})
+                q.options.push_back({std::to_string(q.options.size() + 1), role, -1, -1});
+            int answer = number(1, 5, 1, &q);
             const Role asked[5] = {Lord, Lord, Loyalist, Rebel, Renegade};
             Role want = Lord;
             if (answer == 1) {
@@ -159,7 +164,15 @@ void Game::makePlayers() {
             out += padLeft(std::to_string(i + 1), 2) + "." + padRight(hb[i].name, 8) + " " + hb[i].kingdom +
                    " " + std::to_string(hb[i].hp) + "体力 【" + hb[i].skills + "】\n";
         show(out + "> ");
-        chosen = number(1, static_cast<int>(hb.size()), 1) - 1;
+        Query q;
+        q.topic = "hero";
+        q.ask = "选择武将";
+        for (std::size_t i = 0; i < hb.size(); ++i)
+            q.options.push_back({std::to_string(i + 1),
+                                 hb[i].name + " " + hb[i].kingdom + " " + std::to_string(hb[i].hp) +
+                                     "体力 【" + hb[i].skills + "】",
+                                 -1, -1});
+        chosen = number(1, static_cast<int>(hb.size()), 1, &q) - 1;
         hids.erase(std::find(hids.begin(), hids.end(), chosen));
     }
 

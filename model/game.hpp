@@ -187,10 +187,16 @@ class Game {
     bool useVirtualSlash(int p);
     void slash(int from, int to, Card card, int owner = -1);
     // `why` is shown to a person asked for the card; a computer never reads it.
-    bool respondDodge(int p, std::string_view why);
-    bool respondSlash(int p, std::string_view why, int need);
-    bool playDodge(int p, std::string_view why);
-    bool playSlashes(int p, std::string_view why, int need);
+    // `about` names, for a browser, what is being answered ("Valessa 对你使用【杀 梅花10】").
+    bool respondDodge(int p, std::string_view why, std::string_view about = {});
+    bool respondSlash(int p, std::string_view why, int need, std::string_view about = {});
+    bool playDodge(int p, std::string_view why, std::string_view about = {});
+    bool playSlashes(int p, std::string_view why, int need, std::string_view about = {});
+    // Whether seat p may answer with card c as a dodge, or as a slash (converting skills included).
+    bool answersDodge(int p, const Card& c) const;
+    bool answersSlash(int p, const Card& c) const;
+    // Whether seat p's play phase would play card c now rather than refuse it at once.
+    bool playableNow(int p, const Card& c) const;
     void payFirstTwo(int p);
     void duel(int from, int to, int damageOwner);
     void aoe(int from, CardType t);
@@ -209,7 +215,8 @@ class Game {
     // A person's answer in the chain: play a nullification now?
     bool askNullify(int seat, int target, std::string_view trick, bool cancelled);
     void placeDelayed(int from, int to, Card c);
-    bool askYes(int p, const std::string& question);
+    // `about` tells a browser what the question is about; the console shows `question` alone.
+    bool askYes(int p, const std::string& question, std::string_view about = {});
 
     // Distance, reach and finders
     int distance(int a, int b) const;
@@ -426,8 +433,15 @@ class Game {
     // Console input
     bool personAt(int p) const;
     bool readAnswer(std::string& out, const Prompt& prompt = Prompt{});
-    std::string line(PromptKind kind = PromptKind::Text);
-    int number(int lo, int hi, int fallback);
+    std::string line(PromptKind kind = PromptKind::Text, const Query* query = nullptr);
+    int number(int lo, int hi, int fallback, const Query* query = nullptr);
+    // A question answered by one of seat p's hand cards (0 for none when `none`), with the cards `fits`
+    // accepts marked.
+    Query handQuery(int p, const char* topic, std::string ask, std::string_view about, bool none,
+                    const std::function<bool(const Card&)>& fits) const;
+    // A seat as the table names it: "2号 Corvane".
+    std::string seatLabel(int p) const;
+    std::string plainCard(const Card& c) const;
     static std::vector<int> numbers(const std::string& s);
     int chooseTarget(int from, const std::string& prompt, const std::function<bool(int)>& legal, bool cancel);
     void pause(const std::string& s);

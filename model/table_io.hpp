@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/query.hpp"
+
 namespace kvr {
 
 // How a request for an answer ended: a line, no more input, the seat's player went away, or the seat's
@@ -20,6 +22,9 @@ struct Prompt {
     PromptKind kind = PromptKind::Text;
     int lo = 0;
     int hi = 0;
+    // What the rule asks, for a table that draws its own controls; null where nobody built one. It lives
+    // only while the question is asked.
+    const Query* query = nullptr;
 };
 
 class TableIo {

@@ -475,6 +475,9 @@ inline Nature slashNature(CardType t) {
 const char* suitName(Suit s);
 // A role or team as the players call it ("主公", "汉军"); "未知" for no role.
 std::string_view roleName(Role r);
+// Whether a seat of `role` won a game of `mode` that ended with `result` (a text that holds one of the
+// game's result texts).
+bool seatWon(Mode mode, Role role, std::string_view result);
 std::string rankName(int r);
 inline const char* natureName(Nature n) {
     if (n == Fire) return "火焰";

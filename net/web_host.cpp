@@ -80,7 +80,7 @@ struct WebHost::OneTable : WebSite {
 };
 
 WebHost::WebHost(LanHub& hub, const std::string& recordPath) : hub_(&hub), table_(std::make_shared<WebTable>(hub)) {
-    table_->recordKept(!recordPath.empty());
+    table_->recordAt(recordPath);
     own_ = std::make_unique<OneTable>(table_, recordPath);
     server_ = std::make_unique<Server>(*own_);
     table_->onWake([server = server_.get()] { server->wake(); });

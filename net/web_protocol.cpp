@@ -85,15 +85,29 @@ std::string textMessage(std::string_view text, bool isPublic) {
     return dump(Json{{"t", "text"}, {"public", isPublic}, {"text", std::string(text)}});
 }
 
-std::string askMessage(long id, const Prompt& prompt, const std::vector<OptionLabel>& options) {
+std::string askMessage(long id, const Prompt& prompt) {
     Json list = Json::array();
-    for (const OptionLabel& o : options) list.push_back(Json{{"value", o.value}, {"label", o.label}});
-    return dump(Json{{"t", "ask"},
-                     {"id", id},
-                     {"kind", kindName(prompt.kind)},
-                     {"lo", prompt.lo},
-                     {"hi", prompt.hi},
-                     {"options", list}});
+    Json out{{"t", "ask"}, {"id", id}, {"kind", kindName(prompt.kind)}, {"lo", prompt.lo}, {"hi", prompt.hi}};
+    if (const Query* q = prompt.query) {
+        for (const QueryOption& o : q->options) {
+            Json option{{"value", o.value}, {"label", o.label}};
+            if (o.seat >= 0) option["seat"] = o.seat;
+            if (o.card >= 0) option["card"] = o.card + 1;
+            list.push_back(std::move(option));
+        }
+        out["topic"] = q->topic;
+        out["about"] = q->about;
+        out["text"] = q->ask;
+        out["count"] = q->count;
+        if (q->handAnswers) {
+            Json fits = Json::array();
+            for (int i = 0; i < 64; ++i)
+                if (q->fits >> i & 1) fits.push_back(i + 1);
+            out["fits"] = fits;
+        }
+    }
+    out["options"] = list;
+    return dump(out);
 }
 
 std::string lobbyMessage(int joined, int wanted) {
@@ -108,8 +122,18 @@ std::string badCodeMessage() { return dump(Json{{"t", "badcode"}}); }
 
 std::string expiredMessage(long id) { return dump(Json{{"t", "expired"}, {"id", id}}); }
 
-std::string endMessage(std::string_view result, bool record) {
-    return dump(Json{{"t", "end"}, {"result", std::string(result)}, {"record", record}});
+std::string endMessage(std::string_view result, bool record, int won) {
+    Json out{{"t", "end"}, {"result", std::string(result)}, {"record", record}};
+    out["won"] = won < 0 ? Json(nullptr) : Json(won == 1);
+    return dump(out);
+}
+
+std::string recordMessage(std::string_view record) {
+    return dump(Json{{"t", "record"}, {"text", std::string(record)}});
+}
+
+std::string logMessage(std::string_view text) {
+    return dump(Json{{"t", "log"}, {"text", std::string(text)}});
 }
 
 namespace {

@@ -9,7 +9,6 @@
 
 #include "model/seat_view.hpp"
 #include "model/table_io.hpp"
-#include "net/web_labels.hpp"
 
 namespace kvr {
 
@@ -42,7 +41,9 @@ bool answerLine(const BrowserMessage& m, const Prompt& prompt, std::string& line
 // The host's messages.
 std::string viewMessage(const SeatView& view, int asked);
 std::string textMessage(std::string_view text, bool isPublic);
-std::string askMessage(long id, const Prompt& prompt, const std::vector<OptionLabel>& options);
+// A question: its kind and range, and what the rule that asks it told (topic, what it is about, its
+// options, the hand cards it accepts); only the kind and range without one.
+std::string askMessage(long id, const Prompt& prompt);
 std::string lobbyMessage(int joined, int wanted);
 // Where this browser stands: "lobby", "waiting" (for the lobby to open or its seat to come back),
 // "deciding" (its code is being tried), "player", "watching", "full" (no spectator's place) or
@@ -52,6 +53,12 @@ std::string stateMessage(const char* state, int seat, const std::string& code);
 std::string badCodeMessage();
 // The question `id` went unanswered in the time allowed: the game no longer waits for it.
 std::string expiredMessage(long id);
-std::string endMessage(std::string_view result, bool record);
+// The end: the result, whether a record follows, and whether this seat won (won: 1 or 0; -1 for a
+// browser that plays no seat).
+std::string endMessage(std::string_view result, bool record, int won);
+// The host's record of the game, whole, for the page to save.
+std::string recordMessage(std::string_view record);
+// The public log so far, for a browser that arrives mid-game.
+std::string logMessage(std::string_view text);
 
 } // namespace kvr

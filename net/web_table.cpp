@@ -1,10 +1,29 @@
 #include "net/web_table.hpp"
 
+#include <fstream>
+#include <iterator>
+
 #include "net/hub.hpp"
 
 namespace kvr {
 
-WebTable::WebTable(LanHub& hub) : hub_(hub) { seats_.fill(-1); }
+namespace {
+
+// The whole file, if it can be read and is not too large to send.
+bool readRecord(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in || in.tellg() > static_cast<std::streamoff>(MAX_RECORD_BYTES)) return false;
+    in.seekg(0);
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad() && !out.empty() && out.size() <= MAX_RECORD_BYTES;
+}
+
+} // namespace
+
+WebTable::WebTable(LanHub& hub) : hub_(hub) {
+    seats_.fill(-1);
+    roles_.fill(-1);
+}
 
 WebTable::Link* WebTable::find(int id) {
     auto it = links_.find(id);
@@ -16,9 +35,9 @@ void WebTable::wake() {
 }
 
 // A browser whose backlog is full reads nothing: it is let go, and a question waiting on it ends.
-void WebTable::push(Link& l, std::string message) {
+void WebTable::push(Link& l, std::string message, std::size_t limit) {
     if (l.closing) return;
-    if (l.outBytes + message.size() > MAX_BROWSER_BACKLOG) {
+    if (l.outBytes + message.size() > limit) {
         l.out.clear();
         l.outBytes = 0;
         close(l);
@@ -94,7 +113,9 @@ void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique
     if (ended_) {
         l.place = Place::Watching;
         if (!lastPublicView_.empty()) push(l, lastPublicView_);
-        push(l, endMessage(endText_, recordKept_));
+        sendLog(l);
+        push(l, endMessage(endText_, recordSent_, -1));
+        if (recordSent_) push(l, record_, MAX_BROWSER_BACKLOG + MAX_RECORD_BYTES);
         close(l);
         wake();
         return;
@@ -162,8 +183,22 @@ void WebTable::watch(int id, std::unique_lock<std::mutex>& lock) {
         push(*l, stateMessage("watching", -1, ""));
         if (!lastPublicView_.empty()) push(*l, lastPublicView_);
         l->lastView = lastPublicView_;
+        sendLog(*l);
     }
     wake();
+}
+
+// Once per connection: a browser that already had the log has every line since by its text messages.
+void WebTable::sendLog(Link& l) {
+    if (l.logSent || publicLog_.empty()) return;
+    l.logSent = true;
+    push(l, logMessage(publicLog_));
+}
+
+int WebTable::wonBy(const Link& l) const {
+    if (l.place != Place::Seat && l.place != Place::Waiting) return -1;
+    if (l.seat < 0 || l.seat >= 6 || roles_[static_cast<std::size_t>(l.seat)] < 0) return -1;
+    return seatWon(mode_, static_cast<Role>(roles_[static_cast<std::size_t>(l.seat)]), endText_) ? 1 : 0;
 }
 
 void WebTable::disconnect(int id) {
@@ -239,6 +274,7 @@ void WebTable::tryCode(int id, const std::string& code, std::unique_lock<std::mu
     push(*l, stateMessage("waiting", seat, codes_[static_cast<std::size_t>(seat)]));
     if (!lastPublicView_.empty() && l->lastView != lastPublicView_) push(*l, lastPublicView_);
     l->lastView = lastPublicView_;
+    sendLog(*l);
     wake();
     if (spectator) {
         lock.unlock();
@@ -298,7 +334,6 @@ void WebTable::seat(int id, int p, std::string_view start, const std::string& co
     // A browser that left just as its seat was dealt holds it all the same: the seat's first question
     // finds it gone and hands the seat to the computer, as for a line client.
     seats_[s] = id;
-    screens_[s].clear();
     Link* l = find(id);
     if (!l) return;
     l->place = Place::Seat;
@@ -320,6 +355,12 @@ void WebTable::showAll(std::string_view text) {
     std::unique_lock<std::mutex> lock(mutex_);
     std::vector<int> unseated;
     std::string message = textMessage(text, true);
+    publicLog_.append(text.data(), text.size());
+    if (publicLog_.size() > MAX_PUBLIC_LOG) {
+        // Cut at a line's start, and never inside a character: browsers read UTF-8.
+        std::size_t cut = publicLog_.find('\n', publicLog_.size() - MAX_PUBLIC_LOG / 2);
+        publicLog_.erase(0, cut == std::string::npos ? publicLog_.size() : cut + 1);
+    }
     for (auto& [id, l] : links_) {
         if (l.place == Place::Lobby) unseated.push_back(id);
         if (seesPublic(l.place)) push(l, message);
@@ -333,17 +374,10 @@ void WebTable::show(int p, std::string_view text) {
     if (p < 0 || p >= 6) return;
     std::size_t s = static_cast<std::size_t>(p);
     Link* l = find(seats_[s]);
-    if (l) showOn(*l, screens_[s], text);
+    if (l) showOn(*l, text);
 }
 
-void WebTable::showOn(Link& l, std::string& screen, std::string_view text) {
-    std::size_t clear = text.rfind("\x1b[2J");
-    if (clear != std::string_view::npos) {
-        screen.clear();
-        text.remove_prefix(clear);
-    }
-    screen.append(text.data(), text.size());
-    if (screen.size() > MAX_SCREEN_BYTES) screen.erase(0, screen.size() - MAX_SCREEN_BYTES / 2);
+void WebTable::showOn(Link& l, std::string_view text) {
     push(l, textMessage(text, false));
     wake();
 }
@@ -376,6 +410,9 @@ void WebTable::refresh(const Views& views) {
     std::vector<std::string> seen;
     for (int p : held) seen.push_back(views(p, v) ? viewMessage(v, asked) : shared);
     std::lock_guard<std::mutex> lock(mutex_);
+    mode_ = v.mode;
+    for (std::size_t p = 0; p < 6 && p < v.seats.size(); ++p)
+        roles_[p] = v.seats[p].role ? static_cast<int>(*v.seats[p].role) : -1;
     for (std::size_t k = 0; k < held.size(); ++k) {
         Link* l = find(seats_[static_cast<std::size_t>(held[k])]);
         if (!l || l->lastView == seen[k]) continue;
@@ -395,20 +432,21 @@ void WebTable::refresh(const Views& views) {
 Answer WebTable::ask(int p, const Prompt& prompt, std::string& line, int seconds) {
     std::unique_lock<std::mutex> lock(mutex_);
     std::size_t s = static_cast<std::size_t>(p);
-    Answer a = askOn(seats_[s], screens_[s], prompt, line, seconds, lock);
+    Answer a = askOn(seats_[s], prompt, line, seconds, lock);
     if (a == Answer::Dropped) seats_[s] = -1;
     return a;
 }
 
-Answer WebTable::askOn(int id, std::string& screen, const Prompt& prompt, std::string& line, int seconds,
+Answer WebTable::askOn(int id, const Prompt& prompt, std::string& line, int seconds,
                        std::unique_lock<std::mutex>& lock) {
     Link* l = find(id);
     if (!l || l->closing) return Answer::Dropped;
     long question = ++nextQuestion_;
     l->question = question;
     l->prompt = prompt;
+    l->prompt.query = nullptr;
     l->answered = false;
-    l->askText = askMessage(question, prompt, optionLabels(screen, prompt));
+    l->askText = askMessage(question, prompt);
     push(*l, l->askText);
     wake();
     auto settled = [this, id, question] {
@@ -458,7 +496,7 @@ void WebTable::offerStart(std::string_view text) {
     l->prompt = Prompt{PromptKind::Pause, 0, 0};
     l->answered = false;
     push(*l, textMessage(text, false));
-    l->askText = askMessage(startQuestion_, l->prompt, {});
+    l->askText = askMessage(startQuestion_, l->prompt);
     push(*l, l->askText);
     wake();
 }
@@ -472,12 +510,12 @@ bool WebTable::startWanted() const {
 
 void WebTable::showHost(std::string_view text) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (Link* l = find(host_)) showOn(*l, hostScreen_, text);
+    if (Link* l = find(host_)) showOn(*l, text);
 }
 
 Answer WebTable::askHost(const Prompt& prompt, std::string& line, int seconds) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return askOn(host_, hostScreen_, prompt, line, seconds, lock);
+    return askOn(host_, prompt, line, seconds, lock);
 }
 
 void WebTable::closeWith(std::string_view text) {
@@ -486,22 +524,28 @@ void WebTable::closeWith(std::string_view text) {
     endText_ = std::string(text);
     for (auto& [id, l] : links_) {
         push(l, textMessage(text, true));
-        push(l, endMessage(endText_, false));
+        push(l, endMessage(endText_, false, -1));
         close(l);
     }
     seats_.fill(-1);
     wake();
 }
 
+// Every browser is sent the record as the host's file holds it now, its end line written: the page
+// keeps it, so that it can be saved after the host has gone.
 void WebTable::farewell(std::string_view text) {
+    std::string record;
+    bool kept = !recordPath_.empty() && readRecord(recordPath_, record);
     std::lock_guard<std::mutex> lock(mutex_);
     ended_ = true;
     endText_ = std::string(text);
+    recordSent_ = kept;
+    if (kept) record_ = recordMessage(record);
     std::string shown = textMessage(text, true);
-    std::string end = endMessage(endText_, recordKept_);
     for (auto& [id, l] : links_) {
         if (seesPublic(l.place)) push(l, shown);
-        push(l, end);
+        push(l, endMessage(endText_, kept, wonBy(l)));
+        if (kept) push(l, record_, MAX_BROWSER_BACKLOG + MAX_RECORD_BYTES);
         close(l);
     }
     seats_.fill(-1);
@@ -526,7 +570,6 @@ bool WebTable::takeReturned(int p) {
         std::size_t s = static_cast<std::size_t>(p);
         l.place = Place::Seat;
         seats_[s] = id;
-        screens_[s].clear();
         l.lastView.clear();
         push(l, stateMessage("player", p, codes_[s]));
         wake();

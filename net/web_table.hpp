@@ -26,8 +26,10 @@ class LanHub;
 
 // Bytes that may wait for one browser; past this it is dropped.
 constexpr std::size_t MAX_BROWSER_BACKLOG = 1 << 20;
-// A seat's screen kept for reading a question's labels: its text since the last clear, at most this.
-constexpr std::size_t MAX_SCREEN_BYTES = 1 << 15;
+// The public log kept for browsers that arrive mid-game: its latest text, at most this.
+constexpr std::size_t MAX_PUBLIC_LOG = 1 << 16;
+// A record larger than this is not sent over the WebSocket (the page then says there is none).
+constexpr std::size_t MAX_RECORD_BYTES = 1 << 23;
 
 class WebTable {
   public:
@@ -38,8 +40,8 @@ class WebTable {
     // Called, from any thread, when a browser has something to read or is to be closed. Set once,
     // before the first browser connects.
     void onWake(std::function<void()> wake) { wake_ = std::move(wake); }
-    // The record a browser may download at the end, if the host keeps one.
-    void recordKept(bool kept) { recordKept_ = kept; }
+    // The file of the record the host keeps (empty: none); each browser is sent it at the end.
+    void recordAt(std::string path) { recordPath_ = std::move(path); }
 
     // The web thread's side. A new browser's id, connected from address `from`; its first message is a
     // hello.
@@ -130,9 +132,12 @@ class WebTable {
         bool answered = false;
         std::string answer;
         std::string lastView;
+        bool logSent = false;
     };
 
-    void push(Link& l, std::string message);
+    void push(Link& l, std::string message, std::size_t limit = MAX_BROWSER_BACKLOG);
+    void sendLog(Link& l);
+    int wonBy(const Link& l) const;
     void close(Link& l);
     void wake();
     void helloLocked(int id, Link& l, const std::string& code, std::unique_lock<std::mutex>& lock);
@@ -142,9 +147,9 @@ class WebTable {
     bool codeDue(Link& l, Clock::time_point now);
     void watch(int id, std::unique_lock<std::mutex>& lock);
     Link* find(int id);
-    void showOn(Link& l, std::string& screen, std::string_view text);
-    // Asks browser `id` with `screen` for the labels; Dropped when it is gone.
-    Answer askOn(int id, std::string& screen, const Prompt& prompt, std::string& line, int seconds,
+    void showOn(Link& l, std::string_view text);
+    // Asks browser `id`; Dropped when it is gone.
+    Answer askOn(int id, const Prompt& prompt, std::string& line, int seconds,
                  std::unique_lock<std::mutex>& lock);
     // Whether the place sees public lines.
     static bool seesPublic(Place p) {
@@ -153,7 +158,13 @@ class WebTable {
 
     LanHub& hub_;
     std::function<void()> wake_;
-    bool recordKept_ = false;
+    std::string recordPath_;
+    bool recordSent_ = false;
+    std::string record_;
+    // The public text so far (bounded), and each seat's role and the mode as the last public view showed.
+    std::string publicLog_;
+    Mode mode_ = Identity;
+    std::array<int, 6> roles_;
     mutable std::mutex mutex_;
     std::condition_variable answered_;
     std::map<int, Link> links_;
@@ -169,12 +180,10 @@ class WebTable {
     int asked_ = -1;
     std::array<int, 6> seats_;
     std::array<std::string, 6> codes_;
-    std::array<std::string, 6> screens_;
     std::string lastPublicView_;
     std::string hostCode_;
     int host_ = -1;
     long startQuestion_ = 0;
-    std::string hostScreen_;
 };
 
 } // namespace kvr

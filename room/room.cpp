@@ -362,7 +362,7 @@ struct Room::Impl : WebSite {
                 t->recordPath = options.recordsDir + "/" + t->id + ".txt";
                 t->recording = t->record.open(t->recordPath);
             }
-            t->web->recordKept(t->recording);
+            t->web->recordAt(t->recording ? t->recordPath : std::string());
             WebHost* host = web.get();
             t->web->onWake([host] { host->wake(); });
             tables[t->id] = t;

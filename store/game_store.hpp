@@ -145,7 +145,4 @@ class GameStore {
     virtual GameStats stats() = 0;
 };
 
-// Whether a seat of `role` won a game of `mode` that ended with `result` (one of the game's result texts).
-bool seatWon(Mode mode, Role role, std::string_view result);
-
 } // namespace kvr

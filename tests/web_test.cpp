@@ -120,6 +120,18 @@ TEST(WebSeats, BrowsersPlayWholeGamesInBothModes) {
         }
         // A browser's answers are kept like a line client's: the record replays to the host's screen.
         EXPECT_NE(slurp(record).find("\nremote-players 2\n"), std::string::npos);
+        // Each page was sent the record, byte for byte as the host keeps it, and told whether it won.
+        for (Browser* b : {&first, &second}) {
+            ASSERT_TRUE(b->waitFor([](const Json& m) { return m["t"] == "record"; }, 10));
+            for (const Json& m : b->messages()) {
+                if (m["t"] == "record") {
+                    EXPECT_EQ(m["text"].get<std::string>(), slurp(record));
+                }
+                if (m["t"] == "end") {
+                    EXPECT_TRUE(m["won"].is_boolean());
+                }
+            }
+        }
         Host replay({"--replay", record}, false);
         EXPECT_EQ(replay.finish(30), 0);
         std::string shown = replay.out();
@@ -407,6 +419,103 @@ TEST(WebSeats, BrowserThatNeverReadsIsLetGo) {
     EXPECT_FALSE(hub.takeSpectatorPlace());
 }
 
+// What a browser at the web table has been sent since last asked.
+std::vector<Json> sent(WebTable& table, int id) {
+    std::vector<std::string> raw;
+    table.take(id, raw);
+    std::vector<Json> out;
+    for (const std::string& r : raw) out.push_back(Json::parse(r));
+    return out;
+}
+
+const Json* first(const std::vector<Json>& ms, const char* type) {
+    for (const Json& m : ms)
+        if (m["t"] == type) return &m;
+    return nullptr;
+}
+
+// A spectator who arrives mid-game gets the public log so far, once and bounded, cut at a line; the end
+// tells each seat whether it won and a spectator nothing of the kind; every browser, one that arrives
+// after the end too, is sent the host's record byte for byte.
+TEST(WebSeats, LateSpectatorsLogAndTheEndsRecord) {
+    const std::string record = "/tmp/kvr_web_end_record_" + std::to_string(getpid());
+    std::string kept = "kavrin-record 1\nseed 7\nanswers\nanswer 1 number 0 5 3\nend 汉军获胜！\n";
+    {
+        std::ofstream out(record, std::ios::binary);
+        out << kept;
+    }
+    LanHub hub;
+    WebTable table(hub);
+    table.recordAt(record);
+    table.lobby(0, 2);
+    BrowserMessage hello;
+    hello.type = BrowserMessage::Hello;
+    int han = table.connect(), chu = table.connect();
+    table.receive(han, hello);
+    table.receive(chu, hello);
+    table.seat(han, 0, "开局\n", "code0");
+    table.seat(chu, 1, "开局\n", "code1");
+    table.openDoor();
+    Options opt;
+    opt.seed = 5;
+    opt.autoPlay = true;
+    Game game(Normal3v3, opt, nullptr);
+    game.setup();
+    table.refresh([&game](int p, SeatView& v) {
+        v = p < 0 ? game.publicView() : game.viewFor(p);
+        return true;
+    });
+
+    // Far more than the bound, in lines that each name their number.
+    for (int k = 0; k < 4000; ++k) table.showAll("第" + std::to_string(k) + "行：汉军出牌。\n");
+    int late = table.connect();
+    table.receive(late, hello);
+    std::vector<Json> got = sent(table, late);
+    const Json* log = first(got, "log");
+    ASSERT_NE(log, nullptr);
+    std::string text = log->at("text");
+    EXPECT_LE(text.size(), MAX_PUBLIC_LOG);
+    EXPECT_GT(text.size(), MAX_PUBLIC_LOG / 4);
+    EXPECT_EQ(text.rfind("第3999行：汉军出牌。\n"),
+              text.size() - std::string("第3999行：汉军出牌。\n").size());
+    EXPECT_EQ(text.find("第"), 0u);
+    EXPECT_FALSE(Json::parse(logMessage(text)).is_discarded());
+    table.showAll("第4000行\n");
+    EXPECT_EQ(first(sent(table, late), "log"), nullptr);
+
+    table.farewell("\n[对局结束] 汉军获胜！\n");
+    for (int id : {han, chu, late}) {
+        got = sent(table, id);
+        const Json* end = first(got, "end");
+        ASSERT_NE(end, nullptr);
+        EXPECT_EQ((*end)["record"], true);
+        if (id == late) {
+            EXPECT_TRUE((*end)["won"].is_null());
+        } else {
+            EXPECT_EQ((*end)["won"], id == han);
+        }
+        const Json* sent = first(got, "record");
+        ASSERT_NE(sent, nullptr);
+        EXPECT_EQ(sent->at("text").get<std::string>(), kept);
+    }
+    int after = table.connect();
+    table.receive(after, hello);
+    got = sent(table, after);
+    ASSERT_NE(first(got, "record"), nullptr);
+    ASSERT_NE(first(got, "log"), nullptr);
+    unlink(record.c_str());
+
+    // No record kept: the end says so and nothing follows it.
+    LanHub otherHub;
+    WebTable none(otherHub);
+    int only = none.connect();
+    none.receive(only, hello);
+    none.farewell("\n[对局结束] 楚军获胜！\n");
+    got = sent(none, only);
+    ASSERT_NE(first(got, "end"), nullptr);
+    EXPECT_EQ((*first(got, "end"))["record"], false);
+    EXPECT_EQ(first(got, "record"), nullptr);
+}
 
 // Only the host's own page opens the game's WebSocket: a foreign or null Origin, a foreign Host, the
 // wrong scheme or port are refused; no Origin at all is no browser and may come in.
@@ -517,14 +626,6 @@ TEST(WebSeats, RecordOnlyOnceTheGameIsOver) {
     unlink(path.c_str());
 }
 
-// What a browser at the web table has been sent since last asked.
-std::vector<Json> sent(WebTable& table, int id) {
-    std::vector<std::string> raw;
-    table.take(id, raw);
-    std::vector<Json> out;
-    for (const std::string& r : raw) out.push_back(Json::parse(r));
-    return out;
-}
 
 bool hasState(const std::vector<Json>& ms, const char* state) {
     return std::any_of(ms.begin(), ms.end(), [state](const Json& m) { return isState(state)(m); });

@@ -3,8 +3,11 @@
 //   server and web table (the game's side played by this program's own thread);
 // - idle load: a real kavrin host with 5 browser seats and 8 browser spectators, waiting for a seat's
 //   answer, sampled for CPU time from /proc;
+// - a tap to the next question: a browser's answer until the next question is on the page, the
+//   game's side asking again at once (pure round trip);
 // - a reload: a seated browser's page reloads and comes back with its stored code, until its seat's
-//   question is on the new page (the game's side asks again as soon as the seat is back);
+//   question is on the new page (the game's side asks again as soon as the seat is back); and the
+//   same from the page's first request, its files fetched over HTTP before the WebSocket opens;
 // - the page's weight: every embedded file.
 //   kavrin-web-bench [path/to/kavrin]
 #include <fcntl.h>
@@ -23,6 +26,7 @@
 
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 #include <nlohmann/json.hpp>
 
@@ -85,12 +89,15 @@ void tapLatency(int rounds) {
     WebTable& table = seated.table;
     Socket& browser = *seated.page;
     std::vector<double> taps;
+    std::vector<double> trips;
     Clock::time_point sent;
     std::thread player([&] {
         for (int k = 0; k < rounds; ++k) {
             Json m;
             do m = browser.next();
             while (m["t"] != "ask");
+            if (k > 0)
+                trips.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
             std::string answer = Json{{"t", "answer"}, {"id", m["id"]}, {"value", 2}}.dump();
             sent = Clock::now();
             browser.ws.write(asio::buffer(answer));
@@ -107,11 +114,37 @@ void tapLatency(int rounds) {
     std::cout << "tap to game over loopback: " << taps.size() << " answers, median " << taps[taps.size() / 2]
               << " ms, 99th percentile " << taps[taps.size() * 99 / 100] << " ms, worst " << taps.back()
               << " ms\n";
+    std::sort(trips.begin(), trips.end());
+    if (trips.empty()) return;
+    std::cout << "tap to the next question on the page over loopback: " << trips.size() << " taps, median "
+              << trips[trips.size() / 2] << " ms, 99th percentile " << trips[trips.size() * 99 / 100]
+              << " ms, worst " << trips.back() << " ms\n";
+}
+
+// What a browser fetches before it opens the WebSocket: the page and each of its files, on one
+// connection kept alive, as a browser's first request and those that follow it.
+void fetchPage(std::uint16_t port) {
+    namespace http = beast::http;
+    asio::io_context io;
+    tcp::socket socket(io);
+    tcp::resolver resolver(io);
+    asio::connect(socket, resolver.resolve("127.0.0.1", std::to_string(port)));
+    std::vector<std::string> paths{"/"};
+    for (const WebAsset& a : webAssets())
+        if (std::string(a.path) != "/index.html") paths.push_back(a.path);
+    beast::flat_buffer buffer;
+    for (const std::string& path : paths) {
+        http::request<http::empty_body> request(http::verb::get, path, 11);
+        request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
+        http::write(socket, request);
+        http::response<http::string_body> response;
+        http::read(socket, buffer, response);
+    }
 }
 
 // Each reload comes a little over a second after the last, as a person's would: guesses from one address
 // are tried once a second.
-void reloadLatency(int rounds) {
+void reloadLatency(int rounds, bool withFiles) {
     SeatedPage seated;
     std::string code = seated.hub.seatPlayer(1, INVALID_NET_SOCKET);
     if (!seated.start(code)) return;
@@ -142,6 +175,7 @@ void reloadLatency(int rounds) {
         page.reset();
         std::this_thread::sleep_for(std::chrono::milliseconds(1100));
         auto start = Clock::now();
+        if (withFiles) fetchPage(web.port());
         page = std::make_unique<Socket>(web.port(), code);
         do m = page->next();
         while (m["t"] != "ask");
@@ -150,8 +184,10 @@ void reloadLatency(int rounds) {
     done = true;
     game.join();
     std::sort(times.begin(), times.end());
-    std::cout << "reload with the stored code back to the seat's question: " << times.size() << " reloads, median "
-              << times[times.size() / 2] << " ms, worst " << times.back() << " ms\n";
+    std::cout << (withFiles ? "a page's first question from its first request: "
+                            : "reload with the stored code back to the seat's question: ")
+              << times.size() << " reloads, median " << times[times.size() / 2] << " ms, worst "
+              << times.back() << " ms\n";
 }
 
 
@@ -201,7 +237,8 @@ int main(int argc, char** argv) {
     for (const WebAsset& a : webAssets()) bytes += a.size;
     std::cout << "page weight: " << bytes << " bytes in " << webAssets().size() << " files\n";
     tapLatency(2000);
-    reloadLatency(5);
+    reloadLatency(5, false);
+    reloadLatency(5, true);
     if (argc > 1) idleLoad(argv[1]);
     return 0;
 }

@@ -67,5 +67,11 @@ export function connect(onMessage, onState) {
     stop() {
       stopped = true;
     },
+    // A new connection after stop(), whose hello brings this page's code: the seat comes back here.
+    restart() {
+      stopped = false;
+      if (socket && socket.readyState !== WebSocket.CLOSED) socket.close();
+      else open();
+    },
   };
 }

@@ -1,5 +1,5 @@
 // The page: joins the host's table over one WebSocket and shows what the host sends.
-import { BASE, connect, forgetCode, keepCode } from "./connection.js";
+import { connect, forgetCode, keepCode } from "./connection.js";
 import { Screen, plain } from "./screen.js";
 import { drawHand, drawTable } from "./table.js";
 import { showQuestion } from "./answers.js";
@@ -13,47 +13,40 @@ const parts = {
   hand: $("hand"),
 };
 const screen = new Screen($("log"), $("screen"));
-const state = { view: null, ask: null, keys: null, cards: false, place: "", seat: -1, code: "", said: "" };
+const state = { view: null, ask: null, model: null, place: "", seat: -1, code: "", record: null, recordUrl: "" };
 
 function setStatus(text) {
   $("status").textContent = text;
 }
 
-function redrawHand() {
+// The table and the hand, with what the question being asked lets be tapped.
+function redraw() {
   if (!state.view) return;
-  const play = state.ask && state.cards ? (n) => answer(n) : null;
-  drawHand(state.view, parts, play);
+  const answering = state.ask ? (value) => answer(value) : null;
+  drawTable(state.view, parts, state.model, answering);
+  drawHand(state.view, parts, state.model, answering);
+  // On a narrow screen the hand goes beside the question whenever its cards answer it.
+  document.body.classList.toggle("cards-answer", Boolean(state.model && state.model.cards.size));
 }
 
 function answer(value) {
   if (!state.ask) return;
   connection.send({ t: "answer", id: state.ask.id, value });
   state.ask = null;
-  state.keys = null;
-  state.cards = false;
+  state.model = null;
   $("question").hidden = true;
-  redrawHand();
-}
-
-// What the console printed for the question: its last lines, without the table, the hand and the
-// numbered options, which the buttons show.
-function questionText() {
-  const lines = plain(state.said)
-    .split("\n")
-    .map((l) => l.trim())
-    .filter((l) => l && l !== ">" && l !== "手牌：" && !/^\[\d+\]/.test(l) && !/^\d+\./.test(l) && !/^[╔╚]/.test(l) && !/^(>\s*)?\d号 /.test(l) && !/^模式:/.test(l));
-  return lines.slice(-3).join("\n");
+  redraw();
 }
 
 function ask(message) {
   state.ask = message;
-  const shown = showQuestion(message, $("choices"), answer);
-  state.keys = shown.onKey;
-  state.cards = shown.cards;
-  $("question-text").textContent = questionText();
+  state.model = showQuestion(message, $("choices"), answer);
+  $("question-about").textContent = message.about || "";
+  $("question-about").hidden = !message.about;
+  $("question-text").textContent = message.text || "";
   $("question").hidden = false;
   $("question").scrollIntoView({ block: "nearest" });
-  redrawHand();
+  redraw();
   const first = $("choices").querySelector("button:not(:disabled)") || $("hand").querySelector("button:not(:disabled)");
   if (first) first.focus({ preventScroll: true });
   else $("typed-line").focus({ preventScroll: true });
@@ -75,6 +68,14 @@ function place(message) {
   if (message.state === "player" || (message.state === "waiting" && message.seat >= 0)) keepCode(state.code);
   if (message.state === "lobby") forgetCode();
   if (message.state === "full" || message.state === "replaced") connection.stop();
+  $("replaced").hidden = message.state !== "replaced";
+  document.body.classList.toggle("replaced", message.state === "replaced");
+  if (message.state === "replaced") {
+    state.ask = null;
+    state.model = null;
+    $("question").hidden = true;
+    $("take-back").focus({ preventScroll: true });
+  }
   $("lobby").hidden = message.state !== "lobby";
   if (message.state === "player") setStatus(`你是${message.seat + 1}号位。`);
   else if (message.state === "waiting" && message.seat >= 0)
@@ -88,6 +89,7 @@ function place(message) {
 function end(message) {
   connection.stop();
   state.ask = null;
+  state.model = null;
   $("question").hidden = true;
   $("ended").hidden = false;
   $("result").textContent = plain(message.result).replace("[对局结束]", "").trim();
@@ -100,10 +102,22 @@ function end(message) {
       roles.append(item);
     });
   }
-  $("record").href = BASE + "/record";
-  $("record").hidden = !message.record;
+  $("won").hidden = typeof message.won !== "boolean";
+  $("won").textContent = message.won ? "你赢了！" : "你输了。";
+  $("won").className = message.won ? "won" : "lost-game";
+  $("no-record").hidden = message.record;
+  if (!message.record) $("record").hidden = true;
   setStatus("对局结束。");
-  redrawHand();
+  redraw();
+}
+
+// The record lives in the page from here on: saving it needs no host.
+function keepRecord(text) {
+  if (state.recordUrl) URL.revokeObjectURL(state.recordUrl);
+  state.record = text;
+  state.recordUrl = URL.createObjectURL(new Blob([text], { type: "text/plain;charset=utf-8" }));
+  $("record").href = state.recordUrl;
+  $("record").hidden = false;
 }
 
 function receive(message) {
@@ -116,26 +130,27 @@ function receive(message) {
       break;
     case "text":
       screen.add(message.text, message.public);
-      if (!message.public) state.said = (state.said + message.text).slice(-4000);
-      if (!message.public && state.ask === null && /请输入|无效/.test(message.text)) $("question-text").textContent = plain(message.text).trim();
+      break;
+    case "log":
+      screen.setLog(message.text);
       break;
     case "view":
       state.view = message.view;
-      drawTable(message.view, parts);
-      redrawHand();
+      redraw();
       break;
     case "ask":
       ask(message);
-      state.said = "";
+      break;
+    case "record":
+      keepRecord(message.text);
       break;
     case "expired":
       // The time for this question ran out: the computer answered it.
       if (state.ask && state.ask.id === message.id) {
         state.ask = null;
-        state.keys = null;
-        state.cards = false;
+        state.model = null;
         $("question").hidden = true;
-        redrawHand();
+        redraw();
       }
       break;
     case "badcode":
@@ -149,6 +164,13 @@ function receive(message) {
       break;
   }
 }
+
+$("take-back").addEventListener("click", () => {
+  $("replaced").hidden = true;
+  document.body.classList.remove("replaced");
+  setStatus("正在取回座位…");
+  connection.restart();
+});
 
 const connection = connect(receive, (what) => {
   if (what === "closed" && !$("ended").hidden) return;
@@ -178,7 +200,7 @@ $("exact-toggle").addEventListener("click", () => {
 });
 
 document.addEventListener("keydown", (event) => {
-  if (!state.keys || event.target instanceof HTMLInputElement || event.ctrlKey || event.metaKey || event.altKey) return;
+  if (!state.model || event.target instanceof HTMLInputElement || event.ctrlKey || event.metaKey || event.altKey) return;
   if (event.key === "Enter" && event.target instanceof HTMLButtonElement) return;
-  if (state.keys(event)) event.preventDefault();
+  if (state.model.onKey(event)) event.preventDefault();
 });

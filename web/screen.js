@@ -60,6 +60,13 @@ export class Screen {
     this.scheduleDraw();
   }
 
+  // The log so far, as the host kept it, in place of what this page had.
+  setLog(text) {
+    this.log.replaceChildren();
+    this.partial = "";
+    this.addLog(text);
+  }
+
   addLog(text) {
     const atBottom = this.log.scrollHeight - this.log.scrollTop - this.log.clientHeight < 40;
     const lines = (this.partial + text).split("\n");

@@ -1,5 +1,6 @@
 // Draws the table from the seat's view: six seats, the round and the piles, and the player's hand.
-// It decides nothing: what it shows is what the host sent.
+// It decides nothing: what it shows is what the host sent, and what a question lets be tapped.
+import { cardState } from "./answers.js";
 
 function el(tag, className, text) {
   const node = document.createElement(tag);
@@ -53,8 +54,12 @@ function seatNode(seat, index, view) {
   if (seat.chained) head.append(el("span", "badge", "连环"));
   if (!seat.alive) head.append(el("span", "badge", "阵亡"));
   node.append(head);
-  node.append(el("div", "kingdom", `${seat.kingdom} · 手牌${seat.hand}`));
-  if (seat.alive) node.append(pips(seat.hp, seat.maxHp));
+  node.append(el("div", "kingdom", seat.kingdom));
+  if (seat.alive) {
+    const hp = pips(seat.hp, seat.maxHp);
+    hp.append(el("span", "count", ` · 手牌${seat.hand}`));
+    node.append(hp);
+  }
   const equip = el("div", "zone");
   equip.append(seat.equip.length ? "装备：" : "装备：无");
   for (const e of seat.equip) {
@@ -75,7 +80,8 @@ function seatNode(seat, index, view) {
   return node;
 }
 
-export function drawTable(view, parts) {
+// `pick(seat)` answers with a seat when the question names seats: those seats can be tapped.
+export function drawTable(view, parts, model, pick) {
   const mode = view.mode === "identity" ? "身份局" : "普通3v3";
   parts.info.replaceChildren(
     el("span", "", mode),
@@ -83,12 +89,29 @@ export function drawTable(view, parts) {
     el("span", "", `牌堆${view.drawPile}`),
     el("span", "", `弃牌${view.discardPile}`),
   );
-  parts.seats.replaceChildren(...view.seats.map((seat, i) => seatNode(seat, i, view)));
+  parts.seats.replaceChildren(
+    ...view.seats.map((seat, i) => {
+      const node = seatNode(seat, i, view);
+      if (model && pick && model.seats.has(i)) {
+        node.classList.add("targetable");
+        node.setAttribute("role", "button");
+        node.tabIndex = 0;
+        node.append(el("span", "badge target", "点此选择"));
+        node.addEventListener("click", () => pick(model.seats.get(i)));
+        node.addEventListener("keydown", (event) => {
+          if (event.key !== "Enter" && event.key !== " ") return;
+          event.preventDefault();
+          pick(model.seats.get(i));
+        });
+      }
+      return node;
+    }),
+  );
 }
 
-// The hand as buttons; `play(n)` is called with the card's number (from 1) when one is tapped while
-// the play phase asks.
-export function drawHand(view, parts, play) {
+// The hand as buttons; `play(value)` is called with what a card sends when it is tapped while a question
+// that cards answer is asked. Cards the rule accepts are marked, the others dimmed and not tappable.
+export function drawHand(view, parts, model, play) {
   parts.mine.hidden = view.self < 0;
   if (view.self < 0) return;
   parts.myRole.textContent = `（${view.self + 1}号位 · ${view.role}）`;
@@ -97,10 +120,14 @@ export function drawHand(view, parts, play) {
       const button = cardNode(card, "button");
       button.type = "button";
       button.dataset.card = String(i + 1);
-      button.disabled = !play;
-      if (play) {
+      const state = model && play ? cardState(model, i + 1) : "idle";
+      button.disabled = state !== "fits";
+      if (state === "fits") {
         button.classList.add("playable");
-        button.addEventListener("click", () => play(i + 1));
+        button.addEventListener("click", () => play(model.cards.get(i + 1)));
+      } else if (state === "dimmed") {
+        button.classList.add("unfit");
+        button.title = "此牌不能回应这个问题";
       }
       return button;
     }),

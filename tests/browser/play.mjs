@@ -1,16 +1,19 @@
-// The hosted game's page in a real browser (the system's headless Chromium): a player joins from a
-// phone-sized page and plays a whole game by clicking only, reloads mid-game and goes on with its
-// seat, and a second page watches. Any error in either page's console, or a request to another
-// host, fails the test. Screenshots at 390x844 and 1280x800 go to the build folder.
-//   node play.mjs path/to/kavrin build-folder
+// The hosted game's page in a real browser (the system's headless Chromium or Firefox ESR): a player
+// joins from a phone-sized page and plays a whole game by tapping only, targets by tapping seats,
+// reloads mid-game and goes on with its seat, and a second page watches. At 390x844 the hand is in
+// view beside the play phase's question; every text on the page meets AA contrast; the record is
+// saved from the page after the host has exited. Any error in either page's console, or a request
+// to another host, fails the test. Screenshots at 390x844 and 1280x800 go to the build folder.
+//   node play.mjs path/to/kavrin build-folder [chromium|firefox]
 import { spawn } from "node:child_process";
-import { mkdtempSync, rmSync } from "node:fs";
+import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { createServer } from "node:net";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import puppeteer from "puppeteer-core";
 
-const [kavrin, buildDir] = process.argv.slice(2);
+const [kavrin, buildDir, engine = "chromium"] = process.argv.slice(2);
+const firefox = engine === "firefox";
 const deadline = Date.now() + Number(process.env.KAVRIN_BROWSER_SECONDS || 240) * 1000;
 const failures = [];
 const fail = (why) => failures.push(why);
@@ -41,7 +44,7 @@ const record = join(mkdtempSync(join(tmpdir(), "kvr-browser-")), "record.txt");
 const host = spawn(
   kavrin,
   ["--host", "--players", "2", "--wait", "60", "--port", String(gamePort), "--mode", "normal", "--seed", process.env.KAVRIN_SEED || "22",
-   "--no-color", "--record", record],
+   "--no-color", "--record", record, "--fast"],
   { stdio: ["pipe", "pipe", "inherit"] },
 );
 let hostOut = "";
@@ -104,17 +107,85 @@ async function until(test, what, ms = 30_000) {
   throw new Error("timed out waiting for " + what);
 }
 
-const profile = mkdtempSync(join(tmpdir(), "kvr-chromium-"));
-const browser = await puppeteer.launch({
-  executablePath: "/usr/bin/chromium",
-  headless: true,
-  userDataDir: profile,
-  args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-});
+const profile = mkdtempSync(join(tmpdir(), `kvr-${engine}-`));
+// Where the page's saved record lands.
+const downloads = mkdtempSync(join(tmpdir(), "kvr-saved-"));
+const browser = await puppeteer.launch(
+  firefox
+    ? {
+        browser: "firefox",
+        dumpio: Boolean(process.env.KAVRIN_BROWSER_DUMPIO),
+        executablePath: "/usr/bin/firefox-esr",
+        headless: true,
+        userDataDir: profile,
+        extraPrefsFirefox: {
+          "browser.download.folderList": 2,
+          "browser.download.dir": downloads,
+          "browser.download.useDownloadDir": true,
+          "browser.download.always_ask_before_handling_new_types": false,
+          "browser.helperApps.neverAsk.saveToDisk": "text/plain",
+        },
+      }
+    : {
+        executablePath: "/usr/bin/chromium",
+        headless: true,
+        userDataDir: profile,
+        args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+               "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+      },
+);
 
 const origin = `http://127.0.0.1:${webPort}`;
-const phone = { width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 1 };
+// Firefox over WebDriver BiDi emulates no touch screen: the same size without it.
+const phone = firefox
+  ? { width: 390, height: 844 }
+  : { width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 1 };
+const shot = (name) => join(buildDir, `web-${name}${firefox ? "-firefox" : ""}.png`);
+
+// Every element with text of its own that is shown: its colour against the first opaque background
+// behind it, by WCAG's formula. Large text (24 px, or 18.66 px bold) needs 3:1, the rest 4.5:1; the
+// lost-HP pips are symbols of the seat's state and need 4.5:1 as text does here.
+function lowContrast() {
+  const rgba = (c) => {
+    const m = /rgba?\(([^)]+)\)/.exec(c);
+    if (!m) return [0, 0, 0, 0];
+    const v = m[1].split(/[ ,/]+/).filter(Boolean).map(Number);
+    return [v[0], v[1], v[2], v.length > 3 ? v[3] : 1];
+  };
+  const lum = ([r, g, b]) => {
+    const f = (x) => ((x /= 255) <= 0.03928 ? x / 12.92 : ((x + 0.055) / 1.055) ** 2.4);
+    return 0.2126 * f(r) + 0.7152 * f(g) + 0.0722 * f(b);
+  };
+  const background = (e) => {
+    for (let n = e; n; n = n.parentElement) {
+      const c = rgba(getComputedStyle(n).backgroundColor);
+      if (c[3] > 0.5) return c;
+    }
+    return rgba(getComputedStyle(document.body).backgroundColor);
+  };
+  const bad = [];
+  for (const e of document.querySelectorAll("body *")) {
+    const own = [...e.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim());
+    if (!own || e.closest("[hidden]") || !e.getClientRects().length) continue;
+    const style = getComputedStyle(e);
+    if (style.visibility === "hidden" || Number(style.opacity) < 1) {
+      bad.push(`${e.className || e.tagName}: opacity ${style.opacity}`);
+      continue;
+    }
+    const fg = rgba(style.color);
+    const bg = background(e);
+    const [a, b] = [lum(fg), lum(bg)];
+    const ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
+    const size = parseFloat(style.fontSize);
+    const large = size >= 24 || (size >= 18.66 && Number(style.fontWeight) >= 700);
+    if (ratio < (large ? 3 : 4.5)) bad.push(`${e.className || e.tagName} "${e.textContent.slice(0, 12)}": ${ratio.toFixed(2)}`);
+  }
+  return bad;
+}
+async function checkContrast(page, when) {
+  const bad = await page.evaluate(lowContrast);
+  if (bad.length) fail(`low contrast ${when}: ${[...new Set(bad)].slice(0, 8).join("; ")}`);
+}
 function watchPage(page, name) {
   page.on("console", (m) => {
     if (m.type() === "error") fail(`${name} console: ${m.text()}`);
@@ -122,7 +193,8 @@ function watchPage(page, name) {
   page.on("pageerror", (e) => fail(`${name} page error: ${e.message}`));
   page.on("request", (r) => {
     const url = r.url();
-    if (!url.startsWith(origin) && !url.startsWith(origin.replace("http", "ws")) && !url.startsWith("data:"))
+    if (!url.startsWith(origin) && !url.startsWith(origin.replace("http", "ws")) && !url.startsWith("data:") &&
+        !url.startsWith("blob:"))
       fail(`${name} asked another host: ${url}`);
   });
 }
@@ -140,16 +212,65 @@ const pick = (n) => {
 
 // One click for the question on screen: a random choice among its controls; the play phase ends its
 // phase now and then, so that the game moves on.
+let seatTaps = 0;
+const kinds = [];
+let abouts = 0;
+let handSeen = false;
+let orders = 0;
 async function answerOnce(page) {
   const kind = await page.evaluate(() => {
     const q = document.getElementById("question");
     if (!q || q.hidden) return "";
     if (document.querySelector("#choices .order-picked")) return "order";
-    if (document.querySelector("#hand button.playable")) return "command";
+    if (document.querySelector(".seat.targetable")) return "seat";
+    if (document.querySelector("#choices button[data-value='e']")) return "command";
+    if (document.querySelector("#hand button.playable")) return "card";
     return "choice";
   });
+  kinds.push(kind);
   if (!kind) return false;
+  if (kind === "seat") {
+    const seats = await page.$$(".seat.targetable");
+    const chosen = seats[pick(seats.length)];
+    if (firefox) {
+      // Firefox over WebDriver BiDi waits for ever on a click whose target is redrawn under it: the
+      // seat is chosen from the keyboard there, which the page takes as it takes a tap.
+      await chosen.focus();
+      await page.keyboard.press("Enter");
+    } else {
+      await chosen.click();
+    }
+    seatTaps++;
+    return true;
+  }
+  if (kind === "command" && !handSeen && page.viewport().width === 390) {
+    // The play phase on a phone: the hand is in view beside the question, without a scroll.
+    handSeen = true;
+    const box = await page.$eval("#hand", (e) => {
+      const r = e.getBoundingClientRect();
+      return { top: r.top, bottom: r.bottom, height: innerHeight };
+    });
+    if (box.top < 0 || box.bottom > box.height) fail(`the hand is out of view in the play phase: ${JSON.stringify(box)}`);
+  }
+  if (kind === "card") {
+    // A dodge or a slash asked says what it answers, after a reload too.
+    const [text, about] = await page.evaluate(() => [
+      document.getElementById("question-text").textContent,
+      document.getElementById("question-about").textContent,
+    ]);
+    if (/^(出闪|打出杀)/.test(text)) {
+      abouts++;
+      if (!about) fail(`"${text}" does not say what it answers`);
+    }
+    // A question cards answer: one of the cards the rule accepts, or giving up.
+    const cards = await page.$$("#hand button.playable");
+    const none = await page.$("#choices button[data-value='0']");
+    if (none && pick(3) === 0) await none.click();
+    else await cards[pick(cards.length)].click();
+    return true;
+  }
   if (kind === "order") {
+    orders++;
     for (;;) {
       const next = await page.$("#choices button[data-value]:not([disabled]):not([data-value='again']):not([data-value='keep'])");
       if (!next) break;
@@ -160,7 +281,7 @@ async function answerOnce(page) {
   if (kind === "command") {
     const end = await page.$("#choices button[data-value='e']");
     const cards = await page.$$("#hand button.playable");
-    if (pick(3) === 0 || !cards.length) await end.click();
+    if (pick(4) === 0 || !cards.length) await end.click();
     else await cards[pick(cards.length)].click();
     return true;
   }
@@ -181,7 +302,7 @@ try {
   const asker = setInterval(async () => {
     const seat = await player.$eval(".seat.asked", (e) => e.dataset.seat).catch(() => null);
     if (seat === "0") hostAskedAt = Date.now();
-  }, 20);
+  }, firefox ? 100 : 20);
   const seatStatus = await statusOf(player);
 
   let turn = 0;
@@ -190,8 +311,18 @@ try {
   let shots = false;
   while (!(await visible(player, "#ended"))) {
     if (Date.now() > deadline) {
-      const q = await player.$eval("#question", (e) => e.hidden + " " + e.textContent.slice(0, 300)).catch(() => "?");
-      throw new Error(`the game did not end in time: ${turn} answers; ${await statusOf(player)}; ${q}; host: ${hostOut.slice(-600)}`);
+      const q = await player
+        .evaluate(() => {
+          const log = [...document.querySelectorAll("#log p")].slice(-4).map((p) => p.textContent).join(" | ");
+          const asked = document.querySelector(".seat.asked");
+          return `${document.getElementById("question").hidden} ${document.getElementById("question-text").textContent}; asked ${asked && asked.dataset.seat}; log ${log}`;
+        })
+        .catch(() => "?");
+      const typist = `kinds ${kinds.slice(-8)} holding ${holding} prompted ${prompted()} asked ${Date.now() - hostAskedAt} ms ago, changed ${Date.now() - lastChange} ms ago`;
+      const before = hostOut.length;
+      await sleep(1000);
+      writeFileSync(join(buildDir, "web-host-tail.txt"), `${before} ${hostOut.length} ${JSON.stringify(hostOut.slice(before).slice(0, 3000))}\n` + hostOut.slice(-6000));
+      throw new Error(`the game did not end in time: ${turn} answers; ${await statusOf(player)}; ${q}; ${typist}; host: ${hostOut.slice(-600)}`);
     }
     if (!(await answerOnce(player))) {
       await sleep(30);
@@ -209,10 +340,11 @@ try {
     if (turn === 3 && !shots) {
       shots = true;
       await sleep(200);
-      await player.screenshot({ path: join(buildDir, "web-phone.png") });
+      await checkContrast(player, "at play");
+      await player.screenshot({ path: shot("phone") });
       // The same touch screen, wider: a change of isMobile or hasTouch would reload the page.
       await player.setViewport({ ...phone, width: 1280, height: 800 });
-      await player.screenshot({ path: join(buildDir, "web-desktop.png") });
+      await player.screenshot({ path: shot("desktop") });
       for (const width of [360, 390]) {
         await player.setViewport({ ...phone, width });
         const wide = await player.evaluate(() => document.documentElement.scrollWidth);
@@ -229,12 +361,8 @@ try {
       await until(async () => (await statusOf(player)) === seatStatus || (await visible(player, "#ended")), "the seat again");
     }
   }
-  // The record first: the host serves it while its end screen waits.
-  const kept = await player
-    .evaluate(async () => (await fetch("/record")).status)
-    .catch((e) => `${e.message}; the host's end: ${hostOut.slice(-300)}; exit ${hostExit}`);
-  if (kept !== 200) fail("the record is not served: " + kept);
   if (!reloaded) fail(`the game ended before the reload, after ${turn} answers`);
+  if (!seatTaps) fail("no target was chosen by tapping a seat");
   if (!spectator) fail("the game ended before the spectator came");
   const result = await player.$eval("#result", (e) => e.textContent);
   if (!result) fail("no result on the page");
@@ -246,20 +374,34 @@ try {
     if (await visible(spectator, "#mine")) fail("the spectator shows a hand");
     const lines = await spectator.$$eval("#log p", (p) => p.length);
     if (lines < 5) fail("the spectator's log is nearly empty");
-    await spectator.screenshot({ path: join(buildDir, "web-spectator.png") });
+    await spectator.screenshot({ path: shot("spectator") });
   }
+  if (!(await player.$eval("#won", (e) => !e.hidden && /你(赢|输)/.test(e.textContent)))) fail("the end does not say whether this seat won");
+  await checkContrast(player, "at the end");
+  await player.screenshot({ path: shot("end") });
   released = true;
   clearInterval(asker);
   await until(() => hostExit !== null, "the host's exit", 30_000);
   if (hostExit !== 0) fail("the host exited with " + hostExit);
-  console.log(`clicked ${turn} answers; ${result}`);
+  // The host is gone: the record is saved from the page's memory, byte for byte as the host wrote it.
+  if (!firefox) {
+    const session = await player.createCDPSession();
+    await session.send("Browser.setDownloadBehavior", { behavior: "allow", downloadPath: downloads });
+  }
+  await player.click("#record");
+  const savedAt = join(downloads, "kavrin-record.txt");
+  await until(() => existsSync(savedAt) && readFileSync(savedAt).length > 0, "the saved record", 10_000).catch((e) => fail(e.message));
+  if (existsSync(savedAt) && !readFileSync(savedAt).equals(readFileSync(record)))
+    fail(`the record saved differs from the host's file: ${JSON.stringify(readFileSync(savedAt, "utf8").slice(-150))} / ${JSON.stringify(readFileSync(record, "utf8").slice(-150))}`);
+  console.log(`${engine}: clicked ${turn} answers, ${seatTaps} seats tapped, ${abouts} dodges or slashes, ${orders} orders; ${result}`);
 } catch (e) {
-  fail(e.stack);
+  fail(`${e.stack} (after ${kinds.length} questions: ${kinds.slice(-6)}; turn ${typeof turnCount === "undefined" ? "?" : turnCount})`);
 } finally {
   clearInterval(typist);
   await browser.close();
   if (hostExit === null) host.kill("SIGKILL");
   rmSync(profile, { recursive: true, force: true });
+  rmSync(downloads, { recursive: true, force: true });
   rmSync(join(record, ".."), { recursive: true, force: true });
 }
 for (const f of failures) console.error("FAIL: " + f);
