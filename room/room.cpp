@@ -262,6 +262,8 @@ struct Room::Impl : WebSite {
         std::string rest;
         if (tableOf(path, rest) && rest.empty()) return "/index.html";
         if (path.rfind("/t/", 0) == 0 && path.find('/', 3) == std::string::npos) return "/" + path.substr(3);
+        // The room page wears the table's colours.
+        if (path == "/style.css") return path;
         return "";
     }
 

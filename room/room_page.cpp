@@ -24,12 +24,12 @@ const char* const PAGE_HEAD = R"(<!doctype html>
 </head>
 <body>
 <header class="bar"><h1>六人卡维林 · 房间</h1></header>
-<main>
+<main class="room">
 <section class="panel">
 <h2>开一桌</h2>
 <form action="/open" method="get">
 <p><label>模式 <select name="mode"><option value="normal">3v3</option><option value="identity">身份局</option></select></label></p>
-<p><label>真人人数 <select name="people"><option>1</option><option selected>2</option><option>3</option><option>4</option><option>5</option><option>6</option></select></label>（其余座位由电脑玩）</p>
+<p><label>真人人数 <select name="people"><option>1</option><option selected>2</option><option>3</option><option>4</option><option>5</option><option>6</option></select></label> <span class="hint">（其余座位由电脑玩）</span></p>
 <p><label>电脑强度 <select name="ai"><option value="classic">经典</option><option value="strong">强</option></select></label></p>
 <p><label><input type="checkbox" name="listed" value="1" checked> 在房间里列出（不勾选则只能凭链接进入）</label></p>
 <p><button type="submit">开桌</button></p>
@@ -43,7 +43,7 @@ const char* const PAGE_HEAD = R"(<!doctype html>
 
 std::string roomPage(const std::vector<TableListing>& tables) {
     std::string out = PAGE_HEAD;
-    if (tables.empty()) out += "<p>还没有公开的牌桌。</p>\n";
+    if (tables.empty()) out += "<p class=\"hint\">还没有公开的牌桌。</p>\n";
     else out += "<ul id=\"tables\">\n";
     for (const TableListing& t : tables) {
         out += "<li><a href=\"/t/" + t.id + "\">" + modeName(t.mode) + "</a> 真人" + std::to_string(t.people) +

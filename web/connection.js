@@ -4,33 +4,47 @@
 export const BASE = location.pathname.startsWith("/t/") ? location.pathname.replace(/\/+$/, "") : "";
 const KEY = "kavrin-seat-code" + BASE;
 
-// The code kept in the address wins over the one in storage: it is this tab's own.
-export function storedCode() {
+// A tab keeps its own code in its session storage, which lives through a reload, and every tab of this
+// browser shares the last one kept; a code handed over in the address (a room's opener) comes first. The
+// address never keeps a code: a table's link is shared from the address bar, and must not give the seat.
+function fromAddress() {
   const match = /code=([A-Za-z0-9]{1,12})/.exec(location.hash);
-  if (match) return match[1];
+  if (location.hash) history.replaceState(null, "", location.pathname);
+  return match ? match[1] : "";
+}
+
+// Storage is named, not passed: reading the property itself throws where the browser has storage off.
+function read(name) {
   try {
-    return localStorage.getItem(KEY) || "";
+    return globalThis[name].getItem(KEY) || "";
   } catch {
     return "";
   }
 }
 
-export function keepCode(code) {
+function write(name, code) {
   try {
-    localStorage.setItem(KEY, code);
+    if (code) globalThis[name].setItem(KEY, code);
+    else globalThis[name].removeItem(KEY);
   } catch {
-    // Storage may be off; the address still keeps it.
+    // Storage may be off; the seat is then taken back by typing its code.
   }
-  history.replaceState(null, "", "#code=" + code);
+}
+
+export function storedCode() {
+  const handed = fromAddress();
+  if (handed) write("sessionStorage", handed);
+  return handed || read("sessionStorage") || read("localStorage");
+}
+
+export function keepCode(code) {
+  write("sessionStorage", code);
+  write("localStorage", code);
 }
 
 export function forgetCode() {
-  try {
-    localStorage.removeItem(KEY);
-  } catch {
-    // Nothing was kept.
-  }
-  if (location.hash) history.replaceState(null, "", location.pathname);
+  write("sessionStorage", "");
+  write("localStorage", "");
 }
 
 // Calls onMessage with each message from the host and onState with "open" or "closed".
