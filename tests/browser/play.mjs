@@ -78,10 +78,10 @@ function hostAnswer(shown) {
 // its question; after
 // the game the test releases it to leave the end screen. Before the player has its seat (the host's
 // choice of hero) there is no page to ask.
-// A question that lists the hand after its prompt ends with the listing; a visitor's notice may follow
-// any prompt.
+// A question that lists the hand after its prompt ends with the listing; a visitor's notice, or the
+// network's (a seat taken over by a reloaded page), may follow any prompt.
 const prompted = () => {
-  const shown = hostOut.replace(/(\[观战\][^\n]*\n)+$/, "");
+  const shown = hostOut.replace(/(\[(观战|网络)\][^\n]*\n)+$/, "");
   if (/(> |：|\.\.\.)$/.test(shown)) return true;
   // Nothing but the hand's listing may follow such a prompt: a log line after it means it was answered.
   return /0(放弃|取消)）?：\n\n手牌：\n(\[\d+\][^\n]*\n)*\n?$/.test(shown.slice(-600));
