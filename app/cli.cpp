@@ -14,7 +14,9 @@ const char* const HELP_TEXT =
     "远程座位答题时限：--answer-time 秒（默认0，一直等待；超时由AI代答这一次）\n"
     "电脑玩家：--ai classic（默认）|strong；构建：cmake -S . -B build && cmake --build build；"
     "对局记录：--record 文件，重放 --replay 文件，续玩 --resume 文件，存入数据库 --record-db 目录；"
-    "强电脑每步思考：--think 毫秒（按局面数计，默认14），--plays-per-ms 本机每毫秒局面数\n";
+    "强电脑每步思考：--think 毫秒（按局面数计，默认14），--plays-per-ms 本机每毫秒局面数\n"
+    "房间：kavrin --serve --port 9528 --line-port 0 --tables 100 --records 目录 --public-url https://名称/"
+    "（多桌同开，无人在控制台；答题时限默认90秒）\n";
 
 const char* const BAD_PORT_TEXT = "端口无效，必须是1~65535的整数。\n";
 
@@ -89,10 +91,32 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, const Options
             cl.joinIp = args[++i];
         } else if (a == "--port" && hasValue) {
             cl.port = toInt(a, args[++i]);
+            cl.portGiven = true;
+        } else if (a == "--serve") {
+            cl.serve = true;
+        } else if (a == "--line-port" && hasValue) {
+            cl.linePort = toInt(a, args[++i]);
+        } else if (a == "--tables" && hasValue) {
+            cl.tables = std::max(1, toInt(a, args[++i]));
+        } else if (a == "--records" && hasValue) {
+            cl.recordsDir = args[++i];
+        } else if (a == "--public-url" && hasValue) {
+            cl.publicUrl = args[++i];
+        } else if (a == "--opens-per-minute" && hasValue) {
+            cl.opensPerMinute = std::max(1, toInt(a, args[++i]));
+        } else if (a == "--max-connections" && hasValue) {
+            cl.maxConnections = std::max(1, toInt(a, args[++i]));
+        } else if (a == "--max-per-address" && hasValue) {
+            cl.maxFromOne = std::max(1, toInt(a, args[++i]));
+        } else if (a == "--keep-ended" && hasValue) {
+            cl.keepEndedSeconds = std::max(0, toInt(a, args[++i]));
+        } else if (a == "--unstarted-after" && hasValue) {
+            cl.unstartedSeconds = std::max(0, toInt(a, args[++i]));
         } else if (a == "--web-port" && hasValue) {
             cl.webPort = toInt(a, args[++i]);
         } else if (a == "--answer-time" && hasValue) {
             cl.answerSeconds = std::max(0, toInt(a, args[++i]));
+            cl.answerGiven = true;
         } else if (a == "--players" && hasValue) {
             cl.humans = std::max(1, std::min(6, toInt(a, args[++i])));
         } else if (a == "--wait" && hasValue) {

@@ -30,6 +30,21 @@ struct CommandLine {
     std::string resumePath;
     // --record-db: every game played is kept in DIR's database of games as well.
     std::string recordDb;
+    // --serve: a room of tables, with nobody at the console. Its web port is --port (9528 unless given),
+    // its line port --line-port (0: none).
+    bool serve = false;
+    bool portGiven = false;
+    bool answerGiven = false;
+    int linePort = 0;
+    int tables = 100;
+    std::string recordsDir;
+    std::string publicUrl;
+    // The room's limits and timings, for running it small (tests) or large.
+    int opensPerMinute = 6;
+    int maxConnections = 3000;
+    int maxFromOne = 64;
+    int keepEndedSeconds = 600;
+    int unstartedSeconds = 1800;
 };
 
 // A value that is not a number of its option's type; the text says which option and value.
@@ -50,6 +65,9 @@ bool validPort(int port);
 bool parseWholeNumber(const std::string& text, int& out);
 // A menu's port answer: empty for the default, else a whole number in 1..65535; 0 when invalid.
 int menuPort(const std::string& answer);
+
+// The room (`--serve`) until SIGINT or SIGTERM.
+int serveRoom(const CommandLine& cl);
 
 // The whole program after console preparation: returns the exit code.
 int runFront(const std::vector<std::string>& args);

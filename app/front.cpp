@@ -180,7 +180,9 @@ int resumeFromFile(const std::string& path) {
     }
     if (record.head.game != RecordedGame::Local) {
         std::cerr << "记录文件 " << path << " 是"
-                  << (record.head.game == RecordedGame::Hosted ? "主机" : "自动")
+                  << (record.head.game == RecordedGame::Hosted ? "主机"
+                      : record.head.game == RecordedGame::Room ? "房间"
+                                                               : "自动")
                   << "对局的记录：只有单机对局可以续玩，可用 --replay 重放。\n";
         return 1;
     }
@@ -361,6 +363,7 @@ int runFront(const std::vector<std::string>& args) {
         return 0;
     }
     if (!cl.replayPath.empty()) return replayFromFile(cl.replayPath);
+    if (cl.serve) return serveRoom(cl);
     if (!cl.resumePath.empty()) return resumeFromFile(cl.resumePath);
     bool playing = cl.joinIp.empty() && !cl.tut && !cl.heroes && !cl.cards;
     if (playing && !cl.recordPath.empty() && !RecordWriter().create(cl.recordPath)) {

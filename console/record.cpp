@@ -21,7 +21,10 @@ const char* const FORMAT_LINE = "kavrin-record 1";
 const char* const KIND_NAMES[] = {"text", "command", "number", "yesno", "order", "pause"};
 
 const char* gameName(RecordedGame g) {
-    return g == RecordedGame::Hosted ? "hosted" : g == RecordedGame::Automatic ? "auto" : "local";
+    return g == RecordedGame::Room        ? "room"
+           : g == RecordedGame::Hosted    ? "hosted"
+           : g == RecordedGame::Automatic ? "auto"
+                                          : "local";
 }
 
 // Seats as the game shows them, 1..6; 0 is nobody in particular.
@@ -161,8 +164,10 @@ void readHead(RecordReader& reader, RecordHead& head) {
                 head.game = RecordedGame::Automatic;
             else if (value == "hosted")
                 head.game = RecordedGame::Hosted;
+            else if (value == "room")
+                head.game = RecordedGame::Room;
             else
-                reader.fail("对局类型应为local、auto或hosted");
+                reader.fail("对局类型应为local、auto、hosted或room");
             break;
         case 3:
             if (value != "normal" && value != "identity") reader.fail("模式应为normal或identity");
@@ -211,7 +216,7 @@ void readHead(RecordReader& reader, RecordHead& head) {
                     (strongVersion.empty() ? "未注明" : strongVersion) + "，本程序" + STRONG_PLAYER_VERSION +
                     "），重放会走向另一局");
     head.opt.autoPlay = head.game == RecordedGame::Automatic;
-    if (head.game != RecordedGame::Hosted && head.remotePlayers != 0) reader.fail("只有主机对局才有远程玩家");
+    if (head.game != RecordedGame::Hosted && head.game != RecordedGame::Room && head.remotePlayers != 0) reader.fail("只有主机对局才有远程玩家");
 }
 
 RecordEvent readEvent(RecordReader& reader, const std::string& line) {

@@ -39,7 +39,9 @@ extern const char* const RULES_SIGNATURE;
 // The strong computer player's version: a record of a game it played needs the same one to replay.
 extern const char* const STRONG_PLAYER_VERSION;
 
-enum class RecordedGame { Local, Automatic, Hosted };
+// A room's game is hosted with nobody at the console: its opener plays from a browser, so every seat a
+// person plays may drop or let its time pass, and nothing is read from a keyboard.
+enum class RecordedGame { Local, Automatic, Hosted, Room };
 
 // Everything that shapes a game besides the answers.
 struct RecordHead {

@@ -70,7 +70,7 @@ std::string seatName(int p) { return p < 0 ? "控制台" : std::to_string(p + 1)
 Answer ReplayIo::askFor(int p, const Prompt& prompt, std::string& line) {
     line.clear();
     if (recording_) return recording_->askFor(p, prompt, line);
-    bool console = p < 0 || p >= 6 || !remote_[p];
+    bool console = record_.head.game != RecordedGame::Room && (p < 0 || p >= 6 || !remote_[p]);
     if (closed_ && console) return Answer::Closed;
     const RecordEvent* e = upcoming();
     if (!e) {
@@ -91,7 +91,7 @@ Answer ReplayIo::askFor(int p, const Prompt& prompt, std::string& line) {
     switch (e->type) {
     case RecordEvent::Drop:
         if (console) refuse(*e, seatName(p) + "不是远程座位，不会断线");
-        remote_[p] = false;
+        if (p >= 0 && p < 6) remote_[p] = false;
         return Answer::Dropped;
     case RecordEvent::TimedOut:
         if (console) refuse(*e, seatName(p) + "不是远程座位，不会超时");

@@ -30,7 +30,9 @@ class ReplayIo : public TableIo {
     void show(int p, std::string_view text) override;
     Answer ask(int p, std::string& line) override { return askFor(p, Prompt{}, line); }
     Answer askFor(int p, const Prompt& prompt, std::string& line) override;
-    bool hosted() const override { return record_.head.game == RecordedGame::Hosted; }
+    bool hosted() const override {
+        return record_.head.game == RecordedGame::Hosted || record_.head.game == RecordedGame::Room;
+    }
     int remotePlayers() const override { return record_.head.remotePlayers; }
     bool seatRemote(int player, int p, std::string_view start) override;
     bool takeBack(int p) override;

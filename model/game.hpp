@@ -107,6 +107,8 @@ class Game {
     // Rounds begun, the last one counted whether it was played out or ended the game.
     int roundsPlayed() const { return round_ - 1; }
     const std::array<Player, 6>& players() const { return ps_; }
+    // The seat of the player at this table's own console (a room's opener): -1 until chosen, or none.
+    int hostSeat() const { return human_; }
 
   private:
     friend struct GameProbe;

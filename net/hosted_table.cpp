@@ -46,6 +46,10 @@ void HostedTable::showAll(std::string_view text) {
 
 // A failed send is ignored: the seat's next read notices the dead connection.
 void HostedTable::show(int p, std::string_view text) {
+    if (toOpener(p)) {
+        web_->showHost(text);
+        return;
+    }
     if (web_ && web_->holds(p)) {
         web_->show(p, text);
         refreshViews();
@@ -62,6 +66,7 @@ void HostedTable::show(int p, std::string_view text) {
 
 Answer HostedTable::askFor(int p, const Prompt& prompt, std::string& line) {
     if (!web_) return ask(p, line);
+    if (toOpener(p)) return web_->askHost(prompt, line, answerSeconds_);
     web_->asking(p);
     refreshViews();
     Answer a = web_->holds(p) ? web_->ask(p, prompt, line, answerSeconds_) : ask(p, line);
@@ -73,6 +78,8 @@ Answer HostedTable::askFor(int p, const Prompt& prompt, std::string& line) {
 // A connection that fails while its seat is asked is forgotten: nothing more is sent to it as that seat.
 Answer HostedTable::ask(int p, std::string& line) {
     SocketHandle s = hub_.seatSocket(p);
+    // A room has nobody at its console: a seat nobody plays from afar is the computer's.
+    if (!socketValid(s) && hostSeat_) return Answer::Dropped;
     if (!socketValid(s)) {
         {
             std::lock_guard<std::mutex> lock(hub_.consoleLock());
@@ -113,6 +120,15 @@ void HostedTable::farewell(std::string_view text) {
         web_->farewell(text);
     }
     hub_.closeAll(text, 300);
+}
+
+bool HostedTable::toOpener(int p) {
+    if (!hostSeat_ || !web_ || openerSeated_) return false;
+    int seat = hostSeat_();
+    if (seat < 0 || p != seat) return p < 0;
+    openerSeated_ = true;
+    web_->seat(web_->host(), seat, "", hub_.seatPlayer(seat, INVALID_NET_SOCKET));
+    return false;
 }
 
 void HostedTable::refreshViews() {

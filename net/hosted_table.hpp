@@ -43,6 +43,9 @@ class HostedTable : public TableIo {
     // A remote seat, a browser's or a line client's, has `seconds` to answer each question (0: no
     // limit); past that its question ends TimedOut.
     void answerWithin(int seconds) { answerSeconds_ = seconds < 0 ? 0 : seconds; }
+    // A room's table: the web table's opener plays the host's seat, `hostSeat()` (-1 while the game
+    // has not chosen it), and is asked what the console would be asked before that.
+    void hostedFromWeb(std::function<int()> hostSeat) { hostSeat_ = std::move(hostSeat); }
 
   private:
     // A remote player: a line client (its socket) or a browser (its id at the web table).
@@ -52,6 +55,9 @@ class HostedTable : public TableIo {
         int browser = -1;
     };
     void refreshViews();
+    // Whether text and questions for seat p go to the opener's browser before it holds its seat; the
+    // opener is given the seat once the game names it.
+    bool toOpener(int p);
 
     LanHub& hub_;
     ConsoleIo& console_;
@@ -61,6 +67,8 @@ class HostedTable : public TableIo {
     std::vector<Remote> remotes_;
     std::function<bool(int, SeatView&)> views_;
     int answerSeconds_ = 0;
+    std::function<int()> hostSeat_;
+    bool openerSeated_ = false;
 };
 
 } // namespace kvr

@@ -76,6 +76,18 @@ void LanHub::waitForClients(int wanted, int seconds) {
     }
 }
 
+void LanHub::adopt(SocketHandle s) {
+    int now = joined();
+    clients_.push_back(s);
+    tickets_[s] = nextJoinTicket();
+    sendTo(s, "[大厅] 已连接主机，你将占据第" + std::to_string(now + 2) + "个真人座位。等待开局...\n");
+}
+
+void LanHub::pollLobby(int wanted) {
+    dropLeavers();
+    if (web_) web_->lobby(static_cast<int>(clients_.size()), wanted);
+}
+
 void LanHub::dropLeavers() {
     clients_.erase(std::remove_if(clients_.begin(), clients_.end(),
                                   [this](SocketHandle s) {

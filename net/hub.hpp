@@ -58,6 +58,11 @@ class LanHub {
     // Accepts clients until `wanted` have joined or `seconds` have passed, polling every 100 ms. A client
     // whose connection ends meanwhile gives its place up to the next.
     void waitForClients(int wanted, int seconds);
+    // A room's lobby, which has no listener of its own: a line client the room's line port handed to this
+    // table joins it as an accepted one would, and pollLobby does what waitForClients does each round,
+    // quietly.
+    void adopt(SocketHandle s);
+    void pollLobby(int wanted);
     // Whether the client's connection has ended. What it sent meanwhile is kept for receiveLine, up to a
     // limit past which its end is noticed at the next read instead.
     bool connectionEnded(SocketHandle s);

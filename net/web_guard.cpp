@@ -66,6 +66,31 @@ bool upgradeAllowed(std::string_view host, bool hasOrigin, std::string_view orig
     return hostAllowed(host, names, port) && (!hasOrigin || originAllowed(origin, names, port));
 }
 
+std::string publicOrigin(std::string_view url, std::string* name) {
+    std::string out;
+    for (char c : url) out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    std::size_t scheme = out.rfind("https://", 0) == 0 ? 8 : out.rfind("http://", 0) == 0 ? 7 : 0;
+    if (scheme == 0) return "";
+    std::size_t end = out.find('/', scheme);
+    if (end != std::string::npos) out.resize(end);
+    std::string_view bare;
+    long port = -1;
+    if (!splitAuthority(std::string_view(out).substr(scheme), bare, port)) return "";
+    if (name) *name = std::string(bare);
+    return out;
+}
+
+bool proxiedUpgradeAllowed(std::string_view host, bool hasOrigin, std::string_view origin,
+                           const std::vector<std::string>& names, std::uint16_t port, const std::string& proxied) {
+    if (upgradeAllowed(host, hasOrigin, origin, names, port)) return true;
+    std::string name;
+    if (proxied.empty() || !hasOrigin || !sameName(origin, proxied)) return false;
+    publicOrigin(proxied, &name);
+    std::string_view given;
+    long givenPort = -1;
+    return splitAuthority(host, given, givenPort) && sameName(given, name);
+}
+
 std::vector<std::string> hostNames() {
     std::vector<std::string> names{"localhost", "127.0.0.1"};
     for (const std::string& a : localIpv4Addresses()) names.push_back(a);

@@ -19,6 +19,13 @@ bool originAllowed(std::string_view origin, const std::vector<std::string>& name
 // one, is the page's own. A client that sends no Origin is no browser's page.
 bool upgradeAllowed(std::string_view host, bool hasOrigin, std::string_view origin,
                     const std::vector<std::string>& names, std::uint16_t port);
+// A reverse proxy's public address (a room's --public-url, "https://name/" or "http://name:port"): its
+// origin, "scheme://name[:port]" in lower case, and its name; empty when `url` is no http(s) URL.
+std::string publicOrigin(std::string_view url, std::string* name = nullptr);
+// The same as upgradeAllowed, for a host that a proxy also serves at `proxied` (a publicOrigin, or empty
+// for none): a page from there passes too, whatever port the proxy forwards to.
+bool proxiedUpgradeAllowed(std::string_view host, bool hasOrigin, std::string_view origin,
+                           const std::vector<std::string>& names, std::uint16_t port, const std::string& proxied);
 // The names this host may be reached by besides the address of each connection: localhost, the
 // loopback address, its LAN addresses and its own name.
 std::vector<std::string> hostNames();

@@ -41,10 +41,10 @@ void WebHost::Server::accept() {
             tcp::endpoint remote = socket.remote_endpoint(ec);
             std::string from = ec ? std::string("?") : remote.address().to_string();
             bool room = true;
-            if (openFrom[from] >= MAX_WEB_CONNECTIONS_FROM_ONE) room = evictOldest(from);
-            if (room && open >= MAX_WEB_CONNECTIONS) room = evictOldest("");
+            if (openFrom[from] >= site.maxConnectionsFromOne()) room = evictOldest(from);
+            if (room && open >= site.maxConnections()) room = evictOldest("");
             if (openFrom[from] == 0) openFrom.erase(from);
-            if (!room) {
+            if (!room || closing) {
                 ErrorCode ignored;
                 socket.close(ignored);
             } else {
@@ -60,22 +60,41 @@ void WebHost::Server::tick() {
     ticker.expires_after(std::chrono::milliseconds(100));
     ticker.async_wait([this](ErrorCode ec) {
         if (ec) return;
-        table.tick();
+        site.tick();
         pumpAll();
         tick();
     });
 }
 
-WebHost::WebHost(LanHub& hub, const std::string& recordPath)
-    : hub_(hub), table_(std::make_unique<WebTable>(hub)) {
+// A hosted game's one table: its WebSocket at /ws, its record at /record.
+struct WebHost::OneTable : WebSite {
+    std::shared_ptr<WebTable> table;
+    std::string recordPath;
+    OneTable(std::shared_ptr<WebTable> t, std::string record) : table(std::move(t)), recordPath(std::move(record)) {}
+    std::shared_ptr<WebTable> tableAt(const std::string& path) override { return path == "/ws" ? table : nullptr; }
+    std::string recordAt(const std::string& path) override {
+        return path == "/record" && table->over() ? recordPath : std::string();
+    }
+    std::string assetAt(const std::string& path) override { return path == "/" ? "/index.html" : path; }
+    void tick() override { table->tick(); }
+};
+
+WebHost::WebHost(LanHub& hub, const std::string& recordPath) : hub_(&hub), table_(std::make_shared<WebTable>(hub)) {
     table_->recordAt(recordPath);
-    server_ = std::make_unique<Server>(*table_, recordPath);
+    own_ = std::make_unique<OneTable>(table_, recordPath);
+    server_ = std::make_unique<Server>(*own_);
     table_->onWake([server = server_.get()] { server->wake(); });
-    hub_.attachWeb(table_.get());
+    hub_->attachWeb(table_.get());
 }
 
+WebHost::WebHost(WebSite& site) : server_(std::make_unique<Server>(site)) {}
+
+void WebHost::proxiedAt(const std::string& url) { proxied_ = publicOrigin(url); }
+
+void WebHost::wake() { server_->wake(); }
+
 WebHost::~WebHost() {
-    hub_.attachWeb(nullptr);
+    if (hub_) hub_->attachWeb(nullptr);
     server_->io.stop();
     if (server_->thread.joinable()) server_->thread.join();
     server_.reset();
@@ -96,6 +115,7 @@ bool WebHost::start(std::uint16_t port) {
     }
     server_->port = this->port();
     server_->names = hostNames();
+    server_->proxied = proxied_;
     server_->accept();
     server_->tick();
     server_->thread = std::thread([server = server_.get()] { server->io.run(); });
@@ -110,6 +130,15 @@ std::uint16_t WebHost::port() const {
 }
 
 WebTable& WebHost::table() { return *table_; }
+
+void WebHost::closeAll() {
+    asio::post(server_->io, [server = server_.get()] {
+        server->closing = true;
+        ErrorCode ec;
+        server->acceptor.close(ec);
+        server->closeSessions();
+    });
+}
 
 std::vector<std::string> pageAddresses(std::uint16_t port) {
     std::vector<std::string> out;

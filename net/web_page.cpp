@@ -78,15 +78,18 @@ class Page : public std::enable_shared_from_this<Page>, public Anonymous {
         if (ec || closed_) return close();
         UpgradeRequest request = parser_->release();
         if (beast::websocket::is_upgrade(request)) {
-            if (request.target() != "/ws") return close();
+            if (server_.closing) return close();
+            std::shared_ptr<WebTable> table = server_.site.tableAt(std::string(request.target()));
+            if (!table) return close();
             bool hasOrigin = request.find(http::field::origin) != request.end();
-            if (!upgradeAllowed(fieldOf(request, http::field::host), hasOrigin,
-                                fieldOf(request, http::field::origin), names(), server_.port))
+            if (!proxiedUpgradeAllowed(fieldOf(request, http::field::host), hasOrigin,
+                                       fieldOf(request, http::field::origin), names(), server_.port,
+                                       server_.proxied))
                 return refuse(request.version());
             server_.forget(ticket_);
             slot_.release();
             closed_ = true;
-            openSession(stream_.release_socket(), server_, slot_.from(), std::move(request));
+            openSession(stream_.release_socket(), server_, std::move(table), slot_.from(), std::move(request));
             return;
         }
         answer(request);
@@ -118,16 +121,27 @@ class Page : public std::enable_shared_from_this<Page>, public Anonymous {
         std::string host = fieldOf(request, http::field::host);
         for (const auto& [name, value] : pageHeaders(hostAllowed(host, names(), server_.port) ? host : ""))
             response->set(name, value);
-        std::string path(request.target());
-        path = path.substr(0, path.find('?'));
-        if (path == "/") path = "/index.html";
+        std::string target(request.target());
+        std::size_t mark = target.find('?');
+        std::string path = target.substr(0, mark);
+        std::string query = mark == std::string::npos ? std::string() : target.substr(mark + 1);
+        std::string file = server_.site.recordAt(path);
+        WebSite::Reply own;
         bool found = false;
         if (request.method() != http::verb::get && request.method() != http::verb::head) {
             response->result(http::status::method_not_allowed);
             response->set(http::field::allow, "GET, HEAD");
-        } else if (path == "/record") {
-            found = record(*response);
+        } else if (!file.empty()) {
+            found = record(*response, file);
+        } else if (server_.site.answer(path, query, slot_.from(), own)) {
+            found = true;
+            response->result(static_cast<http::status>(own.status));
+            response->set(http::field::content_type, own.type);
+            if (!own.location.empty()) response->set(http::field::location, own.location);
+            for (const auto& [name, value] : own.headers) response->set(name, value);
+            response->body() = std::move(own.body);
         } else {
+            path = server_.site.assetAt(path);
             for (const WebAsset& a : webAssets()) {
                 if (path != a.path) continue;
                 response->set(http::field::content_type, contentType(path));
@@ -151,9 +165,8 @@ class Page : public std::enable_shared_from_this<Page>, public Anonymous {
     }
 
     // The game's record, once the game is over: until then it would tell the answers of every seat.
-    bool record(http::response<http::string_body>& response) {
-        if (server_.recordPath.empty() || !server_.table.over()) return false;
-        std::ifstream in(server_.recordPath, std::ios::binary);
+    bool record(http::response<http::string_body>& response, const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
         if (!in) return false;
         response.body().assign(std::istreambuf_iterator<char>(in), {});
         response.set(http::field::content_type, "text/plain; charset=utf-8");

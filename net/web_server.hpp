@@ -1,7 +1,8 @@
-// The web host's server, shared by the translation units that make it up: web_host.cpp (listening,
-// the ticker), web_page.cpp (HTTP: the page's files, the record, the way into a WebSocket) and
+// The web server, shared by the translation units that make it up: web_host.cpp (listening, the
+// ticker), web_page.cpp (HTTP: the page's files, the record, the way into a WebSocket) and
 // web_session.cpp (a browser's WebSocket). Each includes only the part of Beast it needs, so the three
-// compile side by side. Everything here runs on the server's one thread, except wake().
+// compile side by side. Everything here runs on the server's one thread, except wake(). What it serves,
+// one hosted table or a room of them, is its site's to say.
 #pragma once
 
 #include <atomic>
@@ -24,6 +25,7 @@
 namespace kvr {
 
 class Anonymous;
+class WebTable;
 
 struct WebHost::Server {
     // Connections open, in all and from each remote address. Declared before the io_context: handlers
@@ -34,25 +36,32 @@ struct WebHost::Server {
     boost::asio::ip::tcp::acceptor acceptor{io};
     boost::asio::steady_timer ticker{io};
     std::thread thread;
-    WebTable& table;
-    std::string recordPath;
+    WebSite& site;
     // The port served and the names the page may be reached by: the Host and Origin an upgrade must
     // carry.
     std::uint16_t port = 0;
     std::vector<std::string> names;
+    // The origin a reverse proxy serves the pages from, empty for none.
+    std::string proxied;
     std::atomic<bool> wakePending{false};
     struct Session;
-    std::map<int, std::weak_ptr<Session>> sessions;
+    long sessionSerial = 0;
+    std::map<long, std::weak_ptr<Session>> sessions;
     // Anonymous connections, oldest first, with their remote address.
     long serial = 0;
     std::map<long, std::pair<std::string, std::weak_ptr<Anonymous>>> anonymous;
 
-    Server(WebTable& t, std::string record) : table(t), recordPath(std::move(record)) {}
+    // Once closing, no connection is taken any more.
+    bool closing = false;
+
+    explicit Server(WebSite& s) : site(s) {}
 
     void wake() {
         if (!wakePending.exchange(true)) boost::asio::post(io, [this] { pumpAll(); });
     }
     void pumpAll();
+    // Every WebSocket ends once what waits for it is sent.
+    void closeSessions();
     void accept();
     void tick();
     // Registers an anonymous connection; forget() when it has said who it is.
@@ -106,7 +115,7 @@ using UpgradeRequest = boost::beast::http::request<boost::beast::http::empty_bod
 // A new connection from `from`: its HTTP requests are read (web_page.cpp).
 void readRequests(boost::asio::ip::tcp::socket socket, WebHost::Server& server, const std::string& from);
 // A request to open the game's WebSocket, already let through (web_session.cpp).
-void openSession(boost::asio::ip::tcp::socket socket, WebHost::Server& server, const std::string& from,
-                 UpgradeRequest request);
+void openSession(boost::asio::ip::tcp::socket socket, WebHost::Server& server, std::shared_ptr<WebTable> table,
+                 const std::string& from, UpgradeRequest request);
 
 } // namespace kvr

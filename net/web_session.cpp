@@ -35,6 +35,9 @@ constexpr auto IDLE_TIME = std::chrono::seconds(60);
 struct WebHost::Server::Session : std::enable_shared_from_this<Session>, Anonymous {
     websocket::stream<beast::tcp_stream> ws;
     Server& server;
+    // The table it reached, kept while the connection lasts.
+    std::shared_ptr<WebTable> table;
+    long serial = 0;
     Slot slot;
     beast::flat_buffer buffer;
     asio::steady_timer closer;
@@ -49,8 +52,8 @@ struct WebHost::Server::Session : std::enable_shared_from_this<Session>, Anonymo
     int burst = 0;
     std::chrono::steady_clock::time_point burstStart;
 
-    Session(tcp::socket socket, Server& s, const std::string& from)
-        : ws(std::move(socket)), server(s), slot(s, from), closer(s.io), helloTimer(s.io) {}
+    Session(tcp::socket socket, Server& s, std::shared_ptr<WebTable> t, const std::string& from)
+        : ws(std::move(socket)), server(s), table(std::move(t)), slot(s, from), closer(s.io), helloTimer(s.io) {}
 
     void run(UpgradeRequest request) {
         beast::get_lowest_layer(ws).expires_never();
@@ -69,8 +72,9 @@ struct WebHost::Server::Session : std::enable_shared_from_this<Session>, Anonymo
         });
         ws.async_accept(request, [self](ErrorCode ec) {
             if (ec || self->done) return self->end(false);
-            self->id = self->server.table.connect(self->slot.from());
-            self->server.sessions[self->id] = self;
+            self->id = self->table->connect(self->slot.from());
+            self->serial = ++self->server.sessionSerial;
+            self->server.sessions[self->serial] = self;
             self->read();
         });
     }
@@ -94,7 +98,7 @@ struct WebHost::Server::Session : std::enable_shared_from_this<Session>, Anonymo
         }
         std::string text = beast::buffers_to_string(buffer.data());
         buffer.consume(buffer.size());
-        WebTable::Received r = server.table.receive(id, parseBrowserMessage(text));
+        WebTable::Received r = table->receive(id, parseBrowserMessage(text));
         if (r == WebTable::Received::Refused) return end(true);
         if (!greeted) {
             greeted = true;
@@ -110,7 +114,7 @@ struct WebHost::Server::Session : std::enable_shared_from_this<Session>, Anonymo
         if (done || writing) return;
         if (queue.empty()) {
             std::vector<std::string> more;
-            closing = server.table.take(id, more) || closing;
+            closing = table->take(id, more) || closing;
             for (std::string& m : more) queue.push_back(std::move(m));
         }
         if (queue.empty()) {
@@ -136,8 +140,8 @@ struct WebHost::Server::Session : std::enable_shared_from_this<Session>, Anonymo
         server.forget(anonymousTicket);
         helloTimer.cancel();
         if (id >= 0) {
-            server.table.disconnect(id);
-            server.sessions.erase(id);
+            table->disconnect(id);
+            server.sessions.erase(serial);
         }
         auto self = shared_from_this();
         closer.expires_after(polite ? CLOSE_TIME : std::chrono::seconds(0));
@@ -153,13 +157,24 @@ struct WebHost::Server::Session : std::enable_shared_from_this<Session>, Anonymo
 void WebHost::Server::pumpAll() {
     wakePending = false;
     std::vector<std::shared_ptr<Session>> live;
-    for (auto& [id, weak] : sessions)
+    for (auto& [key, weak] : sessions)
         if (auto s = weak.lock()) live.push_back(s);
     for (auto& s : live) s->pump();
 }
 
-void openSession(tcp::socket socket, WebHost::Server& server, const std::string& from, UpgradeRequest request) {
-    auto session = std::make_shared<WebHost::Server::Session>(std::move(socket), server, from);
+void WebHost::Server::closeSessions() {
+    std::vector<std::shared_ptr<Session>> live;
+    for (auto& [key, weak] : sessions)
+        if (auto s = weak.lock()) live.push_back(s);
+    for (auto& s : live) {
+        s->closing = true;
+        s->pump();
+    }
+}
+
+void openSession(tcp::socket socket, WebHost::Server& server, std::shared_ptr<WebTable> table,
+                 const std::string& from, UpgradeRequest request) {
+    auto session = std::make_shared<WebHost::Server::Session>(std::move(socket), server, std::move(table), from);
     session->run(std::move(request));
 }
 

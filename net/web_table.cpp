@@ -88,7 +88,8 @@ WebTable::Received WebTable::receive(int id, const BrowserMessage& m) {
             l->code = m.code;
         return Received::Taken;
     case BrowserMessage::Answer: {
-        if (l->place != Place::Seat || m.question > l->question) return Received::Refused;
+        if ((l->place != Place::Seat && l->place != Place::Host) || m.question > l->question)
+            return Received::Refused;
         if (m.question < l->question || l->answered) return Received::Taken;
         std::string line;
         // What the console could not have read is refused as the console refuses it, and asked again.
@@ -116,6 +117,15 @@ void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique
         push(l, endMessage(endText_, recordSent_, -1));
         if (recordSent_) push(l, record_, MAX_BROWSER_BACKLOG + MAX_RECORD_BYTES);
         close(l);
+        wake();
+        return;
+    }
+    // The opener may reload its page in the lobby: its new connection holds the place again.
+    if (!doorOpen_ && !hostCode_.empty() && code == hostCode_ && !find(host_)) {
+        l.place = Place::Host;
+        host_ = id;
+        startQuestion_ = 0;
+        push(l, stateMessage("lobby", -1, ""));
         wake();
         return;
     }
@@ -329,7 +339,7 @@ void WebTable::seat(int id, int p, std::string_view start, const std::string& co
     l->place = Place::Seat;
     l->seat = p;
     push(*l, stateMessage("player", p, code));
-    push(*l, textMessage(start, false));
+    if (!start.empty()) push(*l, textMessage(start, false));
     push(*l,
          textMessage("[开局] 座位码：" + code + "。断线后重新加入本局并输入此码，即可取回座位。\n", false));
     wake();
@@ -353,8 +363,7 @@ void WebTable::showAll(std::string_view text) {
     }
     for (auto& [id, l] : links_) {
         if (l.place == Place::Lobby) unseated.push_back(id);
-        if (l.place == Place::Seat || l.place == Place::Waiting || l.place == Place::Watching)
-            push(l, message);
+        if (seesPublic(l.place)) push(l, message);
     }
     for (int id : unseated) watch(id, lock);
     wake();
@@ -365,8 +374,11 @@ void WebTable::show(int p, std::string_view text) {
     if (p < 0 || p >= 6) return;
     std::size_t s = static_cast<std::size_t>(p);
     Link* l = find(seats_[s]);
-    if (!l) return;
-    push(*l, textMessage(text, false));
+    if (l) showOn(*l, text);
+}
+
+void WebTable::showOn(Link& l, std::string_view text) {
+    push(l, textMessage(text, false));
     wake();
 }
 
@@ -409,7 +421,8 @@ void WebTable::refresh(const Views& views) {
     }
     lastPublicView_ = shared;
     for (auto& [id, l] : links_) {
-        if ((l.place != Place::Waiting && l.place != Place::Watching) || l.lastView == shared) continue;
+        bool publicOnly = l.place == Place::Waiting || l.place == Place::Watching || l.place == Place::Host;
+        if (!publicOnly || l.lastView == shared) continue;
         l.lastView = shared;
         push(l, shared);
     }
@@ -419,12 +432,15 @@ void WebTable::refresh(const Views& views) {
 Answer WebTable::ask(int p, const Prompt& prompt, std::string& line, int seconds) {
     std::unique_lock<std::mutex> lock(mutex_);
     std::size_t s = static_cast<std::size_t>(p);
-    int id = seats_[s];
+    Answer a = askOn(seats_[s], prompt, line, seconds, lock);
+    if (a == Answer::Dropped) seats_[s] = -1;
+    return a;
+}
+
+Answer WebTable::askOn(int id, const Prompt& prompt, std::string& line, int seconds,
+                       std::unique_lock<std::mutex>& lock) {
     Link* l = find(id);
-    if (!l || l->closing) {
-        seats_[s] = -1;
-        return Answer::Dropped;
-    }
+    if (!l || l->closing) return Answer::Dropped;
     long question = ++nextQuestion_;
     l->question = question;
     l->prompt = prompt;
@@ -451,12 +467,68 @@ Answer WebTable::ask(int p, const Prompt& prompt, std::string& line, int seconds
         return Answer::TimedOut;
     }
     l = find(id);
-    if (!l || l->closing || !l->answered) {
-        seats_[s] = -1;
-        return Answer::Dropped;
-    }
+    if (!l || l->closing || !l->answered) return Answer::Dropped;
     line = l->answer;
     return Answer::Line;
+}
+
+void WebTable::hostCode(const std::string& code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hostCode_ = code;
+}
+
+int WebTable::host() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return host_;
+}
+
+int WebTable::connected() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(links_.size());
+}
+
+void WebTable::offerStart(std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Link* l = find(host_);
+    if (!l || startQuestion_ != 0) return;
+    startQuestion_ = ++nextQuestion_;
+    l->question = startQuestion_;
+    l->prompt = Prompt{PromptKind::Pause, 0, 0};
+    l->answered = false;
+    push(*l, textMessage(text, false));
+    l->askText = askMessage(startQuestion_, l->prompt);
+    push(*l, l->askText);
+    wake();
+}
+
+// A host who left and came back is asked again.
+bool WebTable::startWanted() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = links_.find(host_);
+    return it != links_.end() && it->second.question == startQuestion_ && it->second.answered;
+}
+
+void WebTable::showHost(std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Link* l = find(host_)) showOn(*l, text);
+}
+
+Answer WebTable::askHost(const Prompt& prompt, std::string& line, int seconds) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return askOn(host_, prompt, line, seconds, lock);
+}
+
+void WebTable::closeWith(std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    endText_ = std::string(text);
+    for (auto& [id, l] : links_) {
+        push(l, textMessage(text, true));
+        push(l, endMessage(endText_, false, -1));
+        close(l);
+    }
+    seats_.fill(-1);
+    wake();
 }
 
 // Every browser is sent the record as the host's file holds it now, its end line written: the page
@@ -471,7 +543,7 @@ void WebTable::farewell(std::string_view text) {
     if (kept) record_ = recordMessage(record);
     std::string shown = textMessage(text, true);
     for (auto& [id, l] : links_) {
-        if (l.place == Place::Seat || l.place == Place::Waiting || l.place == Place::Watching) push(l, shown);
+        if (seesPublic(l.place)) push(l, shown);
         push(l, endMessage(endText_, kept, wonBy(l)));
         if (kept) push(l, record_, MAX_BROWSER_BACKLOG + MAX_RECORD_BYTES);
         close(l);

@@ -61,6 +61,23 @@ class WebTable {
     // Browsers in the lobby, and when each joined (by the hub's join tickets, in order).
     std::vector<std::pair<long, int>> lobbyJoiners() const;
 
+    // A room's table. A hello in the lobby with `code` comes from the player who opened the table: it
+    // holds the host's place, is asked whether to start, and answers the host's questions until its seat
+    // is known (then seat() gives it that seat like any other).
+    void hostCode(const std::string& code);
+    // The opener's browser id, -1 while it is not connected.
+    int host() const;
+    // Asks the opener whether to start now (its Enter starts the game); true once it answered.
+    void offerStart(std::string_view text);
+    bool startWanted() const;
+    // Text and questions for the host's place before its seat is known.
+    void showHost(std::string_view text);
+    Answer askHost(const Prompt& prompt, std::string& line, int seconds = 0);
+    // Browsers connected, any place.
+    int connected() const;
+    // Tells every browser `text` and closes it, as at the end of a game, without a record offered.
+    void closeWith(std::string_view text);
+
     // The game thread's side: the game has begun and the door is open.
     void openDoor();
     // Whether browser `id` is still connected.
@@ -93,7 +110,7 @@ class WebTable {
     int seatOut(int p);
 
   private:
-    enum class Place { Hello, Lobby, Pending, Deciding, Seat, Waiting, Watching, Gone };
+    enum class Place { Hello, Lobby, Pending, Deciding, Seat, Waiting, Watching, Gone, Host };
     using Clock = std::chrono::steady_clock;
     struct Link {
         Place place = Place::Hello;
@@ -130,6 +147,14 @@ class WebTable {
     bool codeDue(Link& l, Clock::time_point now);
     void watch(int id, std::unique_lock<std::mutex>& lock);
     Link* find(int id);
+    void showOn(Link& l, std::string_view text);
+    // Asks browser `id`; Dropped when it is gone.
+    Answer askOn(int id, const Prompt& prompt, std::string& line, int seconds,
+                 std::unique_lock<std::mutex>& lock);
+    // Whether the place sees public lines.
+    static bool seesPublic(Place p) {
+        return p == Place::Seat || p == Place::Waiting || p == Place::Watching || p == Place::Host;
+    }
 
     LanHub& hub_;
     std::function<void()> wake_;
@@ -156,6 +181,9 @@ class WebTable {
     std::array<int, 6> seats_;
     std::array<std::string, 6> codes_;
     std::string lastPublicView_;
+    std::string hostCode_;
+    int host_ = -1;
+    long startQuestion_ = 0;
 };
 
 } // namespace kvr

@@ -444,14 +444,14 @@ TEST(HostedGame, SeatTakenBackAndSpectators) {
         drops->hangUp();
 
         LineClient watches(port), wrong(port), back(port, true, 134);
-        for (LineClient* c : {&watches, &wrong, &back}) ASSERT_TRUE(c->waitFor("对局已经开始", 5));
+        for (LineClient* c : {&watches, &wrong, &back}) ASSERT_TRUE(c->waitFor("对局已经开始", 15));
         watches.send("\n");
         wrong.send("ZZZZZZ\n");
         std::string lower = code;
         for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         back.send("  " + lower + " \n");
-        ASSERT_TRUE(back.waitFor("[网络] 座位码正确", 5));
-        ASSERT_TRUE(watches.waitFor("你正在观战", 5) && wrong.waitFor("你正在观战", 5));
+        ASSERT_TRUE(back.waitFor("[网络] 座位码正确", 15));
+        ASSERT_TRUE(watches.waitFor("你正在观战", 15) && wrong.waitFor("你正在观战", 15));
         host.startTyping(131);
         EXPECT_EQ(host.finish(90), 0);
         EXPECT_EQ(stays.finish(30), 0);

@@ -30,6 +30,8 @@
 #include <boost/beast/websocket.hpp>
 #include <nlohmann/json.hpp>
 
+#include "tools/proc_usage.hpp"
+
 #include "net/hub.hpp"
 #include "net/web_assets.hpp"
 #include "net/web_host.hpp"
@@ -188,18 +190,6 @@ void reloadLatency(int rounds, bool withFiles) {
               << times.back() << " ms\n";
 }
 
-long cpuTicks(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(in)), {});
-    std::istringstream fields(all.substr(all.rfind(')') + 2));
-    std::string f;
-    long utime = 0, stime = 0;
-    for (int k = 3; k <= 15 && fields >> f; ++k) {
-        if (k == 14) utime = std::stol(f);
-        if (k == 15) stime = std::stol(f);
-    }
-    return utime + stime;
-}
 
 void idleLoad(const char* kavrin) {
     SocketHandle probe = listenTcp(0);

@@ -1,6 +1,8 @@
 // The connection to the host: one WebSocket, a hello with the seat code this browser keeps, and a new
 // connection a moment after a drop, whose hello takes the seat back by itself.
-const KEY = "kavrin-seat-code";
+// A room's table lives under /t/ID: its WebSocket, its record and its seat code are its own.
+export const BASE = location.pathname.startsWith("/t/") ? location.pathname.replace(/\/+$/, "") : "";
+const KEY = "kavrin-seat-code" + BASE;
 
 // The code kept in the address wins over the one in storage: it is this tab's own.
 export function storedCode() {
@@ -37,7 +39,7 @@ export function connect(onMessage, onState) {
   let stopped = false;
   function open() {
     const scheme = location.protocol === "https:" ? "wss://" : "ws://";
-    socket = new WebSocket(scheme + location.host + "/ws");
+    socket = new WebSocket(scheme + location.host + BASE + "/ws");
     socket.addEventListener("open", () => {
       onState("open");
       socket.send(JSON.stringify({ t: "hello", code: storedCode() }));

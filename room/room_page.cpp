@@ -1,0 +1,100 @@
+// The room's own pages: the list of listed tables with the form that opens one, the same list as JSON,
+// and the form's query read back. The page is plain HTML with no script: the form is a GET to /open.
+#include <map>
+
+#include <nlohmann/json.hpp>
+
+#include "model/text.hpp"
+#include "room/room.hpp"
+
+namespace kvr {
+
+namespace {
+
+const char* modeName(Mode m) { return m == Identity ? "身份局" : "3v3"; }
+
+const char* const PAGE_HEAD = R"(<!doctype html>
+<html lang="zh-CN">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>六人卡维林 · 房间</title>
+<link rel="icon" href="data:,">
+<link rel="stylesheet" href="/style.css">
+</head>
+<body>
+<header class="bar"><h1>六人卡维林 · 房间</h1></header>
+<main>
+<section class="panel">
+<h2>开一桌</h2>
+<form action="/open" method="get">
+<p><label>模式 <select name="mode"><option value="normal">3v3</option><option value="identity">身份局</option></select></label></p>
+<p><label>真人人数 <select name="people"><option>1</option><option selected>2</option><option>3</option><option>4</option><option>5</option><option>6</option></select></label>（其余座位由电脑玩）</p>
+<p><label>电脑强度 <select name="ai"><option value="classic">经典</option><option value="strong">强</option></select></label></p>
+<p><label><input type="checkbox" name="listed" value="1" checked> 在房间里列出（不勾选则只能凭链接进入）</label></p>
+<p><button type="submit">开桌</button></p>
+</form>
+</section>
+<section class="panel">
+<h2>牌桌</h2>
+)";
+
+} // namespace
+
+std::string roomPage(const std::vector<TableListing>& tables) {
+    std::string out = PAGE_HEAD;
+    if (tables.empty()) out += "<p>还没有公开的牌桌。</p>\n";
+    else out += "<ul id=\"tables\">\n";
+    for (const TableListing& t : tables) {
+        out += "<li><a href=\"/t/" + t.id + "\">" + modeName(t.mode) + "</a> 真人" + std::to_string(t.people) +
+               " 电脑" + std::to_string(t.computer) + " " +
+               (t.ended ? "已结束" : t.begun ? "对局中（可观战）" : "等待开局") + "</li>\n";
+    }
+    if (!tables.empty()) out += "</ul>\n";
+    out += "</section>\n</main>\n</body>\n</html>\n";
+    return out;
+}
+
+std::string roomJson(const std::vector<TableListing>& tables) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const TableListing& t : tables)
+        list.push_back({{"id", t.id},
+                        {"mode", t.mode == Identity ? "identity" : "normal"},
+                        {"people", t.people},
+                        {"computer", t.computer},
+                        {"begun", t.begun},
+                        {"ended", t.ended}});
+    return nlohmann::json{{"tables", list}}.dump();
+}
+
+// Every field is optional and has its default; an unknown field or value is no request.
+bool parseTableRequest(const std::string& query, TableRequest& out) {
+    TableRequest r;
+    r.listed = query.empty();
+    std::size_t at = 0;
+    while (at < query.size()) {
+        std::size_t end = query.find('&', at);
+        if (end == std::string::npos) end = query.size();
+        std::string pair = query.substr(at, end - at);
+        at = end + 1;
+        std::size_t eq = pair.find('=');
+        std::string key = pair.substr(0, eq);
+        std::string value = eq == std::string::npos ? std::string() : pair.substr(eq + 1);
+        int n = 0;
+        if (key == "mode" && (value == "normal" || value == "identity")) {
+            r.mode = value == "identity" ? Identity : Normal3v3;
+        } else if (key == "people" && value.size() == 1 && parseLeadingInt(value, n) && n >= 1 && n <= 6) {
+            r.people = n;
+        } else if (key == "ai" && (value == "classic" || value == "strong")) {
+            r.ai = value == "strong" ? StrongAi : ClassicAi;
+        } else if (key == "listed" && (value == "1" || value == "0")) {
+            r.listed = value == "1";
+        } else if (!pair.empty()) {
+            return false;
+        }
+    }
+    out = r;
+    return true;
+}
+
+} // namespace kvr
