@@ -93,6 +93,8 @@ void WebHost::proxiedAt(const std::string& url) { proxied_ = publicOrigin(url); 
 
 void WebHost::wake() { server_->wake(); }
 
+void WebHost::wake(const WebTable* t) { server_->wake(t); }
+
 WebHost::~WebHost() {
     if (hub_) hub_->attachWeb(nullptr);
     server_->io.stop();

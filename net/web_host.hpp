@@ -71,8 +71,9 @@ class WebHost {
     void proxiedAt(const std::string& url);
     // Takes no connection any more and ends those open, after what waits for them is sent.
     void closeAll();
-    // Called from any thread when the table's browsers have something to read.
+    // Called from any thread when browsers have something to read: every table's, or table t's.
     void wake();
+    void wake(const WebTable* t);
 
     // The server proper (Boost.Beast), kept out of this header.
     struct Server;

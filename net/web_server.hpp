@@ -9,6 +9,8 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,6 +49,12 @@ struct WebHost::Server {
     struct Session;
     long sessionSerial = 0;
     std::map<long, std::weak_ptr<Session>> sessions;
+    // The same by table: a table with news wakes its own browsers only, so a room's cost per message
+    // does not grow with the number of tables.
+    std::map<const WebTable*, std::map<long, std::weak_ptr<Session>>> byTable;
+    std::mutex wakeLock;
+    std::set<const WebTable*> woken;
+    bool tablesWakePending = false;
     // Anonymous connections, oldest first, with their remote address.
     long serial = 0;
     std::map<long, std::pair<std::string, std::weak_ptr<Anonymous>>> anonymous;
@@ -60,6 +68,15 @@ struct WebHost::Server {
         if (!wakePending.exchange(true)) boost::asio::post(io, [this] { pumpAll(); });
     }
     void pumpAll();
+    // From any thread: table `t`'s browsers have something to read.
+    void wake(const WebTable* t) {
+        std::lock_guard<std::mutex> lock(wakeLock);
+        woken.insert(t);
+        if (tablesWakePending) return;
+        tablesWakePending = true;
+        boost::asio::post(io, [this] { pumpWoken(); });
+    }
+    void pumpWoken();
     // Every WebSocket ends once what waits for it is sent.
     void closeSessions();
     void accept();

@@ -75,6 +75,7 @@ struct WebHost::Server::Session : std::enable_shared_from_this<Session>, Anonymo
             self->id = self->table->connect(self->slot.from());
             self->serial = ++self->server.sessionSerial;
             self->server.sessions[self->serial] = self;
+            self->server.byTable[self->table.get()][self->serial] = self;
             self->read();
         });
     }
@@ -142,6 +143,11 @@ struct WebHost::Server::Session : std::enable_shared_from_this<Session>, Anonymo
         if (id >= 0) {
             table->disconnect(id);
             server.sessions.erase(serial);
+            auto mine = server.byTable.find(table.get());
+            if (mine != server.byTable.end()) {
+                mine->second.erase(serial);
+                if (mine->second.empty()) server.byTable.erase(mine);
+            }
         }
         auto self = shared_from_this();
         closer.expires_after(polite ? CLOSE_TIME : std::chrono::seconds(0));
@@ -159,6 +165,23 @@ void WebHost::Server::pumpAll() {
     std::vector<std::shared_ptr<Session>> live;
     for (auto& [key, weak] : sessions)
         if (auto s = weak.lock()) live.push_back(s);
+    for (auto& s : live) s->pump();
+}
+
+void WebHost::Server::pumpWoken() {
+    std::set<const WebTable*> tables;
+    {
+        std::lock_guard<std::mutex> lock(wakeLock);
+        tables.swap(woken);
+        tablesWakePending = false;
+    }
+    std::vector<std::shared_ptr<Session>> live;
+    for (const WebTable* t : tables) {
+        auto it = byTable.find(t);
+        if (it == byTable.end()) continue;
+        for (auto& [key, weak] : it->second)
+            if (auto s = weak.lock()) live.push_back(s);
+    }
     for (auto& s : live) s->pump();
 }
 

@@ -364,7 +364,8 @@ struct Room::Impl : WebSite {
             }
             t->web->recordAt(t->recording ? t->recordPath : std::string());
             WebHost* host = web.get();
-            t->web->onWake([host] { host->wake(); });
+            const WebTable* table = t->web.get();
+            t->web->onWake([host, table] { host->wake(table); });
             tables[t->id] = t;
             order.push_back(t->id);
         }
