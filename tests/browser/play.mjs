@@ -1,6 +1,7 @@
 // The hosted game's page in a real browser (the system's headless Chromium or Firefox ESR): a player
 // joins from a phone-sized page and plays a whole game by tapping only, targets by tapping seats,
-// reloads mid-game and goes on with its seat, and a second page watches. At 390x844 the hand is in
+// orders the top cards (观星) and the host reads that order, reloads mid-game and goes on with its
+// seat, and a second page watches. At 390x844 the hand is in
 // view beside the play phase's question; every text on the page meets AA contrast; the record is
 // saved from the page after the host has exited. Any error in either page's console, or a request
 // to another host, fails the test. Screenshots at 390x844 and 1280x800 go to the build folder.
@@ -43,7 +44,7 @@ const webPort = gamePort + 1;
 const record = join(mkdtempSync(join(tmpdir(), "kvr-browser-")), "record.txt");
 const host = spawn(
   kavrin,
-  ["--host", "--players", "2", "--wait", "60", "--port", String(gamePort), "--mode", "normal", "--seed", process.env.KAVRIN_SEED || "22",
+  ["--host", "--players", "2", "--wait", "60", "--port", String(gamePort), "--mode", "normal", "--seed", process.env.KAVRIN_SEED || "38",
    "--no-color", "--record", record, "--fast"],
   { stdio: ["pipe", "pipe", "inherit"] },
 );
@@ -77,10 +78,10 @@ function hostAnswer(shown) {
 // its question; after
 // the game the test releases it to leave the end screen. Before the player has its seat (the host's
 // choice of hero) there is no page to ask.
-// A question that lists the hand after its prompt ends with the listing; a visitor's notice may follow
-// any prompt.
+// A question that lists the hand after its prompt ends with the listing; a visitor's notice, or the
+// network's (a seat taken over by a reloaded page), may follow any prompt.
 const prompted = () => {
-  const shown = hostOut.replace(/(\[观战\][^\n]*\n)+$/, "");
+  const shown = hostOut.replace(/(\[(观战|网络)\][^\n]*\n)+$/, "");
   if (/(> |：|\.\.\.)$/.test(shown)) return true;
   // Nothing but the hand's listing may follow such a prompt: a log line after it means it was answered.
   return /0(放弃|取消)）?：\n\n手牌：\n(\[\d+\][^\n]*\n)*\n?$/.test(shown.slice(-600));
@@ -216,7 +217,8 @@ let seatTaps = 0;
 const kinds = [];
 let abouts = 0;
 let handSeen = false;
-let orders = 0;
+// The 观星 orders tapped, as the console would read them.
+const orders = [];
 async function answerOnce(page) {
   const kind = await page.evaluate(() => {
     const q = document.getElementById("question");
@@ -232,14 +234,7 @@ async function answerOnce(page) {
   if (kind === "seat") {
     const seats = await page.$$(".seat.targetable");
     const chosen = seats[pick(seats.length)];
-    if (firefox) {
-      // Firefox over WebDriver BiDi waits for ever on a click whose target is redrawn under it: the
-      // seat is chosen from the keyboard there, which the page takes as it takes a tap.
-      await chosen.focus();
-      await page.keyboard.press("Enter");
-    } else {
-      await chosen.click();
-    }
+    await chosen.click();
     seatTaps++;
     return true;
   }
@@ -270,12 +265,18 @@ async function answerOnce(page) {
     return true;
   }
   if (kind === "order") {
-    orders++;
-    for (;;) {
-      const next = await page.$("#choices button[data-value]:not([disabled]):not([data-value='again']):not([data-value='keep'])");
-      if (!next) break;
+    // The top cards tapped in a random order, once after a false start: the console must read that
+    // order, which the record shows.
+    const cards = await page.$$("#choices button[data-value]:not([data-value='again']):not([data-value='keep'])");
+    await cards[0].click();
+    await page.click("#choices button[data-value='again']");
+    const tapped = [];
+    for (const left = [...cards]; left.length; ) {
+      const [next] = left.splice(pick(left.length), 1);
+      tapped.push(await next.evaluate((e) => e.dataset.value));
       await next.click();
     }
+    orders.push(tapped.join(" "));
     return true;
   }
   if (kind === "command") {
@@ -292,7 +293,10 @@ async function answerOnce(page) {
 }
 
 try {
-  const player = await browser.newPage();
+  // Firefox gives a tab behind another no animation frames, and its remote agent waits for one
+  // before an input or a look at the page: each page there has a window of its own, in front.
+  const front = firefox ? { type: "window" } : {};
+  const player = await browser.newPage(front);
   watchPage(player, "player");
   await player.setViewport(phone);
   await until(() => hostOut.includes("浏览器打开以下地址"), "the host's lobby", 15_000);
@@ -302,7 +306,7 @@ try {
   const asker = setInterval(async () => {
     const seat = await player.$eval(".seat.asked", (e) => e.dataset.seat).catch(() => null);
     if (seat === "0") hostAskedAt = Date.now();
-  }, firefox ? 100 : 20);
+  }, 20);
   const seatStatus = await statusOf(player);
 
   let turn = 0;
@@ -331,7 +335,7 @@ try {
     turn++;
     if (turn === 2 && !spectator) {
       const context = await browser.createBrowserContext();
-      spectator = await context.newPage();
+      spectator = await context.newPage(front);
       watchPage(spectator, "spectator");
       await spectator.setViewport({ width: 1280, height: 800 });
       await spectator.goto(origin + "/");
@@ -358,7 +362,9 @@ try {
       await player.reload();
       await until(async () => (await statusOf(player)).includes("座位码正确"), "the seat code taken back");
       holding = false;
-      await until(async () => (await statusOf(player)) === seatStatus || (await visible(player, "#ended")), "the seat again");
+      await until(async () => (await statusOf(player)) === seatStatus || (await visible(player, "#ended")), "the seat again").catch(async (e) => {
+        throw new Error(`${e.message}: "${await statusOf(player)}", not "${seatStatus}"`);
+      });
     }
   }
   if (!reloaded) fail(`the game ended before the reload, after ${turn} answers`);
@@ -393,7 +399,12 @@ try {
   await until(() => existsSync(savedAt) && readFileSync(savedAt).length > 0, "the saved record", 10_000).catch((e) => fail(e.message));
   if (existsSync(savedAt) && !readFileSync(savedAt).equals(readFileSync(record)))
     fail(`the record saved differs from the host's file: ${JSON.stringify(readFileSync(savedAt, "utf8").slice(-150))} / ${JSON.stringify(readFileSync(record, "utf8").slice(-150))}`);
-  console.log(`${engine}: clicked ${turn} answers, ${seatTaps} seats tapped, ${abouts} dodges or slashes, ${orders} orders; ${result}`);
+  // The game's seed gives the page's seat the hero who orders the top cards at the start of its turns.
+  if (!orders.length) fail("no 观星 order was asked of the page");
+  const answered = readFileSync(record, "utf8").split("\n");
+  for (const order of orders)
+    if (!answered.some((l) => l.endsWith(order))) fail(`the order tapped, ${order}, is not what the host read`);
+  console.log(`${engine}: clicked ${turn} answers, ${seatTaps} seats tapped, ${abouts} dodges or slashes, ${orders.length} orders; ${result}`);
 } catch (e) {
   fail(`${e.stack} (after ${kinds.length} questions: ${kinds.slice(-6)}; turn ${typeof turnCount === "undefined" ? "?" : turnCount})`);
 } finally {
