@@ -61,7 +61,7 @@ class QueryCheckingTable : public TableIo {
         if (q.ask.find("y/n") != std::string::npos || q.ask.find("输入") != std::string::npos ||
             q.ask.find("按 Enter") != std::string::npos)
             fault(q, "a console key in the question");
-        std::size_t hand = game ? game->viewFor(p).hand.size() : 0;
+        std::size_t hand = game && p >= 0 ? game->viewFor(p).hand.size() : 0;
         std::size_t cards = 0;
         for (const QueryOption& o : q.options) {
             if (o.label.empty()) fault(q, "no label for " + o.value);
