@@ -56,12 +56,7 @@ void playAt(Mode mode, const Options& opt, TableIo& io, HostedTable* hosted,
             const std::function<void(const Game&)>& seated, const std::function<void(const Game&)>& over) {
     Game game(mode, opt, &io);
     // A hosted table's browsers see the game's views: each seat its own, the others the public one.
-    if (hosted)
-        hosted->showViews([&game](int p, SeatView& v) {
-            if (game.players().size() != 6) return false;
-            v = p < 0 ? game.publicView() : game.viewFor(p);
-            return true;
-        });
+    if (hosted) hosted->showViewsOf(game);
     try {
         game.setup();
         if (seated) seated(game);

@@ -3,10 +3,19 @@
 #include <algorithm>
 #include <mutex>
 
+#include "model/game.hpp"
 #include "net/hub.hpp"
 #include "net/web_table.hpp"
 
 namespace kvr {
+
+void HostedTable::showViewsOf(const Game& game) {
+    showViews([&game](int p, SeatView& v) {
+        if (game.players().size() != 6) return false;
+        v = p < 0 ? game.publicView() : game.viewFor(p);
+        return true;
+    });
+}
 
 // The host's reads must not flush its console unlocked: the lock, not the stream's tie, flushes.
 // Line clients and browsers in the lobby become the game's remote players in the order they joined.

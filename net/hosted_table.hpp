@@ -15,6 +15,8 @@
 
 namespace kvr {
 
+class Game;
+
 class LanHub;
 class WebTable;
 
@@ -40,6 +42,8 @@ class HostedTable : public TableIo {
     // Where browsers get their views from: `views(p, v)` fills seat p's view, or (p = -1) the public one,
     // false while there is no table yet. Without it browsers get text and questions only.
     void showViews(std::function<bool(int, SeatView&)> views) { views_ = std::move(views); }
+    // The same from a game: each seat its own view, the others the public one, once all six are seated.
+    void showViewsOf(const Game& game);
     // A remote seat, a browser's or a line client's, has `seconds` to answer each question (0: no
     // limit); past that its question ends TimedOut.
     void answerWithin(int seconds) { answerSeconds_ = seconds < 0 ? 0 : seconds; }

@@ -166,11 +166,7 @@ void RoomTable::play() {
     TableIo& io = recording ? static_cast<TableIo&>(recorded) : table;
     if (recording) writer.head(RecordHead{RecordedGame::Room, request.mode, opt, table.remotePlayers()});
     Game game(request.mode, opt, &io);
-    table.showViews([&game](int p, SeatView& v) {
-        if (game.players().size() != 6) return false;
-        v = p < 0 ? game.publicView() : game.viewFor(p);
-        return true;
-    });
+    table.showViewsOf(game);
     table.hostedFromWeb([&game] { return game.hostSeat(); });
     game.setup();
     game.run();
