@@ -150,9 +150,19 @@ export class Tapper {
     return Math.floor((this.seed / 2147483648) * n);
   }
 
-  // One click for the question on screen, false when none is shown: a random choice among its
-  // controls; the play phase ends its phase now and then, so that the game moves on.
+  // One click for the question on screen, false when none is shown or it went away before the click
+  // (another question took its place): a random choice among its controls; the play phase ends its
+  // phase now and then, so that the game moves on.
   async answerOnce(page) {
+    try {
+      return await this.tap(page);
+    } catch (e) {
+      if (/detached|not clickable|not visible/i.test(e.message)) return false;
+      throw e;
+    }
+  }
+
+  async tap(page) {
     const kind = await page.evaluate(() => {
       const q = document.getElementById("question");
       if (!q || q.hidden) return "";
