@@ -95,8 +95,17 @@ void WebHost::wake() { server_->wake(); }
 
 void WebHost::wake(const WebTable* t) { server_->wake(t); }
 
+// What waits for each browser (the end, the record) is sent and each close handshake answered before the
+// program goes, for up to two seconds: a host whose keyboard says nothing more exits right after its game,
+// and stopping at once lost the end screen of a page not yet written to.
 WebHost::~WebHost() {
     if (hub_) hub_->attachWeb(nullptr);
+    if (server_->thread.joinable()) {
+        closeAll();
+        for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+             server_->liveSockets.load() > 0 && std::chrono::steady_clock::now() < until;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     server_->io.stop();
     if (server_->thread.joinable()) server_->thread.join();
     server_.reset();

@@ -34,6 +34,8 @@ struct WebHost::Server {
     // it still holds when it goes release their slots here.
     int open = 0;
     std::map<std::string, int> openFrom;
+    // WebSockets not yet destroyed (read from any thread): the host waits for them before it goes.
+    std::atomic<int> liveSockets{0};
     boost::asio::io_context io{1};
     boost::asio::ip::tcp::acceptor acceptor{io};
     boost::asio::steady_timer ticker{io};

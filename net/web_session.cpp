@@ -53,7 +53,10 @@ struct WebHost::Server::Session : std::enable_shared_from_this<Session>, Anonymo
     std::chrono::steady_clock::time_point burstStart;
 
     Session(tcp::socket socket, Server& s, std::shared_ptr<WebTable> t, const std::string& from)
-        : ws(std::move(socket)), server(s), table(std::move(t)), slot(s, from), closer(s.io), helloTimer(s.io) {}
+        : ws(std::move(socket)), server(s), table(std::move(t)), slot(s, from), closer(s.io), helloTimer(s.io) {
+        ++server.liveSockets;
+    }
+    ~Session() { --server.liveSockets; }
 
     void run(UpgradeRequest request) {
         beast::get_lowest_layer(ws).expires_never();

@@ -64,6 +64,16 @@ void expectOwnViews(Browser& b, int seat) {
 // Two browsers play a whole game with the host, in both modes: each gets its seat, its start text and
 // code (the same bytes a --join client gets), every public line exactly as the host shows it, its own
 // views only, questions with a label for every option, and the end. The host's record replays.
+// When a page waits in vain: the host's last lines and the page's last messages.
+void tellWhy(Host& host, Browser& page) {
+    std::string o = host.out();
+    std::cerr << o.substr(o.size() > 3000 ? o.size() - 3000 : 0) << "\n----\n";
+    std::vector<Json> ms = page.messages();
+    for (std::size_t k = ms.size() > 10 ? ms.size() - 10 : 0; k < ms.size(); ++k)
+        std::cerr << ms[k].dump().substr(0, 300) << "\n";
+    std::cerr << "closed " << page.closed() << "\n";
+}
+
 TEST(WebSeats, BrowsersPlayWholeGamesInBothModes) {
     for (const char* mode : {"normal", "identity"}) {
         SCOPED_TRACE(mode);
@@ -75,14 +85,7 @@ TEST(WebSeats, BrowsersPlayWholeGamesInBothModes) {
         ASSERT_TRUE(first.waitFor(isState("lobby"), 10));
         Browser second(static_cast<std::uint16_t>(port + 1), "", true, 2);
         bool ended = first.waitFor(isEnd(), 20);
-        if (!ended) {
-            std::string o = host.out();
-            std::cerr << o.substr(o.size() > 3000 ? o.size() - 3000 : 0) << "\n----\n";
-            auto ms = first.messages();
-            for (std::size_t k = ms.size() > 10 ? ms.size() - 10 : 0; k < ms.size(); ++k)
-                std::cerr << ms[k].dump().substr(0, 300) << "\n";
-            std::cerr << "closed " << first.closed() << " " << second.closed() << "\n";
-        }
+        if (!ended) tellWhy(host, first);
         ASSERT_TRUE(ended);
         ASSERT_TRUE(second.waitFor(isEnd(), 10));
         EXPECT_EQ(host.finish(30), 0);
@@ -158,7 +161,9 @@ TEST(WebSeats, SilentSeatIsAnsweredForInTime) {
     ASSERT_TRUE(player.waitFor(isState("player"), 20));
     ASSERT_TRUE(host.waitFor("号座位超时，本次由AI代答。\n", 20));
     player.play();
-    ASSERT_TRUE(player.waitFor(isEnd(), 60));
+    bool ended = player.waitFor(isEnd(), 60);
+    if (!ended) tellWhy(host, player);
+    ASSERT_TRUE(ended);
     EXPECT_EQ(host.finish(30), 0);
     std::string h = host.out();
     std::string told = "[网络] " + std::to_string(player.seat() + 1) + "号座位超时，本次由AI代答。\n";
@@ -622,6 +627,26 @@ TEST(WebSeats, RecordOnlyOnceTheGameIsOver) {
         std::string got = get();
         EXPECT_EQ(got.rfind(kept ? "HTTP/1.1 200" : "HTTP/1.1 404", 0), 0u) << got;
         EXPECT_EQ(got.find("kavrin-record 1") != std::string::npos, kept);
+    }
+    unlink(path.c_str());
+}
+
+// A host that goes right after its game (nobody at its keyboard) still sends each page its end and record
+// first: stopping the server at once had lost them whenever the server's thread had not yet written them.
+TEST(WebSeats, EndReachesThePagesOfAHostThatGoesAtOnce) {
+    const std::string path = "/tmp/kvr_web_goes_" + std::to_string(getpid());
+    std::ofstream(path) << "kavrin-record 1\n" << std::string(200000, 'x') << "\n";
+    for (int round = 0; round < 5; ++round) {
+        LanHub hub;
+        auto web = std::make_unique<WebHost>(hub, path);
+        ASSERT_TRUE(web->start(0));
+        web->table().openDoor();
+        Browser page(web->port(), "", false);
+        ASSERT_TRUE(page.waitFor([](const Json& m) { return m["t"] == "state"; }, 5));
+        web->table().farewell("结束\n");
+        web.reset();
+        EXPECT_TRUE(page.waitFor([](const Json& m) { return m["t"] == "record"; }, 5));
+        EXPECT_TRUE(page.waitFor(isEnd(), 0));
     }
     unlink(path.c_str());
 }
