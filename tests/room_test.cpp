@@ -255,6 +255,24 @@ TEST(RoomGuard, ProxiedPagesMayConnect) {
     EXPECT_FALSE(proxiedUpgradeAllowed("cards.example.org", true, "https://cards.example.org", names, 9528, ""));
 }
 
+// What a line client types at the greeting: two IDs in one packet are two answers, a line end from
+// Windows or trailing blanks are no part of the ID, and a line longer than any ID ends the talk whether or
+// not its end has come.
+TEST(RoomLine, TypedLinesAreCutClean) {
+    std::string typed = "abc \r\ndef\npart";
+    std::string line;
+    EXPECT_EQ(takeTypedLine(typed, line), TypedLine::Line);
+    EXPECT_EQ(line, "abc");
+    EXPECT_EQ(takeTypedLine(typed, line), TypedLine::Line);
+    EXPECT_EQ(line, "def");
+    EXPECT_EQ(takeTypedLine(typed, line), TypedLine::None);
+    EXPECT_EQ(typed, "part");
+    std::string longer(MAX_TYPED_LINE + 1, 'a');
+    EXPECT_EQ(takeTypedLine(longer, line), TypedLine::TooLong);
+    longer += "\n";
+    EXPECT_EQ(takeTypedLine(longer, line), TypedLine::TooLong);
+}
+
 // The open-a-table form: every field has a default, and anything else is no request.
 TEST(RoomPage, TableRequestsAndListing) {
     TableRequest r;
