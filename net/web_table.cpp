@@ -159,8 +159,9 @@ void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique
 }
 
 // The opener's code holds the host's place: a reload, or the same code from another page, takes it over
-// (the connection that held it is told so), and the page is asked again whether to start. Its state
-// carries the code, which the page keeps for its next reload.
+// (the connection that held it is told so), and the page is asked again whether to start. Its state (the
+// lobby, or the opening once the game has begun) carries the code, which the page keeps for its next
+// reload.
 void WebTable::takeHostPlace(int id, Link& l) {
     Link* old = find(host_);
     if (old && old != &l) {
@@ -170,7 +171,7 @@ void WebTable::takeHostPlace(int id, Link& l) {
     l.place = Place::Host;
     host_ = id;
     startQuestion_ = 0;
-    push(l, stateMessage("lobby", -1, hostCode_));
+    push(l, stateMessage(doorOpen_ ? "opening" : "lobby", -1, hostCode_));
     if (!doorOpen_ && wanted_ >= 0) push(l, lobbyMessage(lineClients_ + joinersLocked(), wanted_));
     wake();
 }
@@ -344,6 +345,8 @@ void WebTable::openDoor() {
         host->answered = true;
         push(*host, expiredMessage(startQuestion_));
     }
+    // Its lobby is over: it makes the host's choices until the game names its seat.
+    if (host) push(*host, stateMessage("opening", -1, hostCode_));
     std::vector<int> pending;
     for (auto& [id, l] : links_)
         if (l.place == Place::Pending) pending.push_back(id);

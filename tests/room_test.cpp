@@ -145,6 +145,7 @@ TEST(Room, OpenerKeepsItsPlaceAroundTheStart) {
     Browser friendly(room.port, "", false, 3, -1, t.ws());
     auto withdrawn = [offer](const Json& m) { return m["t"] == "expired" && m["id"] == offer; };
     EXPECT_TRUE(opener->waitFor(withdrawn, 10)) << room.host.out();
+    EXPECT_TRUE(opener->waitFor(isState("opening"), 5));
     ASSERT_TRUE(opener->waitFor(asked(offer), 10));
     EXPECT_EQ(opener->seat(), -1);
     opener.reset();

@@ -1,5 +1,5 @@
 // The page: joins the host's table over one WebSocket and shows what the host sends.
-import { connect, forgetCode, keepCode } from "./connection.js";
+import { BASE, connect, forgetCode, keepCode } from "./connection.js";
 import { Screen, plain } from "./screen.js";
 import { drawHand, drawTable } from "./table.js";
 import { showQuestion } from "./answers.js";
@@ -56,6 +56,7 @@ const PLACES = {
   lobby: "大厅：已加入，等待主机开局。",
   waiting: "请稍候：游戏开始后即可观战。",
   deciding: "正在核对座位码…",
+  opening: "已开局：做出你的选择后即可入座。",
   watching: "观战中：只显示公开信息。",
   full: "观战席已满（最多8人）。",
   replaced: "另一台设备用座位码取回了座位，本页已断开。",
@@ -66,8 +67,9 @@ function place(message) {
   state.seat = message.seat;
   if (message.code) state.code = message.code;
   if (message.state === "player" || (message.state === "waiting" && message.seat >= 0)) keepCode(state.code);
-  // The opener's place in its lobby comes with the opener's code, which this tab keeps for a reload.
-  state.opener = message.state === "lobby" && Boolean(message.code);
+  // The opener's place, in its lobby and at the opening, comes with the opener's code, which this tab
+  // keeps for a reload.
+  state.opener = (message.state === "lobby" || message.state === "opening") && Boolean(message.code);
   if (message.state === "lobby" && !state.opener) forgetCode();
   if (message.state === "full" || message.state === "replaced") connection.stop();
   $("replaced").hidden = message.state !== "replaced";
@@ -79,14 +81,14 @@ function place(message) {
     $("take-back").focus({ preventScroll: true });
   }
   $("lobby").hidden = message.state !== "lobby";
-  if (state.opener) setStatus("你开了这一桌：把本页地址发给朋友，打开即可入座。");
+  if (state.opener && message.state === "lobby") setStatus("你开了这一桌：把本页地址发给朋友，打开即可入座。");
   else if (message.state === "player") setStatus(`你是${message.seat + 1}号位。`);
   else if (message.state === "waiting" && message.seat >= 0)
     setStatus(`座位码正确：轮到${message.seat + 1}号座位决定时交还给你。`);
   else setStatus(PLACES[message.state] || "");
   const holding = state.code && (message.state === "player" || message.state === "waiting");
   $("code-shown").textContent = holding ? `座位码：${state.code}（换一台设备时输入此码即可取回座位）` : "";
-  $("code-form").hidden = message.state === "player" || message.state === "lobby";
+  $("code-form").hidden = message.state === "player" || message.state === "lobby" || message.state === "opening";
   // Nothing to show or to type in the lobby: no empty box.
   $("seat-code").hidden = !holding && $("code-form").hidden;
 }
@@ -112,6 +114,8 @@ function end(message) {
   $("won").className = message.won ? "won" : "lost-game";
   $("no-record").hidden = message.record;
   if (!message.record) $("record").hidden = true;
+  // A room's table leads back to the room, where the next table is opened.
+  $("to-room").hidden = !BASE;
   setStatus("对局结束。");
   redraw();
 }

@@ -10,7 +10,7 @@
 import { spawn } from "node:child_process";
 import { mkdtempSync, readdirSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
-import { join } from "node:path";
+import { join, resolve } from "node:path";
 import {
   Tapper, checkContrast, fail, failures, freePort, launch, newPageOptions, phoneOf, screenshotPath, sleep, statusOf,
   until as untilAny, visible, watchPage,
@@ -24,12 +24,13 @@ const until = (test, what, ms = 30_000) => untilAny(test, what, ms, deadline);
 const mode = process.env.KAVRIN_ROOM_MODE || (firefox ? "normal" : "identity");
 
 const port = await freePort();
+// The room keeps what it writes besides the records (its database, when it has one) where it runs.
 const records = mkdtempSync(join(tmpdir(), "kvr-room-records-"));
 const room = spawn(
-  kavrin,
+  resolve(kavrin),
   ["--serve", "--port", String(port), "--seed", process.env.KAVRIN_SEED || "5", "--fast", "--no-color",
    "--records", records],
-  { stdio: ["ignore", "pipe", "inherit"] },
+  { stdio: ["ignore", "pipe", "inherit"], cwd: records },
 );
 let roomOut = "";
 let roomExit = null;
@@ -115,6 +116,7 @@ try {
       fail(`the ${p.name}'s end does not say whether its seat won`);
     if (!(await p.page.$eval("#result", (e) => e.textContent))) fail(`no result on the ${p.name}'s page`);
     if (!(await visible(p.page, "#record"))) fail(`the ${p.name} has no record to save`);
+    if (!(await visible(p.page, "#to-room a[href='/']"))) fail(`the ${p.name}'s end leads nowhere`);
   }
   await checkContrast(opener, "at the end");
   await opener.screenshot({ path: shot("end-phone") });
