@@ -30,6 +30,17 @@ export async function until(test, what, ms = 30_000, deadline = Infinity) {
   throw new Error("timed out waiting for " + what);
 }
 
+// The command line every browser test takes (path/to/kavrin build-folder [chromium|firefox]), its
+// deadline (KAVRIN_BROWSER_SECONDS, or `seconds`), and `until` bound to that deadline.
+export function testArgs(seconds) {
+  const [kavrin, buildDir, engine = "chromium"] = process.argv.slice(2);
+  const deadline = Date.now() + Number(process.env.KAVRIN_BROWSER_SECONDS || seconds) * 1000;
+  return {
+    kavrin, buildDir, engine, firefox: engine === "firefox", deadline,
+    until: (test, what, ms = 30_000) => until(test, what, ms, deadline),
+  };
+}
+
 // Debian's Chromium or Firefox ESR, headless, with a profile of its own; Firefox saves downloads into
 // `downloads` without asking.
 export function launch(engine, profile, downloads) {

@@ -12,12 +12,10 @@ import { tmpdir } from "node:os";
 import { join } from "node:path";
 import {
   Tapper, checkContrast, fail, failures, freePort, launch, newPageOptions, phoneOf, screenshotPath, sleep, statusOf,
-  until as untilAny, visible, watchPage,
+  testArgs, visible, watchPage,
 } from "./common.mjs";
 
-const [kavrin, buildDir, engine = "chromium"] = process.argv.slice(2);
-const firefox = engine === "firefox";
-const deadline = Date.now() + Number(process.env.KAVRIN_BROWSER_SECONDS || 240) * 1000;
+const { kavrin, buildDir, engine, firefox, deadline, until } = testArgs(240);
 
 // Two free ports in a row: the game's and the page's.
 async function ports() {
@@ -86,8 +84,6 @@ const typist = setInterval(() => {
   typed.push(`${hostAnswer(hostOut)} <- ${JSON.stringify(hostOut.slice(-80))} asked ${hostAskedAt - lastChange}`);
   host.stdin.write(hostAnswer(hostOut) + "\n");
 }, 5);
-
-const until = (test, what, ms = 30_000) => untilAny(test, what, ms, deadline);
 
 const profile = mkdtempSync(join(tmpdir(), `kvr-${engine}-`));
 // Where the page's saved record lands.

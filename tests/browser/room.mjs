@@ -13,13 +13,10 @@ import { tmpdir } from "node:os";
 import { join, resolve } from "node:path";
 import {
   Tapper, checkContrast, fail, failures, freePort, launch, newPageOptions, phoneOf, screenshotPath, sleep, statusOf,
-  until as untilAny, visible, watchPage,
+  testArgs, until as untilAny, visible, watchPage,
 } from "./common.mjs";
 
-const [kavrin, buildDir, engine = "chromium"] = process.argv.slice(2);
-const firefox = engine === "firefox";
-const deadline = Date.now() + Number(process.env.KAVRIN_BROWSER_SECONDS || 120) * 1000;
-const until = (test, what, ms = 30_000) => untilAny(test, what, ms, deadline);
+const { kavrin, buildDir, engine, firefox, deadline, until } = testArgs(120);
 // Each engine plays the other mode, so that both are played in a run of the two.
 const mode = process.env.KAVRIN_ROOM_MODE || (firefox ? "normal" : "identity");
 
