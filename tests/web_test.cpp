@@ -169,7 +169,9 @@ TEST(WebSeats, SilentSeatIsAnsweredForInTime) {
     std::string told = "[网络] " + std::to_string(player.seat() + 1) + "号座位超时，本次由AI代答。\n";
     EXPECT_NE(h.find(told), std::string::npos);
     EXPECT_NE(player.texts(true).find(told), std::string::npos);
-    EXPECT_FALSE(std::any_of(player.messages().begin(), player.messages().end(),
+    // messages() is a copy: one copy for both ends of the range.
+    const std::vector<Json> got = player.messages();
+    EXPECT_FALSE(std::any_of(got.begin(), got.end(),
                              [](const Json& m) { return isState("replaced")(m) || isState("watching")(m); }));
     EXPECT_NE(slurp(record).find("\ntimeout " + std::to_string(player.seat() + 1) + " "), std::string::npos);
     Host replay({"--replay", record}, false);
