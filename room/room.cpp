@@ -265,7 +265,7 @@ struct Room::Impl : WebSite {
     }
 
     void lineLoop();
-    void lineAnswered(LineGuest& g, std::string line);
+    void lineAnswered(LineGuest& g, const std::string& line);
 
     void say(const std::string& line) {
         std::lock_guard<std::mutex> lock(sayLock);
@@ -462,8 +462,17 @@ std::string lineGreeting(const std::vector<TableListing>& tables) {
 }
 
 // A line client joins a table's lobby by its ID; a table that has begun is watched from a browser.
-void Room::Impl::lineAnswered(LineGuest& g, std::string line) {
+TypedLine takeTypedLine(std::string& typed, std::string& line) {
+    std::size_t nl = typed.find('\n');
+    if (nl == std::string::npos) return typed.size() > MAX_TYPED_LINE ? TypedLine::TooLong : TypedLine::None;
+    if (nl > MAX_TYPED_LINE) return TypedLine::TooLong;
+    line = typed.substr(0, nl);
+    typed.erase(0, nl + 1);
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    return TypedLine::Line;
+}
+
+void Room::Impl::lineAnswered(LineGuest& g, const std::string& line) {
     std::shared_ptr<RoomTable> t = find(line);
     if (t && t->phase.load() == RoomTable::Lobby && !stopped.load()) {
         std::lock_guard<std::mutex> lock(t->arrivingLock);
@@ -509,12 +518,11 @@ void Room::Impl::lineLoop() {
                     break;
                 }
                 g.typed.append(buf, static_cast<std::size_t>(got));
-                std::size_t nl = g.typed.find('\n');
-                if (nl != std::string::npos) {
-                    std::string line = g.typed.substr(0, nl);
-                    g.typed.erase(0, nl + 1);
+                std::string line;
+                TypedLine typed = TypedLine::None;
+                while (socketValid(g.s) && (typed = takeTypedLine(g.typed, line)) == TypedLine::Line)
                     lineAnswered(g, line);
-                } else if (g.typed.size() > 256) {
+                if (typed == TypedLine::TooLong) {
                     closeSocket(g.s);
                     g.s = INVALID_NET_SOCKET;
                 }
@@ -565,6 +573,8 @@ bool Room::start() {
 }
 
 std::uint16_t Room::port() const { return impl_->web->port(); }
+
+WebSite& Room::site() { return *impl_; }
 
 void Room::stop() {
     if (impl_->stopped.exchange(true)) return;

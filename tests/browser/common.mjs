@@ -150,20 +150,19 @@ export class Tapper {
     return Math.floor((this.seed / 2147483648) * n);
   }
 
-  // One click for the question on screen, false when none is shown: a random choice among its
-  // controls; the play phase ends its phase now and then, so that the game moves on.
+  // One click for the question on screen, false when none is shown or it went away before the click
+  // (another question took its place): a random choice among its controls; the play phase ends its
+  // phase now and then, so that the game moves on.
   async answerOnce(page) {
     try {
-      return await this.tapOnce(page);
+      return await this.tap(page);
     } catch (e) {
-      // The question went (answered for in time, withdrawn, or redrawn) between finding a control and
-      // tapping it: nothing was tapped, and the next look finds what stands now.
-      if (/detached|not clickable|no longer|stale|no such node|Node is either/i.test(String(e && e.message))) return false;
+      if (/detached|not clickable|not visible|no longer|stale|no such node/i.test(String(e && e.message))) return false;
       throw e;
     }
   }
 
-  async tapOnce(page) {
+  async tap(page) {
     const kind = await page.evaluate(() => {
       const q = document.getElementById("question");
       if (!q || q.hidden) return "";
