@@ -19,6 +19,7 @@
 #include "net/hosted_table.hpp"
 #include "net/web_host.hpp"
 #include "net/web_table.hpp"
+#include "room/game_pages.hpp"
 #include "store/storing_io.hpp"
 
 namespace kvr {
@@ -250,10 +251,14 @@ struct Room::Impl : WebSite {
     std::unique_ptr<WebHost> web;
     SocketHandle lineListener = INVALID_NET_SOCKET;
     std::thread lineThread;
+    // The pages of kept games, when the room keeps them.
+    std::unique_ptr<GamePages> pages;
 
     bool networking = startNetworking();
 
-    explicit Impl(RoomOptions o) : options(std::move(o)) {}
+    explicit Impl(RoomOptions o) : options(std::move(o)) {
+        if (options.store) pages = std::make_unique<GamePages>(*options.store, options.random);
+    }
     ~Impl() override {
         if (networking) stopNetworking();
     }
@@ -296,17 +301,33 @@ struct Room::Impl : WebSite {
 
     // A table's page is the hosted game's page; its files are named relative to it.
     std::string assetAt(const std::string& path) override {
+        if (pages && !GamePages::pageAt(path).empty()) return GamePages::pageAt(path);
         std::string rest;
         if (tableOf(path, rest) && rest.empty()) return "/index.html";
         if (path.rfind("/t/", 0) == 0 && path.find('/', 3) == std::string::npos) return "/" + path.substr(3);
-        // The room page wears the table's colours.
+        // The room page wears the table's colours; the kept games' pages draw the table as it does.
         if (path == "/style.css") return path;
+        if (pages) {
+            for (const char* file : {"/history.js", "/replay.js", "/stats.js", "/table.js", "/answers.js", "/screen.js"})
+                if (path == file) return path;
+        }
         return "";
     }
 
+    bool aside(const std::string& path) const override {
+        return pages && (GamePages::ours(path) || GamePages::takesUploads(path));
+    }
+    std::size_t uploadLimit(const std::string& path) const override {
+        return pages && GamePages::takesUploads(path) ? MAX_UPLOAD_BYTES : 0;
+    }
+    bool upload(const std::string& path, const std::string& body, const std::string& from, Reply& out) override {
+        return pages && pages->upload(path, body, from, out);
+    }
+
     bool answer(const std::string& path, const std::string& query, const std::string& from, Reply& out) override {
+        if (pages && GamePages::ours(path)) return pages->answer(path, query, out);
         if (path == "/" || path == "/index.html") {
-            out.body = roomPage(listed());
+            out.body = roomPage(listed(), pages != nullptr);
             out.headers.emplace_back("Content-Security-Policy",
                                      "default-src 'self'; img-src 'self' data:; base-uri 'none'; "
                                      "form-action 'self'; frame-ancestors 'none'");

@@ -98,7 +98,8 @@ class Room {
 };
 
 // The room page and its list as JSON (room_page.cpp).
-std::string roomPage(const std::vector<TableListing>& tables);
+// With `kept`, the page links to the history and the statistics of the games the room keeps.
+std::string roomPage(const std::vector<TableListing>& tables, bool kept = false);
 std::string roomJson(const std::vector<TableListing>& tables);
 // The open-a-table form's query, e.g. "mode=identity&people=2&ai=strong&listed=0"; false when it is
 // not one.
