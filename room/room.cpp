@@ -33,6 +33,12 @@ const char* const NEVER_BEGUN_TEXT = "\n[房间] 牌桌长时间未开局，已�
 const char* const START_OFFER_TEXT =
     "[房间] 把本页地址发给朋友即可入座。人齐后自动开局；你也可以现在开局，空位由电脑补上。\n按 Enter 开局...";
 
+// The start offer as the opener's page asks it.
+const Query& startOffer() {
+    static const Query offer{"start", "", "人齐后自动开局；你也可以现在开局，空位由电脑补上。", {{"", "现在开局"}}};
+    return offer;
+}
+
 // Letters a person can read back without confusing them; 32 of them, so each byte gives one.
 const char LETTERS[] = "abcdefghijkmnpqrstuvwxyz23456789";
 
@@ -157,7 +163,7 @@ bool RoomTable::lobby() {
         }
         hub.pollLobby(wanted);
         bool opener = web->host() >= 0;
-        if (opener) web->offerStart(START_OFFER_TEXT);
+        if (opener) web->offerStart(START_OFFER_TEXT, startOffer());
         int joined = static_cast<int>(web->lobbyJoiners().size() + hub.clients().size());
         if (opener && (web->startWanted() || joined >= wanted)) return true;
         if (Clock::now() >= deadline) {
