@@ -40,6 +40,8 @@ class GamePages {
     static std::string pageAt(const std::string& path);
     static bool takesUploads(const std::string& path) { return path == "/replay/upload"; }
     static bool ours(const std::string& path);
+    // Replays a finished game into the viewer's cache.
+    void warm(std::int64_t id) { cache_.index(id); }
 
   private:
     using Clock = std::chrono::steady_clock;

@@ -119,6 +119,9 @@ struct RoomTable {
     std::mutex storingLock;
     StoringIo* storing = nullptr;
     bool storeStopped = false;
+    // The game's id in the store once it is kept, and whether a strong player played in it.
+    std::atomic<std::int64_t> keptId{-1};
+    bool strong = false;
     NoConsole console;
     // Line clients the room's line port sent to this table's lobby, waiting for its thread to take them.
     std::mutex arrivingLock;
@@ -194,6 +197,8 @@ void RoomTable::play() {
             GameStart start{id, request.listed, storeClock(), request.mode, opt.seed, opt.ai, opt.strongRoles};
             kept = std::make_unique<StoringIo>(io, *store, start, head, storeFailing);
             storing = kept.get();
+            keptId = kept->id();
+            strong = opt.ai == StrongAi || opt.strongRoles != 0;
         }
     }
     // The store hears of the game's end however it ended, and lets go of it before it goes.
@@ -449,6 +454,9 @@ struct Room::Impl : WebSite {
         t->thread = std::thread([this, raw] {
             raw->run();
             say("[房间] 牌桌 " + raw->id + " 已结束。");
+            // A strong player's game costs about a second to replay: it is replayed once now, into the
+            // viewer's cache, rather than by the first person to open it.
+            if (pages && raw->strong && raw->keptId.load() >= 0 && !stopped.load()) pages->warm(raw->keptId.load());
         });
         return o;
     }

@@ -221,6 +221,15 @@ std::string ReplayView::stepJson(int n, bool reveal, int since) const {
     return out;
 }
 
+// The first step whose table has every seat dealt its hero: before it the table is still being set up.
+int ReplayView::dealtAt() const {
+    for (int k = 0; k < steps(); ++k) {
+        const SeatView& v = faces_[static_cast<std::size_t>(steps_[static_cast<std::size_t>(k)].view)].view;
+        if (std::all_of(v.seats.begin(), v.seats.end(), [](const SeenSeat& x) { return x.maxHp > 0; })) return k;
+    }
+    return 0;
+}
+
 std::string ReplayView::indexJson() const {
     Json rounds = Json::array();
     int last = -1;
@@ -234,6 +243,7 @@ std::string ReplayView::indexJson() const {
                      {"finished", finished_},
                      {"result", result_},
                      {"stopped", stopped_},
+                     {"dealt", dealtAt()},
                      {"rounds", rounds}});
 }
 

@@ -39,8 +39,9 @@ class ReplayView {
     // "logFrom", "logTo", and with `reveal` for a finished game "reveal": each seat's role and hand}.
     std::string stepJson(int n, bool reveal = false, int since = 0) const;
     // The game at a glance, for the viewer's controls: {"t":"replay","steps","finished","result",
-    // "stopped","rounds":[the first step of each round]}.
+    // "stopped","dealt": the first step with every hero dealt, "rounds":[the first step of each round]}.
     std::string indexJson() const;
+    int dealtAt() const;
 
     // Step n's view message, and the count of public texts up to it.
     std::string viewAt(int n) const;

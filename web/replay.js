@@ -1,7 +1,7 @@
 // The replay viewer: a kept game's table as a spectator saw it, step by step, with the public log beside
 // it up to that step. The server replays the game and sends each step; hands and roles are shown only
 // once the game is over and only when asked ("明牌").
-import { drawTable, cardNode } from "./table.js";
+import { drawTable, cardText } from "./table.js";
 import { appendAnsi } from "./screen.js";
 
 const base = location.pathname.replace(/\/+$/, "");
@@ -31,10 +31,10 @@ function drawReveal(reveal) {
     const r = reveal[i];
     const role = seat.querySelector(".role");
     if (role) role.textContent = `【${r.role}】`;
-    const hand = el("div", "revealed");
-    hand.append(el("span", "small-title", "手牌："));
+    const hand = el("div", "zone revealed");
+    hand.append("手牌：");
     if (!r.hand.length) hand.append("无");
-    for (const c of r.hand) hand.append(cardNode(c));
+    for (const c of r.hand) hand.append(el("span", "inline-card" + (c.red ? " red" : ""), `【${cardText(c)}】`));
     seat.append(hand);
   });
 }
@@ -116,9 +116,9 @@ async function start() {
   $("reveal").disabled = !index.finished;
   $("reveal").parentElement.title = index.finished ? "显示每家当时的手牌与身份" : "对局结束后才能明牌";
   $("slider").max = String(index.steps - 1);
-  $("round").replaceChildren(...index.rounds.map((r) => {
+  $("round").replaceChildren(...index.rounds.map((r, i) => {
     const option = el("option", "", r.round ? `第${r.round}轮` : "开局");
-    option.value = String(r.step);
+    option.value = String(i === 0 ? Math.max(r.step, index.dealt || 0) : r.step);
     return option;
   }));
   $("prev").addEventListener("click", () => show(shown.step - 1));
@@ -141,7 +141,8 @@ async function start() {
     if (event.key === "ArrowRight") show(shown.step + 1);
     if (event.key === "ArrowLeft") show(shown.step - 1);
   });
-  show(0);
+  // The table is shown from the deal on; the steps of its setting up stay a step back.
+  show(index.dealt || 0);
 }
 
 start();

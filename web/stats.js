@@ -45,7 +45,7 @@ function rateChart(title, rows) {
 
 // Games by their length in rounds, as columns; the last column counts every longer game.
 function roundsChart(rounds) {
-  const width = 400, height = 120, bottom = 18;
+  const width = 400, height = 136, bottom = 18, top = 18;
   const last = rounds.reduce((at, n, i) => (n > 0 ? i : at), 0);
   const shown = rounds.slice(0, Math.max(last + 1, 1));
   const most = Math.max(1, ...shown);
@@ -53,12 +53,12 @@ function roundsChart(rounds) {
   const chart = svg("svg", { viewBox: `0 0 ${width} ${height + bottom}`, role: "img", class: "chart" });
   chart.append(svg("title", {}, "对局长度（轮）"));
   shown.forEach((n, i) => {
-    const h = (n / most) * (height - 4);
+    const h = (n / most) * (height - top);
     const col = svg("rect", { x: i * w + 1, y: height - h, width: Math.max(1, w - 2), height: h, class: "bar" });
     col.append(svg("title", {}, `${i}轮：${n}局`));
     chart.append(col);
   });
-  chart.append(svg("text", { x: width, y: 12, class: "axis", "text-anchor": "end" }, `最多${most}局`));
+  chart.append(svg("text", { x: 0, y: 12, class: "axis" }, `最高一列${most}局`));
   const step = Math.max(1, Math.ceil(shown.length / 8));
   for (let i = 0; i < shown.length; i += step)
     chart.append(svg("text", { x: i * w + w / 2, y: height + 14, class: "axis", "text-anchor": "middle" }, String(i)));
