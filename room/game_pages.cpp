@@ -97,7 +97,10 @@ void refuse(WebSite::Reply& out, int status, const std::string& text) {
     out.body = text;
 }
 
-std::string hex(const SecureSource& random, std::size_t bytes) {
+
+} // namespace
+
+std::string drawHex(const SecureSource& random, std::size_t bytes) {
     std::vector<unsigned char> raw(bytes);
     random(raw.data(), raw.size());
     static const char HEX[] = "0123456789abcdef";
@@ -108,8 +111,6 @@ std::string hex(const SecureSource& random, std::size_t bytes) {
     }
     return out;
 }
-
-} // namespace
 
 bool GamePages::ours(const std::string& path) {
     // Only the JSON: the pages themselves are files.
@@ -248,7 +249,7 @@ bool GamePages::upload(const std::string& path, const std::string& body, const s
         refuse(out, 422, std::string(e.what()) + "\n");
         return true;
     }
-    std::string token = hex(random_, 8);
+    std::string token = drawHex(random_, 8);
     {
         std::lock_guard<std::mutex> lock(lock_);
         opened_.emplace_front(token, view);

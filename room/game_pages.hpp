@@ -20,6 +20,9 @@ namespace kvr {
 
 class GameStore;
 
+// `bytes` drawn from `random`, as hex digits: a table's ID, a link's token.
+std::string drawHex(const SecureSource& random, std::size_t bytes);
+
 // The most bytes a record opened from a person's disk may have; the most rounds and strong-player
 // playouts its head may ask the replay for; and the records one address may open a minute.
 constexpr std::size_t MAX_UPLOAD_BYTES = 512 * 1024;

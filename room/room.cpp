@@ -42,17 +42,6 @@ const Query& startOffer() {
 // Letters a person can read back without confusing them; 32 of them, so each byte gives one.
 const char LETTERS[] = "abcdefghijkmnpqrstuvwxyz23456789";
 
-std::string drawHex(const SecureSource& random, std::size_t bytes) {
-    std::vector<unsigned char> raw(bytes);
-    random(raw.data(), raw.size());
-    static const char HEX[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char b : raw) {
-        out += HEX[b >> 4];
-        out += HEX[b & 15];
-    }
-    return out;
-}
 
 std::string drawCode(const SecureSource& random) {
     unsigned char raw[12];

@@ -58,29 +58,6 @@ std::string settled(const std::string& path) {
 }
 
 
-Reply post(std::uint16_t port, const std::string& target, const std::string& body) {
-    Reply r;
-    try {
-        asio::io_context io;
-        tcp::socket s(io);
-        s.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
-        http::request<http::string_body> req(http::verb::post, target, 11);
-        req.set(http::field::host, "127.0.0.1:" + std::to_string(port));
-        req.keep_alive(false);
-        req.body() = body;
-        req.prepare_payload();
-        http::write(s, req);
-        beast::flat_buffer buffer;
-        http::response<http::string_body> res;
-        http::read(s, buffer, res);
-        r.status = static_cast<int>(res.result_int());
-        r.body = res.body();
-    } catch (const std::exception&) {
-        r.status = -1;
-    }
-    return r;
-}
-
 Json json(const Reply& r) { return Json::parse(r.body, nullptr, false); }
 
 // A hero's name as a query carries it.

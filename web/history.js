@@ -95,6 +95,19 @@ async function open(file) {
   }
 }
 
+// The heroes the room's games have seen, offered as the hero filter is typed.
+async function heroes() {
+  try {
+    const r = await fetch("/stats.json");
+    if (!r.ok) return;
+    const names = new Set();
+    for (const m of (await r.json()).modes) for (const h of m.heroes) names.add(h.hero);
+    $("heroes").replaceChildren(...[...names].sort().map((name) => Object.assign(document.createElement("option"), { value: name })));
+  } catch {
+    // The filter still takes a typed name.
+  }
+}
+
 if (table) {
   $("title").textContent = "本桌对局";
   document.title = "六人卡维林 · 本桌对局";
@@ -119,3 +132,4 @@ $("file").addEventListener("change", () => {
   if (file) open(file);
 });
 load();
+heroes();

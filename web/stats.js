@@ -86,7 +86,7 @@ function modeSection(m) {
   grid.append(figure("武将胜率（95%区间，局数）", rateChart("武将胜率", m.heroes.map((h) => ({ ...h, name: h.hero })))));
   section.append(grid);
   const results = el("ul", "results");
-  for (const r of m.results) results.append(el("li", "", `${r.result}：${r.games}局`));
+  for (const r of m.results) results.append(el("li", "", `${r.result} ${r.games}局`));
   section.append(results);
   return section;
 }

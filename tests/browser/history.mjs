@@ -5,13 +5,12 @@
 // or a request to another host, fails the test; every text meets AA contrast, and no page scrolls
 // sideways on a phone. Screenshots at 390x844 and 1280x800 go to the build folder.
 //   node history.mjs path/to/kavrin build-folder [chromium|firefox]
-import { spawn } from "node:child_process";
 import { mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import {
   Tapper, checkContrast, fail, failures, freePort, launch, newPageOptions, phoneOf, screenshotPath, sleep,
-  until as untilAny, visible, watchPage,
+  startRoom, stopRoom, until as untilAny, visible, watchPage,
 } from "./common.mjs";
 
 const [kavrin, buildDir, engine = "chromium"] = process.argv.slice(2);
@@ -21,16 +20,8 @@ const until = (test, what, ms = 30_000) => untilAny(test, what, ms, deadline);
 
 const port = await freePort();
 const data = mkdtempSync(join(tmpdir(), "kvr-history-"));
-const room = spawn(
-  kavrin,
-  ["--serve", "--port", String(port), "--seed", process.env.KAVRIN_SEED || "9", "--fast", "--no-color",
-   "--records", data, "--data", data],
-  { stdio: ["ignore", "pipe", "inherit"] },
-);
-let roomOut = "";
-let roomExit = null;
-room.stdout.on("data", (chunk) => (roomOut += chunk.toString()));
-room.on("exit", (code) => (roomExit = code));
+const room = startRoom(kavrin, ["--port", String(port), "--seed", process.env.KAVRIN_SEED || "9", "--fast",
+                                "--no-color", "--records", data, "--data", data]);
 
 const profile = mkdtempSync(join(tmpdir(), `kvr-${engine}-`));
 const browser = await launch(engine, profile);
@@ -61,7 +52,7 @@ const logLines = (page) => page.$$eval("#log p", (l) => l.length);
 const revealed = (page) => page.$$eval(".revealed", (l) => l.length);
 
 try {
-  await until(() => roomOut.includes("房间已开启"), "the room", 15_000);
+  await until(() => room.out.includes("房间已开启"), "the room", 15_000);
   const page = await browser.newPage(front);
   watchPage(page, "page", origin);
   await page.setViewport(desktop);
@@ -76,7 +67,7 @@ try {
     if (!(await tapper.answerOnce(page))) await sleep(30);
   }
   const result = await page.$eval("#result", (e) => e.textContent);
-  await until(() => roomOut.includes(`牌桌 ${id} 已结束`), "the table's end");
+  await until(() => room.out.includes(`牌桌 ${id} 已结束`), "the table's end");
 
   // The history lists it, newest first, with the person's seat marked.
   await page.goto(origin + "/history");
@@ -154,12 +145,7 @@ try {
   fail(e.stack);
 } finally {
   await browser.close();
-  if (roomExit === null) {
-    room.kill("SIGTERM");
-    await untilAny(() => roomExit !== null, "the room's exit", 10_000).catch((e) => fail(e.message));
-    if (roomExit !== 0) fail(`the room exited with ${roomExit}`);
-  }
-  if (roomExit === null) room.kill("SIGKILL");
+  await stopRoom(room);
   rmSync(profile, { recursive: true, force: true });
   rmSync(data, { recursive: true, force: true });
 }
