@@ -27,7 +27,7 @@ class Quiet : public kvr::TableIo {
   public:
     void showAll(std::string_view) override {}
     void show(int, std::string_view) override {}
-    Answer ask(int, std::string&) override { return Answer::Closed; }
+    kvr::Answer ask(int, std::string&) override { return kvr::Answer::Closed; }
 };
 
 std::int64_t keep(kvr::GameStore& store, const char* table, bool listed, std::uint32_t seed) {
