@@ -171,6 +171,17 @@ export class Tapper {
   // One click for the question on screen, false when none is shown: a random choice among its
   // controls; the play phase ends its phase now and then, so that the game moves on.
   async answerOnce(page) {
+    try {
+      return await this.tapOnce(page);
+    } catch (e) {
+      // The question went (answered for in time, withdrawn, or redrawn) between finding a control and
+      // tapping it: nothing was tapped, and the next look finds what stands now.
+      if (/detached|not clickable|no longer|stale|no such node|Node is either/i.test(String(e && e.message))) return false;
+      throw e;
+    }
+  }
+
+  async tapOnce(page) {
     const kind = await page.evaluate(() => {
       const q = document.getElementById("question");
       if (!q || q.hidden) return "";
