@@ -110,7 +110,8 @@ enum class TypedLine { None, Line, TooLong };
 TypedLine takeTypedLine(std::string& typed, std::string& line);
 
 // The room page and its list as JSON (room_page.cpp).
-std::string roomPage(const std::vector<TableListing>& tables);
+// With `kept`, the page links to the history and the statistics of the games the room keeps.
+std::string roomPage(const std::vector<TableListing>& tables, bool kept = false);
 std::string roomJson(const std::vector<TableListing>& tables);
 // The open-a-table form's query, e.g. "mode=identity&people=2&ai=strong&listed=0"; false when it is
 // not one.

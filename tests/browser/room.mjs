@@ -7,13 +7,12 @@
 // text meets AA contrast. Screenshots of the room page and the table at 390x844 and 1280x800 go to the
 // build folder.
 //   node room.mjs path/to/kavrin build-folder [chromium|firefox]
-import { spawn } from "node:child_process";
 import { mkdtempSync, readdirSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
-import { join, resolve } from "node:path";
+import { join } from "node:path";
 import {
-  Tapper, checkContrast, fail, failures, freePort, launch, newPageOptions, phoneOf, screenshotPath, sleep, statusOf,
-  testArgs, until as untilAny, visible, watchPage,
+  Tapper, checkContrast, fail, failures, freePort, launch, newPageOptions, phoneOf, screenshotPath, sleep, startRoom,
+  statusOf, stopRoom, testArgs, visible, watchPage,
 } from "./common.mjs";
 
 const { kavrin, buildDir, engine, firefox, deadline, until } = testArgs(120);
@@ -21,18 +20,9 @@ const { kavrin, buildDir, engine, firefox, deadline, until } = testArgs(120);
 const mode = process.env.KAVRIN_ROOM_MODE || (firefox ? "normal" : "identity");
 
 const port = await freePort();
-// The room keeps what it writes besides the records (its database, when it has one) where it runs.
 const records = mkdtempSync(join(tmpdir(), "kvr-room-records-"));
-const room = spawn(
-  resolve(kavrin),
-  ["--serve", "--port", String(port), "--seed", process.env.KAVRIN_SEED || "5", "--fast", "--no-color",
-   "--records", records],
-  { stdio: ["ignore", "pipe", "inherit"], cwd: records },
-);
-let roomOut = "";
-let roomExit = null;
-room.stdout.on("data", (chunk) => (roomOut += chunk.toString()));
-room.on("exit", (code) => (roomExit = code));
+const room = startRoom(kavrin, ["--port", String(port), "--seed", process.env.KAVRIN_SEED || "5", "--fast", "--no-color",
+                                "--records", records, "--data", records]);
 
 const profile = mkdtempSync(join(tmpdir(), `kvr-${engine}-`));
 const browser = await launch(engine, profile);
@@ -44,7 +34,7 @@ const front = newPageOptions(firefox);
 
 const players = [];
 try {
-  await until(() => roomOut.includes("房间已开启"), "the room", 15_000);
+  await until(() => room.out.includes("房间已开启"), "the room", 15_000);
   const opener = await browser.newPage(front);
   watchPage(opener, "opener", origin);
   await opener.setViewport(phone);
@@ -87,7 +77,7 @@ try {
   let taps = 0;
   let shots = false;
   while (!(await visible(opener, "#ended")) || !(await visible(friend, "#ended"))) {
-    if (Date.now() > deadline) throw new Error(`the game did not end in time: ${taps} taps; room: ${roomOut.slice(-400)}`);
+    if (Date.now() > deadline) throw new Error(`the game did not end in time: ${taps} taps; room: ${room.out.slice(-400)}`);
     let tapped = false;
     for (const p of players) {
       if (!p.seated && (await statusOf(p.page)).includes("号位")) p.seated = true;
@@ -125,12 +115,7 @@ try {
   fail(`${e.stack} (questions asked: ${players.map((p) => `${p.name} ${p.tapper.kinds.slice(-6)}`).join("; ")})`);
 } finally {
   await browser.close();
-  if (roomExit === null) {
-    room.kill("SIGTERM");
-    await untilAny(() => roomExit !== null, "the room's exit", 10_000).catch((e) => fail(e.message));
-    if (roomExit !== 0) fail(`the room exited with ${roomExit}`);
-  }
-  if (roomExit === null) room.kill("SIGKILL");
+  await stopRoom(room);
   rmSync(profile, { recursive: true, force: true });
   rmSync(records, { recursive: true, force: true });
 }
