@@ -33,7 +33,8 @@ std::string codeAsKept(const std::string& typed) {
     return code;
 }
 
-// Equal or not in a time that does not depend on where two codes of one length first differ.
+} // namespace
+
 bool sameCode(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     unsigned char diff = 0;
@@ -41,8 +42,6 @@ bool sameCode(const std::string& a, const std::string& b) {
         diff = static_cast<unsigned char>(diff | (static_cast<unsigned char>(a[k]) ^ static_cast<unsigned char>(b[k])));
     return diff == 0;
 }
-
-} // namespace
 
 void LanHub::openDoor() {
     if (doorOpen_.load() || !socketValid(listener_)) return;

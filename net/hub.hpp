@@ -36,6 +36,8 @@ constexpr int CODE_TRY_MS = 1000;
 
 // Fills `n` bytes from a source nobody outside this process can foresee. Seat codes are drawn from it.
 using SecureSource = std::function<void(unsigned char* bytes, std::size_t n)>;
+// Equal or not in a time that does not depend on where two secrets of one length first differ.
+bool sameCode(const std::string& a, const std::string& b);
 // The system's own: getrandom or /dev/urandom, BCryptGenRandom on Windows.
 void systemRandom(unsigned char* bytes, std::size_t n);
 

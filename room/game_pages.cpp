@@ -146,10 +146,11 @@ bool GamePages::answer(const std::string& path, const std::string& query, WebSit
         return true;
     }
     if (p.size() == 3 && p[0] == "t" && isName(p[1]) && p[2] == "history.json") return history(query, &p[1], out);
-    if (p.size() == 3 && p[0] == "replay") return replay(p[1] + "/" + p[2], query, nullptr, out);
-    if (p.size() == 4 && p[0] == "replay" && p[1] == "u" && isName(p[2])) return replay("u" + p[2] + "/" + p[3], query, nullptr, out);
+    if (p.size() == 3 && p[0] == "replay") return replay(p[1], false, p[2], query, nullptr, out);
+    if (p.size() == 4 && p[0] == "replay" && p[1] == "u" && isName(p[2]))
+        return replay(p[2], true, p[3], query, nullptr, out);
     if (p.size() == 5 && p[0] == "t" && isName(p[1]) && p[2] == "replay")
-        return replay(p[3] + "/" + p[4], query, &p[1], out);
+        return replay(p[3], false, p[4], query, &p[1], out);
     return false;
 }
 
@@ -173,12 +174,10 @@ bool GamePages::history(const std::string& query, const std::string* table, WebS
     return true;
 }
 
-// `what` is "ID/index.json", "ID/step.json" or "uTOKEN/..." for a record opened from a disk.
-bool GamePages::replay(const std::string& what, const std::string& query, const std::string* link,
-                       WebSite::Reply& out) {
-    std::size_t slash = what.find('/');
-    std::string game = what.substr(0, slash);
-    std::string part = what.substr(slash + 1);
+// `part` of a kept game's replay ("index.json" or "step.json"), or of a record opened from a disk (`game`
+// is then its link's token).
+bool GamePages::replay(const std::string& game, bool opened, const std::string& part, const std::string& query,
+                       const std::string* link, WebSite::Reply& out) {
     if (part != "index.json" && part != "step.json") return false;
     std::map<std::string, std::string> q;
     long long n = 0, since = 0, reveal = 0;
@@ -192,12 +191,12 @@ bool GamePages::replay(const std::string& what, const std::string& query, const 
         return true;
     }
     std::optional<std::string> body;
-    if (game.size() > 1 && game[0] == 'u') {
+    if (opened) {
         std::shared_ptr<const ReplayView> view;
         {
             std::lock_guard<std::mutex> lock(lock_);
             for (const auto& [token, v] : opened_)
-                if (token == game.substr(1)) view = v;
+                if (sameCode(token, game)) view = v;
         }
         if (!view) return false;
         body = part == "index.json" ? view->indexJson() : view->stepJson(static_cast<int>(n), reveal != 0, static_cast<int>(since));

@@ -49,7 +49,8 @@ class GamePages {
   private:
     using Clock = std::chrono::steady_clock;
     bool history(const std::string& query, const std::string* table, WebSite::Reply& out);
-    bool replay(const std::string& what, const std::string& query, const std::string* link, WebSite::Reply& out);
+    bool replay(const std::string& game, bool opened, const std::string& part, const std::string& query,
+                const std::string* link, WebSite::Reply& out);
 
     GameStore& store_;
     SecureSource random_;

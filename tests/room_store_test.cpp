@@ -227,6 +227,9 @@ TEST(RoomStore, ReplaysReachOnlyWhoMaySeeThem) {
         EXPECT_EQ(json(get(room.port, link + "/index.json"))["steps"], steps);
         EXPECT_EQ(get(room.port, link).status, 200);
         EXPECT_EQ(get(room.port, "/replay/u/0123456789abcdef/index.json").status, 404);
+        std::string token = link.substr(10);
+        EXPECT_EQ(get(room.port, "/replay/u" + token + "/index.json").status, 404);
+        EXPECT_EQ(get(room.port, "/t/" + id + "/replay/u" + token + "/index.json").status, 404);
         EXPECT_EQ(post(room.port, "/replay/upload", "no record\n").status, 422);
         std::string greedy = record;
         greedy.replace(greedy.find("max-rounds 150"), 14, "max-rounds 9999");
