@@ -15,7 +15,7 @@ const char* const HELP_TEXT =
     "电脑玩家：--ai classic（默认）|strong；构建：cmake -S . -B build && cmake --build build；"
     "对局记录：--record 文件，重放 --replay 文件，续玩 --resume 文件，存入数据库 --record-db 目录；"
     "强电脑每步思考：--think 毫秒（按局面数计，默认14），--plays-per-ms 本机每毫秒局面数\n"
-    "房间：kavrin --serve --port 9528 --line-port 0 --tables 100 --records 目录 --public-url https://名称/"
+    "房间：kavrin --serve --port 9528 --line-port 0 --tables 100 --records 目录 --data 目录 --public-url https://名称/"
     "（多桌同开，无人在控制台；答题时限默认90秒）\n";
 
 const char* const BAD_PORT_TEXT = "端口无效，必须是1~65535的整数。\n";
@@ -100,6 +100,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args, const Options
             cl.tables = std::max(1, toInt(a, args[++i]));
         } else if (a == "--records" && hasValue) {
             cl.recordsDir = args[++i];
+        } else if (a == "--data" && hasValue) {
+            cl.dataDir = args[++i];
+            cl.dataGiven = true;
         } else if (a == "--public-url" && hasValue) {
             cl.publicUrl = args[++i];
         } else if (a == "--opens-per-minute" && hasValue) {

@@ -38,6 +38,9 @@ struct CommandLine {
     int linePort = 0;
     int tables = 100;
     std::string recordsDir;
+    // --data: the folder of the room's database of games (DIR/games.db).
+    std::string dataDir = "kavrin-data";
+    bool dataGiven = false;
     std::string publicUrl;
     // The room's limits and timings, for running it small (tests) or large.
     int opensPerMinute = 6;

@@ -11,6 +11,9 @@
 #include "net/web_guard.hpp"
 #include "net/web_host.hpp"
 #include "room/room.hpp"
+#ifdef KAVRIN_STORE
+#include "store/sqlite_store.hpp"
+#endif
 
 namespace kvr {
 
@@ -48,6 +51,23 @@ int serveRoom(const CommandLine& cl) {
         std::cerr << BAD_PORT_TEXT;
         return 1;
     }
+#ifdef KAVRIN_STORE
+    // A database that cannot be had stops the room before it takes anyone. It lives as long as the
+    // process: the room's tables may still write to it as it exits.
+    SqliteStore* store = nullptr;
+    try {
+        store = new SqliteStore(cl.dataDir);
+    } catch (const StoreError& e) {
+        std::cerr << e.what() << "\n";
+        return 1;
+    }
+    o.store = store;
+#else
+    if (cl.dataGiven) {
+        std::cerr << "本程序构建时没有数据库（SQLite），无法使用 --data。\n";
+        return 1;
+    }
+#endif
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
     auto* room = new Room(o);

@@ -120,18 +120,12 @@ void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique
         wake();
         return;
     }
-    // The opener may reload its page in the lobby: its new connection holds the place again.
-    if (!doorOpen_ && !hostCode_.empty() && code == hostCode_ && !find(host_)) {
-        l.place = Place::Host;
-        host_ = id;
-        startQuestion_ = 0;
-        push(l, stateMessage("lobby", -1, ""));
-        wake();
+    if (!doorOpen_ && !hostCode_.empty() && code == hostCode_) {
+        takeHostPlace(id, l);
         return;
     }
     if (!doorOpen_) {
-        int inLobby = 0;
-        for (const auto& [other, link] : links_) inLobby += link.place == Place::Lobby;
+        int inLobby = joinersLocked();
         if (wanted_ >= 0 && lineClients_ + inLobby < wanted_) {
             l.place = Place::Lobby;
             l.ticket = nextJoinTicket();
@@ -156,6 +150,29 @@ void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique
         return;
     }
     watch(id, lock);
+}
+
+// The opener's code holds the host's place: a reload, or the same code from another page, takes it over
+// (the connection that held it is told so), and the page is asked again whether to start. Its state
+// carries the code, which the page keeps for its next reload.
+void WebTable::takeHostPlace(int id, Link& l) {
+    Link* old = find(host_);
+    if (old && old != &l) {
+        push(*old, stateMessage("replaced", -1, ""));
+        close(*old);
+    }
+    l.place = Place::Host;
+    host_ = id;
+    startQuestion_ = 0;
+    push(l, stateMessage("lobby", -1, hostCode_));
+    if (wanted_ >= 0) push(l, lobbyMessage(lineClients_ + joinersLocked(), wanted_));
+    wake();
+}
+
+int WebTable::joinersLocked() const {
+    int inLobby = 0;
+    for (const auto& [other, link] : links_) inLobby += link.place == Place::Lobby;
+    return inLobby;
 }
 
 // A spectator's place is the hub's to give: line and browser spectators share the eight.
@@ -299,7 +316,7 @@ void WebTable::lobby(int lineClients, int wanted) {
         }
     }
     for (auto& [id, l] : links_)
-        if (l.place == Place::Lobby) push(l, lobbyMessage(lineClients_ + inLobby, wanted_));
+        if (l.place == Place::Lobby || l.place == Place::Host) push(l, lobbyMessage(lineClients_ + inLobby, wanted_));
     wake();
 }
 
@@ -487,7 +504,7 @@ int WebTable::connected() const {
     return static_cast<int>(links_.size());
 }
 
-void WebTable::offerStart(std::string_view text) {
+void WebTable::offerStart(std::string_view text, const Query& question) {
     std::lock_guard<std::mutex> lock(mutex_);
     Link* l = find(host_);
     if (!l || startQuestion_ != 0) return;
@@ -496,7 +513,7 @@ void WebTable::offerStart(std::string_view text) {
     l->prompt = Prompt{PromptKind::Pause, 0, 0};
     l->answered = false;
     push(*l, textMessage(text, false));
-    l->askText = askMessage(startQuestion_, l->prompt);
+    l->askText = askMessage(startQuestion_, Prompt{PromptKind::Pause, 0, 0, &question});
     push(*l, l->askText);
     wake();
 }

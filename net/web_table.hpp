@@ -65,10 +65,11 @@ class WebTable {
     // holds the host's place, is asked whether to start, and answers the host's questions until its seat
     // is known (then seat() gives it that seat like any other).
     void hostCode(const std::string& code);
-    // The opener's browser id, -1 while it is not connected.
+    // The opener's browser id, -1 until it first connects.
     int host() const;
-    // Asks the opener whether to start now (its Enter starts the game); true once it answered.
-    void offerStart(std::string_view text);
+    // Asks the opener whether to start now (its Enter starts the game), with `text` for its screen and
+    // `question` for its page; true once it answered.
+    void offerStart(std::string_view text, const Query& question);
     bool startWanted() const;
     // Text and questions for the host's place before its seat is known.
     void showHost(std::string_view text);
@@ -146,6 +147,9 @@ class WebTable {
     // for every browser at its address.
     bool codeDue(Link& l, Clock::time_point now);
     void watch(int id, std::unique_lock<std::mutex>& lock);
+    void takeHostPlace(int id, Link& l);
+    // Browsers in the lobby waiting for a seat.
+    int joinersLocked() const;
     Link* find(int id);
     void showOn(Link& l, std::string_view text);
     // Asks browser `id`; Dropped when it is gone.

@@ -1,6 +1,7 @@
 #include "room/room.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <atomic>
 #include <chrono>
 #include <deque>
@@ -18,6 +19,7 @@
 #include "net/hosted_table.hpp"
 #include "net/web_host.hpp"
 #include "net/web_table.hpp"
+#include "store/storing_io.hpp"
 
 namespace kvr {
 
@@ -29,6 +31,12 @@ const char* const CLOSING_TEXT = "\n[房间] 房间即将关闭，本桌到此�
 const char* const NEVER_BEGUN_TEXT = "\n[房间] 牌桌长时间未开局，已关闭。\n";
 const char* const START_OFFER_TEXT =
     "[房间] 把本页地址发给朋友即可入座。人齐后自动开局；你也可以现在开局，空位由电脑补上。\n按 Enter 开局...";
+
+// The start offer as the opener's page asks it.
+const Query& startOffer() {
+    static const Query offer{"start", "", "人齐后自动开局；你也可以现在开局，空位由电脑补上。", {{"", "现在开局"}}};
+    return offer;
+}
 
 // Letters a person can read back without confusing them; 32 of them, so each byte gives one.
 const char LETTERS[] = "abcdefghijkmnpqrstuvwxyz23456789";
@@ -103,6 +111,13 @@ struct RoomTable {
     std::unique_ptr<WebTable> web;
     RecordFile record;
     bool recording = false;
+    // The room's store of games, and what the room's console is told when it fails.
+    GameStore* store = nullptr;
+    std::function<void()> storeFailing;
+    // The game being kept, while it is played; once the room stops, no more is kept.
+    std::mutex storingLock;
+    StoringIo* storing = nullptr;
+    bool storeStopped = false;
     NoConsole console;
     // Line clients the room's line port sent to this table's lobby, waiting for its thread to take them.
     std::mutex arrivingLock;
@@ -126,6 +141,11 @@ struct RoomTable {
     void run();
     bool lobby();
     void play();
+    void stopStoring() {
+        std::lock_guard<std::mutex> lock(storingLock);
+        storeStopped = true;
+        if (storing) storing->stop();
+    }
 };
 
 // The lobby: the opener starts the game, or it starts once every seat for people is taken. A table
@@ -142,7 +162,7 @@ bool RoomTable::lobby() {
         }
         hub.pollLobby(wanted);
         bool opener = web->host() >= 0;
-        if (opener) web->offerStart(START_OFFER_TEXT);
+        if (opener) web->offerStart(START_OFFER_TEXT, startOffer());
         int joined = static_cast<int>(web->lobbyJoiners().size() + hub.clients().size());
         if (opener && (web->startWanted() || joined >= wanted)) return true;
         if (Clock::now() >= deadline) {
@@ -164,12 +184,37 @@ void RoomTable::play() {
     RecordWriter writer(record);
     RecordingIo recorded(table, writer);
     TableIo& io = recording ? static_cast<TableIo&>(recorded) : table;
-    if (recording) writer.head(RecordHead{RecordedGame::Room, request.mode, opt, table.remotePlayers()});
-    Game game(request.mode, opt, &io);
+    RecordHead head{RecordedGame::Room, request.mode, opt, table.remotePlayers()};
+    if (recording) writer.head(head);
+    std::unique_ptr<StoringIo> kept;
+    if (store) {
+        std::lock_guard<std::mutex> lock(storingLock);
+        if (!storeStopped) {
+            GameStart start{id, request.listed, storeClock(), request.mode, opt.seed, opt.ai, opt.strongRoles};
+            kept = std::make_unique<StoringIo>(io, *store, start, head, storeFailing);
+            storing = kept.get();
+        }
+    }
+    // The store hears of the game's end however it ended, and lets go of it before it goes.
+    struct Release {
+        RoomTable& t;
+        ~Release() {
+            std::lock_guard<std::mutex> lock(t.storingLock);
+            t.storing = nullptr;
+        }
+    } release{*this};
+    Game game(request.mode, opt, kept ? static_cast<TableIo*>(kept.get()) : &io);
     table.showViewsOf(game);
     table.hostedFromWeb([&game] { return game.hostSeat(); });
-    game.setup();
-    game.run();
+    try {
+        game.setup();
+        if (kept) kept->seated(game);
+        game.run();
+    } catch (...) {
+        if (kept) kept->finish(game);
+        throw;
+    }
+    if (kept) kept->finish(game);
 }
 
 void RoomTable::run() {
@@ -204,6 +249,8 @@ struct Room::Impl : WebSite {
     std::vector<std::string> order;
     std::map<std::string, std::deque<Clock::time_point>> opensFrom;
     std::atomic<bool> stopped{false};
+    // The room's console is told once that its store of games has failed, however many tables it fails.
+    std::atomic<bool> storeFailTold{false};
     std::uint32_t serial = 0;
     std::mutex sayLock;
     std::unique_ptr<WebHost> web;
@@ -361,6 +408,12 @@ struct Room::Impl : WebSite {
                 t->recording = t->record.open(t->recordPath);
             }
             t->web->recordAt(t->recording ? t->recordPath : std::string());
+            t->store = options.store;
+            t->storeFailing = [this] {
+                std::string text = STORE_FAILING_TEXT;
+                text.pop_back();
+                if (!storeFailTold.exchange(true)) say(text);
+            };
             WebHost* host = web.get();
             const WebTable* table = t->web.get();
             t->web->onWake([host, table] { host->wake(table); });
@@ -523,6 +576,7 @@ void Room::stop() {
     for (auto& t : all) {
         t->stopping = true;
         t->record.stop();
+        t->stopStoring();
         if (t->phase.load() != RoomTable::Ended) t->web->closeWith(CLOSING_TEXT);
     }
     impl_->web->closeAll();

@@ -14,6 +14,8 @@
 
 namespace kvr {
 
+class GameStore;
+
 struct RoomOptions {
     // The defaults of every table; a table's opener picks mode, people and the computer's strength.
     Options base;
@@ -31,6 +33,9 @@ struct RoomOptions {
     int answerSeconds = 90;
     // Where each table's record goes, one file per table named by its ID; empty for none.
     std::string recordsDir;
+    // Where every table's game is kept as it is played, and the history and statistics pages read from;
+    // null for none. The room does not own it.
+    GameStore* store = nullptr;
     // The address a reverse proxy serves the room at (https://name/), whose pages may connect as well.
     std::string publicUrl;
     // How long a finished table stays on its link, and how long a table that never starts stays open.

@@ -12,33 +12,53 @@ std::int64_t storeClock() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+const char* const STORE_FAILING_TEXT =
+    "[记录] 对局数据库无法写入（磁盘可能已满），本局此后不再存入数据库，对局继续。\n";
+
 StoringIo::StoringIo(TableIo& inner, GameStore& store, const GameStart& start, const RecordHead& head,
                      std::ostream& console)
+    : StoringIo(inner, store, start, head, [&console] { console << STORE_FAILING_TEXT << std::flush; }) {}
+
+StoringIo::StoringIo(TableIo& inner, GameStore& store, const GameStart& start, const RecordHead& head,
+                     std::function<void()> failing)
     : store_(store), opt_(head.opt), writer_(sink_), recording_(inner, writer_) {
     sink_.store = &store;
-    sink_.console = &console;
+    sink_.told = std::move(failing);
     sink_.id = store.begin(start);
     if (sink_.id < 0) sink_.failing();
     writer_.head(head);
 }
 
 bool StoringIo::Sink::keep(std::string_view lines) {
+    std::lock_guard<std::mutex> held(lock);
+    if (stopped) return true;
     if (id < 0 || failed) return false;
     if (store->append(id, lines)) return true;
     failing();
     return false;
 }
 
-// The game is never stopped for its keeping: it plays on, and the room's console says so once.
+// The game is never stopped for its keeping: it plays on, and the console is told once.
 void StoringIo::Sink::failing() {
     if (failed) return;
     failed = true;
-    *console << "[记录] 对局数据库无法写入（磁盘可能已满），本局此后不再存入数据库，对局继续。\n"
-             << std::flush;
+    if (told) told();
+}
+
+void StoringIo::stop() {
+    std::lock_guard<std::mutex> held(sink_.lock);
+    if (sink_.stopped) return;
+    sink_.stopped = true;
+    if (sink_.id < 0) return;
+    GameEnd end;
+    end.ended = storeClock();
+    end.complete = false;
+    store_.finish(sink_.id, end);
 }
 
 void StoringIo::seated(const Game& game) {
-    if (sink_.id < 0) return;
+    std::lock_guard<std::mutex> held(sink_.lock);
+    if (sink_.id < 0 || sink_.stopped) return;
     const Options& opt = opt_;
     std::array<StoredSeat, 6> seats;
     for (int p = 0; p < 6; ++p) {
@@ -55,7 +75,8 @@ void StoringIo::seated(const Game& game) {
 }
 
 void StoringIo::finish(const Game& game) {
-    if (sink_.id < 0) return;
+    std::lock_guard<std::mutex> held(sink_.lock);
+    if (sink_.id < 0 || sink_.stopped) return;
     GameEnd end;
     end.ended = storeClock();
     end.result = game.result();

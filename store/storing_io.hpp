@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <mutex>
 #include <string>
 
 #include "console/recording_io.hpp"
@@ -14,12 +16,18 @@ namespace kvr {
 
 class Game;
 
+// What a console is told, once, when a game can no longer be kept.
+extern const char* const STORE_FAILING_TEXT;
+
 class StoringIo : public TableIo {
   public:
     // Begins the game in the store and keeps its head. When the store cannot keep it (a full disk) the
     // game plays on unkept, and `console` is told so once, as it is when a later line fails.
     StoringIo(TableIo& inner, GameStore& store, const GameStart& start, const RecordHead& head,
               std::ostream& console);
+    // The same, with `failing` called instead (once, from the game's thread) when the store fails.
+    StoringIo(TableIo& inner, GameStore& store, const GameStart& start, const RecordHead& head,
+              std::function<void()> failing);
 
     void showAll(std::string_view text) override { recording_.showAll(text); }
     void show(int p, std::string_view text) override { recording_.show(p, text); }
@@ -40,6 +48,9 @@ class StoringIo : public TableIo {
     void seated(const Game& game);
     // Once the game is over: its result, its rounds and who won.
     void finish(const Game& game);
+    // From any thread: the game is kept no further, and left unfinished as far as it went (its process
+    // is going). A line being written meanwhile is kept whole or not at all.
+    void stop();
 
     // The game's id in the store; -1 when it is not kept.
     std::int64_t id() const { return sink_.id; }
@@ -51,9 +62,12 @@ class StoringIo : public TableIo {
         bool keep(std::string_view lines) override;
         void failing();
         GameStore* store = nullptr;
-        std::ostream* console = nullptr;
+        std::function<void()> told;
         std::int64_t id = -1;
         bool failed = false;
+        // Held while a line is written, and by stop().
+        std::mutex lock;
+        bool stopped = false;
     };
 
     GameStore& store_;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -195,7 +196,10 @@ int main(int argc, char** argv) {
         int null = open("/dev/null", O_RDWR);
         dup2(null, 1);
         std::string p = std::to_string(port), t = std::to_string(tables + 1), s = std::to_string(seed);
+        // The room keeps its games in a scratch folder of the bench's own.
+        std::string data = "/tmp/kavrin-room-bench-" + std::to_string(getpid());
         execl(kavrin, kavrin, "--serve", "--port", p.c_str(), "--tables", t.c_str(), "--seed", s.c_str(),
+              "--data", data.c_str(),
               "--opens-per-minute", t.c_str(), "--max-connections", "100000", "--max-per-address", "100000",
               "--fast", static_cast<char*>(nullptr));
         _exit(127);
@@ -241,6 +245,8 @@ int main(int argc, char** argv) {
     kill(pid, SIGTERM);
     int status = 0;
     waitpid(pid, &status, 0);
+    std::error_code ignored;
+    std::filesystem::remove_all("/tmp/kavrin-room-bench-" + std::to_string(pid), ignored);
 
     std::cout << "tables " << opened << ", browsers " << clients.size() << ", answers " << stats.answers
               << ", closed " << stats.closed << "\n";

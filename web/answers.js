@@ -51,7 +51,8 @@ export function questionModel(ask) {
       button("否 (n)", false, "n");
       break;
     case "pause":
-      button("继续", "", "Enter");
+      // A pause may name what going on does ("现在开局").
+      button((options[0] && options[0].label) || "继续", "", "Enter");
       break;
     case "order":
       model.order = options.map((o) => ({ value: Number(o.value), label: o.label }));

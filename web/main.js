@@ -13,7 +13,7 @@ const parts = {
   hand: $("hand"),
 };
 const screen = new Screen($("log"), $("screen"));
-const state = { view: null, ask: null, model: null, place: "", seat: -1, code: "", record: null, recordUrl: "" };
+const state = { view: null, ask: null, model: null, place: "", seat: -1, code: "", opener: false, record: null, recordUrl: "" };
 
 function setStatus(text) {
   $("status").textContent = text;
@@ -66,7 +66,9 @@ function place(message) {
   state.seat = message.seat;
   if (message.code) state.code = message.code;
   if (message.state === "player" || (message.state === "waiting" && message.seat >= 0)) keepCode(state.code);
-  if (message.state === "lobby") forgetCode();
+  // The opener's place in its lobby comes with the opener's code, which this tab keeps for a reload.
+  state.opener = message.state === "lobby" && Boolean(message.code);
+  if (message.state === "lobby" && !state.opener) forgetCode();
   if (message.state === "full" || message.state === "replaced") connection.stop();
   $("replaced").hidden = message.state !== "replaced";
   document.body.classList.toggle("replaced", message.state === "replaced");
@@ -77,13 +79,16 @@ function place(message) {
     $("take-back").focus({ preventScroll: true });
   }
   $("lobby").hidden = message.state !== "lobby";
-  if (message.state === "player") setStatus(`你是${message.seat + 1}号位。`);
+  if (state.opener) setStatus("你开了这一桌：把本页地址发给朋友，打开即可入座。");
+  else if (message.state === "player") setStatus(`你是${message.seat + 1}号位。`);
   else if (message.state === "waiting" && message.seat >= 0)
     setStatus(`座位码正确：轮到${message.seat + 1}号座位决定时交还给你。`);
   else setStatus(PLACES[message.state] || "");
   const holding = state.code && (message.state === "player" || message.state === "waiting");
   $("code-shown").textContent = holding ? `座位码：${state.code}（换一台设备时输入此码即可取回座位）` : "";
   $("code-form").hidden = message.state === "player" || message.state === "lobby";
+  // Nothing to show or to type in the lobby: no empty box.
+  $("seat-code").hidden = !holding && $("code-form").hidden;
 }
 
 function end(message) {
@@ -126,7 +131,9 @@ function receive(message) {
       place(message);
       break;
     case "lobby":
-      $("lobby-text").textContent = `已有${message.joined}人加入（主机期望${message.wanted}人）。主机将开局，请稍候。`;
+      $("lobby-text").textContent = state.opener
+        ? `已有${message.joined}人加入，还差${Math.max(0, message.wanted - message.joined)}人；人齐后自动开局。`
+        : `已有${message.joined}人加入（主机期望${message.wanted}人）。主机将开局，请稍候。`;
       break;
     case "text":
       screen.add(message.text, message.public);

@@ -8,28 +8,16 @@
 //   node play.mjs path/to/kavrin build-folder [chromium|firefox]
 import { spawn } from "node:child_process";
 import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
-import { createServer } from "node:net";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
-import puppeteer from "puppeteer-core";
+import {
+  Tapper, checkContrast, fail, failures, freePort, launch, newPageOptions, phoneOf, screenshotPath, sleep, statusOf,
+  until as untilAny, visible, watchPage,
+} from "./common.mjs";
 
 const [kavrin, buildDir, engine = "chromium"] = process.argv.slice(2);
 const firefox = engine === "firefox";
 const deadline = Date.now() + Number(process.env.KAVRIN_BROWSER_SECONDS || 240) * 1000;
-const failures = [];
-const fail = (why) => failures.push(why);
-const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
-
-function freePort(port = 0) {
-  return new Promise((resolve) => {
-    const server = createServer();
-    server.once("error", () => resolve(0));
-    server.listen(port, "127.0.0.1", () => {
-      const got = server.address().port;
-      server.close(() => resolve(got));
-    });
-  });
-}
 
 // Two free ports in a row: the game's and the page's.
 async function ports() {
@@ -99,205 +87,24 @@ const typist = setInterval(() => {
   host.stdin.write(hostAnswer(hostOut) + "\n");
 }, 5);
 
-async function until(test, what, ms = 30_000) {
-  const end = Math.min(deadline, Date.now() + ms);
-  while (Date.now() < end) {
-    if (await test()) return true;
-    await sleep(50);
-  }
-  throw new Error("timed out waiting for " + what);
-}
+const until = (test, what, ms = 30_000) => untilAny(test, what, ms, deadline);
 
 const profile = mkdtempSync(join(tmpdir(), `kvr-${engine}-`));
 // Where the page's saved record lands.
 const downloads = mkdtempSync(join(tmpdir(), "kvr-saved-"));
-const browser = await puppeteer.launch(
-  firefox
-    ? {
-        browser: "firefox",
-        dumpio: Boolean(process.env.KAVRIN_BROWSER_DUMPIO),
-        executablePath: "/usr/bin/firefox-esr",
-        headless: true,
-        userDataDir: profile,
-        extraPrefsFirefox: {
-          "browser.download.folderList": 2,
-          "browser.download.dir": downloads,
-          "browser.download.useDownloadDir": true,
-          "browser.download.always_ask_before_handling_new_types": false,
-          "browser.helperApps.neverAsk.saveToDisk": "text/plain",
-        },
-      }
-    : {
-        executablePath: "/usr/bin/chromium",
-        headless: true,
-        userDataDir: profile,
-        args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-               "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-      },
-);
+const browser = await launch(engine, profile, downloads);
 
 const origin = `http://127.0.0.1:${webPort}`;
-// Firefox over WebDriver BiDi emulates no touch screen: the same size without it.
-const phone = firefox
-  ? { width: 390, height: 844 }
-  : { width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 1 };
-const shot = (name) => join(buildDir, `web-${name}${firefox ? "-firefox" : ""}.png`);
-
-// Every element with text of its own that is shown: its colour against the first opaque background
-// behind it, by WCAG's formula. Large text (24 px, or 18.66 px bold) needs 3:1, the rest 4.5:1; the
-// lost-HP pips are symbols of the seat's state and need 4.5:1 as text does here.
-function lowContrast() {
-  const rgba = (c) => {
-    const m = /rgba?\(([^)]+)\)/.exec(c);
-    if (!m) return [0, 0, 0, 0];
-    const v = m[1].split(/[ ,/]+/).filter(Boolean).map(Number);
-    return [v[0], v[1], v[2], v.length > 3 ? v[3] : 1];
-  };
-  const lum = ([r, g, b]) => {
-    const f = (x) => ((x /= 255) <= 0.03928 ? x / 12.92 : ((x + 0.055) / 1.055) ** 2.4);
-    return 0.2126 * f(r) + 0.7152 * f(g) + 0.0722 * f(b);
-  };
-  const background = (e) => {
-    for (let n = e; n; n = n.parentElement) {
-      const c = rgba(getComputedStyle(n).backgroundColor);
-      if (c[3] > 0.5) return c;
-    }
-    return rgba(getComputedStyle(document.body).backgroundColor);
-  };
-  const bad = [];
-  for (const e of document.querySelectorAll("body *")) {
-    const own = [...e.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim());
-    if (!own || e.closest("[hidden]") || !e.getClientRects().length) continue;
-    const style = getComputedStyle(e);
-    if (style.visibility === "hidden" || Number(style.opacity) < 1) {
-      bad.push(`${e.className || e.tagName}: opacity ${style.opacity}`);
-      continue;
-    }
-    const fg = rgba(style.color);
-    const bg = background(e);
-    const [a, b] = [lum(fg), lum(bg)];
-    const ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
-    const size = parseFloat(style.fontSize);
-    const large = size >= 24 || (size >= 18.66 && Number(style.fontWeight) >= 700);
-    if (ratio < (large ? 3 : 4.5)) bad.push(`${e.className || e.tagName} "${e.textContent.slice(0, 12)}": ${ratio.toFixed(2)}`);
-  }
-  return bad;
-}
-async function checkContrast(page, when) {
-  const bad = await page.evaluate(lowContrast);
-  if (bad.length) fail(`low contrast ${when}: ${[...new Set(bad)].slice(0, 8).join("; ")}`);
-}
-function watchPage(page, name) {
-  page.on("console", (m) => {
-    if (m.type() === "error") fail(`${name} console: ${m.text()}`);
-  });
-  page.on("pageerror", (e) => fail(`${name} page error: ${e.message}`));
-  page.on("request", (r) => {
-    const url = r.url();
-    if (!url.startsWith(origin) && !url.startsWith(origin.replace("http", "ws")) && !url.startsWith("data:") &&
-        !url.startsWith("blob:"))
-      fail(`${name} asked another host: ${url}`);
-  });
-}
-
-const visible = (page, selector) =>
-  page.$eval(selector, (e) => !e.closest("[hidden]")).catch(() => false);
-const statusOf = (page) => page.$eval("#status", (e) => e.textContent);
-
-// A seeded choice: the same clicks each run, and no cycle that keeps a play phase from ending.
-let seed = 12345;
-const pick = (n) => {
-  seed = (seed * 1103515245 + 12345) % 2147483648;
-  return Math.floor((seed / 2147483648) * n);
-};
-
-// One click for the question on screen: a random choice among its controls; the play phase ends its
-// phase now and then, so that the game moves on.
-let seatTaps = 0;
-const kinds = [];
-let abouts = 0;
-let handSeen = false;
-// The 观星 orders tapped, as the console would read them.
-const orders = [];
-async function answerOnce(page) {
-  const kind = await page.evaluate(() => {
-    const q = document.getElementById("question");
-    if (!q || q.hidden) return "";
-    if (document.querySelector("#choices .order-picked")) return "order";
-    if (document.querySelector(".seat.targetable")) return "seat";
-    if (document.querySelector("#choices button[data-value='e']")) return "command";
-    if (document.querySelector("#hand button.playable")) return "card";
-    return "choice";
-  });
-  kinds.push(kind);
-  if (!kind) return false;
-  if (kind === "seat") {
-    const seats = await page.$$(".seat.targetable");
-    const chosen = seats[pick(seats.length)];
-    await chosen.click();
-    seatTaps++;
-    return true;
-  }
-  if (kind === "command" && !handSeen && page.viewport().width === 390) {
-    // The play phase on a phone: the hand is in view beside the question, without a scroll.
-    handSeen = true;
-    const box = await page.$eval("#hand", (e) => {
-      const r = e.getBoundingClientRect();
-      return { top: r.top, bottom: r.bottom, height: innerHeight };
-    });
-    if (box.top < 0 || box.bottom > box.height) fail(`the hand is out of view in the play phase: ${JSON.stringify(box)}`);
-  }
-  if (kind === "card") {
-    // A dodge or a slash asked says what it answers, after a reload too.
-    const [text, about] = await page.evaluate(() => [
-      document.getElementById("question-text").textContent,
-      document.getElementById("question-about").textContent,
-    ]);
-    if (/^(出闪|打出杀)/.test(text)) {
-      abouts++;
-      if (!about) fail(`"${text}" does not say what it answers`);
-    }
-    // A question cards answer: one of the cards the rule accepts, or giving up.
-    const cards = await page.$$("#hand button.playable");
-    const none = await page.$("#choices button[data-value='0']");
-    if (none && pick(3) === 0) await none.click();
-    else await cards[pick(cards.length)].click();
-    return true;
-  }
-  if (kind === "order") {
-    // The top cards tapped in a random order, once after a false start: the console must read that
-    // order, which the record shows.
-    const cards = await page.$$("#choices button[data-value]:not([data-value='again']):not([data-value='keep'])");
-    await cards[0].click();
-    await page.click("#choices button[data-value='again']");
-    const tapped = [];
-    for (const left = [...cards]; left.length; ) {
-      const [next] = left.splice(pick(left.length), 1);
-      tapped.push(await next.evaluate((e) => e.dataset.value));
-      await next.click();
-    }
-    orders.push(tapped.join(" "));
-    return true;
-  }
-  if (kind === "command") {
-    const end = await page.$("#choices button[data-value='e']");
-    const cards = await page.$$("#hand button.playable");
-    if (pick(4) === 0 || !cards.length) await end.click();
-    else await cards[pick(cards.length)].click();
-    return true;
-  }
-  const buttons = await page.$$("#choices button");
-  if (!buttons.length) return false;
-  await buttons[pick(buttons.length)].click();
-  return true;
-}
+const phone = phoneOf(firefox);
+const shot = (name) => screenshotPath(buildDir, name, firefox);
+const tapper = new Tapper();
+const { kinds, orders } = tapper;
+const answerOnce = (page) => tapper.answerOnce(page);
 
 try {
-  // Firefox gives a tab behind another no animation frames, and its remote agent waits for one
-  // before an input or a look at the page: each page there has a window of its own, in front.
-  const front = firefox ? { type: "window" } : {};
+  const front = newPageOptions(firefox);
   const player = await browser.newPage(front);
-  watchPage(player, "player");
+  watchPage(player, "player", origin);
   await player.setViewport(phone);
   await until(() => hostOut.includes("浏览器打开以下地址"), "the host's lobby", 15_000);
   await player.goto(origin + "/");
@@ -336,7 +143,7 @@ try {
     if (turn === 2 && !spectator) {
       const context = await browser.createBrowserContext();
       spectator = await context.newPage(front);
-      watchPage(spectator, "spectator");
+      watchPage(spectator, "spectator", origin);
       await spectator.setViewport({ width: 1280, height: 800 });
       await spectator.goto(origin + "/");
       await until(async () => (await statusOf(spectator)).includes("观战"), "the spectator's place");
@@ -368,7 +175,7 @@ try {
     }
   }
   if (!reloaded) fail(`the game ended before the reload, after ${turn} answers`);
-  if (!seatTaps) fail("no target was chosen by tapping a seat");
+  if (!tapper.seatTaps) fail("no target was chosen by tapping a seat");
   if (!spectator) fail("the game ended before the spectator came");
   const result = await player.$eval("#result", (e) => e.textContent);
   if (!result) fail("no result on the page");
@@ -404,7 +211,7 @@ try {
   const answered = readFileSync(record, "utf8").split("\n");
   for (const order of orders)
     if (!answered.some((l) => l.endsWith(order))) fail(`the order tapped, ${order}, is not what the host read`);
-  console.log(`${engine}: clicked ${turn} answers, ${seatTaps} seats tapped, ${abouts} dodges or slashes, ${orders.length} orders; ${result}`);
+  console.log(`${engine}: clicked ${turn} answers, ${tapper.seatTaps} seats tapped, ${tapper.abouts} dodges or slashes, ${orders.length} orders; ${result}`);
 } catch (e) {
   fail(`${e.stack} (after ${kinds.length} questions: ${kinds.slice(-6)}; turn ${typeof turnCount === "undefined" ? "?" : turnCount})`);
 } finally {

@@ -109,6 +109,10 @@ test("y/n sends a flag, a pause its Enter, an order every card in the order tapp
   assert.ok(m.onKey({ key: "y" }));
   m = showQuestion({ kind: "pause", options: [] }, choices, (v) => sent.push(v));
   assert.ok(m.onKey({ key: "Enter" }));
+  // A pause that names what it does (the room's offer to start) says so on its button, and still sends Enter.
+  showQuestion({ kind: "pause", options: [{ value: "", label: "现在开局" }] }, choices, (v) => sent.push(v));
+  assert.equal(choiceButtons(choices)[0].textContent, "现在开局");
+  choiceButtons(choices)[0].click();
   const order = { kind: "order", options: ["【杀 黑桃7】", "【闪 红桃2】", "【桃 红桃3】"].map((label, i) => ({ value: String(i + 1), label })) };
   showQuestion(order, choices, (v) => sent.push(v));
   const cards = choiceButtons(choices).filter((b) => /^\d+$/.test(b.dataset.value));
@@ -116,5 +120,5 @@ test("y/n sends a flag, a pause its Enter, an order every card in the order tapp
   cards[2].click();
   cards[0].click();
   cards[1].click();
-  assert.deepEqual(sent, [true, false, true, "", [3, 1, 2]]);
+  assert.deepEqual(sent, [true, false, true, "", "", [3, 1, 2]]);
 });
