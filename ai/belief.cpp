@@ -65,29 +65,6 @@ bool attacks(Role a, Role b) {
     return b != Rebel;
 }
 
-namespace {
-
-// A seat stops a harmful trick aimed at seat f when it favours f: itself, its team in the team game, in
-// the hidden-role game the seats it would save.
-bool favours(const SeatView& v, const std::array<Role, 6>& roles, int s, int f) {
-    const Role a = roles[static_cast<std::size_t>(s)], b = roles[static_cast<std::size_t>(f)];
-    return s == f || (v.mode == Normal3v3 ? a == b : savesFor(a, b));
-}
-
-// The chance that one hand card is a nullification: 8 of the deck's 166, kept a little less than their share.
-constexpr double NULLIFY_SHARE = 0.03;
-
-} // namespace
-
-double nullPassLikelihood(const SeatView& v, const std::array<Role, 6>& roles, int s) {
-    const std::size_t q = static_cast<std::size_t>(s);
-    if (v.nullPassedCount[q] <= 0) return 0;
-    for (int f = 0; f < 6; ++f)
-        if (((v.nullPassed[q] >> f) & 1) && favours(v, roles, s, f))
-            return v.nullPassedCount[q] * std::log(1 - NULLIFY_SHARE);
-    return 0;
-}
-
 double slashShare(const SeatView& v, int s) {
     HeroId h = v.at(s).hero;
     return h == Keldar ? 0.55 : h == Jorvane ? 0.3 : 0.15;
@@ -156,8 +133,8 @@ RoleBelief roleBelief(const SeatView& v) {
                         logChance += passLikelihood(v, d.roles, a, b);
                 }
             for (int a = 0; a < 6; ++a)
-                if (a != v.self)
-                    logChance += noSlashLikelihood(v, d.roles, a) + nullPassLikelihood(v, d.roles, a);
+                if (a != v.self && v.noSlashReach[static_cast<std::size_t>(a)] != 0)
+                    logChance += noSlashLikelihood(v, d.roles, a);
             logChance += choiceLikelihood(v, d.roles);
             d.chance = logChance;
             best = std::max(best, logChance);

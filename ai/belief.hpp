@@ -32,10 +32,6 @@ double passLikelihood(const SeatView& v, const std::array<Role, 6>& roles, int s
 // the roles: 0 when no seat in its reach is one it attacks, else the chance that it held none.
 double noSlashLikelihood(const SeatView& v, const std::array<Role, 6>& roles, int s);
 
-// The log-likelihood that seat s let its chains of nullifications end as they did, given the roles: 0 when
-// it favours none of the seats they ended against, else the chance that it held no nullification.
-double nullPassLikelihood(const SeatView& v, const std::array<Role, 6>& roles, int s);
-
 // The log-likelihood of the harmful cards the other seats aimed, given the roles: each choice the classic
 // player would not have made under them is as likely as a person's whim.
 double choiceLikelihood(const SeatView& v, const std::array<Role, 6>& roles);

@@ -163,18 +163,12 @@ void Search::deal(const SeatView& v, const RoleBelief& belief, std::uint64_t& st
         pool.pop_back();
         return taken;
     };
-    // What seat q's first k cards cannot be: the types it was seen to lack, a save for a seat it passed
-    // over dying that it would have saved under the dealt roles, and a nullification where it let a chain
-    // end against a seat it favours under them.
+    // What seat q's first k cards cannot be: the types it was seen to lack, and a save for a seat it
+    // passed over dying that it would have saved under the dealt roles.
     const std::array<Role, 6>& roles = out.roles;
-    std::array<std::uint64_t, 6> noNullification{};
-    for (int q = 0; q < 6; ++q)
-        if (q != p && nullPassLikelihood(v, roles, q) < 0)
-            noNullification[static_cast<std::size_t>(q)] = std::uint64_t(1) << Nullification;
     auto excluded = [&](int q, std::size_t k) {
         const std::size_t s = static_cast<std::size_t>(q);
         std::uint64_t types = k < static_cast<std::size_t>(v.lackCount[s]) ? v.lacks[s] : 0;
-        if (k < static_cast<std::size_t>(v.nullPassedCount[s])) types |= noNullification[s];
         if (k < static_cast<std::size_t>(v.passedOverCount[s]))
             for (int d = 0; d < 6; ++d)
                 if (((v.passedOver[s] >> d) & 1) && passLikelihood(v, roles, q, d) < 0)
@@ -187,16 +181,16 @@ void Search::deal(const SeatView& v, const RoleBelief& belief, std::uint64_t& st
     std::array<CardList, 6> dealt;
     // A card the seat saw going into a hand, and not seen leaving it, is dealt there first.
     for (std::size_t i = 0; i < pool.size();) {
-        const int holder = v.seenIn[static_cast<std::size_t>(pool[i].id)];
-        const std::size_t h = static_cast<std::size_t>(holder);
+        int holder = v.seenIn[static_cast<std::size_t>(pool[i].id)];
         // A seat seen lacking the card's type since has let it go.
         if (holder < 0 || holder == p ||
-            dealt[h].size() >= static_cast<std::size_t>(v.at(holder).handCount) ||
-            (((v.lacks[h] | noNullification[h]) >> pool[i].type) & 1)) {
+            dealt[static_cast<std::size_t>(holder)].size() >=
+                static_cast<std::size_t>(v.at(holder).handCount) ||
+            ((v.lacks[static_cast<std::size_t>(holder)] >> pool[i].type) & 1)) {
             ++i;
             continue;
         }
-        dealt[h].push_back(pool[i]);
+        dealt[static_cast<std::size_t>(holder)].push_back(pool[i]);
         pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(i));
     }
     for (int q = 0; q < 6; ++q) {

@@ -11,7 +11,7 @@ namespace kvr {
 const char* const PROGRAM_VERSION = "0.1.0";
 // Changes whenever the strong computer player would decide otherwise: its games are not in the rules
 // signature, which the classic player's games make.
-const char* const STRONG_PLAYER_VERSION = "search-11";
+const char* const STRONG_PLAYER_VERSION = "search-10";
 const char* const RULES_SIGNATURE = "8bacad9386e274f9";
 
 namespace {

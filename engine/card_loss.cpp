@@ -6,7 +6,6 @@ Card Game::takeHand(int p, int i, bool trigger) {
     Hand& h = ps_[p].hand;
     Card c = h[static_cast<std::size_t>(i)];
     h.erase(h.begin() + i);
-    if (!allClassic_) noteHandShrank(p);
     // Only 连营 answers an emptied hand: asking the hero first keeps the branch predictable.
     if (ps_[p].hero.id == Kaspen && trigger && h.empty()) triggerEmptyHand(p);
     return c;

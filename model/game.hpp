@@ -207,12 +207,9 @@ class Game {
     // Most tricks meet no nullification at all: that is told here, inline.
     // A replay may yet put the nullification played then into a hand: it always enters the chain.
     bool nullified(int from, int target, std::string_view trick) {
-        const bool out = (tape_.replaying || seatsWhere([](const Player& x) {
-                                                 return x.alive & x.hand.has(Nullification);
-                                             }) != 0) &&
-                         nullificationChain(from, target, trick);
-        if (!allClassic_) noteNullPass(from, target, trick, out);
-        return out;
+        return (tape_.replaying ||
+                seatsWhere([](const Player& x) { return x.alive & x.hand.has(Nullification); }) != 0) &&
+               nullificationChain(from, target, trick);
     }
     bool nullificationChain(int from, int target, std::string_view trick);
     // A person's answer in the chain: play a nullification now?
@@ -371,11 +368,7 @@ class Game {
     void noteSeen(int viewer, const Card& c, int holder);
     // Seat q passed over the dying seat without saving it; seat q kept its hand through a discard.
     void notePassedOver(int q, int dying);
-    // A chain of nullifications against a harmful trick ended (cancelled or not): every seat let it end so.
-    void noteNullPass(int from, int target, std::string_view trick, bool cancelled);
     void noteKept(int q);
-    // Seat p's hand lost a card: fewer of its cards are ones a sighting spoke of.
-    void noteHandShrank(int p);
     void notePlayEnd(int q);
 
     // Console output
@@ -525,9 +518,6 @@ class Game {
     std::array<int, 6> keptCount_{};
     std::array<std::uint8_t, 6> noSlashReach_{};
     std::array<int, 6> noSlashCount_{};
-    // Seats each seat let a chain of nullifications end against, and how many cards it held then.
-    std::array<std::uint8_t, 6> nullPassed_{};
-    std::array<int, 6> nullPassedCount_{};
     // For each seating of the Loyalist and the Renegade (choiceSlot), how many of each seat's aimed harmful
     // cards that seating leaves unexplained.
     std::array<std::array<std::uint8_t, CHOICE_SLOTS>, 6> choiceMisses_{};

@@ -76,7 +76,6 @@ void Game::fillPublicView(SeatView& v) const {
     v.seenIn.fill(-1);
     v.passedOver = passedOver_;
     v.noSlashReach = noSlashReach_;
-    v.nullPassed = nullPassed_;
     v.choiceMisses = choiceMisses_;
     for (std::size_t q = 0; q < 6; ++q) {
         int held = static_cast<int>(ps_[q].hand.size());
@@ -84,7 +83,6 @@ void Game::fillPublicView(SeatView& v) const {
         v.keptCount[q] = std::min(keptCount_[q], held);
         v.noSlashCount[q] = std::min(noSlashCount_[q], held);
         v.lackCount[q] = std::min(lackCount_[q], held);
-        v.nullPassedCount[q] = std::min(nullPassedCount_[q], held);
     }
 }
 
@@ -155,43 +153,13 @@ void Game::noteSeen(int viewer, const Card& c, int holder) {
     for (auto& seen : seenIn_) seen[c.id] = static_cast<std::int8_t>(holder);
 }
 
-namespace {
-
 // Like a sighting of lacks: a seat that holds more cards than at its last pass starts afresh.
-void notePass(std::uint8_t& seats, int& count, int held, int passed) {
-    if (count < held) seats = 0;
-    seats = static_cast<std::uint8_t>(seats | 1U << passed);
-    count = held;
-}
-
-} // namespace
-
 void Game::notePassedOver(int q, int dying) {
     std::size_t s = static_cast<std::size_t>(q);
-    notePass(passedOver_[s], passedOverCount_[s], static_cast<int>(ps_[s].hand.size()), dying);
-}
-
-// Every living seat holding a nullification is asked while the chain goes on, and a seat stops a harmful
-// trick aimed at a friend (or restores one a friend used). So when the chain ends with the trick through,
-// each seat that favours its target held none, and with the trick cancelled, each that favours its user.
-// Both are public: the user is named, and a trick that goes through shows its target by what it does.
-// A trick that helps its target, or one a seat aims at itself (闪电), tells nothing: nobody need stop it.
-void Game::noteNullPass(int from, int target, std::string_view trick, bool cancelled) {
-    if (from == target || target < 0 || helpfulTrick(trick) || (trick == "铁索连环" && ps_[target].chained))
-        return;
-    const int favoured = cancelled ? from : target;
-    for (std::size_t s = 0; s < 6; ++s)
-        if (ps_[s].alive)
-            notePass(nullPassed_[s], nullPassedCount_[s], static_cast<int>(ps_[s].hand.size()), favoured);
-}
-
-// The counts only ever fall to the hand's size: a card that left may have been any of the old ones.
-void Game::noteHandShrank(int p) {
-    const std::size_t s = static_cast<std::size_t>(p);
-    const int held = static_cast<int>(ps_[s].hand.size());
-    for (std::array<int, 6>* counts :
-         {&lackCount_, &passedOverCount_, &keptCount_, &noSlashCount_, &nullPassedCount_})
-        (*counts)[s] = std::min((*counts)[s], held);
+    int held = static_cast<int>(ps_[s].hand.size());
+    if (passedOverCount_[s] < held) passedOver_[s] = 0;
+    passedOver_[s] = static_cast<std::uint8_t>(passedOver_[s] | 1U << dying);
+    passedOverCount_[s] = held;
 }
 
 void Game::noteKept(int q) { keptCount_[static_cast<std::size_t>(q)] = static_cast<int>(ps_[q].hand.size()); }

@@ -73,11 +73,6 @@ struct SeatView {
     // them held no slash.
     std::array<std::uint8_t, 6> noSlashReach{};
     std::array<int, 6> noSlashCount{};
-    // The seats each seat let a chain of nullifications end against (bit f: seat f: the target of a harmful
-    // trick that went through, or the user of one that stood cancelled), and how many of the cards it
-    // holds now it held then: a seat that favours one of them held no nullification.
-    std::array<std::uint8_t, 6> nullPassed{};
-    std::array<int, 6> nullPassedCount{};
     // How many of the cards each seat holds now it kept through its last discard at the end of a turn:
     // the ones it chose to keep.
     std::array<int, 6> keptCount{};

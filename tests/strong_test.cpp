@@ -145,8 +145,7 @@ TEST(Search, DecisionsKeepToTheirCap) {
             EXPECT_EQ(t.mode, mode);
             if (t.plays == 0) continue;
             ++searched;
-            EXPECT_LE(t.actions, Search::actionCap(v, opt.searchPlays) + 40 * (horizon + 1))
-                << "seed " << seed;
+            EXPECT_LE(t.actions, Search::actionCap(v, opt.searchPlays) + 40 * (horizon + 1)) << "seed " << seed;
             EXPECT_LE(t.plays, opt.searchPlays * (2 + Search::CLOSE_ROUNDS)) << "seed " << seed;
         }
         EXPECT_GT(searched, 5) << "seed " << seed;
@@ -353,98 +352,6 @@ TEST(StrongPlayer, SightingsAreKeptWhereAStrongSeatReadsThem) {
         EXPECT_EQ(v.lacks[1] >> Dodge & 1, strong ? 1u : 0u) << strong;
         EXPECT_EQ(v.lackCount[1], strong ? 1 : 0) << strong;
     }
-}
-
-// How many nullifications seat q gets in `n` worlds dealt from the view (seat q the lowest other seat
-// with cards, so its hand comes first in every deal).
-int nullificationsDealt(const SeatView& v, int q, int n) {
-    std::uint64_t state = 7;
-    HiddenDeal deal;
-    int found = 0;
-    for (int k = 0; k < n; ++k) {
-        Search::deal(v, roleBelief(v), state, deal);
-        for (int i = 0; i < v.at(q).handCount; ++i)
-            found += deckCard(deal.cards[static_cast<std::size_t>(i)]).type == Nullification;
-    }
-    return found;
-}
-
-// A chain of nullifications that lets a harmful trick through tells that the seats favouring its target
-// held none, and one that leaves it cancelled, the seats favouring its user: worlds then deal them none.
-// A helpful trick tells nothing.
-TEST(StrongPlayer, AChainThatEndsTellsWhoHeldNoNullification) {
-    Table t;
-    t.game().setComputer(3, &strongPlayer());
-    for (CardType c : {Slash, Peach, Wine}) t.give(1, c);
-    SeatView before = t.g().viewFor(0);
-    before.unseen = t.g().unseenBy(0);
-    EXPECT_FALSE(t.g().nullified(0, 0, "无中生有"));
-    EXPECT_FALSE(t.g().nullified(0, 1, "过河拆桥"));
-    SeatView v = t.g().viewFor(0);
-    v.unseen = before.unseen;
-    for (std::size_t q = 0; q < 6; ++q) EXPECT_EQ(v.nullPassed[q], 1U << 1) << q;
-    EXPECT_EQ(v.nullPassedCount[1], 3);
-    EXPECT_GT(nullificationsDealt(before, 1, 300), 5);
-    EXPECT_EQ(nullificationsDealt(v, 1, 300), 0);
-
-    // Seat 5, seat 1's team-mate, stops the next one; nobody on seat 0's team restores it.
-    t.give(5, Nullification);
-    EXPECT_TRUE(t.g().nullified(0, 1, "过河拆桥"));
-    v = t.g().viewFor(2);
-    EXPECT_EQ(v.nullPassed[2], 1U << 1 | 1U << 0);
-    EXPECT_EQ(v.nullPassed[1], 1U << 1 | 1U << 0);
-    EXPECT_EQ(v.nullPassedCount[1], 3);
-    EXPECT_EQ(v.nullPassedCount[5], 0) << "it played its only card";
-}
-
-// In the hidden-role game the same pass speaks against the passer sharing a side with the seat the
-// chain ended against, and its worlds deal it no nullification where it does.
-TEST(Belief, ANullificationPassReadsAgainstFriendship) {
-    Table t(Identity);
-    for (CardType c : {Slash, Peach, Wine, Dodge}) t.give(1, c);
-    SeatView v = t.g().viewFor(0);
-    v.unseen = t.g().unseenBy(0);
-    auto together = [](const SeatView& view) {
-        RoleBelief b = roleBelief(view);
-        double out = 0;
-        for (const RoleBelief::Deal& d : b.deals)
-            if (d.roles[1] == d.roles[3] || (isLordSide(d.roles[1]) && isLordSide(d.roles[3])))
-                out += d.chance;
-        return out;
-    };
-    const double before = together(v);
-    EXPECT_GT(nullificationsDealt(v, 1, 300), 5);
-    v.nullPassed[1] = 1U << 3;
-    v.nullPassedCount[1] = 4;
-    EXPECT_LT(together(v), before);
-    std::uint64_t state = 3;
-    HiddenDeal deal;
-    int sameSide = 0;
-    for (int k = 0; k < 300; ++k) {
-        Search::deal(v, roleBelief(v), state, deal);
-        if (deal.roles[1] != deal.roles[3] && !(isLordSide(deal.roles[1]) && isLordSide(deal.roles[3])))
-            continue;
-        ++sameSide;
-        for (int i = 0; i < 4; ++i)
-            EXPECT_NE(deckCard(deal.cards[static_cast<std::size_t>(i)]).type, Nullification);
-    }
-    EXPECT_GT(sameSide, 10);
-}
-
-// A sighting speaks of the cards held then: once the hand has shrunk, only as many of its cards as it
-// shrank to can be old ones, however many it draws after.
-TEST(StrongPlayer, ASightingCoversNoMoreCardsThanTheHandShrankTo) {
-    Table t;
-    t.game().setComputer(3, &strongPlayer());
-    for (CardType c : {Slash, Peach, Wine}) t.give(1, c);
-    EXPECT_FALSE(t.g().respondDodge(1, "杀"));
-    t.g().takeHand(1, 0, false);
-    t.g().takeHand(1, 0, false);
-    t.give(1, Slash);
-    t.give(1, Slash);
-    SeatView v = t.g().viewFor(0);
-    EXPECT_EQ(v.lacks[1] >> Dodge & 1, 1u);
-    EXPECT_EQ(v.lackCount[1], 1);
 }
 
 // A price in cards is paid with the cheapest card that pays it: the fire attack's heart is a slash,

@@ -277,7 +277,7 @@ std::string viewText(const SeatView& v) {
             out << v.distance[a][b] << v.reach[a][b] << ':' << v.harm[a][b] << ':' << v.help[a][b] << ' ';
         out << v.lacks[a] << ' ' << v.lackCount[a] << ' ' << int(v.passedOver[a]) << ' '
             << v.passedOverCount[a] << ' ' << int(v.noSlashReach[a]) << ' ' << v.noSlashCount[a] << ' '
-            << v.keptCount[a] << ' ' << int(v.nullPassed[a]) << ' ' << v.nullPassedCount[a] << " c";
+            << v.keptCount[a] << " c";
         for (std::uint8_t m : v.choiceMisses[a]) out << int(m) << ',';
     }
     out << " s";
