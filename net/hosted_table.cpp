@@ -136,7 +136,7 @@ bool HostedTable::toOpener(int p) {
     int seat = hostSeat_();
     if (seat < 0 || p != seat) return p < 0;
     openerSeated_ = true;
-    web_->seat(web_->host(), seat, "", hub_.seatPlayer(seat, INVALID_NET_SOCKET));
+    web_->seatOpener(seat, hub_.seatPlayer(seat, INVALID_NET_SOCKET));
     return false;
 }
 

@@ -2,6 +2,7 @@
 // of its own, and the web table it shares with the game. The line protocol's port is untouched.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -43,6 +44,23 @@ class WebSite {
     };
     virtual bool answer(const std::string& path, const std::string& query, const std::string& from, Reply& out) {
         (void)path, (void)query, (void)from, (void)out;
+        return false;
+    }
+    // Whether the page at `path` may take long (a database, a replay): it is answered on a thread of the
+    // server's own beside the one that serves every table, so no table waits for it. answer() and upload()
+    // must then be safe to call from that thread.
+    virtual bool aside(const std::string& path) const {
+        (void)path;
+        return false;
+    }
+    // The most bytes a POST to `path` may carry; 0 where nothing may be posted.
+    virtual std::size_t uploadLimit(const std::string& path) const {
+        (void)path;
+        return 0;
+    }
+    // A POST's body, no longer than uploadLimit(path); always answered aside.
+    virtual bool upload(const std::string& path, const std::string& body, const std::string& from, Reply& out) {
+        (void)path, (void)body, (void)from, (void)out;
         return false;
     }
     // Every 100 ms or so.

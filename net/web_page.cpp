@@ -1,6 +1,7 @@
 // The web host's HTTP side: the page's files, the record once the game is over, and the way into the
 // game's WebSocket, which only the host's own page may take.
 #include <fstream>
+#include <limits>
 #include <iterator>
 #include <optional>
 
@@ -26,7 +27,8 @@ using ErrorCode = beast::error_code;
 
 namespace {
 
-// A request's header at most; a larger one closes the connection. Requests carry no body.
+// A request's header at most; a larger one closes the connection. Requests carry no body, except a POST
+// to a path the site takes uploads at, up to its limit.
 constexpr std::uint32_t MAX_HEADER_BYTES = 8192;
 // How long a request may take to arrive, the first as every later one on a kept-alive connection: as
 // long as a WebSocket's hello.
@@ -67,15 +69,38 @@ class Page : public std::enable_shared_from_this<Page>, public Anonymous {
     void read() {
         parser_.emplace();
         parser_->header_limit(MAX_HEADER_BYTES);
-        parser_->body_limit(0);
+        // The header is read alone: a body's length is judged once its path is known (headerRead).
+        parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
         stream_.expires_after(REQUEST_TIME);
         auto self = shared_from_this();
-        http::async_read(stream_, buffer_, *parser_,
-                         [self](ErrorCode ec, std::size_t) { self->received(ec); });
+        http::async_read_header(stream_, buffer_, *parser_,
+                                [self](ErrorCode ec, std::size_t) { self->headerRead(ec); });
     }
 
-    void received(ErrorCode ec) {
+    // A POST to a path that takes uploads reads its body, up to the path's limit; any other request
+    // with a body closes its connection, as a request past the header's limit does.
+    void headerRead(ErrorCode ec) {
         if (ec || closed_) return close();
+        if (parser_->is_done()) return received();
+        const auto& header = parser_->get();
+        std::string target(header.target());
+        std::size_t limit = header.method() == http::verb::post
+                                ? server_.site.uploadLimit(target.substr(0, target.find('?')))
+                                : 0;
+        if (limit == 0) return close();
+        posted_.emplace(std::move(*parser_));
+        posted_->body_limit(limit);
+        auto self = shared_from_this();
+        http::async_read(stream_, buffer_, *posted_, [self](ErrorCode e, std::size_t) {
+            if (e || self->closed_) return self->close();
+            http::request<http::string_body> request = self->posted_->release();
+            self->posted_.reset();
+            UpgradeRequest head(request.base());
+            self->answer(head, std::move(request.body()));
+        });
+    }
+
+    void received() {
         UpgradeRequest request = parser_->release();
         if (beast::websocket::is_upgrade(request)) {
             if (server_.closing) return close();
@@ -113,9 +138,10 @@ class Page : public std::enable_shared_from_this<Page>, public Anonymous {
         http::async_write(stream_, *response, [self, response](ErrorCode, std::size_t) { self->close(); });
     }
 
-    void answer(const UpgradeRequest& request) {
-        auto response =
-            std::make_shared<http::response<http::string_body>>(http::status::ok, request.version());
+    using Response = http::response<http::string_body>;
+
+    void answer(const UpgradeRequest& request, std::string posted = std::string()) {
+        auto response = std::make_shared<Response>(http::status::ok, request.version());
         response->set(http::field::server, "kavrin");
         response->set(http::field::cache_control, "no-store");
         std::string host = fieldOf(request, http::field::host);
@@ -125,21 +151,23 @@ class Page : public std::enable_shared_from_this<Page>, public Anonymous {
         std::size_t mark = target.find('?');
         std::string path = target.substr(0, mark);
         std::string query = mark == std::string::npos ? std::string() : target.substr(mark + 1);
+        bool head = request.method() == http::verb::head;
+        bool keepAlive = request.keep_alive();
+        bool post = request.method() == http::verb::post && server_.site.uploadLimit(path) > 0;
+        if (request.method() != http::verb::get && !head && !post) {
+            response->result(http::status::method_not_allowed);
+            response->set(http::field::allow, "GET, HEAD");
+            return send(response, false, keepAlive, head);
+        }
+        if (post || server_.site.aside(path)) return answerAside(response, path, query, std::move(posted), keepAlive, head, post);
         std::string file = server_.site.recordAt(path);
         WebSite::Reply own;
         bool found = false;
-        if (request.method() != http::verb::get && request.method() != http::verb::head) {
-            response->result(http::status::method_not_allowed);
-            response->set(http::field::allow, "GET, HEAD");
-        } else if (!file.empty()) {
+        if (!file.empty()) {
             found = record(*response, file);
         } else if (server_.site.answer(path, query, slot_.from(), own)) {
             found = true;
-            response->result(static_cast<http::status>(own.status));
-            response->set(http::field::content_type, own.type);
-            if (!own.location.empty()) response->set(http::field::location, own.location);
-            for (const auto& [name, value] : own.headers) response->set(name, value);
-            response->body() = std::move(own.body);
+            fill(*response, own);
         } else {
             path = server_.site.assetAt(path);
             for (const WebAsset& a : webAssets()) {
@@ -149,14 +177,49 @@ class Page : public std::enable_shared_from_this<Page>, public Anonymous {
                 found = true;
             }
         }
+        send(response, found, keepAlive, head);
+    }
+
+    // A page that may take long is made on the server's second thread and sent from this one; too many
+    // waiting already, it is told to come back later.
+    void answerAside(std::shared_ptr<Response> response, std::string path, std::string query, std::string posted,
+                     bool keepAlive, bool head, bool post) {
+        auto self = shared_from_this();
+        bool queued = server_.backroom.run([self, response, path, query, posted, keepAlive, head, post] {
+            WebSite::Reply own;
+            WebSite& site = self->server_.site;
+            bool found = post ? site.upload(path, posted, self->slot_.from(), own)
+                              : site.answer(path, query, self->slot_.from(), own);
+            asio::post(self->server_.io, [self, response, own, found, keepAlive, head] {
+                if (found) self->fill(*response, own);
+                self->send(response, found, keepAlive, head);
+            });
+        });
+        if (queued) return;
+        response->result(http::status::service_unavailable);
+        response->set(http::field::content_type, "text/plain; charset=utf-8");
+        response->body() = "503 服务器忙，请稍后再试\n";
+        send(response, true, false, head);
+    }
+
+    void fill(Response& response, const WebSite::Reply& own) {
+        response.result(static_cast<http::status>(own.status));
+        response.set(http::field::content_type, own.type);
+        if (!own.location.empty()) response.set(http::field::location, own.location);
+        for (const auto& [name, value] : own.headers) response.set(name, value);
+        response.body() = own.body;
+    }
+
+    void send(const std::shared_ptr<Response>& response, bool found, bool keepAlive, bool head) {
+        if (closed_) return;
         if (!found && response->result() == http::status::ok) response->result(http::status::not_found);
         if (!found) {
             response->set(http::field::content_type, "text/plain; charset=utf-8");
             response->body() = response->result() == http::status::not_found ? "404 找不到该页面\n" : "405\n";
         }
-        response->keep_alive(request.keep_alive() && found);
+        response->keep_alive(keepAlive && found);
         response->prepare_payload();
-        if (request.method() == http::verb::head) response->body().clear();
+        if (head) response->body().clear();
         auto self = shared_from_this();
         http::async_write(stream_, *response, [self, response](ErrorCode ec, std::size_t) {
             if (ec || !response->keep_alive()) return self->close();
@@ -191,6 +254,7 @@ class Page : public std::enable_shared_from_this<Page>, public Anonymous {
     bool closed_ = false;
     beast::flat_buffer buffer_{MAX_HEADER_BYTES * 2};
     std::optional<http::request_parser<http::empty_body>> parser_;
+    std::optional<http::request_parser<http::string_body>> posted_;
 };
 
 } // namespace

@@ -7,6 +7,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,6 +31,53 @@ namespace kvr {
 
 class Anonymous;
 class WebTable;
+
+// The server's second thread: the pages that may take long, one after another, so that the thread that
+// serves every table never waits for them. Jobs past a few waiting are refused.
+class Backroom {
+  public:
+    Backroom() = default;
+    ~Backroom() {
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    Backroom(const Backroom&) = delete;
+    Backroom& operator=(const Backroom&) = delete;
+    // False when too many jobs wait already.
+    bool run(std::function<void()> job) {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (stopping_ || jobs_.size() >= MAX_WAITING) return false;
+        jobs_.push_back(std::move(job));
+        if (!thread_.joinable()) thread_ = std::thread([this] { work(); });
+        wake_.notify_one();
+        return true;
+    }
+
+  private:
+    static constexpr std::size_t MAX_WAITING = 32;
+    void work() {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock<std::mutex> lock(lock_);
+                wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+                if (stopping_) return;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            job();
+        }
+    }
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> jobs_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
 
 struct WebHost::Server {
     // Connections open, in all and from each remote address. Declared before the io_context: handlers
@@ -63,6 +113,8 @@ struct WebHost::Server {
 
     // Once closing, no connection is taken any more.
     bool closing = false;
+    // Last, so that it stops before anything its jobs use goes.
+    Backroom backroom;
 
     explicit Server(WebSite& s) : site(s) {}
 

@@ -120,9 +120,15 @@ void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique
         wake();
         return;
     }
-    if (!doorOpen_ && !hostCode_.empty() && code == hostCode_) {
-        takeHostPlace(id, l);
-        return;
+    std::string claimed = code;
+    if (!hostCode_.empty() && code == hostCode_) {
+        // Until the game names the opener's seat, its code holds the host's place; after that it is
+        // that seat's code, even when the seat was named while the opener was away.
+        if (openerSeat_ < 0) {
+            takeHostPlace(id, l);
+            return;
+        }
+        claimed = codes_[static_cast<std::size_t>(openerSeat_)];
     }
     if (!doorOpen_) {
         int inLobby = joinersLocked();
@@ -138,14 +144,14 @@ void WebTable::helloLocked(int id, Link& l, const std::string& code, std::unique
         wake();
         return;
     }
-    if (!code.empty()) {
+    if (!claimed.empty()) {
         l.place = Place::Deciding;
-        l.code = code;
+        l.code = claimed;
         push(l, stateMessage("deciding", -1, ""));
         wake();
         if (codeDue(l, Clock::now())) {
             l.code.clear();
-            tryCode(id, code, lock);
+            tryCode(id, claimed, lock);
         }
         return;
     }
@@ -165,7 +171,7 @@ void WebTable::takeHostPlace(int id, Link& l) {
     host_ = id;
     startQuestion_ = 0;
     push(l, stateMessage("lobby", -1, hostCode_));
-    if (wanted_ >= 0) push(l, lobbyMessage(lineClients_ + joinersLocked(), wanted_));
+    if (!doorOpen_ && wanted_ >= 0) push(l, lobbyMessage(lineClients_ + joinersLocked(), wanted_));
     wake();
 }
 
@@ -332,6 +338,12 @@ std::vector<std::pair<long, int>> WebTable::lobbyJoiners() const {
 void WebTable::openDoor() {
     std::unique_lock<std::mutex> lock(mutex_);
     doorOpen_ = true;
+    // The table filled and starts by itself: the opener's offer to start is put away unanswered.
+    Link* host = find(host_);
+    if (host && startQuestion_ != 0 && host->question == startQuestion_ && !host->answered) {
+        host->answered = true;
+        push(*host, expiredMessage(startQuestion_));
+    }
     std::vector<int> pending;
     for (auto& [id, l] : links_)
         if (l.place == Place::Pending) pending.push_back(id);
@@ -346,6 +358,16 @@ bool WebTable::present(int id) const {
 
 void WebTable::seat(int id, int p, std::string_view start, const std::string& code) {
     std::lock_guard<std::mutex> lock(mutex_);
+    seatLocked(id, p, start, code);
+}
+
+void WebTable::seatOpener(int p, const std::string& code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    openerSeat_ = p;
+    seatLocked(host_, p, "", code);
+}
+
+void WebTable::seatLocked(int id, int p, std::string_view start, const std::string& code) {
     std::size_t s = static_cast<std::size_t>(p);
     codes_[s] = code;
     // A browser that left just as its seat was dealt holds it all the same: the seat's first question
@@ -530,9 +552,14 @@ void WebTable::showHost(std::string_view text) {
     if (Link* l = find(host_)) showOn(*l, text);
 }
 
+// A page that took the host's place over while it was asked is asked again.
 Answer WebTable::askHost(const Prompt& prompt, std::string& line, int seconds) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return askOn(host_, prompt, line, seconds, lock);
+    for (;;) {
+        int asked = host_;
+        Answer a = askOn(asked, prompt, line, seconds, lock);
+        if (a != Answer::Dropped || host_ == asked) return a;
+    }
 }
 
 void WebTable::closeWith(std::string_view text) {

@@ -85,6 +85,8 @@ class WebTable {
     bool present(int id) const;
     // Browser `id` from the lobby plays seat p: it is sent the start text and its seat code.
     void seat(int id, int p, std::string_view start, const std::string& code);
+    // The opener plays seat p, the host's: from now on the opener's code claims that seat.
+    void seatOpener(int p, const std::string& code);
     // Whether a browser plays seat p.
     bool holds(int p) const;
     void showAll(std::string_view text);
@@ -148,6 +150,7 @@ class WebTable {
     bool codeDue(Link& l, Clock::time_point now);
     void watch(int id, std::unique_lock<std::mutex>& lock);
     void takeHostPlace(int id, Link& l);
+    void seatLocked(int id, int p, std::string_view start, const std::string& code);
     // Browsers in the lobby waiting for a seat.
     int joinersLocked() const;
     Link* find(int id);
@@ -188,6 +191,8 @@ class WebTable {
     std::string hostCode_;
     int host_ = -1;
     long startQuestion_ = 0;
+    // The seat the game gave the opener, -1 until it names one.
+    int openerSeat_ = -1;
 };
 
 } // namespace kvr

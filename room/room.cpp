@@ -19,6 +19,7 @@
 #include "net/hosted_table.hpp"
 #include "net/web_host.hpp"
 #include "net/web_table.hpp"
+#include "room/game_pages.hpp"
 #include "store/storing_io.hpp"
 
 namespace kvr {
@@ -41,17 +42,6 @@ const Query& startOffer() {
 // Letters a person can read back without confusing them; 32 of them, so each byte gives one.
 const char LETTERS[] = "abcdefghijkmnpqrstuvwxyz23456789";
 
-std::string drawHex(const SecureSource& random, std::size_t bytes) {
-    std::vector<unsigned char> raw(bytes);
-    random(raw.data(), raw.size());
-    static const char HEX[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char b : raw) {
-        out += HEX[b >> 4];
-        out += HEX[b & 15];
-    }
-    return out;
-}
 
 std::string drawCode(const SecureSource& random) {
     unsigned char raw[12];
@@ -118,6 +108,9 @@ struct RoomTable {
     std::mutex storingLock;
     StoringIo* storing = nullptr;
     bool storeStopped = false;
+    // The game's id in the store once it is kept, and whether a strong player played in it.
+    std::atomic<std::int64_t> keptId{-1};
+    bool strong = false;
     NoConsole console;
     // Line clients the room's line port sent to this table's lobby, waiting for its thread to take them.
     std::mutex arrivingLock;
@@ -193,6 +186,8 @@ void RoomTable::play() {
             GameStart start{id, request.listed, storeClock(), request.mode, opt.seed, opt.ai, opt.strongRoles};
             kept = std::make_unique<StoringIo>(io, *store, start, head, storeFailing);
             storing = kept.get();
+            keptId = kept->id();
+            strong = opt.ai == StrongAi || opt.strongRoles != 0;
         }
     }
     // The store hears of the game's end however it ended, and lets go of it before it goes.
@@ -256,16 +251,20 @@ struct Room::Impl : WebSite {
     std::unique_ptr<WebHost> web;
     SocketHandle lineListener = INVALID_NET_SOCKET;
     std::thread lineThread;
+    // The pages of kept games, when the room keeps them.
+    std::unique_ptr<GamePages> pages;
 
     bool networking = startNetworking();
 
-    explicit Impl(RoomOptions o) : options(std::move(o)) {}
+    explicit Impl(RoomOptions o) : options(std::move(o)) {
+        if (options.store) pages = std::make_unique<GamePages>(*options.store, options.random);
+    }
     ~Impl() override {
         if (networking) stopNetworking();
     }
 
     void lineLoop();
-    void lineAnswered(LineGuest& g, std::string line);
+    void lineAnswered(LineGuest& g, const std::string& line);
 
     void say(const std::string& line) {
         std::lock_guard<std::mutex> lock(sayLock);
@@ -302,17 +301,33 @@ struct Room::Impl : WebSite {
 
     // A table's page is the hosted game's page; its files are named relative to it.
     std::string assetAt(const std::string& path) override {
+        if (pages && !GamePages::pageAt(path).empty()) return GamePages::pageAt(path);
         std::string rest;
         if (tableOf(path, rest) && rest.empty()) return "/index.html";
         if (path.rfind("/t/", 0) == 0 && path.find('/', 3) == std::string::npos) return "/" + path.substr(3);
-        // The room page wears the table's colours.
+        // The room page wears the table's colours; the kept games' pages draw the table as it does.
         if (path == "/style.css") return path;
+        if (pages) {
+            for (const char* file : {"/history.js", "/replay.js", "/stats.js", "/table.js", "/answers.js", "/screen.js"})
+                if (path == file) return path;
+        }
         return "";
     }
 
+    bool aside(const std::string& path) const override {
+        return pages && (GamePages::ours(path) || GamePages::takesUploads(path));
+    }
+    std::size_t uploadLimit(const std::string& path) const override {
+        return pages && GamePages::takesUploads(path) ? MAX_UPLOAD_BYTES : 0;
+    }
+    bool upload(const std::string& path, const std::string& body, const std::string& from, Reply& out) override {
+        return pages && pages->upload(path, body, from, out);
+    }
+
     bool answer(const std::string& path, const std::string& query, const std::string& from, Reply& out) override {
+        if (pages && GamePages::ours(path)) return pages->answer(path, query, out);
         if (path == "/" || path == "/index.html") {
-            out.body = roomPage(listed());
+            out.body = roomPage(listed(), pages != nullptr);
             out.headers.emplace_back("Content-Security-Policy",
                                      "default-src 'self'; img-src 'self' data:; base-uri 'none'; "
                                      "form-action 'self'; frame-ancestors 'none'");
@@ -428,6 +443,9 @@ struct Room::Impl : WebSite {
         t->thread = std::thread([this, raw] {
             raw->run();
             say("[房间] 牌桌 " + raw->id + " 已结束。");
+            // A strong player's game costs about a second to replay: it is replayed once now, into the
+            // viewer's cache, rather than by the first person to open it.
+            if (pages && raw->strong && raw->keptId.load() >= 0 && !stopped.load()) pages->warm(raw->keptId.load());
         });
         return o;
     }
@@ -462,8 +480,17 @@ std::string lineGreeting(const std::vector<TableListing>& tables) {
 }
 
 // A line client joins a table's lobby by its ID; a table that has begun is watched from a browser.
-void Room::Impl::lineAnswered(LineGuest& g, std::string line) {
+TypedLine takeTypedLine(std::string& typed, std::string& line) {
+    std::size_t nl = typed.find('\n');
+    if (nl == std::string::npos) return typed.size() > MAX_TYPED_LINE ? TypedLine::TooLong : TypedLine::None;
+    if (nl > MAX_TYPED_LINE) return TypedLine::TooLong;
+    line = typed.substr(0, nl);
+    typed.erase(0, nl + 1);
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    return TypedLine::Line;
+}
+
+void Room::Impl::lineAnswered(LineGuest& g, const std::string& line) {
     std::shared_ptr<RoomTable> t = find(line);
     if (t && t->phase.load() == RoomTable::Lobby && !stopped.load()) {
         std::lock_guard<std::mutex> lock(t->arrivingLock);
@@ -509,12 +536,11 @@ void Room::Impl::lineLoop() {
                     break;
                 }
                 g.typed.append(buf, static_cast<std::size_t>(got));
-                std::size_t nl = g.typed.find('\n');
-                if (nl != std::string::npos) {
-                    std::string line = g.typed.substr(0, nl);
-                    g.typed.erase(0, nl + 1);
+                std::string line;
+                TypedLine typed = TypedLine::None;
+                while (socketValid(g.s) && (typed = takeTypedLine(g.typed, line)) == TypedLine::Line)
                     lineAnswered(g, line);
-                } else if (g.typed.size() > 256) {
+                if (typed == TypedLine::TooLong) {
                     closeSocket(g.s);
                     g.s = INVALID_NET_SOCKET;
                 }
@@ -565,6 +591,8 @@ bool Room::start() {
 }
 
 std::uint16_t Room::port() const { return impl_->web->port(); }
+
+WebSite& Room::site() { return *impl_; }
 
 void Room::stop() {
     if (impl_->stopped.exchange(true)) return;

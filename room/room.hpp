@@ -15,6 +15,7 @@
 namespace kvr {
 
 class GameStore;
+class WebSite;
 
 struct RoomOptions {
     // The defaults of every table; a table's opener picks mode, people and the computer's strength.
@@ -73,6 +74,9 @@ class Room {
     // Serves the web port; false when it cannot be had.
     bool start();
     std::uint16_t port() const;
+    // The room's pages as the web server asks for them; a room never started answers them too, with no
+    // socket (the fuzzer's way in).
+    WebSite& site();
     // Stops taking tables and connections, tells every page the room closes, and stops every table's
     // record where it stands. Returns within about a second; table threads still playing are left to
     // the process's exit.
@@ -97,8 +101,17 @@ class Room {
     std::unique_ptr<Impl> impl_;
 };
 
+// The line port's greeting: the listed tables, and the question for a table's ID.
+std::string lineGreeting(const std::vector<TableListing>& tables);
+// What a line client typed at the greeting: each whole line in turn, taken out of `typed` with its line
+// end and trailing blanks cut; TooLong when a line runs past what a table's ID could be.
+constexpr std::size_t MAX_TYPED_LINE = 256;
+enum class TypedLine { None, Line, TooLong };
+TypedLine takeTypedLine(std::string& typed, std::string& line);
+
 // The room page and its list as JSON (room_page.cpp).
-std::string roomPage(const std::vector<TableListing>& tables);
+// With `kept`, the page links to the history and the statistics of the games the room keeps.
+std::string roomPage(const std::vector<TableListing>& tables, bool kept = false);
 std::string roomJson(const std::vector<TableListing>& tables);
 // The open-a-table form's query, e.g. "mode=identity&people=2&ai=strong&listed=0"; false when it is
 // not one.

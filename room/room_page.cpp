@@ -23,7 +23,7 @@ const char* const PAGE_HEAD = R"(<!doctype html>
 <link rel="stylesheet" href="/style.css">
 </head>
 <body>
-<header class="bar"><h1>六人卡维林 · 房间</h1></header>
+<header class="bar"><h1>六人卡维林 · 房间</h1>KEPT_LINKS</header>
 <main class="room">
 <section class="panel">
 <h2>开一桌</h2>
@@ -41,8 +41,10 @@ const char* const PAGE_HEAD = R"(<!doctype html>
 
 } // namespace
 
-std::string roomPage(const std::vector<TableListing>& tables) {
+std::string roomPage(const std::vector<TableListing>& tables, bool kept) {
     std::string out = PAGE_HEAD;
+    std::size_t links = out.find("KEPT_LINKS");
+    out.replace(links, 10, kept ? "<nav class=\"links\"><a href=\"/history\">对局历史</a> <a href=\"/stats\">统计</a></nav>" : "");
     if (tables.empty()) out += "<p class=\"hint\">还没有公开的牌桌。</p>\n";
     else out += "<ul id=\"tables\">\n";
     for (const TableListing& t : tables) {

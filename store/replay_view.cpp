@@ -221,6 +221,15 @@ std::string ReplayView::stepJson(int n, bool reveal, int since) const {
     return out;
 }
 
+// The first step whose table has every seat dealt its hero: before it the table is still being set up.
+int ReplayView::dealtAt() const {
+    for (int k = 0; k < steps(); ++k) {
+        const SeatView& v = faces_[static_cast<std::size_t>(steps_[static_cast<std::size_t>(k)].view)].view;
+        if (std::all_of(v.seats.begin(), v.seats.end(), [](const SeenSeat& x) { return x.maxHp > 0; })) return k;
+    }
+    return 0;
+}
+
 std::string ReplayView::indexJson() const {
     Json rounds = Json::array();
     int last = -1;
@@ -234,11 +243,12 @@ std::string ReplayView::indexJson() const {
                      {"finished", finished_},
                      {"result", result_},
                      {"stopped", stopped_},
+                     {"dealt", dealtAt()},
                      {"rounds", rounds}});
 }
 
 // Replayed outside the lock: another game's request need not wait for this one's replay.
-std::shared_ptr<const ReplayView> ReplayCache::viewOf(std::int64_t id) {
+std::optional<ReplayCache::Kept> ReplayCache::viewOf(std::int64_t id) {
     {
         std::lock_guard<std::mutex> lock(lock_);
         for (auto it = kept_.begin(); it != kept_.end(); ++it) {
@@ -248,28 +258,38 @@ std::shared_ptr<const ReplayView> ReplayCache::viewOf(std::int64_t id) {
         }
     }
     std::optional<StoredGame> game = store_.get(id);
-    if (!game) return nullptr;
-    std::shared_ptr<const ReplayView> view;
+    if (!game) return std::nullopt;
+    Kept k;
+    k.table = game->summary.table;
+    k.listed = game->summary.listed;
     try {
-        view = std::make_shared<const ReplayView>(game->record, "#" + std::to_string(id));
+        k.view = std::make_shared<const ReplayView>(game->record, "#" + std::to_string(id));
     } catch (const RecordError&) {
-        return nullptr;
+        return std::nullopt;
     }
-    if (game->summary.state == GameState::Playing) return view;
+    if (game->summary.state == GameState::Playing) return k;
     std::lock_guard<std::mutex> lock(lock_);
-    kept_.emplace_front(id, view);
+    kept_.emplace_front(id, k);
     if (kept_.size() > capacity_) kept_.pop_back();
-    return view;
+    return k;
 }
 
-std::optional<std::string> ReplayCache::step(std::int64_t id, int n, bool reveal, int since) {
-    std::shared_ptr<const ReplayView> view = viewOf(id);
+std::shared_ptr<const ReplayView> ReplayCache::seen(std::int64_t id, const std::string* link) {
+    std::optional<Kept> k = viewOf(id);
+    if (!k) return nullptr;
+    if (link && (link->empty() ? !k->listed : *link != k->table)) return nullptr;
+    return k->view;
+}
+
+std::optional<std::string> ReplayCache::step(std::int64_t id, int n, bool reveal, int since,
+                                             const std::string* link) {
+    std::shared_ptr<const ReplayView> view = seen(id, link);
     if (!view) return std::nullopt;
     return view->stepJson(n, reveal, since);
 }
 
-std::optional<std::string> ReplayCache::index(std::int64_t id) {
-    std::shared_ptr<const ReplayView> view = viewOf(id);
+std::optional<std::string> ReplayCache::index(std::int64_t id, const std::string* link) {
+    std::shared_ptr<const ReplayView> view = seen(id, link);
     if (!view) return std::nullopt;
     return view->indexJson();
 }

@@ -39,8 +39,9 @@ class ReplayView {
     // "logFrom", "logTo", and with `reveal` for a finished game "reveal": each seat's role and hand}.
     std::string stepJson(int n, bool reveal = false, int since = 0) const;
     // The game at a glance, for the viewer's controls: {"t":"replay","steps","finished","result",
-    // "stopped","rounds":[the first step of each round]}.
+    // "stopped","dealt": the first step with every hero dealt, "rounds":[the first step of each round]}.
     std::string indexJson() const;
+    int dealtAt() const;
 
     // Step n's view message, and the count of public texts up to it.
     std::string viewAt(int n) const;
@@ -95,18 +96,27 @@ class ReplayCache {
     explicit ReplayCache(GameStore& store, std::size_t games = 32) : store_(store), capacity_(games) {}
 
     // Step n of game `id` as ReplayView::stepJson gives it, or its index; nothing when the store has no
-    // such game or its record cannot be played at all.
-    std::optional<std::string> step(std::int64_t id, int n, bool reveal, int since = 0);
-    std::optional<std::string> index(std::int64_t id);
+    // such game, its record cannot be played at all, or it is not to be seen where it is asked from:
+    // `link` null asks from anywhere (the program's own tools), empty from the room's history (listed
+    // tables' games only), else from that table's link (that table's games only).
+    std::optional<std::string> step(std::int64_t id, int n, bool reveal, int since = 0,
+                                    const std::string* link = nullptr);
+    std::optional<std::string> index(std::int64_t id, const std::string* link = nullptr);
 
   private:
-    std::shared_ptr<const ReplayView> viewOf(std::int64_t id);
+    struct Kept {
+        std::shared_ptr<const ReplayView> view;
+        std::string table;
+        bool listed = true;
+    };
+    std::optional<Kept> viewOf(std::int64_t id);
+    std::shared_ptr<const ReplayView> seen(std::int64_t id, const std::string* link);
 
     GameStore& store_;
     std::size_t capacity_;
     std::mutex lock_;
     // Most recently used first.
-    std::list<std::pair<std::int64_t, std::shared_ptr<const ReplayView>>> kept_;
+    std::list<std::pair<std::int64_t, Kept>> kept_;
 };
 
 } // namespace kvr

@@ -8,9 +8,12 @@
 #include <fstream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "console/record.hpp"
 #include "console/replay_io.hpp"
 #include "model/game.hpp"
+#include "model/text.hpp"
 #include "room/room.hpp"
 #include "store/sqlite_store.hpp"
 #include "tests/support/hosting.hpp"
@@ -52,6 +55,25 @@ std::string settled(const std::string& path) {
         last = now;
     }
     return last;
+}
+
+
+Json json(const Reply& r) { return Json::parse(r.body, nullptr, false); }
+
+// A hero's name as a query carries it.
+std::string escaped(const std::string& text) {
+    static const char HEX[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c)) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += HEX[c >> 4];
+            out += HEX[c & 15];
+        }
+    }
+    return out;
 }
 
 // Killed with SIGKILL while its table waits for the opener, the room has kept every answer it read: the
@@ -152,6 +174,136 @@ TEST(RoomStore, FinishedGameIsKeptWithItsFacts) {
     std::ofstream(path, std::ios::binary) << g->record;
     EXPECT_EQ(g->record, slurp(dir.path + "/" + id + ".txt"));
     EXPECT_EQ(replays(path), 0);
+}
+
+// The viewer's steps of an unlisted table's game reach only its link holders; a step shows hands and
+// roles only when asked; a record file opened from a disk gets a link of its own.
+TEST(RoomStore, ReplaysReachOnlyWhoMaySeeThem) {
+    Scratch dir("replays");
+    std::string id;
+    std::int64_t game = -1;
+    {
+        RoomProcess room({}, dir.path);
+        Opened t = openTable(room.port, "mode=identity&people=1&listed=0");
+        ASSERT_FALSE(t.id.empty());
+        id = t.id;
+        Browser opener(room.port, t.code, true, 3, -1, t.ws());
+        ASSERT_TRUE(opener.waitFor(isEnd(), 120)) << room.host.out();
+        ASSERT_TRUE(room.host.waitFor("牌桌 " + id + " 已结束", 10));
+
+        Json mine = json(get(room.port, "/t/" + id + "/history.json"));
+        ASSERT_EQ(mine["total"], 1) << mine.dump();
+        game = mine["games"][0]["id"].get<std::int64_t>();
+        EXPECT_EQ(mine["games"][0]["table"], id);
+        EXPECT_EQ(json(get(room.port, "/history.json"))["total"], 0);
+        std::string at = "/replay/" + std::to_string(game);
+        std::string linked = "/t/" + id + at;
+        EXPECT_EQ(get(room.port, at + "/index.json").status, 404);
+        EXPECT_EQ(get(room.port, "/t/0123456789abcdef" + at + "/index.json").status, 404);
+        Json index = json(get(room.port, linked + "/index.json"));
+        EXPECT_TRUE(index["finished"].get<bool>());
+        int steps = index["steps"];
+        ASSERT_GT(steps, 10);
+        Json first = json(get(room.port, linked + "/step.json?n=0"));
+        EXPECT_EQ(first["step"], 0);
+        EXPECT_FALSE(first.contains("reveal"));
+        Json last = json(get(room.port, linked + "/step.json?n=" + std::to_string(steps + 50) + "&reveal=1"));
+        EXPECT_EQ(last["step"], steps - 1);
+        ASSERT_TRUE(last.contains("reveal"));
+        EXPECT_EQ(last["reveal"].size(), 6u);
+        Json part = json(get(room.port, linked + "/step.json?n=" + std::to_string(steps - 1) + "&since=3"));
+        EXPECT_EQ(part["logFrom"], 3);
+        EXPECT_EQ(part["log"].size(), last["log"].size() - 3);
+        for (const char* bad : {"?n=-1", "?n=x", "?reveal=2", "?since=", "?n=1&n=2", "?step=1", "?n=%zz"})
+            EXPECT_EQ(get(room.port, linked + "/step.json" + bad).status, 400) << bad;
+        EXPECT_EQ(get(room.port, linked).status, 200);
+        EXPECT_EQ(get(room.port, linked + "/other.json").status, 404);
+
+        std::string record = slurp(room.record(id));
+        Reply opened = post(room.port, "/replay/upload", record);
+        ASSERT_EQ(opened.status, 200) << opened.body;
+        std::string link = json(opened)["link"];
+        EXPECT_EQ(link.rfind("/replay/u/", 0), 0u);
+        EXPECT_EQ(json(get(room.port, link + "/index.json"))["steps"], steps);
+        EXPECT_EQ(get(room.port, link).status, 200);
+        EXPECT_EQ(get(room.port, "/replay/u/0123456789abcdef/index.json").status, 404);
+        EXPECT_EQ(post(room.port, "/replay/upload", "no record\n").status, 422);
+        std::string greedy = record;
+        greedy.replace(greedy.find("max-rounds 150"), 14, "max-rounds 9999");
+        EXPECT_EQ(post(room.port, "/replay/upload", greedy).status, 422);
+        EXPECT_EQ(post(room.port, "/history.json", "x").status, -1);
+    }
+}
+
+// Games kept by hand, some at an unlisted table: the history pages them newest first, filters them by
+// mode and hero, and shows the unlisted table's only at its link; a query it cannot read is a 400.
+TEST(RoomStore, HistoryPagesAndFilters) {
+    Scratch dir("history");
+    const std::vector<Hero>& roster = heroRoster();
+    {
+        SqliteStore store(dir.path);
+        for (int k = 0; k < 45; ++k) {
+            bool hidden = k % 9 == 0;
+            GameStart start{hidden ? "feedbeef" : "match", !hidden, 1000 + k, k % 2 ? Identity : Normal3v3,
+                            static_cast<std::uint32_t>(k), ClassicAi, 0};
+            std::int64_t game = store.begin(start);
+            std::array<StoredSeat, 6> seats;
+            for (int p = 0; p < 6; ++p) {
+                seats[static_cast<std::size_t>(p)].hero = roster[static_cast<std::size_t>((k + p) % 12)].id;
+                seats[static_cast<std::size_t>(p)].role = p % 2 ? TeamChu : TeamHan;
+            }
+            store.seated(game, seats);
+            GameEnd end;
+            end.ended = 2000 + k;
+            end.result = "汉军获胜！";
+            store.finish(game, end);
+        }
+    }
+    RoomProcess room({}, dir.path);
+    Json all = json(get(room.port, "/history.json"));
+    EXPECT_EQ(all["total"], 40);
+    ASSERT_EQ(all["games"].size(), 20u);
+    EXPECT_EQ(all["games"][0]["id"], 45);
+    EXPECT_EQ(all["games"][1]["id"], 44);
+    Json third = json(get(room.port, "/history.json?page=3"));
+    EXPECT_EQ(third["games"].size(), 0u);
+    Json second = json(get(room.port, "/history.json?page=2"));
+    ASSERT_EQ(second["games"].size(), 20u);
+    EXPECT_EQ(second["games"][19]["id"], 2);
+    for (const Json& g : second["games"]) EXPECT_NE(g["table"], "feedbeef");
+
+    Json identity = json(get(room.port, "/history.json?mode=identity"));
+    EXPECT_EQ(identity["total"], 20);
+    for (const Json& g : identity["games"]) EXPECT_EQ(g["mode"], "identity");
+    // Hero 0 sits in games 0, 6, 7, ..., 11 of every twelve: at seat (12 - k % 12) % 12.
+    std::string hero = roster[0].name;
+    Json withHero = json(get(room.port, "/history.json?hero=" + escaped(hero) + "&mode=normal"));
+    int expected = 0;
+    for (int k = 0; k < 45; ++k)
+        expected += k % 9 != 0 && k % 2 == 0 && (k % 12 == 0 || k % 12 >= 7);
+    EXPECT_EQ(withHero["total"], expected);
+    for (const Json& g : withHero["games"]) {
+        bool seated = false;
+        for (const Json& s : g["seats"]) seated = seated || s["hero"] == hero;
+        EXPECT_TRUE(seated);
+    }
+
+    Json hidden = json(get(room.port, "/t/feedbeef/history.json"));
+    EXPECT_EQ(hidden["total"], 5);
+    EXPECT_EQ(get(room.port, "/t/feedbeef/history").status, 200);
+    EXPECT_EQ(get(room.port, "/t/0000000000000000/history.json").status, 404);
+    for (const char* bad : {"?mode=x", "?hero=nobody", "?page=0", "?page=abc", "?page=", "?foo=1", "?hero=%zz",
+                            "?hero=%E4", "?page=99999999999"})
+        EXPECT_EQ(get(room.port, std::string("/history.json") + bad).status, 400) << bad;
+    EXPECT_EQ(get(room.port, "/stats.json?x=1").status, 400);
+    Json stats = json(get(room.port, "/stats.json"));
+    EXPECT_EQ(stats["modes"][0]["games"], 23);
+    EXPECT_EQ(stats["modes"][1]["games"], 22);
+    for (const char* page : {"/history", "/stats", "/replay/3", "/history.js", "/replay.js", "/stats.js", "/table.js"})
+        EXPECT_EQ(get(room.port, page).status, 200) << page;
+    for (const char* missing : {"/replay/3x", "/replay/999/index.json", "/replay/abc/index.json", "/replay/3/x.json",
+                                "/replay/u/x/y/index.json", "/t/ABC/history.json"})
+        EXPECT_EQ(get(room.port, missing).status, 404) << missing;
 }
 
 // What a room that cannot have its database says: one line on standard error that names the file, and

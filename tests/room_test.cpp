@@ -123,6 +123,40 @@ bool answerUntilSeated(Browser& b) {
     return false;
 }
 
+// The opener's page comes and goes around the start. A second page with the opener's code takes the
+// opener's place over in the lobby; the offer to start is withdrawn when the friend fills the table and
+// it starts by itself; and a page that reloads while the host's first choice is asked, before the game
+// named its seat, gets that seat back with the same code instead of watching.
+TEST(Room, OpenerKeepsItsPlaceAroundTheStart) {
+    RoomProcess room({}, tempDir("opener"));
+    Opened t = openTable(room.port, "mode=identity&people=2");
+    ASSERT_FALSE(t.id.empty());
+    auto asked = [](long after) { return [after](const Json& m) { return m["t"] == "ask" && m["id"].get<long>() > after; }; };
+    Browser first(room.port, t.code, false, 1, -1, t.ws());
+    ASSERT_TRUE(first.waitFor(asked(0), 5));
+    auto opener = std::make_unique<Browser>(room.port, t.code, false, 2, -1, t.ws());
+    EXPECT_TRUE(first.waitFor(isState("replaced"), 5));
+    ASSERT_TRUE(opener->waitFor(asked(0), 5));
+    long offer = 0;
+    for (const Json& m : opener->messages())
+        if (m["t"] == "ask") offer = m["id"].get<long>();
+
+    // The friend holds its first question, so that the game waits there.
+    Browser friendly(room.port, "", false, 3, -1, t.ws());
+    auto withdrawn = [offer](const Json& m) { return m["t"] == "expired" && m["id"] == offer; };
+    EXPECT_TRUE(opener->waitFor(withdrawn, 10)) << room.host.out();
+    ASSERT_TRUE(opener->waitFor(asked(offer), 10));
+    EXPECT_EQ(opener->seat(), -1);
+    opener.reset();
+
+    Browser back(room.port, t.code, true, 4, -1, t.ws());
+    auto seated = [](const Json& m) {
+        return m["t"] == "state" && (m["state"] == "player" || m["state"] == "waiting") && m["seat"].get<int>() >= 0;
+    };
+    EXPECT_TRUE(back.waitFor(seated, 10)) << room.host.out();
+    EXPECT_FALSE(back.waitFor(isState("watching"), 0));
+}
+
 // SIGTERM while two games wait on their players: every page is told, the room is gone within 5 s, and
 // both records replay as far as they go. Before that, a seat code of one table opens nothing at the
 // other.
@@ -219,6 +253,24 @@ TEST(RoomGuard, ProxiedPagesMayConnect) {
     EXPECT_FALSE(proxiedUpgradeAllowed("cards.example.org", true, "https://evil.example", names, 9528, proxied));
     EXPECT_FALSE(proxiedUpgradeAllowed("evil.example", true, "https://cards.example.org", names, 9528, proxied));
     EXPECT_FALSE(proxiedUpgradeAllowed("cards.example.org", true, "https://cards.example.org", names, 9528, ""));
+}
+
+// What a line client types at the greeting: two IDs in one packet are two answers, a line end from
+// Windows or trailing blanks are no part of the ID, and a line longer than any ID ends the talk whether or
+// not its end has come.
+TEST(RoomLine, TypedLinesAreCutClean) {
+    std::string typed = "abc \r\ndef\npart";
+    std::string line;
+    EXPECT_EQ(takeTypedLine(typed, line), TypedLine::Line);
+    EXPECT_EQ(line, "abc");
+    EXPECT_EQ(takeTypedLine(typed, line), TypedLine::Line);
+    EXPECT_EQ(line, "def");
+    EXPECT_EQ(takeTypedLine(typed, line), TypedLine::None);
+    EXPECT_EQ(typed, "part");
+    std::string longer(MAX_TYPED_LINE + 1, 'a');
+    EXPECT_EQ(takeTypedLine(longer, line), TypedLine::TooLong);
+    longer += "\n";
+    EXPECT_EQ(takeTypedLine(longer, line), TypedLine::TooLong);
 }
 
 // The open-a-table form: every field has a default, and anything else is no request.

@@ -14,9 +14,14 @@
 #include <sstream>
 #include <vector>
 
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+
 #include "console/console_io.hpp"
 #include "console/recording_io.hpp"
 #include "model/game.hpp"
+#include "room/room.hpp"
 #include "store/replay_view.hpp"
 #include "store/sqlite_store.hpp"
 #include "store/store_json.hpp"
@@ -91,6 +96,49 @@ double playKept(GameStore* store, Mode mode, const Options& opt, TableIo& table,
     game.run();
     storing.finish(game);
     return msSince(start);
+}
+
+// A GET over loopback, as a page's fetch makes it; the body's size, or -1 when it was no 200.
+long fetched(std::uint16_t port, const std::string& target) {
+    namespace http = boost::beast::http;
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::socket s(io);
+    s.connect({boost::asio::ip::make_address("127.0.0.1"), port});
+    http::request<http::empty_body> req(http::verb::get, target, 11);
+    req.set(http::field::host, "127.0.0.1:" + std::to_string(port));
+    req.keep_alive(false);
+    http::write(s, req);
+    boost::beast::flat_buffer buffer;
+    http::response<http::string_body> res;
+    http::read(s, buffer, res);
+    return res.result_int() == 200 ? static_cast<long>(res.body().size()) : -1;
+}
+
+// The same answers as a page gets them from a room: its request, the room's second thread, the JSON.
+void throughTheRoom(GameStore& store, int games, std::int64_t id) {
+    RoomOptions o;
+    o.webPort = 0;
+    o.store = &store;
+    Room room(o);
+    if (!room.start()) return;
+    std::uint16_t port = room.port();
+    std::cout << "through a room's web server (HTTP over loopback, a connection a request):\n";
+    auto get = [port](std::string target) {
+        return [port, target] {
+            if (fetched(port, target) < 0) std::cerr << target << " failed\n";
+        };
+    };
+    report("history page, newest", timed(30, get("/history.json")));
+    report("history page from the middle", timed(30, get("/history.json?page=" + std::to_string(games / 40))));
+    report("history page, one hero", timed(30, get("/history.json?hero=" + std::string(heroRoster()[3].name))));
+    report("statistics", timed(10, get("/stats.json")));
+    std::string step = "/replay/" + std::to_string(id) + "/step.json?n=";
+    fetched(port, step + "0");
+    int n = 0;
+    report("a viewer's step once replayed", timed(100, [&] {
+               get(step + std::to_string(n) + "&reveal=1")();
+               n = (n + 37) % 200;
+           }));
 }
 
 std::string personAnswers(std::uint32_t seed) {
@@ -174,6 +222,7 @@ int run(int games, const std::string& dir) {
                fresh.step(strongId, 40, false);
            }));
     std::cout << "  (that game took " << std::setprecision(0) << strongGame << " ms to play)\n";
+    throughTheRoom(store, games, id);
 
     // A person's game: the same games with their answers kept in a string and in the store.
     std::cout << "keeping a person's game (400 scripted answers a game, answered at once):\n";

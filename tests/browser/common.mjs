@@ -1,6 +1,7 @@
 // What the browser tests share: free ports, the system's browser, failures gathered rather than thrown,
 // pages that fail on any console error or request to another host, the AA contrast check, and the
 // seeded tapper that answers whatever question a page shows.
+import { spawn } from "node:child_process";
 import { createServer } from "node:net";
 import { join } from "node:path";
 import puppeteer from "puppeteer-core";
@@ -28,6 +29,23 @@ export async function until(test, what, ms = 30_000, deadline = Infinity) {
     await sleep(50);
   }
   throw new Error("timed out waiting for " + what);
+}
+
+// A room (`kavrin --serve ARGS`) of the test's own: what it printed so far, and its exit code once gone.
+export function startRoom(kavrin, args) {
+  const room = { out: "", exit: null, process: spawn(kavrin, ["--serve", ...args], { stdio: ["ignore", "pipe", "inherit"] }) };
+  room.process.stdout.on("data", (chunk) => (room.out += chunk.toString()));
+  room.process.on("exit", (code) => (room.exit = code));
+  return room;
+}
+
+// SIGTERM, as a service manager stops it: the room must be gone within 10 s, with exit code 0.
+export async function stopRoom(room) {
+  if (room.exit !== null) return;
+  room.process.kill("SIGTERM");
+  await until(() => room.exit !== null, "the room's exit", 10_000).catch((e) => fail(e.message));
+  if (room.exit !== 0) fail(`the room exited with ${room.exit}`);
+  if (room.exit === null) room.process.kill("SIGKILL");
 }
 
 // Debian's Chromium or Firefox ESR, headless, with a profile of its own; Firefox saves downloads into
@@ -150,20 +168,19 @@ export class Tapper {
     return Math.floor((this.seed / 2147483648) * n);
   }
 
-  // One click for the question on screen, false when none is shown: a random choice among its
-  // controls; the play phase ends its phase now and then, so that the game moves on.
+  // One click for the question on screen, false when none is shown or it went away before the click
+  // (another question took its place): a random choice among its controls; the play phase ends its
+  // phase now and then, so that the game moves on.
   async answerOnce(page) {
     try {
-      return await this.tapOnce(page);
+      return await this.tap(page);
     } catch (e) {
-      // The question went (answered for in time, withdrawn, or redrawn) between finding a control and
-      // tapping it: nothing was tapped, and the next look finds what stands now.
-      if (/detached|not clickable|no longer|stale|no such node|Node is either/i.test(String(e && e.message))) return false;
+      if (/detached|not clickable|not visible|no longer|stale|no such node/i.test(String(e && e.message))) return false;
       throw e;
     }
   }
 
-  async tapOnce(page) {
+  async tap(page) {
     const kind = await page.evaluate(() => {
       const q = document.getElementById("question");
       if (!q || q.hidden) return "";

@@ -28,7 +28,7 @@ const records = mkdtempSync(join(tmpdir(), "kvr-room-records-"));
 const room = spawn(
   kavrin,
   ["--serve", "--port", String(port), "--seed", process.env.KAVRIN_SEED || "5", "--fast", "--no-color",
-   "--records", records],
+   "--records", records, "--data", records],
   { stdio: ["ignore", "pipe", "inherit"] },
 );
 let roomOut = "";

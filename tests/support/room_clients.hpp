@@ -24,15 +24,18 @@ struct Reply {
     std::string body;
 };
 
-inline Reply get(std::uint16_t port, const std::string& target) {
+// A request on a connection of its own; status -1 when the connection ends without an answer.
+inline Reply request(std::uint16_t port, http::verb verb, const std::string& target, const std::string& body) {
     Reply r;
     try {
         asio::io_context io;
         tcp::socket s(io);
         s.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
-        http::request<http::empty_body> req(http::verb::get, target, 11);
+        http::request<http::string_body> req(verb, target, 11);
         req.set(http::field::host, "127.0.0.1:" + std::to_string(port));
         req.keep_alive(false);
+        req.body() = body;
+        if (verb == http::verb::post) req.prepare_payload();
         http::write(s, req);
         beast::flat_buffer buffer;
         http::response<http::string_body> res;
@@ -44,6 +47,14 @@ inline Reply get(std::uint16_t port, const std::string& target) {
         r.status = -1;
     }
     return r;
+}
+
+inline Reply get(std::uint16_t port, const std::string& target) {
+    return request(port, http::verb::get, target, "");
+}
+
+inline Reply post(std::uint16_t port, const std::string& target, const std::string& body) {
+    return request(port, http::verb::post, target, body);
 }
 
 // A table opened from the room: its ID and the opener's code, read from the redirect to its link.
