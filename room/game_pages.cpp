@@ -7,6 +7,7 @@
 
 #include "console/record.hpp"
 #include "model/text.hpp"
+#include "room/room.hpp"
 #include "store/game_store.hpp"
 #include "store/store_json.hpp"
 
@@ -45,45 +46,6 @@ bool isNumber(const std::string& s, long long limit, long long& out) {
         out = out * 10 + (c - '0');
     }
     return out <= limit;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// A query's pairs, percent-decoded; false for a broken escape.
-bool queryPairs(const std::string& query, std::map<std::string, std::string>& out) {
-    std::size_t at = 0;
-    while (at < query.size()) {
-        std::size_t end = query.find('&', at);
-        if (end == std::string::npos) end = query.size();
-        std::string pair = query.substr(at, end - at);
-        at = end + 1;
-        if (pair.empty()) continue;
-        std::size_t eq = pair.find('=');
-        std::string key = pair.substr(0, eq);
-        std::string raw = eq == std::string::npos ? std::string() : pair.substr(eq + 1);
-        std::string value;
-        for (std::size_t k = 0; k < raw.size(); ++k) {
-            if (raw[k] == '+') {
-                value += ' ';
-            } else if (raw[k] == '%') {
-                int hi = k + 1 < raw.size() ? hexDigit(raw[k + 1]) : -1;
-                int lo = k + 2 < raw.size() ? hexDigit(raw[k + 2]) : -1;
-                if (hi < 0 || lo < 0) return false;
-                value += static_cast<char>(hi * 16 + lo);
-                k += 2;
-            } else {
-                value += raw[k];
-            }
-        }
-        if (out.count(key)) return false;
-        out[key] = value;
-    }
-    return true;
 }
 
 void json(WebSite::Reply& out, std::string body) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,5 +117,7 @@ std::string roomJson(const std::vector<TableListing>& tables);
 // The open-a-table form's query, e.g. "mode=identity&people=2&ai=strong&listed=0"; false when it is
 // not one.
 bool parseTableRequest(const std::string& query, TableRequest& out);
+// A query's pairs, percent-decoded; false for a broken escape or a key given twice.
+bool queryPairs(const std::string& query, std::map<std::string, std::string>& out);
 
 } // namespace kvr

@@ -69,19 +69,56 @@ std::string roomJson(const std::vector<TableListing>& tables) {
     return nlohmann::json{{"tables", list}}.dump();
 }
 
-// Every field is optional and has its default; an unknown field or value is no request.
-bool parseTableRequest(const std::string& query, TableRequest& out) {
-    TableRequest r;
-    r.listed = query.empty();
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+// A query's pairs, percent-decoded; false for a broken escape or a key given twice.
+bool queryPairs(const std::string& query, std::map<std::string, std::string>& out) {
     std::size_t at = 0;
     while (at < query.size()) {
         std::size_t end = query.find('&', at);
         if (end == std::string::npos) end = query.size();
         std::string pair = query.substr(at, end - at);
         at = end + 1;
+        if (pair.empty()) continue;
         std::size_t eq = pair.find('=');
         std::string key = pair.substr(0, eq);
-        std::string value = eq == std::string::npos ? std::string() : pair.substr(eq + 1);
+        std::string raw = eq == std::string::npos ? std::string() : pair.substr(eq + 1);
+        std::string value;
+        for (std::size_t k = 0; k < raw.size(); ++k) {
+            if (raw[k] == '+') {
+                value += ' ';
+            } else if (raw[k] == '%') {
+                int hi = k + 1 < raw.size() ? hexDigit(raw[k + 1]) : -1;
+                int lo = k + 2 < raw.size() ? hexDigit(raw[k + 2]) : -1;
+                if (hi < 0 || lo < 0) return false;
+                value += static_cast<char>(hi * 16 + lo);
+                k += 2;
+            } else {
+                value += raw[k];
+            }
+        }
+        if (out.count(key)) return false;
+        out[key] = value;
+    }
+    return true;
+}
+
+// Every field is optional and has its default; an unknown field or value is no request.
+bool parseTableRequest(const std::string& query, TableRequest& out) {
+    TableRequest r;
+    r.listed = query.empty();
+    std::map<std::string, std::string> pairs;
+    if (!queryPairs(query, pairs)) return false;
+    for (const auto& [key, value] : pairs) {
         int n = 0;
         if (key == "mode" && (value == "normal" || value == "identity")) {
             r.mode = value == "identity" ? Identity : Normal3v3;
@@ -91,7 +128,7 @@ bool parseTableRequest(const std::string& query, TableRequest& out) {
             r.ai = value == "strong" ? StrongAi : ClassicAi;
         } else if (key == "listed" && (value == "1" || value == "0")) {
             r.listed = value == "1";
-        } else if (!pair.empty()) {
+        } else {
             return false;
         }
     }
